@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("kelvarank-cli");
+  return 0;
+}

@@ -1,0 +1,103 @@
+// The one context of a running system: the host services it calls and every
+// process-wide record. Created at start-up and passed by reference; a test
+// builds its own with fake services.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/drive/drive_info.h"
+#include "engine/results.h"
+#include "engine/status.h"
+#include "platform/dos.h"
+#include "platform/exec.h"
+#include "platform/requester.h"
+#include "platform/timer.h"
+#include "settings/display_record.h"
+#include "settings/settings_record.h"
+#include "sysinfo/sysinfo_record.h"
+
+namespace kr {
+
+// The run-state record: flags and values shared across subsystems.
+struct RunState {
+  int32_t runMode = 0;            // 1 Processor, 2 Memory, 3 Hard Drive, 4 Make Module
+  int32_t amithlon = 0;           // AmigaXL/Amithlon host
+  int32_t noChipMemory = 0;       // "Pegasos Hardware": the host has no chip memory
+  int32_t morphOS = 0;
+  int32_t memoryInfoReady = 0;
+  int32_t chipRamTests = 1;       // "CHIP-ram tests" option
+  int32_t multitaskingAtAll = 0;  // "Enable Multitasking at all [JIT]"
+  int32_t mpegaAvailable = 0;
+  int32_t defaultsOutdated = 0;
+  int32_t configOutdated = 0;
+  int32_t firstRun = 0;
+  int32_t freeSpace = 0;
+  char serverHost[128]{};
+  char serverPath[128]{};
+};
+
+// One error-log entry: three texts of at most 127 significant characters.
+struct ErrorEntry {
+  char location[128]{};
+  char function[128]{};
+  char reason[128]{};
+};
+
+struct ErrorLog {
+  std::vector<ErrorEntry> entries;
+  int64_t output = 0;  // dos handle of the error-log output, 0 when closed
+  bool outputOpen = false;
+  bool outputIsStderr = false;  // the console output on a terminal host
+};
+
+struct ReportState {
+  bool open = false;
+  int64_t file = 0;
+  std::string buffer;  // lines not yet written to the file
+};
+
+struct Context {
+  Context(Exec& e, Timer& t, Dos& d, Requester& r, StatusDisplay& s)
+      : exec(e), timer(t), dos(d), requester(r), status(s) {}
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  Exec& exec;
+  Timer& timer;
+  Dos& dos;
+  Requester& requester;
+  StatusDisplay& status;
+
+  SettingsRecord settings;
+  DisplayRecord display;
+  SystemInfo sysinfo;
+  DriveInfo driveInfo;
+  RunState run;
+  ResultsRecord results;
+  std::array<ResultsRecord, 4> compare;
+
+  // Enabled-test counts and per-section progress (processor, memory, drive).
+  int32_t countProcessor = 0, countMemory = 0, countDrive = 0;
+  std::array<int32_t, 3> progress{};
+  std::array<int32_t, 3> gauge{};
+
+  // The one open timed region.
+  TimeVal startStamp, endStamp;
+  bool timingOpen = false;
+
+  // Loop rate the Bogomips workload keeps (read by the module information).
+  uint32_t bogomipsLoopRate = 0;
+
+  ErrorLog errorLog;
+  ReportState report;
+
+  // Set from a signal handler: the run stops after the current test.
+  std::atomic<bool>* interrupt = nullptr;
+  bool Interrupted() const { return interrupt && interrupt->load(std::memory_order_relaxed); }
+};
+
+}  // namespace kr

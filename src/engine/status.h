@@ -1,0 +1,53 @@
+// The three status windows as an interface of display operations. The engine
+// decides every text; a front end only shows what it is given. Texts are
+// Latin-1 and may carry the toolkit's escape codes (ESC b bold, ESC n normal).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/catalogue.h"
+
+namespace kr {
+
+// Fields of the status windows. The processor window uses NowRunning ..
+// Multitasking, Loopsize and LastResult; the memory window all but the drive
+// captions; the drive window shows its nine caption/value rows as
+// BlocksizeLow ("From:"), BlocksizeHigh ("To:"), Blocksize, Loopsize, Passes
+// (integer values) and LastResult, Minimum, Maximum, Average (texts).
+enum class StatusField : uint8_t {
+  NowRunning,
+  Routine,
+  State,
+  CpuCache,
+  Multitasking,
+  BlocksizeLow,
+  BlocksizeHigh,
+  Blocksize,
+  Loopsize,
+  Passes,
+  LastResult,
+  Minimum,
+  Maximum,
+  Average,
+  kCount
+};
+
+class StatusDisplay {
+ public:
+  virtual ~StatusDisplay() = default;
+  virtual void OpenWindow(Section s) = 0;
+  virtual void CloseWindow(Section s) = 0;
+  virtual void SetText(Section s, StatusField f, std::string_view text) = 0;
+  virtual void SetNumber(Section s, StatusField f, int32_t value) = 0;
+  // The caption of a row (the drive window rewrites its captions per test).
+  virtual void SetCaption(Section s, StatusField f, std::string_view caption) = 0;
+  virtual void ShowRow(Section s, StatusField f, bool shown) = 0;
+  virtual void SetGauge(Section s, int32_t current) = 0;  // 0..100
+  virtual void SetGaugeText(Section s, std::string_view text) = 0;
+};
+
+// Window titles (Latin-1; 0xB7 is the middle dot).
+const char* StatusWindowTitle(Section s);
+
+}  // namespace kr

@@ -1,0 +1,137 @@
+#include "engine/status_ops.h"
+
+#include <string>
+
+#include "util/numtext.h"
+
+namespace kr {
+namespace {
+using F = StatusField;
+constexpr Section P = Section::Processor, M = Section::Memory, D = Section::Drive;
+
+const char* OnOff(int32_t v) { return v ? "On" : "Off"; }
+
+std::string BoldValue(double v, std::string_view unit) {
+  return "\x1b" "b" + FixedText(v, 100) + "\x1b" "n " + std::string(unit);
+}
+std::string PlainValue(double v, std::string_view unit) { return FixedText(v, 100) + " " + std::string(unit); }
+
+void Step(Context& ctx, Section s, int32_t total) {
+  int32_t& counter = ctx.progress[size_t(s)];
+  ++counter;
+  ctx.status.SetGaugeText(s, Format("%ld/%ld", long(counter), long(total)));
+}
+}  // namespace
+
+const char* StatusWindowTitle(Section s) {
+  switch (s) {
+    case Section::Processor: return "KelvaRANK \xB7 Benchmarking Processor";
+    case Section::Memory: return "KelvaRANK \xB7 Benchmarking Memory";
+    case Section::Drive: return "KelvaRANK \xB7 Benchmarking Harddrive";
+  }
+  return "";
+}
+
+void SetState(Context& ctx, Section s, std::string_view text) { ctx.status.SetText(s, F::State, text); }
+
+void ShowProcessorTest(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                       int32_t multitaskingOn, int32_t loopSize, bool hideLoopSize, bool hideLastResult) {
+  StatusDisplay& st = ctx.status;
+  st.SetText(P, F::NowRunning, nowRunning);
+  st.SetText(P, F::Routine, routine);
+  st.SetText(P, F::State, "Idling");
+  st.SetNumber(P, F::Loopsize, loopSize);
+  st.SetText(P, F::CpuCache, OnOff(cacheOn));
+  st.SetText(P, F::Multitasking, OnOff(multitaskingOn));
+  st.ShowRow(P, F::Loopsize, !hideLoopSize);
+  st.ShowRow(P, F::LastResult, !hideLastResult);
+}
+
+void ClearProcessorStatus(Context& ctx) {
+  StatusDisplay& st = ctx.status;
+  for (F f : {F::NowRunning, F::Routine, F::State, F::CpuCache, F::Multitasking}) st.SetText(P, f, " ");
+  st.SetNumber(P, F::Loopsize, 0);
+}
+
+void ShowProcessorResult(Context& ctx, double value, std::string_view unit) {
+  ctx.status.SetText(P, F::LastResult, BoldValue(value, unit));
+}
+
+void StepProcessorProgress(Context& ctx) { Step(ctx, P, ctx.countProcessor); }
+
+void ShowMemoryTest(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                    int32_t multitaskingOn, int32_t blockSizeLow, int32_t blockSizeHigh, int32_t loopSize) {
+  StatusDisplay& st = ctx.status;
+  st.SetText(M, F::NowRunning, nowRunning);
+  st.SetText(M, F::Routine, routine);
+  st.SetText(M, F::State, "Idling");
+  for (F f : {F::LastResult, F::Minimum, F::Maximum, F::Average}) st.SetText(M, f, "NA");
+  st.SetNumber(M, F::BlocksizeLow, blockSizeLow);
+  st.SetNumber(M, F::BlocksizeHigh, blockSizeHigh);
+  st.SetNumber(M, F::Blocksize, 0);
+  st.SetNumber(M, F::Loopsize, loopSize);
+  st.SetNumber(M, F::Passes, 0);
+  st.SetText(M, F::CpuCache, OnOff(cacheOn));
+  st.SetText(M, F::Multitasking, OnOff(multitaskingOn));
+}
+
+void ClearMemoryStatus(Context& ctx) {
+  StatusDisplay& st = ctx.status;
+  for (F f : {F::NowRunning, F::Routine, F::State, F::CpuCache, F::Multitasking, F::LastResult, F::Minimum,
+              F::Maximum, F::Average})
+    st.SetText(M, f, " ");
+  for (F f : {F::BlocksizeLow, F::BlocksizeHigh, F::Blocksize, F::Loopsize, F::Passes}) st.SetNumber(M, f, 0);
+}
+
+void ShowMemoryLast(Context& ctx, double v) { ctx.status.SetText(M, F::LastResult, BoldValue(v, "MB/s")); }
+void ShowMemoryMin(Context& ctx, double v) { ctx.status.SetText(M, F::Minimum, PlainValue(v, "MB/s")); }
+void ShowMemoryMax(Context& ctx, double v) { ctx.status.SetText(M, F::Maximum, PlainValue(v, "MB/s")); }
+void ShowMemoryAverage(Context& ctx, double v) { ctx.status.SetText(M, F::Average, PlainValue(v, "MB/s")); }
+void StepMemoryProgress(Context& ctx) { Step(ctx, M, ctx.countMemory); }
+
+void ShowDriveTest(Context& ctx, std::string_view nowRunning, std::string_view routine, std::string_view captionLow,
+                   std::string_view captionHigh, std::string_view caption, int32_t cacheOn, int32_t multitaskingOn,
+                   int32_t value1, int32_t value2, int32_t value3, int32_t value4, int layout) {
+  StatusDisplay& st = ctx.status;
+  st.SetText(D, F::NowRunning, nowRunning);
+  st.SetText(D, F::Routine, routine);
+  st.SetText(D, F::State, "Idling");
+  st.SetNumber(D, F::BlocksizeLow, value1);
+  st.SetNumber(D, F::BlocksizeHigh, value2);
+  st.SetNumber(D, F::Blocksize, value3);
+  st.SetNumber(D, F::Loopsize, value4);
+  for (F f : {F::Minimum, F::Maximum, F::Average}) st.SetText(D, f, "NA");
+  st.SetCaption(D, F::Minimum, "Min:");
+  st.SetCaption(D, F::Maximum, "Max:");
+  st.SetCaption(D, F::Average, "Average:");
+  st.SetCaption(D, F::Loopsize, "Loopsize:");
+  st.SetCaption(D, F::Passes, "Passes:");
+  st.SetCaption(D, F::LastResult, "Last Result:");
+  st.SetCaption(D, F::BlocksizeLow, captionLow);
+  st.SetCaption(D, F::BlocksizeHigh, captionHigh);
+  st.SetCaption(D, F::Blocksize, caption);
+  st.SetText(D, F::CpuCache, OnOff(cacheOn));
+  st.SetText(D, F::Multitasking, OnOff(multitaskingOn));
+  const F rows[9] = {F::BlocksizeLow, F::BlocksizeHigh, F::Blocksize, F::Loopsize, F::Passes,
+                     F::LastResult,   F::Minimum,       F::Maximum,   F::Average};
+  for (int i = 0; i < 9; ++i) {
+    bool shown = layout == 0 || (layout == 2 && (i < 2 || rows[i] == F::LastResult));
+    st.ShowRow(D, rows[i], shown);
+  }
+}
+
+void ClearDriveStatus(Context& ctx) {
+  StatusDisplay& st = ctx.status;
+  for (F f : {F::NowRunning, F::Routine, F::State, F::CpuCache, F::Multitasking, F::Minimum, F::Maximum, F::Average})
+    st.SetText(D, f, " ");
+  for (F f : {F::BlocksizeLow, F::BlocksizeHigh, F::Blocksize, F::Loopsize, F::Passes}) st.SetNumber(D, f, 0);
+}
+
+void ShowDriveLast(Context& ctx, double v) { ctx.status.SetText(D, F::LastResult, BoldValue(v, "MB/s")); }
+void ShowDriveLastOps(Context& ctx, double v) { ctx.status.SetText(D, F::LastResult, BoldValue(v, "OP/s")); }
+void ShowDriveMin(Context& ctx, double v) { ctx.status.SetText(D, F::Minimum, PlainValue(v, "MB/s")); }
+void ShowDriveMax(Context& ctx, double v) { ctx.status.SetText(D, F::Maximum, PlainValue(v, "MB/s")); }
+void ShowDriveAverage(Context& ctx, double v) { ctx.status.SetText(D, F::Average, PlainValue(v, "MB/s")); }
+void StepDriveProgress(Context& ctx) { Step(ctx, D, ctx.countDrive); }
+
+}  // namespace kr

@@ -1,0 +1,43 @@
+// The status-window operations of the three sections: every text they show.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/context.h"
+
+namespace kr {
+
+// Processor window.
+void ShowProcessorTest(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                       int32_t multitaskingOn, int32_t loopSize, bool hideLoopSize, bool hideLastResult);
+void ClearProcessorStatus(Context& ctx);
+void ShowProcessorResult(Context& ctx, double value, std::string_view unit);
+void StepProcessorProgress(Context& ctx);
+
+// Memory window.
+void ShowMemoryTest(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                    int32_t multitaskingOn, int32_t blockSizeLow, int32_t blockSizeHigh, int32_t loopSize);
+void ClearMemoryStatus(Context& ctx);
+void ShowMemoryLast(Context& ctx, double mbPerSecond);
+void ShowMemoryMin(Context& ctx, double mbPerSecond);
+void ShowMemoryMax(Context& ctx, double mbPerSecond);
+void ShowMemoryAverage(Context& ctx, double mbPerSecond);
+void StepMemoryProgress(Context& ctx);
+
+// Harddrive window.
+void ShowDriveTest(Context& ctx, std::string_view nowRunning, std::string_view routine, std::string_view captionLow,
+                   std::string_view captionHigh, std::string_view caption, int32_t cacheOn, int32_t multitaskingOn,
+                   int32_t value1, int32_t value2, int32_t value3, int32_t value4, int layout);
+void ClearDriveStatus(Context& ctx);
+void ShowDriveLast(Context& ctx, double mbPerSecond);
+void ShowDriveLastOps(Context& ctx, double opsPerSecond);
+void ShowDriveMin(Context& ctx, double mbPerSecond);
+void ShowDriveMax(Context& ctx, double mbPerSecond);
+void ShowDriveAverage(Context& ctx, double mbPerSecond);
+void StepDriveProgress(Context& ctx);
+
+// Sets the "State:" field of a section's window.
+void SetState(Context& ctx, Section s, std::string_view text);
+
+}  // namespace kr

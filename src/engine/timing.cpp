@@ -1,0 +1,53 @@
+#include "engine/timing.h"
+
+namespace kr {
+
+double ElapsedSeconds(const TimeVal& start, const TimeVal& end) {
+  uint32_t micros = (end.secs - start.secs) * 1000000u - start.micro + end.micro;
+  return double(micros) * 1e-6;
+}
+
+uint32_t ReadCentiseconds(Context& ctx) {
+  TimeVal tv;
+  ctx.timer.GetSysTime(tv);
+  return tv.secs * 100u + tv.micro / 10000u;
+}
+
+// The inner counter is kept in a register but fenced by an empty asm statement
+// each step, so the compiler can neither drop nor collapse the loop: every
+// step is one add, one compare and one branch, the shape of the kernels'
+// loop control.
+__attribute__((noinline)) uint64_t EmptyLoopNest(uint32_t passes, uint32_t limit, uint32_t stride) {
+  uint64_t steps = 0;
+  for (uint32_t p = 0; p < passes; ++p) {
+    for (uint32_t i = 0; i < limit; i += stride) {
+      asm volatile("" : "+r"(i));
+      ++steps;
+    }
+  }
+  return steps;
+}
+
+namespace {
+double Calibrate(Context& ctx, uint32_t passes, uint32_t limit, uint32_t stride, int32_t cacheOn, int32_t mt) {
+  ctx.status.SetText(Section::Memory, StatusField::State, "Calibrating...");
+  StartTiming(ctx, cacheOn, mt);
+  uint64_t steps = EmptyLoopNest(passes, limit, stride);
+  double t = StopTiming(ctx, cacheOn, mt);
+  asm volatile("" : : "r"(steps));
+  ctx.status.SetText(Section::Memory, StatusField::State, "Benchmarking...");
+  return t;
+}
+}  // namespace
+
+double CalibrateByteLoop(Context& ctx, uint32_t blockSize, uint32_t passes, int32_t cacheOn, int32_t mt) {
+  return Calibrate(ctx, passes, blockSize, 8, cacheOn, mt);
+}
+double CalibrateWordLoop(Context& ctx, uint32_t blockSize, uint32_t passes, int32_t cacheOn, int32_t mt) {
+  return Calibrate(ctx, passes, blockSize / 2, 16, cacheOn, mt);
+}
+double CalibrateLongLoop(Context& ctx, uint32_t blockSize, uint32_t passes, int32_t cacheOn, int32_t mt) {
+  return Calibrate(ctx, passes, blockSize / 4, 32, cacheOn, mt);
+}
+
+}  // namespace kr

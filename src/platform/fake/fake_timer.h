@@ -1,0 +1,27 @@
+#pragma once
+
+#include <deque>
+
+#include "platform/timer.h"
+
+namespace kr {
+
+// A clock that advances by scripted steps: every GetSysTime returns the
+// current time and then advances it by the next scripted step in
+// microseconds (or by defaultStep when the script is used up). With a fixed
+// step every timed region lasts exactly that long, so whole runs and their
+// reports are deterministic.
+class FakeTimer : public Timer {
+ public:
+  TimeVal now{1000, 0};
+  std::deque<uint64_t> steps;
+  uint64_t defaultStep = 1000000;
+  int calls = 0;
+  bool failOpen = false;
+
+  bool Open() override { return !failOpen; }
+  void Close() override {}
+  void GetSysTime(TimeVal& tv) override;
+};
+
+}  // namespace kr

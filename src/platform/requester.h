@@ -1,0 +1,17 @@
+// Request windows: a title word, a text with MUI escape codes (ESC b, ESC n,
+// ESC c, ESC i) and one or more buttons separated by '|'.
+#pragma once
+
+#include <string_view>
+
+namespace kr {
+
+class Requester {
+ public:
+  virtual ~Requester() = default;
+  // Returns the index of the chosen button, 0 for the first (leftmost).
+  // A requester that cannot ask returns -1.
+  virtual int Request(std::string_view title, std::string_view text, std::string_view buttons) = 0;
+};
+
+}  // namespace kr

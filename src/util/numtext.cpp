@@ -1,0 +1,43 @@
+#include "util/numtext.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace kr {
+
+uint32_t TruncToU32(double v) {
+  if (!(v > 0.0)) return 0;  // negatives and NaN show as 0
+  if (v >= 4294967296.0) return 0xFFFFFFFFu;
+  if (v >= 2147483648.0) return uint32_t(int64_t(v - 2147483648.0)) | 0x80000000u;
+  return uint32_t(v);
+}
+
+FixedSplit SplitFixed(double value, uint32_t scale) {
+  uint32_t whole = TruncToU32(value);
+  uint32_t frac = TruncToU32((value - double(whole)) * double(scale));
+  if (frac >= scale) frac = scale - 1;
+  return {whole, frac};
+}
+
+std::string FixedText(double value, uint32_t scale) {
+  FixedSplit s = SplitFixed(value, scale);
+  return Format(scale == 10 ? "%u.%01u" : "%u.%02u", s.whole, s.frac);
+}
+
+std::string Format(const char* fmt, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, fmt);
+  int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  if (n < 0) return {};
+  if (size_t(n) < sizeof buf) return std::string(buf, size_t(n));
+  std::string out(size_t(n) + 1, '\0');
+  va_start(ap, fmt);
+  std::vsnprintf(out.data(), out.size(), fmt, ap);
+  va_end(ap);
+  out.resize(size_t(n));
+  return out;
+}
+
+}  // namespace kr
