@@ -1,0 +1,1 @@
+# kr_perf(perf_timing ${CMAKE_CURRENT_LIST_DIR}/timing_bench.cpp)
