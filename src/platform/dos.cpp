@@ -45,7 +45,7 @@ DateStrings DateToStr(const DateStamp& ds) {
   int64_t d = doy - (153 * mp + 2) / 5 + 1;
   int64_t m = mp < 10 ? mp + 3 : mp - 9;
   if (m <= 2) ++y;
-  char date[16], time[16];
+  char date[40], time[40];
   std::snprintf(date, sizeof date, "%02d-%02d-%02d", int(d), int(m), int(((y % 100) + 100) % 100));
   int h = ds.minute / 60, mi = ds.minute % 60, s = ds.tick / 50;
   std::snprintf(time, sizeof time, "%02d:%02d:%02d", h % 100, mi, s % 100);
