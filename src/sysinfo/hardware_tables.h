@@ -1,0 +1,43 @@
+// The maker and model lists of the four hardware families (main model,
+// busboard, accelerator, controller) and the composing of the hardware texts
+// the report's GENERAL block and the module record carry.
+#pragma once
+
+#include <string>
+
+namespace kr {
+
+struct Context;
+
+namespace hw {
+enum Family { kMainModel = 0, kBusboard = 1, kAccelerator = 2, kController = 3, kFamilyCount = 4 };
+// Index of the "Other" maker in each family's maker list.
+constexpr int kOtherVendor[kFamilyCount] = {12, 10, 16, 20};
+// Index of the "None" maker, -1 when the family has none (the main model).
+constexpr int kNoneVendor[kFamilyCount] = {-1, 9, 15, 19};
+// Longest combined hardware text (without terminator).
+constexpr size_t kCombinedMax = 96;
+}  // namespace hw
+
+// Number of makers in a family's list; 0 for an unknown family.
+int VendorCount(int family);
+// Number of models in a maker's list; 0 for an unknown family or maker.
+int ModelCount(int family, int vendor);
+// The maker text, nullptr when family or vendor is out of range.
+const char* VendorName(int family, int vendor);
+// The model text, nullptr when family, vendor or model is out of range.
+const char* ModelName(int family, int vendor, int model);
+
+// The combined text of one family from the settings' choices and the host
+// flags: the override ("Other:" text or the emulated host's label) when not
+// empty, else maker + " - " + model, or the maker alone when it is "None"
+// (busboard, accelerator, controller). At most hw::kCombinedMax characters;
+// an out-of-range index yields an empty part, never a crash. Empty for an
+// unknown family.
+std::string HardwareText(const Context& ctx, int family);
+
+// "YES" or "NO" from the settings switch; "Not avail" on an Amithlon or
+// no-chip-memory host.
+std::string OverclockedText(const Context& ctx);
+
+}  // namespace kr
