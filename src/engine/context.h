@@ -17,6 +17,7 @@
 #include "platform/requester.h"
 #include "platform/timer.h"
 #include "settings/display_record.h"
+#include "settings/settings_form.h"
 #include "settings/settings_record.h"
 #include "sysinfo/sysinfo_record.h"
 
@@ -74,6 +75,7 @@ struct Context {
 
   SettingsRecord settings;
   DisplayRecord display;
+  SettingsForm form;  // the settings pages' controls (settings/settings_form.h)
   SystemInfo sysinfo;
   DriveInfo driveInfo;
   RunState run;

@@ -1,7 +1,11 @@
 // The display record (2128 bytes): the comparison chart's view options, the
-// modules chosen for comparison and the seven chart colours. With the colour
-// block it forms KelvaRANK.def.
+// modules chosen for comparison, and beside it the seven chart colours. With
+// the colours it forms KelvaRANK.def (2352 bytes).
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
 
 #include "util/bytes.h"
 
@@ -9,8 +13,74 @@ namespace kr {
 
 namespace disp {
 constexpr size_t kSize = 2128;
-}
 
-struct DisplayRecord : ByteImage<disp::kSize> {};
+constexpr size_t kDrawMode = 0;       // 0 "Blocks", 1 "B-Splines"
+constexpr size_t kShowMode = 4;       // 0 "Absolute", 1 "Relative"
+constexpr size_t kSplineMode = 8;     // 0 "Cover", 1 "Side by side"
+constexpr size_t kOptionA = 12;       // stored and handed to the chart, never edited
+constexpr size_t kOptionB = 16;
+constexpr size_t kMasterSection = 20; // 0 "KelvaRANKS", 1 "Processor", 2 "Memory", 3 "Hard Disk"
+constexpr size_t kSlaveSection = 24;
+constexpr size_t kFineScale = 28;
+constexpr size_t kRoughScale = 32;
+constexpr size_t kShowModule = 36;    // 4 x s32, slot 1..4
+constexpr size_t kUnused52 = 52;      // 28 bytes, always 0
+constexpr size_t kSlotName = 80;      // 4 x 256: Realname + " (" + user name + ")"
+constexpr size_t kSlotPath = 1104;    // 4 x 256: module file loaded into the slot
+constexpr size_t kSlotWidth = 256;
+static_assert(kSlotPath + 4 * kSlotWidth == kSize);
+
+constexpr int32_t kDefaultFineScale = 50, kDefaultRoughScale = 5;
+
+// Pen specifications: 32-byte texts in the toolkit's pen-text form,
+// "r" + three 8-digit hex components separated by "," or "m" + pen number.
+constexpr size_t kPenCount = 7;
+constexpr size_t kPenWidth = 32;
+// Pen roles in file order.
+enum Pen : int { kPenModule1 = 0, kPenModule2, kPenModule3, kPenModule4, kPenBackground, kPenChart, kPenThisSession };
+}  // namespace disp
+
+using PenSpec = std::array<uint8_t, disp::kPenWidth>;
+
+struct DisplayRecord : ByteImage<disp::kSize> {
+  // The seven colour pickers' pen specifications (not part of the 2128-byte
+  // image; the .def stores them right after it).
+  std::array<PenSpec, disp::kPenCount> pens{};
+
+  int32_t drawMode() const { return s32(disp::kDrawMode); }
+  int32_t showMode() const { return s32(disp::kShowMode); }
+  int32_t splineMode() const { return s32(disp::kSplineMode); }
+  int32_t masterSection() const { return s32(disp::kMasterSection); }
+  int32_t slaveSection() const { return s32(disp::kSlaveSection); }
+  int32_t fineScale() const { return s32(disp::kFineScale); }
+  int32_t roughScale() const { return s32(disp::kRoughScale); }
+  int32_t showModule(int slot) const { return s32(disp::kShowModule + 4 * size_t(slot)); }  // slot 0..3
+  std::string_view slotName(int slot) const { return text(disp::kSlotName + disp::kSlotWidth * size_t(slot), disp::kSlotWidth); }
+  std::string_view slotPath(int slot) const { return text(disp::kSlotPath + disp::kSlotWidth * size_t(slot), disp::kSlotWidth); }
+  std::string_view penText(int pen) const { return GetText(pens[size_t(pen)].data(), disp::kPenWidth); }
+};
+
+// A pen specification decoded: an RGB colour with 32-bit components, or a
+// toolkit pen number.
+struct PenColor {
+  bool isRgb = false;
+  uint32_t r = 0, g = 0, b = 0;
+  int32_t pen = 0;
+};
+// Builds the pen text of an RGB colour / of a toolkit pen (zero-filled field).
+PenSpec RgbPenSpec(uint32_t r, uint32_t g, uint32_t b);
+PenSpec ToolkitPenSpec(int32_t pen);
+// Parses a pen text; false (and `out` untouched) when it is not one.
+bool ParsePenSpec(std::string_view text, PenColor& out);
+// The built-in colour of each picker.
+PenSpec DefaultPenSpec(int pen);
+
+// The built-in display record: radios and cycles 0, scales 50 and 5, all
+// four modules shown, names and paths zero-filled, default pens.
+void SetDisplayDefaults(DisplayRecord& d);
+
+struct Context;
+// Resets the chart controls and ctx.display to the built-in defaults.
+void ResetDisplaySettings(Context& ctx);
 
 }  // namespace kr

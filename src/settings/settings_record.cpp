@@ -33,7 +33,7 @@ void SetBuiltinDefaults(SettingsRecord& s) {
   s.set_text(kHomepage, kPathWidth, "(Your Homepage)");
   s.set_text(kReportFile, kPathWidth, "PROGDIR:Reports/KR_Report_00.00.00_00.00.00.txt");
   s.set_text(kErrorLogOut, kPathWidth, "CON:///100/KelvaRANK Errorlog/AUTO/CLOSE");
-  s.set_text(kComment, kCommentWidth, kCommentPlaceholder);
+  s.setModuleComment(kCommentPlaceholder);
   s.set_text(kPartition, kPartitionWidth, "(Partition used)");
   s.set_s32(kSmtpPort, 25);
   for (int k = 1; k <= 10; ++k) {

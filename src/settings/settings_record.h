@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "util/bytes.h"
@@ -46,7 +47,34 @@ constexpr size_t kOtherWidth = 32, kNameWidth = 64, kEmailWidth = 128, kSmtpWidt
 constexpr size_t kPathWidth = 256, kCommentWidth = 136, kPartitionWidth = 64;
 }  // namespace cfg
 
+// The longest module comment the pages accept and a module keeps.
+constexpr size_t kCommentMax = 200;
+
 struct SettingsRecord : ByteImage<cfg::kSize> {
+  // The module comment holds up to 200 bytes; the record's field (136 bytes)
+  // holds its first 135. The full text is kept here, beside the byte image,
+  // and saved in the comment side file next to the .cfg (docs/settings.md).
+  // It counts only while it continues the field's text, so a field changed
+  // on its own never shows a stale tail.
+  std::string longComment;
+
+  // The full module comment.
+  std::string_view moduleComment() const {
+    std::string_view field = text(cfg::kComment, cfg::kCommentWidth);
+    if (field.size() == cfg::kCommentWidth - 1 && longComment.size() > field.size() &&
+        std::string_view(longComment).substr(0, field.size()) == field)
+      return longComment;
+    return field;
+  }
+  // Stores a comment (cut at a NUL byte and to 200 bytes).
+  void setModuleComment(std::string_view c) {
+    c = c.substr(0, c.find('\0'));
+    if (c.size() > kCommentMax) c = c.substr(0, kCommentMax);
+    set_text(cfg::kComment, cfg::kCommentWidth, c);
+    if (c.size() >= cfg::kCommentWidth) longComment.assign(c);
+    else longComment.clear();
+  }
+
   // General flags.
   int32_t reportEnabled() const { return s32(cfg::kReportEnabled); }
   int32_t errorLogEnabled() const { return s32(cfg::kErrorLogEnabled); }

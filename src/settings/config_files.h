@@ -1,0 +1,64 @@
+// The two settings files below the program home:
+//   "PROGDIR:KelvaRANK.cfg"  the settings record, exactly 2452 bytes;
+//   "PROGDIR:KelvaRANK.def"  the display record (2128 bytes) and the seven
+//                            32-byte pen specifications, exactly 2352 bytes;
+// plus the module-comment side file "PROGDIR:KelvaRANK.comment" that keeps a
+// comment of up to 200 bytes across a restart (the .cfg field holds 136 bytes;
+// see docs/settings.md).
+//
+// Files are raw big-endian images with no header; a file is current only when
+// its length is exact. Saving writes a new file beside the old one and renames
+// it over (Dos::WriteFileAtomic): a failed save leaves the old file whole.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "engine/context.h"
+
+namespace kr {
+
+inline constexpr std::string_view kConfigFile = "PROGDIR:KelvaRANK.cfg";
+inline constexpr std::string_view kDefaultsFile = "PROGDIR:KelvaRANK.def";
+inline constexpr std::string_view kCommentFile = "PROGDIR:KelvaRANK.comment";
+inline constexpr size_t kConfigFileSize = 2452;
+inline constexpr size_t kDefaultsFileSize = 2352;
+
+// True when the file exists (it may still have the wrong length).
+bool ConfigExists(Context& ctx);
+bool DefaultsExists(Context& ctx);
+
+// Reads the .cfg into ctx.settings, then the comment side file (taken only
+// when it continues the comment the .cfg holds), then shows the record in the
+// settings form (FormFromSettings). A file that cannot be opened: error-log
+// entry "CONFIG"/"LoadConfig"/"Error loading config!" and false; the record
+// is unchanged. A short file fills the record from its start and leaves the
+// rest as it was (start-up rejects it by its length afterwards).
+bool LoadConfig(Context& ctx);
+
+// Writes ctx.settings as the .cfg (2452 bytes) with Write to Device and
+// SpinUP Device stored as 0 (the record keeps them), and the full comment to
+// the side file. On failure: error-log entry "CONFIG"/"SaveConfig"/
+// "Error saving config!" and false; the old file stays as it was.
+bool SaveConfig(Context& ctx);
+
+// Reads the .def into ctx.display (record and pens). A file that cannot be
+// opened: "DEFAULTS"/"LoadDefaults"/"Error loading defaults!" and false.
+bool LoadDefaults(Context& ctx);
+
+// Writes ctx.display and its pens as the .def (2352 bytes). On failure:
+// "DEFAULTS"/"SaveDefaults"/"Error saving defaults!" and false.
+bool SaveDefaults(Context& ctx);
+
+// Built-in defaults into the settings form and, for scope '4', the record:
+//   '1' Processor page, '2' Memory page, '3' Hard Disk page (form only);
+//   '4' every page of the form and the whole settings record;
+//   '5' the three test pages (form only), used when a module is made.
+// On an AmigaXL/Amithlon or no-chip-memory host the CHIP and ROM memory tests
+// are switched off as well. Any other scope changes nothing.
+void ResetSettings(Context& ctx, char scope);
+
+// Shows the settings record in the form again (discards edits).
+void ShowSettings(Context& ctx);
+
+}  // namespace kr

@@ -1,0 +1,134 @@
+// The settings pages independent of any front end: every control's value as
+// the pages hold it (texts as Latin-1 bytes, check marks, cycle indexes and
+// slider positions), the copy between form and settings record with its
+// validation, and which controls are enabled.
+//
+// The desktop front end mirrors its widgets into this form; the terminal
+// front end edits it through settings_keys.h. Both then go through the same
+// ReadSettingsFromWindow, so checks, order and messages are the same.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "settings/settings_record.h"
+
+namespace kr {
+
+struct Context;
+
+// Hardware groups in the order of the page and of the validation.
+enum HardwareGroup : int { kHwMainModel = 0, kHwBusboard = 1, kHwAccelerator = 2, kHwController = 3 };
+
+// Index of the vendor entry "Other" in each group's vendor list.
+inline constexpr std::array<int32_t, 4> kOtherVendorIndex = {12, 10, 16, 20};
+
+struct HardwareChoice {
+  int32_t vendor = 0;
+  int32_t model = 0;
+  std::string other;  // the "Other:" field
+};
+
+struct SettingsForm {
+  // General page.
+  std::string userName, realName, location, email, smtpServer, homepage;
+  int32_t smtpPort = 25;
+  std::string reportFile, errorLogOutput;
+  bool reportEnabled = true, errorLogEnabled = true, appendErrorLog = false;
+  bool flushResults = false, saveAtExit = true, overclocked = false;
+  std::array<HardwareChoice, 4> hardware{};
+  std::string comment;  // up to 200 bytes
+
+  // Processor page: index 1..10 in catalogue order (0 unused).
+  std::array<bool, 11> procEnabled{}, procCache{}, procMultitasking{};
+
+  // Memory page: index 0..23 in catalogue order.
+  std::array<bool, 24> memEnabled{}, memCache{}, memMultitasking{};
+  std::array<int32_t, 24> memLoopSize{}, memSweepStart{}, memSweepStop{};
+
+  // Hard Disk page (indexes as in the settings record's drive arrays).
+  std::array<bool, 7> driveEnabled{};
+  std::array<bool, 18> driveCache{};
+  std::array<int32_t, 5> driveCount{};
+  std::array<int32_t, 4> driveSweepStart{}, driveSweepStop{};
+  int32_t accessMode = 0;  // cycle: 0 "Direct-SCSI", 1 "NSD-64"
+  std::string partition;
+};
+
+// The most characters each text control accepts.
+namespace limit {
+inline constexpr size_t kOther = 31, kName = 32, kEmail = 127, kSmtp = 63, kPath = 255;
+inline constexpr size_t kComment = 200, kPartition = 63;
+}  // namespace limit
+
+// Slider ranges (inclusive).
+struct Range {
+  int32_t min, max;
+};
+Range MemLoopSizeRange(int p);
+Range MemSweepRange(int p);
+inline constexpr Range kDriveFilesRange{1, 3};
+inline constexpr Range kDriveLoopSizeRange{8, 256};
+Range DriveSweepRange(int i);  // i = 0..3: file tests 1..17, device tests 3..17
+inline constexpr Range kSmtpPortRange{0, 65535};
+
+// Built-in default sweep of a memory test / of a drive sweep test.
+int32_t MemDefaultSweepStop(int p);
+int32_t MemDefaultLoopSize(int p);
+int32_t DriveDefaultSweepStart(int i);
+
+// The memory tests that touch CHIP or ROM memory (switched off by the
+// defaults on an AmigaXL/Amithlon or no-chip-memory host).
+bool IsChipOrRomMemoryTest(int p);
+
+// Shows the settings record in the form (LoadConfig, ShowSettings).
+void FormFromSettings(const SettingsRecord& s, SettingsForm& form);
+
+// Built-in defaults into the pages of the form: scope '1' Processor, '2'
+// Memory, '3' Hard Disk, '5' the three test pages, '4' every page.
+// chipOff: switch the CHIP and ROM memory tests off as well.
+void ResetForm(SettingsForm& form, char scope, bool chipOff);
+
+// Which controls are enabled.
+struct SettingsEnabling {
+  std::array<bool, 4> other{};              // each "Other:" field
+  std::array<bool, 11> procOptions{};       // "CPU Cache", "Multitasking" of test k
+  std::array<bool, 24> memOptions{};        // cache, multitasking, loop size, start, stop
+  std::array<bool, 7> driveOptions{};       // the option controls under drive enabled[i]
+};
+SettingsEnabling UpdateSettingsEnabling(const SettingsForm& form);
+
+// Drive cpuCache entries that belong to drive enabled switch i.
+bool DriveCacheBelongsTo(int cacheIndex, int enabledIndex);
+
+// One failed check: requester title, text and button exactly as shown.
+struct SettingsError {
+  std::string title, text, button;
+};
+
+// Runs the checks in their order on the form. Returns true when all pass.
+// Side effect as on the pages: the "Other:" text of a group whose vendor is
+// not "Other" is emptied as its check is reached. On failure `err` holds the
+// requester; nothing else is changed.
+bool ValidateSettingsForm(SettingsForm& form, SettingsError& err);
+
+// Copies the form into the record in the pages' order, with the sweep
+// repair (start above stop: both back to the test's defaults, in the record
+// and in the form). Numbers outside their control's range are clamped.
+void CopyFormToSettings(SettingsForm& form, SettingsRecord& s);
+
+// Validates the form; on failure shows the one requester through
+// ctx.requester and returns false with the record unchanged. Otherwise copies
+// the form into ctx.settings and returns true. The caller then probes the
+// selected partition's drive (the access mode the device tests use follows
+// from the access-mode cycle: AccessModeOfCycle).
+bool ReadSettingsFromForm(Context& ctx, SettingsForm& form);
+// The same on the pages of the context (ctx.form).
+bool ReadSettingsFromWindow(Context& ctx);
+
+// Access mode the device tests use for an access-mode cycle index.
+int32_t AccessModeOfCycle(int32_t cycle);
+
+}  // namespace kr
