@@ -23,6 +23,8 @@
 
 namespace kr {
 
+class Mpega;
+
 // The run-state record: flags and values shared across subsystems.
 struct RunState {
   int32_t runMode = 0;            // 1 Processor, 2 Memory, 3 Hard Drive, 4 Make Module
@@ -96,6 +98,9 @@ struct Context {
 
   ErrorLog errorLog;
   ReportState report;
+
+  // mpega.library for MP3 2 CDDA, owned by the caller; null: not available.
+  Mpega* mpega = nullptr;
 
   // Set from a signal handler: the run stops after the current test.
   std::atomic<bool>* interrupt = nullptr;
