@@ -1,1 +1,3 @@
-# kr_test(test_cpu_integer_fp ${CMAKE_CURRENT_LIST_DIR}/file_test.cpp)
+kr_test(test_cpu_int
+  ${CMAKE_CURRENT_LIST_DIR}/card_test.cpp
+)

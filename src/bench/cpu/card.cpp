@@ -1,0 +1,139 @@
+#include "bench/cpu/card.h"
+
+#include <charconv>
+
+#include "engine/catalogue.h"
+#include "engine/scoring.h"
+#include "engine/status_ops.h"
+#include "report/report.h"
+#include "util/numtext.h"
+
+namespace kr {
+namespace {
+constexpr size_t kWidth = 76;  // columns of a card line, without the newline
+
+// Pads s with blanks to `columns` (no change when it is already that long).
+void PadTo(std::string& s, size_t columns) {
+  if (s.size() < columns) s.append(columns - s.size(), ' ');
+}
+
+// Closes a body line: blanks up to column 75, "|", newline.
+void EndLine(std::string& s) {
+  PadTo(s, kWidth - 1);
+  s += "|\n";
+}
+}  // namespace
+
+bool ScoredFlag(const Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  if (cacheOn == 0) return false;
+  if (ctx.run.multitaskingAtAll != 0) return true;
+  return (multitaskingOn & 0xFFFF) == 0;
+}
+
+const char* OnOffWord(int32_t on) { return on ? "YES" : "NO "; }
+char MethodMarker(bool scored) { return scored ? '+' : '-'; }
+
+double RatePerSecond(double work, double seconds) { return seconds > 0.0 ? work / seconds : 0.0; }
+
+void WriteTopRule(Context& ctx) {
+  ReportLine(ctx, "\xB7" + std::string(kWidth - 2, '-') + "\xB7\n");
+}
+
+void WriteSeparator(Context& ctx) {
+  std::string s = "\xB7";
+  for (int i = 0; i < 37; ++i) s += "- ";
+  s += "\xB7\n";
+  ReportLine(ctx, s);
+}
+
+void WriteEmptyLine(Context& ctx) { ReportLine(ctx, "|" + std::string(kWidth - 2, ' ') + "|\n"); }
+
+void WriteClosingLine(Context& ctx) { ReportLine(ctx, "!" + std::string(kWidth - 2, ' ') + "!\n"); }
+
+void WriteBodyLine(Context& ctx, std::string_view text) {
+  std::string s = "|   ";
+  s += text;
+  EndLine(s);
+  ReportLine(ctx, s);
+}
+
+void WriteParamLine(Context& ctx, std::string_view label, int width, std::string_view value) {
+  std::string s(label);
+  PadTo(s, size_t(width));
+  s += " : ";
+  s += value;
+  WriteBodyLine(ctx, s);
+}
+
+void WriteColumnHeader(Context& ctx, const CardSpec& spec) {
+  std::string s = "|   ";
+  s += spec.columnFirst;
+  if (spec.columnMiddle) {
+    PadTo(s, size_t(spec.columnMiddleAt - 1));
+    s += spec.columnMiddle;
+  }
+  PadTo(s, 67);
+  s += spec.columnUnit;
+  EndLine(s);
+  ReportLine(ctx, s);
+}
+
+void WriteCardHead(Context& ctx, const CardSpec& spec, int32_t cacheOn, int32_t multitaskingOn) {
+  const int w = spec.labelWidth;
+  WriteTopRule(ctx);
+  WriteBodyLine(ctx, spec.title);
+  WriteSeparator(ctx);
+  FixedSplit r = SplitFixed(spec.reference, 10);
+  WriteParamLine(ctx, "100 Percent at", w, Format(spec.referenceFormat, (unsigned long)r.whole, (unsigned long)r.frac));
+  FixedSplit wt = SplitFixed(spec.weight, 10);
+  WriteParamLine(ctx, "Score weight", w, Format("%3lu.%.1lu%%", (unsigned long)wt.whole, (unsigned long)wt.frac));
+  for (int i = 0; i < spec.paramCount; ++i) {
+    const CardParam& p = spec.params[i];
+    WriteParamLine(ctx, p.label, w, p.text ? std::string(p.text) : Format("%lu", (unsigned long)p.number));
+  }
+  WriteParamLine(ctx, "CPU Cache", w, Format("%-10s", OnOffWord(cacheOn)));
+  WriteParamLine(ctx, "Multitasking", w, Format("%-10s", OnOffWord(multitaskingOn)));
+  WriteEmptyLine(ctx);
+  WriteColumnHeader(ctx, spec);
+  WriteSeparator(ctx);
+}
+
+std::string MethodLeft(bool scored, std::string_view text, int width) {
+  std::string s = "|   [";
+  s += MethodMarker(scored);
+  s += "] ";
+  s += text;
+  PadTo(s, size_t(width));
+  return s;
+}
+
+void WriteMethodLine(Context& ctx, bool scored, std::string_view text, double figure) {
+  WriteMethodLineWith(ctx, scored, text, 57, "   %8lu.%0.2lu    |\n", figure);
+}
+
+void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int leftWidth, const char* tail,
+                         double figure) {
+  ReportLine(ctx, MethodLeft(scored, text, leftWidth));
+  ReportFixed2(ctx, tail, figure);
+}
+
+double CardScore(const CardSpec& spec, double figure) {
+  return ScorePercent(figure, spec.reference, spec.weight);
+}
+
+void FinishCard(Context& ctx, const CardSpec& spec, double figure, bool scored) {
+  WriteEmptyLine(ctx);
+  WriteScore(ctx, spec.slot, CardScore(spec, figure), scored);
+  if (spec.closingLine) WriteClosingLine(ctx);
+  if (spec.setsDone) SetState(ctx, Section::Processor, "Done");
+}
+
+double TruncateToHundredths(double figure) {
+  FixedSplit s = SplitFixed(figure, 100);
+  std::string text = Format("%lu.%02lu", (unsigned long)s.whole, (unsigned long)s.frac);
+  double v = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), v);
+  return v;
+}
+
+}  // namespace kr

@@ -1,0 +1,128 @@
+// The common procedure and report card of the processor tests.
+//
+// Every processor test writes one card into the report: a head (rules, title,
+// "100 Percent at", "Score weight", its parameter lines, "CPU Cache" and
+// "Multitasking", the column header), one method line per figure, and a foot
+// (empty body line, score line, closing line). The card's constants are one
+// `CardSpec` row per test; the functions below write its lines. Every line is
+// 76 columns plus "\n" when the values have their nominal width; a wider value
+// moves the right border, as the fixed templates do.
+//
+// How a test uses it (one method, timed with StartTiming/StopTiming):
+//
+//   constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}};
+//   constexpr CardSpec kCard = {
+//       "Dhrystones", "%4lu.%0.1lu Dhrystones/sec", 10000000.0, 100.0, slot::kDhrystones,
+//       14, kParams, 1, "Method", "Result"};
+//
+//   int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+//     bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
+//     WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
+//     ShowProcessorTest(ctx, "\x1b" "bDhrystones\x1b" "n", "Internal", cacheOn, multitaskingOn, 0, true, false);
+//     SetState(ctx, Section::Processor, "Benchmarking...");
+//     ... prepare (allocate) outside the timed span ...
+//     StartTiming(ctx, cacheOn, multitaskingOn);
+//     ... workload ...
+//     double t = StopTiming(ctx, cacheOn, multitaskingOn);
+//     double f = RatePerSecond(5000000.0, t);
+//     ctx.results.setFigure(rec::kDhrystones, f);
+//     ShowProcessorResult(ctx, f, "Dhrystones/s");
+//     WriteMethodLine(ctx, scored, "Dhrystones/sec", f);
+//     FinishCard(ctx, kCard, f, scored);   // empty line, score, closing line, "Done"
+//     return 0;
+//   }
+//
+// Tests whose method lines are laid out differently build them from
+// `MethodLeft` (the "|   [+] text" part padded to a width) and a tail format
+// of their own (`WriteMethodLineWith`), or write whole lines with ReportLine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/context.h"
+
+namespace kr {
+
+// One parameter line of a card head: the label (padded by the card to its
+// label width) and either a fixed text or, when text is null, a number
+// printed with "%lu".
+struct CardParam {
+  const char* label;
+  const char* text;
+  uint32_t number;
+};
+
+// The constants of one processor card.
+struct CardSpec {
+  const char* title;            // title line text
+  const char* referenceFormat;  // "100 Percent at" value, e.g. "%4lu.%0.1lu BogoMIPS"
+  double reference;             // R, the "100 Percent at" figure
+  double weight;                // W, percent
+  int slot;                     // score slot (slot::)
+  int labelWidth;               // all labels of the card are padded to this width
+  const CardParam* params;      // parameter lines between "Score weight" and "CPU Cache"
+  int paramCount;
+  const char* columnFirst;      // column header word from column 5 ("Method", "Result", "Methode")
+  const char* columnUnit;       // unit header from column 68
+  const char* columnMiddle = nullptr;  // optional second header (LibJPEG: "MPixel/s")
+  int columnMiddleAt = 48;             // its 1-based column
+  bool closingLine = true;      // write the "!" closing line after the score
+  bool setsDone = true;         // set the "State:" field to "Done" at the end
+};
+
+// The result counts when the cache switch is on and, unless "Enable
+// Multitasking at all [JIT]" is set, the multitasking switch (low 16 bits)
+// is off.
+bool ScoredFlag(const Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
+
+// "NO " for 0, "YES" otherwise; "-" / "+" as the method-line marker.
+const char* OnOffWord(int32_t on);
+char MethodMarker(bool scored);
+
+// Work per second of a timed span. A span of zero (or less) means the clock
+// did not measure anything: the figure is 0, so nothing is scored for it,
+// rather than an infinite figure scoring 100.
+double RatePerSecond(double work, double seconds);
+
+// Single lines.
+void WriteTopRule(Context& ctx);    // "\xB7" 74 x "-" "\xB7"
+void WriteSeparator(Context& ctx);  // "\xB7" 37 x "- " "\xB7"
+void WriteEmptyLine(Context& ctx);  // "|" 74 blanks "|"
+void WriteClosingLine(Context& ctx);  // "!" 74 blanks "!"
+// "|   " + text, blanks up to column 75, "|" (a longer text moves the border).
+void WriteBodyLine(Context& ctx, std::string_view text);
+// "|   label : value" with the label padded to width.
+void WriteParamLine(Context& ctx, std::string_view label, int width, std::string_view value);
+// Column header: first word in column 5, unit in column 68, the optional
+// middle header at its column.
+void WriteColumnHeader(Context& ctx, const CardSpec& spec);
+
+// The whole head: top rule, title, separator, "100 Percent at", "Score
+// weight", parameter lines, "CPU Cache", "Multitasking", empty body line,
+// column header, separator.
+void WriteCardHead(Context& ctx, const CardSpec& spec, int32_t cacheOn, int32_t multitaskingOn);
+
+// "|   [+] text" (or "[-]") padded with blanks to width columns.
+std::string MethodLeft(bool scored, std::string_view text, int width);
+// The standard method line: left part of 57 columns, then
+// "   %8lu.%0.2lu    |" with the figure (truncated hundredths).
+void WriteMethodLine(Context& ctx, bool scored, std::string_view text, double figure);
+// A method line with another left width and a tail holding one
+// "%lu.%0.2lu"-family conversion and ending in "|\n".
+void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int leftWidth, const char* tail,
+                         double figure);
+
+// Scores F against the card (S = F x (100 / R) x (W x 0.01), clamped 0..100).
+double CardScore(const CardSpec& spec, double figure);
+
+// The foot: empty body line, score line and score slot (S, 1.0) or the
+// DISABLED line and (0.0, 0.0), the closing line when the card has one, and
+// "Done" in the "State:" field when the card sets it.
+void FinishCard(Context& ctx, const CardSpec& spec, double figure, bool scored);
+
+// The figure as "%lu.%0.2lu" (truncated) parsed back: at most two decimals.
+double TruncateToHundredths(double figure);
+
+}  // namespace kr

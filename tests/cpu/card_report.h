@@ -1,0 +1,38 @@
+// A test context whose report goes to a file in the temporary home, and the
+// lines written to it.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "report/report.h"
+#include "settings/settings_record.h"
+#include "support/test_context.h"
+
+namespace kr::test {
+
+struct ReportContext : TestContext {
+  ReportContext() {
+    ctx.settings.set_s32(cfg::kReportEnabled, 1);
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:Reports/card.txt");
+    OpenReport(ctx);
+  }
+  // Closes the report and returns its lines without their newlines.
+  std::vector<std::string> Lines() {
+    CloseReport(ctx);
+    std::ifstream in(home.path() + "/Reports/card.txt", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string all = ss.str();
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t nl; (nl = all.find('\n', start)) != std::string::npos; start = nl + 1)
+      lines.push_back(all.substr(start, nl - start));
+    if (start < all.size()) lines.push_back(all.substr(start));  // an unterminated tail shows up
+    return lines;
+  }
+};
+
+}  // namespace kr::test

@@ -1,0 +1,125 @@
+#include "bench/cpu/card.h"
+
+#include <gtest/gtest.h>
+
+#include "cpu/card_report.h"
+#include "engine/catalogue.h"
+#include "engine/status_model.h"
+
+namespace kr {
+namespace {
+
+constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}, {"Imagedata", "1600x1200x24", 0}};
+constexpr CardSpec kCard = {"Test card", "%4lu.%0.1lu Dhrystones/sec", 10000000.0, 100.0, slot::kDhrystones,
+                            14, kParams, 2, "Method", "Result"};
+
+TEST(CardTest, ScoredFlagFollowsSwitchesAndOption) {
+  struct Case {
+    int32_t atAll, cache, mt;
+    bool scored;
+  } cases[] = {
+      {0, 1, 0, true},  {0, 1, 1, false}, {0, 0, 0, false}, {0, 0, 1, false},
+      {1, 1, 1, true},  {1, 1, 0, true},  {1, 0, 1, false},
+      {0, 1, 0x10000, true},  // only the low 16 bits of the multitasking switch count
+  };
+  test::TestContext t;
+  for (const Case& c : cases) {
+    t.ctx.run.multitaskingAtAll = c.atAll;
+    EXPECT_EQ(ScoredFlag(t.ctx, c.cache, c.mt), c.scored) << c.atAll << c.cache << c.mt;
+  }
+}
+
+TEST(CardTest, HeadLinesAreExactAndSeventySixColumns) {
+  test::ReportContext t;
+  WriteCardHead(t.ctx, kCard, 1, 0);
+  auto lines = t.Lines();
+  const std::vector<std::string> want = {
+      "\xB7" + std::string(74, '-') + "\xB7",
+      "|   Test card                                                              |",
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+      "|   100 Percent at : 10000000.0 Dhrystones/sec                             |",
+      "|   Score weight   : 100.0%                                                |",
+      "|   Rounds         : 5000000                                               |",
+      "|   Imagedata      : 1600x1200x24                                          |",
+      "|   CPU Cache      : YES                                                   |",
+      "|   Multitasking   : NO                                                    |",
+      "|                                                                          |",
+      "|   Method                                                         Result  |",
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+  };
+  EXPECT_EQ(lines, want);
+  for (const auto& l : lines) EXPECT_EQ(l.size(), 76u) << l;
+}
+
+TEST(CardTest, ColumnHeaderWithMiddleColumn) {
+  test::ReportContext t;
+  CardSpec spec = kCard;
+  spec.columnMiddle = "MPixel/s";
+  spec.columnUnit = "MBits/s";
+  WriteColumnHeader(t.ctx, spec);
+  auto lines = t.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].size(), 76u);
+  EXPECT_EQ(lines[0].find("Method"), 4u);
+  EXPECT_EQ(lines[0].find("MPixel/s"), 47u);
+  EXPECT_EQ(lines[0].find("MBits/s"), 67u);
+}
+
+TEST(CardTest, MethodLinesTruncateAndKeepTheBorder) {
+  test::ReportContext t;
+  WriteMethodLine(t.ctx, true, "Dhrystones/sec", 1234567.899);
+  WriteMethodLine(t.ctx, false, "BogoMIPS", 0.0);
+  WriteMethodLine(t.ctx, true, "Wide", 123456789.5);  // wider than 8 digits moves the border
+  WriteMethodLineWith(t.ctx, true, "Integral of sin(x) from 0.0 to PI/3.0 (Trapazoidal)", 59, " %8lu.%0.2lu    |\n",
+                      12.345);
+  auto lines = t.Lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "|   [+] Dhrystones/sec                                       1234567.89    |");
+  EXPECT_EQ(lines[1], "|   [-] BogoMIPS                                                   0.00    |");
+  EXPECT_EQ(lines[2], "|   [+] Wide                                                123456789.50    |");
+  EXPECT_EQ(lines[3], "|   [+] Integral of sin(x) from 0.0 to PI/3.0 (Trapazoidal)       12.34    |");
+  EXPECT_EQ(lines[0].size(), 76u);
+  EXPECT_EQ(lines[1].size(), 76u);
+  EXPECT_EQ(lines[3].size(), 76u);
+}
+
+TEST(CardTest, FinishCardScoresOrDisables) {
+  struct Case {
+    double figure;
+    bool scored;
+    bool closing;
+    const char* scoreLine;
+    ScoreSlot slot;
+  } cases[] = {
+      {5000000.5, true, true, "|   KelvaRANKS :  50.00 Percent                                            |", {50.0, 1.0}},
+      {2e7, true, true, "|   KelvaRANKS : 100.00 Percent                                            |", {100.0, 1.0}},
+      {0.0, true, false, "|   KelvaRANKS :   0.00 Percent                                            |", {0.0, 1.0}},
+      {-5.0, true, true, "|   KelvaRANKS :   0.00 Percent                                            |", {0.0, 1.0}},
+      {5000000.0, false, true, "|   KelvaRANKS : DISABLED                                                  |", {0.0, 0.0}},
+  };
+  for (const Case& c : cases) {
+    test::ReportContext t;
+    CardSpec spec = kCard;
+    spec.closingLine = c.closing;
+    FinishCard(t.ctx, spec, c.figure, c.scored);
+    auto lines = t.Lines();
+    std::vector<std::string> want = {"|" + std::string(74, ' ') + "|", c.scoreLine};
+    if (c.closing) want.push_back("!" + std::string(74, ' ') + "!");
+    EXPECT_EQ(lines, want);
+    ScoreSlot s = t.ctx.results.score(slot::kDhrystones);
+    EXPECT_NEAR(s.percent, c.slot.percent, 1e-4);
+    EXPECT_EQ(s.valid, c.slot.valid);
+    EXPECT_EQ(t.status.text(Section::Processor, StatusField::State), "Done");
+  }
+}
+
+TEST(CardTest, TruncateToHundredthsAndRates) {
+  EXPECT_DOUBLE_EQ(TruncateToHundredths(246.919), 246.91);
+  EXPECT_DOUBLE_EQ(TruncateToHundredths(999.999), 999.99);
+  EXPECT_DOUBLE_EQ(TruncateToHundredths(7.0), 7.0);
+  EXPECT_DOUBLE_EQ(RatePerSecond(5000000.0, 2.0), 2500000.0);
+  EXPECT_EQ(RatePerSecond(5000000.0, 0.0), 0.0);
+}
+
+}  // namespace
+}  // namespace kr
