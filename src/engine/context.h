@@ -41,6 +41,7 @@ struct RunState {
   int32_t freeSpace = 0;
   char serverHost[128]{};
   char serverPath[128]{};
+  char hostModel[32]{};  // machine name detected on a no-chip host (sysinfo); empty: none
 };
 
 // One error-log entry: three texts of at most 127 significant characters.

@@ -28,6 +28,22 @@ const char* VendorName(int family, int vendor);
 // The model text, nullptr when family, vendor or model is out of range.
 const char* ModelName(int family, int vendor, int model);
 
+// The three record fields of one family: maker and model list entries of the
+// settings' indexes (empty when an index is outside the lists) and the
+// override: the family's "Other:" text when its "Other" maker is chosen; for
+// the main model the host's own label replaces it (see HostMainModelLabel).
+struct HardwareFields {
+  std::string maker, model, override;
+};
+HardwareFields ComposeHardwareFields(const Context& ctx, int family);
+
+// The label that stands for the main model on a host that is not a classic
+// machine, from the run-state host flags: on a no-chip-memory host the
+// detected machine name (run.hostModel) or, when detection gave none,
+// "Pegasos Hardware"; else "AmigaXL/Amithlon" on an Amithlon host; empty on a
+// classic host. The no-chip test wins over the Amithlon test.
+std::string HostMainModelLabel(const Context& ctx);
+
 // The combined text of one family from the settings' choices and the host
 // flags: the override ("Other:" text or the emulated host's label) when not
 // empty, else maker + " - " + model, or the maker alone when it is "None"
