@@ -1,0 +1,114 @@
+// Memory kernels against their plain references, and the time of a whole
+// standard memory section on this machine.
+//
+//   BM_CopyFast2Fast vs BM_PlainMemcpy  (8 MiB blocks): target ratio >= 0.95
+//   BM_MemsetFast    vs BM_PlainMemset  (8 MiB blocks): target ratio >= 0.95
+//   BM_StandardMemorySection: the ten tests this host runs, standard settings,
+//                             real timer; target under two minutes.
+//
+// The ratios are bytes_per_second of ours over the reference's.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "bench/memory/memory_kernels.h"
+#include "bench/memory/memory_tests.h"
+#include "engine/catalogue.h"
+#include "engine/context.h"
+#include "engine/status_model.h"
+#include "platform/fake/fake_requester.h"
+#include "platform/linux/linux_dos.h"
+#include "platform/linux/linux_exec.h"
+#include "platform/linux/linux_timer.h"
+#include "settings/settings_record.h"
+
+namespace {
+
+constexpr uint32_t kBlock = 8 * 1048576;
+
+// Buffers as the tests get them: FAST, cleared, from the platform.
+struct Buffers {
+  kr::LinuxExec exec;
+  uint8_t* src = static_cast<uint8_t*>(exec.AllocVec(kBlock, kr::MEMF_FAST | kr::MEMF_CLEAR));
+  uint8_t* dst = static_cast<uint8_t*>(exec.AllocVec(kBlock, kr::MEMF_FAST | kr::MEMF_CLEAR));
+  ~Buffers() {
+    exec.FreeVec(src);
+    exec.FreeVec(dst);
+  }
+};
+
+void BM_CopyFast2Fast(benchmark::State& state) {
+  Buffers b;
+  for (auto _ : state) {
+    kr::CopyKernel(b.exec, b.src, b.dst, kBlock, 1);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * kBlock);
+}
+
+void BM_PlainMemcpy(benchmark::State& state) {
+  Buffers b;
+  for (auto _ : state) {
+    std::memcpy(b.dst, b.src, kBlock);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * kBlock);
+}
+
+void BM_MemsetFast(benchmark::State& state) {
+  Buffers b;
+  for (auto _ : state) kr::FillKernel(b.dst, kBlock, 1);
+  state.SetBytesProcessed(int64_t(state.iterations()) * kBlock);
+}
+
+void BM_PlainMemset(benchmark::State& state) {
+  Buffers b;
+  for (auto _ : state) {
+    std::memset(b.dst, 0, kBlock);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * kBlock);
+}
+
+// Every memory test this host can run (no chip memory, no ROM) with the
+// built-in default settings, as the memory section would run them.
+void BM_StandardMemorySection(benchmark::State& state) {
+  kr::LinuxExec exec;
+  kr::LinuxTimer timer;
+  kr::FakeRequester requester;
+  kr::StatusModel status;
+  const std::string tmp = "/tmp";
+  kr::LinuxDos dos(tmp, tmp);
+  kr::Context ctx(exec, timer, dos, requester, status);
+  kr::SetBuiltinDefaults(ctx.settings);
+  ctx.run.noChipMemory = 1;
+  int ran = 0;
+  for (auto _ : state) {
+    ran = 0;
+    for (int p = 0; p < kr::kMemoryTests; ++p) {
+      if (kr::mem::IsChipTest(p) || kr::mem::IsRomTest(p)) continue;
+      const int32_t low = ctx.settings.memSweepStart(p), high = ctx.settings.memSweepStop(p);
+      kr::RunMemoryTest(ctx, p, 1048576, uint32_t(ctx.settings.memLoopSize(p)) * 1048576u, kr::BlockSizeOfStep(low),
+                        kr::BlockSizeOfStep(high), ctx.settings.memCache(p), ctx.settings.memMultitasking(p), low,
+                        high);
+      ++ran;
+    }
+  }
+  state.counters["tests"] = ran;
+  for (int p = 0; p < kr::kMemoryTests; ++p) {
+    kr::ScoreSlot s = ctx.results.score(kr::slot::kMemoryFirst + p);
+    if (s.counts()) state.counters[kr::MemoryEntry(p).label] = s.percent;
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_CopyFast2Fast)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_PlainMemcpy)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_MemsetFast)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_PlainMemset)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_StandardMemorySection)->Unit(benchmark::kSecond)->Iterations(1);
+
+BENCHMARK_MAIN();
