@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "sysinfo/sysinfo.h"

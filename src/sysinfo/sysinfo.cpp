@@ -1,6 +1,6 @@
 #include "sysinfo/sysinfo.h"
 
-#include <array>
+#include <algorithm>
 #include <initializer_list>
 
 #include "engine/context.h"
