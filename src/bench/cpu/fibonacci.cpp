@@ -1,0 +1,48 @@
+#include "bench/cpu/fibonacci.h"
+
+#include "bench/cpu/card.h"
+#include "bench/cpu/processor_tests.h"
+#include "engine/catalogue.h"
+#include "engine/status_ops.h"
+#include "engine/timing.h"
+
+namespace kr {
+namespace {
+constexpr CardSpec kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 FiboGHZ]", 1000.0, 110.0,
+                            slot::kFibonacci, 14, nullptr, 0, "Method", "FiboMHZ"};
+}  // namespace
+
+// noipa: no inlining, cloning or interprocedural shortcuts, so every call in
+// the tree is a real call. The sum wraps in unsigned arithmetic as the 32-bit
+// original does, without signed overflow.
+__attribute__((noipa)) int32_t Fibonacci(int32_t n) {
+  if (n <= 0) return 1;
+  return int32_t(uint32_t(Fibonacci(n - 1)) + uint32_t(Fibonacci(n - 2)));
+}
+
+double FiboFigure(double seconds) {
+  if (!(seconds > 0.0)) return 0.0;
+  return 128616.0 / ((seconds * 1970.0) * 0.0095672607421875);
+}
+
+int RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
+  ShowProcessorTest(ctx, "\x1b" "b40th Fibonacci number\x1b" "n", "Internal", cacheOn, multitaskingOn, 0, true, false);
+  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
+  SetState(ctx, Section::Processor, "Calculating...");
+
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  int32_t result = Fibonacci(40);
+  double t = StopTiming(ctx, cacheOn, multitaskingOn);
+  asm volatile("" : : "r"(result));
+
+  double raw = FiboFigure(t);
+  ctx.results.setFigure(rec::kFibonacci, raw);
+  ShowProcessorResult(ctx, raw, "FiboHZ");
+  double f = TruncateToHundredths(raw);
+  WriteMethodLine(ctx, scored, "FiboMHZ", f);
+  FinishCard(ctx, kCard, f, scored);
+  return 0;
+}
+
+}  // namespace kr
