@@ -1,0 +1,84 @@
+#include "settings/display_record.h"
+
+#include <cstdio>
+
+#include "engine/context.h"
+
+namespace kr {
+
+PenSpec RgbPenSpec(uint32_t r, uint32_t g, uint32_t b) {
+  PenSpec p{};
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "r%08X,%08X,%08X", unsigned(r), unsigned(g), unsigned(b));
+  PutText(p.data(), p.size(), buf);
+  return p;
+}
+
+PenSpec ToolkitPenSpec(int32_t pen) {
+  PenSpec p{};
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "m%d", int(pen));
+  PutText(p.data(), p.size(), buf);
+  return p;
+}
+
+namespace {
+bool ParseHex8(std::string_view s, uint32_t& out) {
+  if (s.size() != 8) return false;
+  uint32_t v = 0;
+  for (char c : s) {
+    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return false;
+    v = (v << 4) | uint32_t(d);
+  }
+  out = v;
+  return true;
+}
+}  // namespace
+
+bool ParsePenSpec(std::string_view t, PenColor& out) {
+  if (t.size() == 27 && t[0] == 'r' && t[9] == ',' && t[18] == ',') {
+    PenColor c;
+    c.isRgb = true;
+    if (!ParseHex8(t.substr(1, 8), c.r) || !ParseHex8(t.substr(10, 8), c.g) || !ParseHex8(t.substr(19, 8), c.b))
+      return false;
+    out = c;
+    return true;
+  }
+  if (t.size() >= 2 && t.size() <= 4 && t[0] == 'm') {
+    int32_t n = 0;
+    for (char ch : t.substr(1)) {
+      if (ch < '0' || ch > '9') return false;
+      n = n * 10 + (ch - '0');
+    }
+    out = PenColor{};
+    out.pen = n;
+    return true;
+  }
+  return false;
+}
+
+PenSpec DefaultPenSpec(int pen) {
+  constexpr uint32_t F = 0xFFFFFFFFu;
+  switch (pen) {
+    case disp::kPenModule1: return RgbPenSpec(F, 0, 0);
+    case disp::kPenModule2: return RgbPenSpec(0, F, 0);
+    case disp::kPenModule3: return RgbPenSpec(0, 0, F);
+    case disp::kPenModule4: return RgbPenSpec(F, F, 0);
+    case disp::kPenBackground: return ToolkitPenSpec(2);
+    case disp::kPenChart: return RgbPenSpec(0, 0, 0);
+    default: return RgbPenSpec(F, F, F);  // "THIS Session"
+  }
+}
+
+void SetDisplayDefaults(DisplayRecord& d) {
+  d.Clear();
+  d.set_s32(disp::kFineScale, disp::kDefaultFineScale);
+  d.set_s32(disp::kRoughScale, disp::kDefaultRoughScale);
+  for (int i = 0; i < 4; ++i) d.set_s32(disp::kShowModule + 4 * size_t(i), 1);
+  for (size_t i = 0; i < disp::kPenCount; ++i) d.pens[i] = DefaultPenSpec(int(i));
+}
+
+void ResetDisplaySettings(Context& ctx) { SetDisplayDefaults(ctx.display); }
+
+}  // namespace kr

@@ -1,0 +1,487 @@
+#include "settings/settings_keys.h"
+
+#include <cctype>
+#include <charconv>
+#include <functional>
+
+#include "settings/config_files.h"
+#include "settings/settings_form.h"
+
+namespace kr {
+namespace {
+
+// What a key edits: the settings pages and a display record.
+struct Target {
+  SettingsForm& form;
+  DisplayRecord& display;
+};
+
+enum class Kind { Bool, Int, Text, Pen };
+
+struct KeyDef {
+  std::string name;
+  Kind kind = Kind::Int;
+  Range range{0, 0};
+  size_t limit = 0;                 // texts: most bytes (Latin-1)
+  std::vector<const char*> names;   // ints: accepted names of 0, 1, ...
+  bool display = false;
+  bool readOnly = false;
+  std::function<int32_t(Target&)> getInt;
+  std::function<void(Target&, int32_t)> setInt;
+  std::function<std::string(Target&)> getText;
+  std::function<void(Target&, const std::string&)> setText;
+};
+
+KeyDef BoolKey(std::string name, std::function<bool&(Target&)> ref) {
+  KeyDef k;
+  k.name = std::move(name);
+  k.kind = Kind::Bool;
+  k.range = {0, 1};
+  k.getInt = [ref](Target& t) { return int32_t(ref(t)); };
+  k.setInt = [ref](Target& t, int32_t v) { ref(t) = v != 0; };
+  return k;
+}
+
+KeyDef IntKey(std::string name, Range range, std::function<int32_t&(Target&)> ref,
+              std::vector<const char*> names = {}) {
+  KeyDef k;
+  k.name = std::move(name);
+  k.kind = Kind::Int;
+  k.range = range;
+  k.names = std::move(names);
+  k.getInt = [ref](Target& t) { return ref(t); };
+  k.setInt = [ref](Target& t, int32_t v) { ref(t) = v; };
+  return k;
+}
+
+KeyDef TextKey(std::string name, size_t limit, std::function<std::string&(Target&)> ref) {
+  KeyDef k;
+  k.name = std::move(name);
+  k.kind = Kind::Text;
+  k.limit = limit;
+  k.getText = [ref](Target& t) { return ref(t); };
+  k.setText = [ref](Target& t, const std::string& v) { ref(t) = v; };
+  return k;
+}
+
+KeyDef DisplayIntKey(std::string name, size_t off, Range range, bool readOnly, std::vector<const char*> names = {}) {
+  KeyDef k;
+  k.name = std::move(name);
+  k.kind = Kind::Int;
+  k.range = range;
+  k.names = std::move(names);
+  k.display = true;
+  k.readOnly = readOnly;
+  k.getInt = [off](Target& t) { return t.display.s32(off); };
+  k.setInt = [off](Target& t, int32_t v) { t.display.set_s32(off, v); };
+  return k;
+}
+
+KeyDef DisplayTextKey(std::string name, size_t off) {
+  KeyDef k;
+  k.name = std::move(name);
+  k.kind = Kind::Text;
+  k.limit = disp::kSlotWidth - 1;
+  k.display = true;
+  k.readOnly = true;  // the module base fills the comparison slots
+  k.getText = [off](Target& t) { return std::string(t.display.text(off, disp::kSlotWidth)); };
+  return k;
+}
+
+// Drive test names by cpuCache index.
+constexpr const char* kDriveCacheNames[18] = {
+    "readfile",    "writefile",     "seekfile",  "openfiles",   "createfiles", "deletefiles",
+    "renamefiles", "closeread",     "closewrite", "setcomment", "setprotection", "dirscan",
+    "setfilesize", "setdate",       "readdevice", "writedevice", "seekdevice",  "spinup"};
+constexpr const char* kDriveEnabledNames[7] = {"filesystem", "readfile",   "writefile", "readdevice",
+                                                "writedevice", "seekdevice", "spinup"};
+constexpr const char* kDriveSweepNames[4] = {"readfile", "writefile", "readdevice", "writedevice"};
+constexpr const char* kHardwareNames[4] = {"mainmodel", "busboard", "accelerator", "controller"};
+
+std::vector<KeyDef> BuildKeys() {
+  std::vector<KeyDef> keys;
+  using T = Target;
+  // General page.
+  keys.push_back(TextKey("general.username", limit::kName, [](T& t) -> std::string& { return t.form.userName; }));
+  keys.push_back(TextKey("general.realname", limit::kName, [](T& t) -> std::string& { return t.form.realName; }));
+  keys.push_back(TextKey("general.location", limit::kName, [](T& t) -> std::string& { return t.form.location; }));
+  keys.push_back(TextKey("general.email", limit::kEmail, [](T& t) -> std::string& { return t.form.email; }));
+  keys.push_back(TextKey("general.smtpserver", limit::kSmtp, [](T& t) -> std::string& { return t.form.smtpServer; }));
+  keys.push_back(IntKey("general.smtpport", {1, 65535}, [](T& t) -> int32_t& { return t.form.smtpPort; }));
+  keys.push_back(TextKey("general.homepage", limit::kPath, [](T& t) -> std::string& { return t.form.homepage; }));
+  keys.push_back(BoolKey("general.report", [](T& t) -> bool& { return t.form.reportEnabled; }));
+  keys.push_back(TextKey("general.reportfile", limit::kPath, [](T& t) -> std::string& { return t.form.reportFile; }));
+  keys.push_back(BoolKey("general.errorlog", [](T& t) -> bool& { return t.form.errorLogEnabled; }));
+  keys.push_back(
+      TextKey("general.errorlogoutput", limit::kPath, [](T& t) -> std::string& { return t.form.errorLogOutput; }));
+  keys.push_back(BoolKey("general.appenderrorlog", [](T& t) -> bool& { return t.form.appendErrorLog; }));
+  keys.push_back(BoolKey("general.flushresults", [](T& t) -> bool& { return t.form.flushResults; }));
+  keys.push_back(BoolKey("general.saveatexit", [](T& t) -> bool& { return t.form.saveAtExit; }));
+  keys.push_back(TextKey("general.comment", limit::kComment, [](T& t) -> std::string& { return t.form.comment; }));
+  // Hardware.
+  for (size_t g = 0; g < 4; ++g) {
+    std::string base = std::string("hardware.") + kHardwareNames[g];
+    keys.push_back(IntKey(base + ".vendor", {0, kOtherVendorIndex[g]},
+                          [g](T& t) -> int32_t& { return t.form.hardware[g].vendor; }));
+    keys.push_back(IntKey(base + ".model", {0, 255}, [g](T& t) -> int32_t& { return t.form.hardware[g].model; }));
+    keys.push_back(TextKey(base + ".other", limit::kOther, [g](T& t) -> std::string& { return t.form.hardware[g].other; }));
+  }
+  keys.push_back(BoolKey("hardware.overclocked", [](T& t) -> bool& { return t.form.overclocked; }));
+  // Processor page.
+  for (size_t k = 1; k <= 10; ++k) {
+    std::string base = "processor." + std::to_string(k);
+    keys.push_back(BoolKey(base + ".enabled", [k](T& t) -> bool& { return t.form.procEnabled[k]; }));
+    keys.push_back(BoolKey(base + ".cache", [k](T& t) -> bool& { return t.form.procCache[k]; }));
+    keys.push_back(BoolKey(base + ".multitasking", [k](T& t) -> bool& { return t.form.procMultitasking[k]; }));
+  }
+  // Memory page.
+  for (size_t p = 0; p < 24; ++p) {
+    std::string base = "memory." + std::to_string(p);
+    keys.push_back(BoolKey(base + ".enabled", [p](T& t) -> bool& { return t.form.memEnabled[p]; }));
+    keys.push_back(BoolKey(base + ".cache", [p](T& t) -> bool& { return t.form.memCache[p]; }));
+    keys.push_back(BoolKey(base + ".multitasking", [p](T& t) -> bool& { return t.form.memMultitasking[p]; }));
+    keys.push_back(IntKey(base + ".loopsize", MemLoopSizeRange(int(p)),
+                          [p](T& t) -> int32_t& { return t.form.memLoopSize[p]; }));
+    keys.push_back(IntKey(base + ".start", MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStart[p]; }));
+    keys.push_back(IntKey(base + ".stop", MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStop[p]; }));
+  }
+  // Hard Disk page.
+  for (size_t i = 0; i < 7; ++i)
+    keys.push_back(BoolKey(std::string("drive.enabled.") + kDriveEnabledNames[i],
+                           [i](T& t) -> bool& { return t.form.driveEnabled[i]; }));
+  for (size_t i = 0; i < 18; ++i)
+    keys.push_back(BoolKey(std::string("drive.cache.") + kDriveCacheNames[i],
+                           [i](T& t) -> bool& { return t.form.driveCache[i]; }));
+  keys.push_back(IntKey("drive.count.files", kDriveFilesRange, [](T& t) -> int32_t& { return t.form.driveCount[0]; }));
+  for (size_t i = 0; i < 4; ++i)
+    keys.push_back(IntKey(std::string("drive.count.") + kDriveSweepNames[i], kDriveLoopSizeRange,
+                          [i](T& t) -> int32_t& { return t.form.driveCount[i + 1]; }));
+  for (size_t i = 0; i < 4; ++i)
+    keys.push_back(IntKey(std::string("drive.start.") + kDriveSweepNames[i], DriveSweepRange(int(i)),
+                          [i](T& t) -> int32_t& { return t.form.driveSweepStart[i]; }));
+  for (size_t i = 0; i < 4; ++i)
+    keys.push_back(IntKey(std::string("drive.stop.") + kDriveSweepNames[i], DriveSweepRange(int(i)),
+                          [i](T& t) -> int32_t& { return t.form.driveSweepStop[i]; }));
+  keys.push_back(IntKey("drive.accessmode", {0, 1}, [](T& t) -> int32_t& { return t.form.accessMode; },
+                        {"Direct-SCSI", "NSD-64"}));
+  keys.push_back(TextKey("drive.partition", limit::kPartition, [](T& t) -> std::string& { return t.form.partition; }));
+  // Display record.
+  keys.push_back(DisplayIntKey("display.drawmode", disp::kDrawMode, {0, 1}, false, {"Blocks", "B-Splines"}));
+  keys.push_back(DisplayIntKey("display.showmode", disp::kShowMode, {0, 1}, false, {"Absolute", "Relative"}));
+  keys.push_back(DisplayIntKey("display.splinemode", disp::kSplineMode, {0, 1}, false, {"Cover", "Side by side"}));
+  keys.push_back(DisplayIntKey("display.optiona", disp::kOptionA, {0, 0}, true));
+  keys.push_back(DisplayIntKey("display.optionb", disp::kOptionB, {0, 0}, true));
+  keys.push_back(DisplayIntKey("display.master", disp::kMasterSection, {0, 3}, false,
+                               {"KelvaRANKS", "Processor", "Memory", "Hard Disk"}));
+  keys.push_back(DisplayIntKey("display.slave", disp::kSlaveSection, {0, 23}, false));
+  keys.push_back(DisplayIntKey("display.finescale", disp::kFineScale, {1, 100}, false));
+  keys.push_back(DisplayIntKey("display.roughscale", disp::kRoughScale, {1, 100}, false));
+  for (size_t s = 0; s < 4; ++s) {
+    KeyDef k = DisplayIntKey("display.show." + std::to_string(s + 1), disp::kShowModule + 4 * s, {0, 1}, false);
+    k.kind = Kind::Bool;
+    keys.push_back(std::move(k));
+  }
+  for (size_t s = 0; s < 4; ++s) {
+    keys.push_back(DisplayTextKey("display.slot." + std::to_string(s + 1) + ".name", disp::kSlotName + disp::kSlotWidth * s));
+    keys.push_back(DisplayTextKey("display.slot." + std::to_string(s + 1) + ".path", disp::kSlotPath + disp::kSlotWidth * s));
+  }
+  for (size_t p = 0; p < disp::kPenCount; ++p) {
+    KeyDef k;
+    k.name = "display.pen." + std::to_string(p);
+    k.kind = Kind::Pen;
+    k.display = true;
+    k.getText = [p](T& t) { return std::string(t.display.penText(int(p))); };
+    k.setText = [p](T& t, const std::string& v) {
+      t.display.pens[p] = PenSpec{};
+      PutText(t.display.pens[p].data(), disp::kPenWidth, v);
+    };
+    keys.push_back(std::move(k));
+  }
+  return keys;
+}
+
+std::string Latin1ToUtf8(std::string_view s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out += char(c);
+    } else {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+bool Utf8ToLatin1(std::string_view s, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += char(c);
+    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+      out += char(((c & 0x03) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F));
+      ++i;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// "\n" and "\\" in both directions; other bytes as they are.
+std::string EscapeText(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+bool UnescapeText(std::string_view s, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\') {
+      out += s[i];
+      continue;
+    }
+    if (i + 1 >= s.size()) return false;
+    char n = s[++i];
+    if (n == 'n') out += '\n';
+    else if (n == '\\') out += '\\';
+    else return false;
+  }
+  return true;
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string StripEscapes(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\x1b') {
+      ++i;  // the code letter after ESC
+      continue;
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+const KeyDef* FindKey(const std::vector<KeyDef>& keys, std::string_view name) {
+  std::string lower = Lower(name);
+  for (const KeyDef& k : keys)
+    if (k.name == lower) return &k;
+  return nullptr;
+}
+
+std::string RangeText(Range r) { return std::to_string(r.min) + ".." + std::to_string(r.max); }
+
+// Parses and stores one value; false with a message when it does not fit.
+bool SetValue(const KeyDef& k, std::string_view value, Target& t, std::string& error) {
+  std::string v(value);
+  switch (k.kind) {
+    case Kind::Bool: {
+      std::string l = Lower(v);
+      int32_t b;
+      if (l == "1" || l == "on" || l == "yes" || l == "true") b = 1;
+      else if (l == "0" || l == "off" || l == "no" || l == "false") b = 0;
+      else {
+        error = k.name + ": '" + v + "' is not on or off (use 1/0, on/off, yes/no, true/false)";
+        return false;
+      }
+      k.setInt(t, b);
+      return true;
+    }
+    case Kind::Int: {
+      for (size_t i = 0; i < k.names.size(); ++i)
+        if (Lower(v) == Lower(k.names[i])) {
+          k.setInt(t, int32_t(i));
+          return true;
+        }
+      int64_t n = 0;
+      auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+      if (v.empty() || ec != std::errc() || end != v.data() + v.size()) {
+        error = k.name + ": '" + v + "' is not a number";
+        return false;
+      }
+      if (n < k.range.min || n > k.range.max) {
+        error = k.name + ": " + v + " is out of range " + RangeText(k.range);
+        return false;
+      }
+      k.setInt(t, int32_t(n));
+      return true;
+    }
+    case Kind::Text: {
+      std::string unescaped, latin1;
+      if (!UnescapeText(v, unescaped)) {
+        error = k.name + ": a backslash must be followed by n or another backslash";
+        return false;
+      }
+      if (!Utf8ToLatin1(unescaped, latin1)) {
+        error = k.name + ": the text holds a character that ISO 8859-1 cannot store";
+        return false;
+      }
+      if (latin1.find('\0') != std::string::npos) {
+        error = k.name + ": the text holds a NUL byte";
+        return false;
+      }
+      if (latin1.size() > k.limit) {
+        error = k.name + ": the text is " + std::to_string(latin1.size()) + " bytes long, at most " +
+                std::to_string(k.limit) + " are allowed";
+        return false;
+      }
+      k.setText(t, latin1);
+      return true;
+    }
+    case Kind::Pen: {
+      std::string pen = v;
+      if (pen.size() == 7 && pen[0] == '#') {  // #RRGGBB, each byte widened to 32 bits
+        uint32_t rgb = 0;
+        auto [end, ec] = std::from_chars(pen.data() + 1, pen.data() + 7, rgb, 16);
+        if (ec == std::errc() && end == pen.data() + 7) {
+          auto wide = [](uint32_t byte) { return byte * 0x01010101u; };
+          pen = std::string(GetText(RgbPenSpec(wide(rgb >> 16), wide((rgb >> 8) & 0xFF), wide(rgb & 0xFF)).data(),
+                                    disp::kPenWidth));
+        }
+      }
+      PenColor c;
+      if (!ParsePenSpec(pen, c)) {
+        error = k.name + ": '" + v + "' is not a colour (rRRRRRRRR,GGGGGGGG,BBBBBBBB, mN or #RRGGBB)";
+        return false;
+      }
+      k.setText(t, pen);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ValueText(const KeyDef& k, Target& t) {
+  switch (k.kind) {
+    case Kind::Bool:
+    case Kind::Int: return std::to_string(k.getInt(t));
+    case Kind::Text: return Latin1ToUtf8(EscapeText(k.getText(t)));
+    case Kind::Pen: return k.getText(t);
+  }
+  return {};
+}
+
+// Validates and copies the pages into a record, saves, and commits to ctx
+// only when everything worked.
+bool CommitForm(Context& ctx, SettingsForm& form, const DisplayRecord& display, bool displayChanged,
+                std::string& error) {
+  SettingsError err;
+  if (!ValidateSettingsForm(form, err)) {
+    error = StripEscapes(err.title) + ": " + Latin1ToUtf8(StripEscapes(err.text));
+    return false;
+  }
+  SettingsRecord oldSettings = ctx.settings;
+  SettingsForm oldForm = ctx.form;
+  DisplayRecord oldDisplay = ctx.display;
+  CopyFormToSettings(form, ctx.settings);
+  ctx.form = form;
+  bool ok = SaveConfig(ctx);
+  if (ok && displayChanged) {
+    ctx.display = display;
+    ok = SaveDefaults(ctx);
+    if (!ok) {
+      // Put the settings file back as it was, so that nothing changes.
+      ctx.settings = oldSettings;
+      SaveConfig(ctx);
+    }
+  }
+  if (!ok) {
+    ctx.settings = oldSettings;
+    ctx.form = oldForm;
+    ctx.display = oldDisplay;
+    error = std::string("could not save the settings into ") + ctx.dos.HostPath(displayChanged ? kDefaultsFile : kConfigFile);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ListSettings(const Context& ctx) {
+  SettingsForm form;
+  FormFromSettings(ctx.settings, form);
+  DisplayRecord display = ctx.display;
+  Target t{form, display};
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const KeyDef& k : BuildKeys()) out.emplace_back(k.name, ValueText(k, t));
+  return out;
+}
+
+bool ApplySettings(Context& ctx, const std::vector<std::string>& assignments, std::string& error) {
+  SettingsForm form;
+  FormFromSettings(ctx.settings, form);
+  DisplayRecord display = ctx.display;
+  Target t{form, display};
+  bool displayChanged = false;
+  const std::vector<KeyDef> keys = BuildKeys();
+  for (const std::string& a : assignments) {
+    size_t eq = a.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      error = "'" + a + "' is not KEY=VALUE";
+      return false;
+    }
+    std::string_view key(a.data(), eq);
+    const KeyDef* k = FindKey(keys, key);
+    if (k == nullptr) {
+      error = "unknown key '" + std::string(key) + "' (\"settings show\" lists the keys)";
+      return false;
+    }
+    if (k->readOnly) {
+      error = k->name + " cannot be set";
+      return false;
+    }
+    if (!SetValue(*k, std::string_view(a).substr(eq + 1), t, error)) return false;
+    displayChanged = displayChanged || k->display;
+  }
+  return CommitForm(ctx, form, display, displayChanged, error);
+}
+
+bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error) {
+  std::string s = Lower(scope);
+  bool chipOff = ctx.run.amithlon != 0 || ctx.run.noChipMemory != 0;
+  if (s == "display") {
+    DisplayRecord old = ctx.display;
+    ResetDisplaySettings(ctx);
+    if (!SaveDefaults(ctx)) {
+      ctx.display = old;
+      error = "could not save the chart settings into " + ctx.dos.HostPath(kDefaultsFile);
+      return false;
+    }
+    return true;
+  }
+  if (s == "all") {
+    SettingsRecord old = ctx.settings;
+    SettingsForm oldForm = ctx.form;
+    ResetSettings(ctx, '4');
+    if (!SaveConfig(ctx)) {
+      ctx.settings = old;
+      ctx.form = oldForm;
+      error = "could not save the settings into " + ctx.dos.HostPath(kConfigFile);
+      return false;
+    }
+    return true;
+  }
+  char code = s == "processor" ? '1' : s == "memory" ? '2' : s == "drive" ? '3' : s == "tests" ? '5' : 0;
+  if (code == 0) {
+    error = "unknown scope '" + std::string(scope) + "' (processor, memory, drive, tests, all, display)";
+    return false;
+  }
+  SettingsForm form;
+  FormFromSettings(ctx.settings, form);
+  ResetForm(form, code, chipOff);
+  return CommitForm(ctx, form, ctx.display, false, error);
+}
+
+}  // namespace kr
