@@ -1,1 +1,4 @@
-# kr_test(test_cpu_codec ${CMAKE_CURRENT_LIST_DIR}/file_test.cpp)
+kr_test(test_cpu_codec
+  ${CMAKE_CURRENT_LIST_DIR}/mpega_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/codec_test.cpp
+)

@@ -1,1 +1,7 @@
-# sources of this group: target_sources(krcore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/file.cpp)
+# LibJPEG functions, MP3 2 CDDA, ZLib functions.
+target_sources(krcore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_codec.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_functions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mp3_cdda.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zlib_functions.cpp
+)

@@ -1,0 +1,126 @@
+#include "bench/cpu/jpeg_functions.h"
+
+#include <cstdio>
+#include <string>
+
+#include "bench/cpu/card.h"
+#include "bench/cpu/jpeg_codec.h"
+#include "bench/cpu/processor_tests.h"
+#include "engine/errorlog.h"
+#include "engine/status_ops.h"
+#include "engine/timing.h"
+#include "report/report.h"
+#include "util/numtext.h"
+
+namespace kr {
+namespace {
+
+constexpr CardParam kParams[] = {{"Imagedata", "1600x1200x24", 0}, {"Imagequality", "100%", 0}};
+constexpr CardSpec kCard = {"LibJPEG - libjpeg [v6b]", "%3lu.%0.1lu MBits/sec", 1000.0, 100.0, slot::kJpeg, 14,
+                            kParams, 2, "Method", "MBits/s", "MPixel/s", 48};
+
+struct ColourSpace {
+  JpegColor color;
+  int components;
+  const char* writeState;
+  const char* readState;
+  const char* writeLabel;
+  const char* readLabel;
+};
+constexpr ColourSpace kSpaces[5] = {
+    {JpegColor::Rgb, 3, "Writing RGB...", "Reading RGB...", "Writing RGB", "Reading RGB"},
+    {JpegColor::YCbCr, 3, "Writing YUV...", "Reading YUV...", "Writing YUV", "Reading YUV"},
+    {JpegColor::Cmyk, 4, "Writing CMYK...", "Reading CMYK...", "Writing CMYK", "Reading CMYK"},
+    {JpegColor::Ycck, 4, "Writing YCCK...", "Reading YCCK...", "Writing YCCK", "Reading YCCK"},
+    {JpegColor::Gray, 1, "Writing GRAY...", "Reading GRAY...", "Writing GRAYSCALE", "Reading GRAYSCALE"},
+};
+// Each group works in a freshly allocated buffer: (RGB, YUV), (CMYK, YCCK), (GRAY).
+struct Group {
+  int first, count;
+};
+constexpr Group kGroups[3] = {{0, 2}, {2, 2}, {4, 1}};
+
+// 7680000 bytes count as 7 MB and 1920000 pixels as 1 MPixel.
+constexpr double kMBits = 8.0 * double(7680000 / 1000000);
+constexpr double kMPixels = double(1920000 / 1000000);
+
+const char* const kScratch = "RAM:data.jpg";
+
+// "|   [+] label" in 37 columns, MPixel/s in 14, MBits/s and the border in 25.
+void WriteJpegLine(Context& ctx, bool scored, const char* label, double mpixels, double mbits) {
+  ReportLine(ctx, MethodLeft(scored, label, 37));
+  ReportFixed2(ctx, "   %8lu.%0.2lu", mpixels);
+  ReportFixed2(ctx, "         %8lu.%0.2lu    |\n", mbits);
+}
+
+struct JpegRun {
+  Context& ctx;
+  int32_t cacheOn, multitaskingOn;
+  bool scored;
+  std::string path;  // the scratch file's host path
+  double sum = 0.0;
+  bool writeLogged = false, readLogged = false;
+
+  // One timed method; returns its MBits/s figure after writing its line.
+  void Method(size_t slot, const char* label, bool write, const uint8_t* image, int width, int height,
+              const ColourSpace& cs) {
+    StartTiming(ctx, cacheOn, multitaskingOn);
+    JpegStatus st = write ? JpegWriteFile(path.c_str(), image, width, height, cs.components, cs.color)
+                          : JpegReadFile(path.c_str());
+    double t = StopTiming(ctx, cacheOn, multitaskingOn);
+    double mbits = RatePerSecond(kMBits, t);
+    double mpixels = RatePerSecond(kMPixels, t);
+    if (st != JpegStatus::Ok) {
+      // A method that did not complete measured nothing: its figures are 0
+      // and the result no longer counts.
+      if (st == JpegStatus::CannotOpen) std::fprintf(stderr, "can't open %s\n", path.c_str());
+      bool& logged = write ? writeLogged : readLogged;
+      if (!logged) LogError(ctx, "CPU", "LibJPEG", write ? "Could not write RAM:data.jpg" : "Could not read RAM:data.jpg");
+      logged = true;
+      scored = false;
+      mbits = mpixels = 0.0;
+    }
+    sum += mbits;
+    ctx.results.setFigure(slot, mbits);
+    ShowProcessorResult(ctx, mbits, "MBits/sec");
+    WriteJpegLine(ctx, scored, label, mpixels, mbits);
+  }
+};
+
+std::string NowRunning(int k) { return Format("\x1b" "bLibJPEG functions\x1b" "n [%d/5]", k); }
+
+}  // namespace
+
+int RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height) {
+  JpegRun run{ctx, cacheOn, multitaskingOn, ScoredFlag(ctx, cacheOn, multitaskingOn), ctx.dos.HostPath(kScratch)};
+  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
+  ShowProcessorTest(ctx, NowRunning(1), "libjpeg 6b", cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, kSpaces[0].writeState);
+
+  const size_t bytes = size_t(width) * size_t(height) * 4;
+  for (const Group& g : kGroups) {
+    auto* image = static_cast<uint8_t*>(ctx.exec.AllocVec(bytes, MEMF_CLEAR));
+    if (!image) continue;  // the whole group is skipped
+    for (int k = g.first; k < g.first + g.count; ++k) {
+      const ColourSpace& cs = kSpaces[k];
+      ShowProcessorTest(ctx, NowRunning(k + 1), "libjpeg 6b", cacheOn, multitaskingOn, 0, true, false);
+      SetState(ctx, Section::Processor, cs.writeState);
+      run.Method(rec::kJpegFirst + 16 * size_t(k), cs.writeLabel, true, image, width, height, cs);
+      SetState(ctx, Section::Processor, cs.readState);
+      run.Method(rec::kJpegFirst + 16 * size_t(k) + 8, cs.readLabel, false, image, width, height, cs);
+    }
+    ctx.exec.FreeVec(image);
+  }
+
+  ctx.dos.DeleteFile(kScratch);
+  double mean = run.sum * 0.1;
+  ctx.results.setFigure(rec::kJpegMean, mean);
+  FinishCard(ctx, kCard, mean, run.scored);
+  return 0;
+}
+
+int RunLibJpeg(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return RunLibJpegSized(ctx, cacheOn, multitaskingOn, 1600, 1200);
+}
+
+}  // namespace kr
