@@ -10,12 +10,12 @@ const ProcessorTestFn kProcessorTestTable[11] = {
     RunDhrystones,  // 2 Dhrystones
     RunFibonacci,  // 3 40th Fibonacci
     RunFpuEmulation,  // 4 FPU Emulation
-    nullptr,  // 5 LibJPEG functions
+    RunLibJpeg,  // 5 LibJPEG functions
     nullptr,  // 6 Mars Cipher
     nullptr,  // 7 MD5 Checksuming
-    nullptr,  // 8 MP3 2 CDDA
+    RunMp3ToCdda,  // 8 MP3 2 CDDA
     nullptr,  // 9 Serpent Cipher
-    nullptr,  // 10 ZLib functions
+    RunZLibFunctions,  // 10 ZLib functions
 };
 
 }  // namespace kr
