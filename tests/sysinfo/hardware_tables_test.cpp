@@ -144,11 +144,12 @@ TEST(HardwareTables, ComposedTexts) {
       {0, {4, 99, nullptr}, 0, 0, "", "Commodore"},
       {3, {7, -1, nullptr}, 0, 0, "", "Elbox"},
   };
+  test::TestContext t;
   for (const Case& c : cases) {
-    test::TestContext t;
     Choose(t.ctx.settings, c.family, c.choice);
     t.ctx.run.amithlon = c.amithlon;
     t.ctx.run.noChipMemory = c.noChip;
+    std::memset(t.ctx.run.hostModel, 0, sizeof t.ctx.run.hostModel);
     std::strncpy(t.ctx.run.hostModel, c.hostModel, sizeof t.ctx.run.hostModel - 1);
     EXPECT_EQ(HardwareText(t.ctx, c.family), c.expected)
         << "family " << c.family << " maker " << c.choice.vendor << " model " << c.choice.model;
@@ -178,8 +179,8 @@ TEST(HardwareTables, Overclocked) {
     const char* expected;
   } cases[] = {{0, 0, 0, "NO"},        {1, 0, 0, "YES"},       {7, 0, 0, "YES"},      {1, 1, 0, "Not avail"},
                {0, 0, 1, "Not avail"}, {1, 1, 1, "Not avail"}};
+  test::TestContext t;
   for (const Case& c : cases) {
-    test::TestContext t;
     t.ctx.settings.set_s32(cfg::kOverclocked, c.on);
     t.ctx.run.amithlon = c.amithlon;
     t.ctx.run.noChipMemory = c.noChip;

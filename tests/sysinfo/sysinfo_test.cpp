@@ -118,8 +118,8 @@ TEST(SystemInfo, ProcessorTextsFromAttnFlags) {
       {k040, "M68040", "None", "None"},
       {k040 | AFF_FPU40 | AFF_68060, "M68060", "M68060 [Hardware/Intern]", "M68060 [Hardware/Intern]"},
   };
+  test::TestContext t;  // one record for all: no text may survive from the case before
   for (const Case& c : cases) {
-    test::TestContext t;
     FakeHostProbe host = ClassicHost();
     host.attnFlags = c.attn;
     CollectSystemInfo(t.ctx, host);
