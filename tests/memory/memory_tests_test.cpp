@@ -229,22 +229,21 @@ TEST(MemoryTests, CacheOffPrintsDisabledEvenWithTheJitOption) {
 TEST(MemoryTests, ChipTestBeyondItsStandardRangeMeasuresMoreButIsNotScored) {
   Rig r;
   r.WithChipAndRom();
-  // The block after Read CHIP byte's belongs to Read CHIP word: it must not
-  // be touched by the extra block sizes.
-  const size_t next = rec::kMemoryBlocks[mem::kReadChipWord].base;
+  // The block after Copy FAST 2 CHIP's belongs to Copy CHIP 2 FAST: it must
+  // not be touched by the extra block sizes.
+  const size_t next = rec::kMemoryBlocks[mem::kCopyChipFast].base;
   r.ctx.results.setFigure(next, 123.0);
-  r.Script(17, true, 2000000, 1000000);  // 1 s net per block
-  r.Run(mem::kReadChipByte, 8 * kMiB, 1, 17);
+  r.Run(mem::kCopyFastChip, 8 * kMiB, 1, 17);  // 1 s per block
   const std::string report = r.Report();
 
   ASSERT_EQ(r.status.passes.size(), 17u);
   EXPECT_EQ(r.status.passes.back(), std::make_pair(int32_t(8 * kMiB), int32_t(1)));
   EXPECT_NE(report.find("|   8388608                                                        8.00    |"), std::string::npos);
-  for (int j = 1; j <= 14; ++j) EXPECT_EQ(r.Figure(mem::kReadChipByte, j), 8.0);
-  EXPECT_EQ(r.Tail(mem::kReadChipByte, 0), 8.0);
-  EXPECT_EQ(r.Tail(mem::kReadChipByte, 2), 8.0);
+  for (int j = 1; j <= 14; ++j) EXPECT_EQ(r.Figure(mem::kCopyFastChip, j), 8.0);
+  EXPECT_EQ(r.Tail(mem::kCopyFastChip, 0), 8.0);
+  EXPECT_EQ(r.Tail(mem::kCopyFastChip, 2), 8.0);
   EXPECT_EQ(r.ctx.results.figure(next), 123.0);
-  EXPECT_EQ(r.Slot(mem::kReadChipByte).valid, 0.0);
+  EXPECT_EQ(r.Slot(mem::kCopyFastChip).valid, 0.0);
   EXPECT_NE(report.find("KelvaRANKS : DISABLED"), std::string::npos);
 }
 
@@ -264,9 +263,10 @@ TEST(MemoryTests, FiguresAboveOneMillionKeepTheMinimumAtOneMillion) {
 TEST(MemoryTests, AllTwentyFourOnAHostWithChipMemoryAndRom) {
   Rig r;
   r.WithChipAndRom();
-  // An eighth of a MiB as the unit keeps the runs short and still standard:
-  // the loop size is the standard number of units.
-  const uint32_t mega = kMiB / 8;
+  // A 64th of a MiB as the unit keeps the runs short and still standard:
+  // the loop size is the standard number of units (FAST: 1 MiB, so blocks
+  // above 1 MiB run no pass and record 0).
+  const uint32_t mega = kMiB / 64;
   for (int p = 0; p < kMemoryTests; ++p) {
     const int32_t high = MemoryStandardHighStep(p);
     r.Script(high, Calibrated(p), 1000000, Calibrated(p) ? 250000 : 0);
@@ -294,14 +294,21 @@ TEST(MemoryTests, AllTwentyFourOnAHostWithChipMemoryAndRom) {
 
     // Figures: the standard loop size is 256, 64 or 8 units; calibrated
     // tests have 0.75 s net per block, the others 1 s.
+    const uint32_t loopSize = MemoryStandardLoopMiB(p) * mega;
     const double units = MemoryStandardLoopMiB(p);
-    const double figure = Calibrated(p) ? units / 0.75 : units;
     const int n = MemoryFigureSlots(p);
     EXPECT_EQ(n, p == mem::kCopyChipChip || mem::IsRomTest(p) ? 13 : mem::IsChipTest(p) ? 14 : 17) << titles[p];
-    for (int j = 1; j <= n; ++j) EXPECT_DOUBLE_EQ(r.Figure(p, j), figure) << titles[p] << " block " << j;
-    EXPECT_DOUBLE_EQ(r.Tail(p, 2), figure) << titles[p];
+    double sum = 0;
+    for (int j = 1; j <= n; ++j) {
+      const bool ran = loopSize / (128u << (j - 1)) > 0;
+      const double figure = !ran ? 0.0 : Calibrated(p) ? units / 0.75 : units;
+      EXPECT_DOUBLE_EQ(r.Figure(p, j), figure) << titles[p] << " block " << j;
+      sum += figure;
+    }
+    const double average = sum / n;
+    EXPECT_DOUBLE_EQ(r.Tail(p, 2), average) << titles[p];
     const double reference = p == 0 ? 10000.0 : 5000.0, weight = p == 0 ? 80.0 : 100.0;
-    EXPECT_DOUBLE_EQ(r.Slot(p).percent, figure * (100.0 / reference) * (weight * 0.01)) << titles[p];
+    EXPECT_DOUBLE_EQ(r.Slot(p).percent, average * (100.0 / reference) * (weight * 0.01)) << titles[p];
     EXPECT_EQ(r.Slot(p).valid, 1.0) << titles[p];
   }
   // Now Running and Routine of the last test.
@@ -411,25 +418,29 @@ TEST(MemoryTests, RomTestsNeverReadPastTheRom) {
 
 TEST(MemoryTests, BadSettingsAreSkippedWithAnErrorLogEntry) {
   struct Case {
-    int32_t low, high;
+    int32_t low, high;          // steps
+    uint32_t lowSize, highSize; // bytes (what the section run makes of the steps, or other sizes)
     uint32_t loopSize;
     uint32_t mega;
     const char* reason;
   };
+  const char* range = "Bad blocksize range in the settings";
   const Case cases[] = {
-      {5, 3, 64 * kMiB, kMiB, "Bad blocksize range in the settings"},   // low step above high step
-      {0, 17, 64 * kMiB, kMiB, "Bad blocksize range in the settings"},  // step 0: 0 bytes
-      {18, 18, 64 * kMiB, kMiB, "Bad blocksize range in the settings"}, // step 18: 0 bytes
-      {1, 18, 64 * kMiB, kMiB, "Bad blocksize range in the settings"},  // high step 18
-      {1, 17, 0, kMiB, "Bad loopsize in the settings"},
-      {1, 17, 64 * kMiB, 0, "Bad megabyte unit"},
+      {5, 3, 2048, 512, 64 * kMiB, kMiB, range},        // low step above high step
+      {0, 17, 0, 8 * kMiB, 64 * kMiB, kMiB, range},     // step 0: 0 bytes
+      {18, 18, 0, 0, 64 * kMiB, kMiB, range},           // step 18: 0 bytes
+      {1, 18, 128, 0, 64 * kMiB, kMiB, range},          // high step 18
+      {1, 17, 100, 8 * kMiB, 64 * kMiB, kMiB, range},   // not a power of two
+      {1, 17, 128, 0xFFFFFFFFu, 64 * kMiB, kMiB, range},  // above 8 MiB
+      {1, 17, 128, 8 * kMiB, 0, kMiB, "Bad loopsize in the settings"},
+      {1, 17, 128, 8 * kMiB, 64 * kMiB, 0, "Bad megabyte unit"},
   };
   for (const Case& c : cases) {
     Rig r;
     const int p = mem::kWriteFastByte;
     r.ctx.results.setScore(slot::kMemoryFirst + p, {40.0, 1.0});
     r.ctx.results.setFigure(rec::kMemoryBlocks[p].base, 99.0);
-    r.Run(p, c.loopSize, c.low, c.high, 1, 0, c.mega);
+    RunMemoryTest(r.ctx, p, c.mega, c.loopSize, c.lowSize, c.highSize, 1, 0, c.low, c.high);
     const std::string report = r.Report();
     ASSERT_EQ(r.ctx.errorLog.entries.size(), 1u);
     EXPECT_STREQ(r.ctx.errorLog.entries[0].location, "MEMORY");

@@ -178,7 +178,9 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, uint32_t block, uint32_t
 
 // The reason settings cannot be measured, or nullptr when they can.
 const char* BadSettings(uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize) {
-  if (lowSize < 128 || !std::has_single_bit(lowSize) || highSize < lowSize) return "Bad blocksize range in the settings";
+  constexpr uint32_t kLargest = 8 * 1048576;  // step 17
+  if (lowSize < 128 || !std::has_single_bit(lowSize) || highSize < lowSize || highSize > kLargest)
+    return "Bad blocksize range in the settings";
   if (loopSize == 0) return "Bad loopsize in the settings";
   if (mega == 0) return "Bad megabyte unit";
   return nullptr;

@@ -22,7 +22,7 @@ namespace kr {
 //
 // Settings that cannot be measured (a low size that is not a power of two of
 // at least 128 bytes — step 0 or 18 gives 0 —, a low size above the high
-// size, a loop size or megabyte of 0) are not run: the card carries no block
+// size, a high size above 8 MiB, a loop size or megabyte of 0) are not run: the card carries no block
 // lines and the DISABLED score, the test's figures and score slot are
 // zeroed, and an error-log entry ("MEMORY", the test's short name, the
 // reason) says why.
