@@ -58,11 +58,20 @@ constexpr size_t kWriteFile = kReadFile + kDriveSweep;
 constexpr size_t kReadDevice = kWriteFile + kDriveSweep;
 constexpr size_t kWriteDevice = kReadDevice + kDriveSweep;
 constexpr size_t kFileSystemOps = kWriteDevice + kDriveSweep;  // 12 figures, module order
+// Seek on Device: the seven patterns in test order, then the random,
+// sequential and total averages (msecs). SpinUP Device: its time (secs).
 constexpr size_t kSeekDevice = kFileSystemOps + 12 * 8;
-constexpr size_t kSpinUpDevice = kSeekDevice + 8;
+constexpr size_t kSeekDeviceAverages = kSeekDevice + 7 * 8;  // random, sequential, total
+constexpr size_t kSpinUpDevice = kSeekDevice + 10 * 8;
 constexpr size_t kDriveFiguresEnd = kSpinUpDevice + 8;
 static_assert(kScoreSlotsEnd <= kDriveFigures);
 static_assert(kDriveFiguresEnd <= kResultsAreaSize);
+
+// Fields of the module record's descriptive part that a run itself stamps.
+constexpr size_t kModuleDate = 0x2248;  // "dd.mm.yy"
+constexpr size_t kModuleTime = 0x2268;  // "hh.mm.ss"
+constexpr size_t kStampWidth = 32;
+static_assert(kModuleDate >= kResultsAreaSize && kModuleTime == kModuleDate + kStampWidth);
 }  // namespace rec
 
 struct ScoreSlot {

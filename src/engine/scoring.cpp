@@ -1,5 +1,7 @@
 #include "engine/scoring.h"
 
+#include <bit>
+
 #include "report/report.h"
 
 namespace kr {
@@ -56,6 +58,68 @@ void CountAllTests(Context& ctx) {
   ctx.countProcessor = CountProcessorTests(ctx);
   ctx.countMemory = CountMemoryTests(ctx);
   ctx.countDrive = CountDriveTests(ctx);
+}
+
+namespace {
+struct TotalItem {
+  int slot;
+  bool required;
+};
+
+ScoreSlot Total(const ResultsRecord& r, const TotalItem* items, int count, int divisor) {
+  if (divisor <= 0) return {0.0, 0.0};
+  double sum = 0.0;
+  for (int i = 0; i < count; ++i) {
+    ScoreSlot s = r.score(items[i].slot);
+    if (items[i].required && !s.counts()) return {0.0, 0.0};
+    sum += s.percent;
+  }
+  return {sum / double(divisor), 1.0};
+}
+
+constexpr int kDriveGroupSlots[12] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};  // module order, after the file tests
+}  // namespace
+
+ScoreSlot ProcessorTotal(const ResultsRecord& r, int testsRun) {
+  TotalItem items[kProcessorTests];
+  for (int i = 0; i < kProcessorTests; ++i) items[i] = {i, true};
+  return Total(r, items, kProcessorTests, testsRun);
+}
+
+ScoreSlot MemoryTotal(const ResultsRecord& r, int testsRun) {
+  TotalItem items[kMemoryTests];
+  for (int p = 0; p < kMemoryTests; ++p) {
+    bool required = p == mem::kCacheRead || (p >= mem::kReadFastByte && p <= mem::kWriteFastLong) ||
+                    p == mem::kCopyFastFast || p == mem::kAllocFast || p == mem::kMemsetFast;
+    items[p] = {slot::kMemoryFirst + p, required};
+  }
+  return Total(r, items, kMemoryTests, testsRun);
+}
+
+ScoreSlot DriveTotal(const ResultsRecord& r, int itemsRun) {
+  const TotalItem items[7] = {
+      {slot::kDriveFirst + 0, true},   // Read from File
+      {slot::kDriveFirst + 1, true},   // Write to File
+      {slot::kFileSystemGroup, true},  // the file-system group
+      {slot::kDriveFirst + 14, true},  // Read from Device
+      {slot::kDriveFirst + 15, false}, // Write to Device
+      {slot::kDriveFirst + 16, true},  // Seek on Device
+      {slot::kDriveFirst + 17, false}, // SpinUP Device
+  };
+  return Total(r, items, 7, itemsRun);
+}
+
+ScoreSlot FileSystemGroupTotal(const ResultsRecord& r) {
+  TotalItem items[12];
+  for (int i = 0; i < 12; ++i) items[i] = {slot::kDriveFirst + kDriveGroupSlots[i], true};
+  return Total(r, items, 12, 12);
+}
+
+ScoreSlot SystemTotal(const ResultsRecord& r) {
+  constexpr double kThird = std::bit_cast<double>(uint64_t(0x3FD5555555555555));
+  double sum = r.score(slot::kProcessorTotal).percent + r.score(slot::kMemoryTotal).percent +
+               r.score(slot::kDriveTotal).percent;
+  return {sum * kThird, 1.0};
 }
 
 }  // namespace kr

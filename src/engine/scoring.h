@@ -27,4 +27,23 @@ void CountAllTests(Context& ctx);
 // Memory test p may run on this host with these options.
 bool MemoryTestRunnable(const Context& ctx, int p);
 
+// Section totals. Each sums the percents of all of its section's slots
+// (slots of tests not run in this run add whatever they hold) and divides by
+// the items run in this run; the total is (0.0, 0.0), DISABLED, when a
+// required slot is not valid or nothing ran.
+//   processor: the 10 processor slots, all required;
+//   memory: the 24 memory slots; required CPU Cache Read, Read/Write FAST
+//     byte/word/long, Copy FAST to FAST, Allocate FAST Memory, Memset FAST;
+//   drive: Read from File, Write to File, the file-system group, Read from
+//     Device, Write to Device, Seek on Device, SpinUP Device; required all but
+//     Write to Device and SpinUP Device.
+ScoreSlot ProcessorTotal(const ResultsRecord& r, int testsRun);
+ScoreSlot MemoryTotal(const ResultsRecord& r, int testsRun);
+ScoreSlot DriveTotal(const ResultsRecord& r, int itemsRun);
+// The file-system group: the twelve group slots, all required, always
+// divided by 12.
+ScoreSlot FileSystemGroupTotal(const ResultsRecord& r);
+// (processor + memory + drive) x the double nearest one third, valid 1.0.
+ScoreSlot SystemTotal(const ResultsRecord& r);
+
 }  // namespace kr

@@ -3,15 +3,36 @@
 
 #include <string>
 
+#include "bench/cpu/processor_tests.h"
 #include "engine/context.h"
 
 namespace kr {
 
-// The overall run for ctx.run.runMode (1 Processor, 2 Memory, 3 Hard Drive).
+// The overall run for ctx.run.runMode (1 Processor, 2 Memory, 3 Hard Drive):
+// clears the error log, zero-fills the results when flushResults is on,
+// stamps date and time, opens the report with its banner, runs the section,
+// then writes the system information, the error log (appendErrorLog) and the
+// footer, closes the report and sets the CHIP-ram tests option back to 1.
+// Make Module (4) is not part of this build: it is logged and runs nothing.
 void RunBenchmark(Context& ctx);
+
+// One section each: the window and its progress, the section header, every
+// enabled (and on this host runnable) test in catalogue order, the section
+// total in its slot and in the report. A stop request (ctx.Interrupted())
+// ends the section between tests; its total then covers what ran. Return 0.
 int RunProcessorSection(Context& ctx);
 int RunMemorySection(Context& ctx);
 int RunDriveSection(Context& ctx);
+
+// The same section runs over a given test table (tests drive the frame with
+// recording tests). A null processor entry, or a null memory test, is a test
+// this build does not have: it is not run, it is logged ("CPU"/"MEMORY", the
+// test's label, "Not built yet") and the section goes on.
+using MemoryTestFn = int (*)(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                             uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                             int32_t highStep);
+int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]);
+int RunMemorySection(Context& ctx, MemoryTestFn test);
 
 // Kind 'A': the current date and time ("dd.mm.yy", "hh.mm.ss") into the
 // results record's date and time fields. Kind 'B': returns the default report

@@ -45,6 +45,9 @@ class StatusDisplay {
   virtual void ShowRow(Section s, StatusField f, bool shown) = 0;
   virtual void SetGauge(Section s, int32_t current) = 0;  // 0..100
   virtual void SetGaugeText(Section s, std::string_view text) = 0;
+  // The program is busy with a run (the application asleep: input off, busy
+  // pointer) or idle again. A display without such a state ignores it.
+  virtual void SetBusy(bool busy) { (void)busy; }
 };
 
 // Window titles (Latin-1; 0xB7 is the middle dot).

@@ -13,6 +13,10 @@ struct DriveInfo {
   char product[64]{};
   char revision[64]{};
   char deviceName[64]{};
+  uint32_t inquiry[18]{};      // numeric fields 36..53 (decoded inquiry data) at index 0..17
+  char vendorSpecific[64]{};   // field 57: inquiry bytes 36..55
+  char furtherInquiry[64]{};   // field 58: inquiry bytes 56..90
+  char partitionName[64]{};    // field 59: the settings' partition name
   bool gathered = false;
 };
 

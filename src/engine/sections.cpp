@@ -1,0 +1,206 @@
+#include "engine/sections.h"
+
+#include "bench/cpu/processor_tests.h"
+#include "bench/memory/memory_tests.h"
+#include "engine/errorlog.h"
+#include "engine/scoring.h"
+#include "engine/status_ops.h"
+#include "report/frame.h"
+#include "report/report.h"
+
+namespace kr {
+namespace {
+
+// Progress of one section: the counter and gauge restart at 0, the window
+// opens and shows 1/N while the first test runs; each finished test adds
+// 100 / N (integer division, 0 when N is 0) to the gauge and steps the text
+// to the next test, so k/N names the test now running and the text stays at
+// N/N after the last one (it never counts past N).
+struct SectionProgress {
+  Context& ctx;
+  Section section;
+  int32_t count;
+  int32_t step;
+
+  SectionProgress(Context& c, Section s, int32_t n, const char* idleText)
+      : ctx(c), section(s), count(n), step(n > 0 ? 100 / n : 0) {
+    const size_t i = size_t(s);
+    ctx.progress[i] = 0;
+    ctx.status.OpenWindow(s);
+    ctx.gauge[i] = 0;
+    ctx.status.SetGauge(s, 0);
+    SetState(ctx, s, idleText);
+    ctx.status.SetText(s, StatusField::LastResult, "");
+    if (count > 0)
+      Step();
+    else
+      ctx.status.SetGaugeText(s, "0/0");
+  }
+  void Finished() {
+    const size_t i = size_t(section);
+    ctx.gauge[i] += step;
+    ctx.status.SetGauge(section, ctx.gauge[i]);
+    if (ctx.progress[i] < count) Step();
+  }
+  void Step() {
+    switch (section) {
+      case Section::Processor: StepProcessorProgress(ctx); break;
+      case Section::Memory: StepMemoryProgress(ctx); break;
+      case Section::Drive: StepDriveProgress(ctx); break;
+    }
+  }
+};
+
+// True (after logging it once) when the user asked the run to stop.
+bool StopRequested(Context& ctx, const char* location, const char* function) {
+  if (!ctx.Interrupted()) return false;
+  LogError(ctx, location, function, "Interrupted by the user");
+  return true;
+}
+
+// The multitasking switch a test runs with: always on under the JIT option.
+int32_t MultitaskingFor(const Context& ctx, int32_t own) { return ctx.run.multitaskingAtAll ? 1 : own; }
+
+// Loop size entry (MiB) in bytes; negative entries give 0 and sizes beyond
+// 32 bits are held at the largest 32-bit size instead of wrapping.
+uint32_t LoopBytes(int32_t entry) {
+  if (entry <= 0) return 0;
+  uint64_t bytes = uint64_t(entry) * 1048576u;
+  return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(bytes);
+}
+
+void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
+  ctx.results.setScore(totalSlot, total);
+  WriteSectionTotal(ctx, s, total);
+}
+
+}  // namespace
+
+int RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
+
+int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
+  SectionProgress progress(ctx, Section::Processor, ctx.countProcessor, "Idling");
+  WriteSectionHeader(ctx, Section::Processor);
+  int run = 0;
+  for (int k = 1; k <= kProcessorTests; ++k) {
+    if (ctx.settings.procEnabled(k) == 0) continue;
+    if (k == cpu::kMp3 && ctx.run.mpegaAvailable == 0) continue;
+    if (StopRequested(ctx, "CPU", "RunProcessorSection")) break;
+    ClearProcessorStatus(ctx);
+    const int32_t cacheOn = ctx.settings.procCache(k);
+    const int32_t mt = MultitaskingFor(ctx, ctx.settings.procMultitasking(k));
+    if (ProcessorTestFn test = tests[k]) {
+      test(ctx, cacheOn, mt);
+      ++run;
+    } else {
+      LogError(ctx, "CPU", ProcessorEntry(k).label, "Not built yet");
+    }
+    progress.Finished();
+  }
+  FinishSection(ctx, Section::Processor, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
+  ClearProcessorStatus(ctx);
+  ctx.status.CloseWindow(Section::Processor);
+  return 0;
+}
+
+int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, MemoryTestsBuilt() ? &RunMemoryTest : nullptr); }
+
+int RunMemorySection(Context& ctx, MemoryTestFn test) {
+  SectionProgress progress(ctx, Section::Memory, ctx.countMemory, "Ideling");
+  WriteSectionHeader(ctx, Section::Memory);
+  int run = 0;
+  for (int p = 0; p < kMemoryTests; ++p) {
+    if (ctx.settings.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
+    if (StopRequested(ctx, "MEMORY", "RunMemorySection")) break;
+    ClearMemoryStatus(ctx);
+    if (test) {
+      const int32_t lowStep = ctx.settings.memSweepStart(p), highStep = ctx.settings.memSweepStop(p);
+      test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
+                    BlockSizeOfStep(highStep), ctx.settings.memCache(p),
+                    MultitaskingFor(ctx, ctx.settings.memMultitasking(p)), lowStep, highStep);
+      ++run;
+    } else {
+      LogError(ctx, "MEMORY", MemoryEntry(p).label, "Not built yet");
+    }
+    progress.Finished();
+  }
+  FinishSection(ctx, Section::Memory, slot::kMemoryTotal, MemoryTotal(ctx.results, run));
+  ClearMemoryStatus(ctx);
+  ctx.status.CloseWindow(Section::Memory);
+  return 0;
+}
+
+int RunDriveSection(Context& ctx) {
+  // The drive tests are not part of this build: the section keeps its frame
+  // (header and a DISABLED total) so the report stays well-formed, and says
+  // so in the error log.
+  SectionProgress progress(ctx, Section::Drive, ctx.countDrive, "Idling");
+  WriteSectionHeader(ctx, Section::Drive);
+  LogError(ctx, "DRIVE", "RunDriveSection", "The drive section is not built yet");
+  FinishSection(ctx, Section::Drive, slot::kDriveTotal, DriveTotal(ctx.results, 0));
+  ClearDriveStatus(ctx);
+  ctx.status.CloseWindow(Section::Drive);
+  return 0;
+}
+
+std::string MakeStamp(Context& ctx, char kind) {
+  DateStrings s = DateToStr(ctx.dos.Now());
+  for (std::string* t : {&s.date, &s.time})
+    for (size_t i : {size_t(2), size_t(5)})
+      if (t->size() > i) (*t)[i] = '.';
+  if (kind == 'A') {
+    ctx.results.set_text(rec::kModuleDate, rec::kStampWidth, s.date);
+    ctx.results.set_text(rec::kModuleTime, rec::kStampWidth, s.time);
+    return {};
+  }
+  if (kind == 'B') {
+    std::string name = "PROGDIR:Reports/KR_Report_" + s.date + "_" + s.time + ".txt";
+    if (name.size() > 63) name.resize(63);  // the name buffer holds 64 bytes
+    return name;
+  }
+  return {};
+}
+
+void RunBenchmark(Context& ctx) {
+  // R1: a fresh report state (a report left open by an earlier run is closed
+  // properly rather than forgotten), an empty error log, the program busy.
+  CloseReport(ctx);
+  ctx.report.open = false;
+  ClearErrorLog(ctx);
+  ctx.status.SetBusy(true);
+
+  // R2, R3.
+  if (ctx.settings.flushResults() != 0) ctx.results.Clear();
+  MakeStamp(ctx, 'A');
+
+  // R4.
+  if (ctx.settings.reportEnabled() != 0) {
+    OpenReport(ctx);
+    if (ctx.report.open) WriteBanner(ctx);
+  }
+
+  // R5: one section. The counts are the progress totals; recount them so the
+  // gauge always matches the settings the section runs with.
+  CountAllTests(ctx);
+  switch (ctx.run.runMode) {
+    case 1: RunProcessorSection(ctx); break;
+    case 2: RunMemorySection(ctx); break;
+    case 3: RunDriveSection(ctx); break;
+    case 4: LogError(ctx, "GENERAL", "RunBenchmark", "Make Module is not built yet"); break;
+    default: LogError(ctx, "GENERAL", "RunBenchmark", "Unknown run mode"); break;
+  }
+
+  // R7.
+  if (ctx.report.open) {
+    WriteSystemInformation(ctx);
+    if (ctx.settings.appendErrorLog() != 0) AppendErrorLogToReport(ctx);
+    WriteFooter(ctx);
+    CloseReport(ctx);
+  }
+
+  // R8, R9.
+  ctx.run.chipRamTests = 1;
+  ctx.status.SetBusy(false);
+}
+
+}  // namespace kr

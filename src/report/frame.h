@@ -1,0 +1,58 @@
+// The report's own blocks: everything that is not a test card. Every frame
+// line is 76 Latin-1 columns plus "\n" (a value wider than its template
+// column pushes the right border out; nothing is cut). All writers are silent
+// while the report is closed, like the primitives they use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/catalogue.h"
+#include "engine/context.h"
+#include "engine/results.h"
+
+namespace kr {
+
+// Fixed line forms (each with its "\n").
+std::string SectionRule();  // "·" 74 × "=" "·"
+std::string BlockRule();    // "·" 74 × "-" "·"
+std::string OpenRule();     // "·" 74 blanks "·"
+std::string OpeningLine();  // "¡" 74 blanks "¡"
+std::string EmptyLine();    // "|" 74 blanks "|"
+std::string ClosingLine();  // "!" 74 blanks "!"
+std::string FrameLine();    // "¦" 74 blanks "¦"
+
+// The 22-line banner that opens every report.
+void WriteBanner(Context& ctx);
+
+// Section rule, opening line, the section's title line, empty body line.
+void WriteSectionHeader(Context& ctx, Section s);
+
+// Open rule, opening line, empty line, the total line (scored form with two
+// truncated decimals when total.valid is non-zero, else "DISABLED"),
+// closing line, section rule.
+void WriteSectionTotal(Context& ctx, Section s, ScoreSlot total);
+// The same six lines for the system total of a Make Module run.
+void WriteSystemTotal(Context& ctx, ScoreSlot total);
+
+// The system-information part: its heading, then the GENERAL, CPU/MEMORY and
+// HARD DRIVE blocks.
+void WriteSystemInformation(Context& ctx);
+void WriteGeneralBlock(Context& ctx);
+void WriteCpuMemoryBlock(Context& ctx);
+void WriteDriveBlock(Context& ctx);
+
+// The six-line footer that closes every report.
+void WriteFooter(Context& ctx);
+
+// SCSI texts of the drive block: keyed tables ending in a default row.
+const char* ScsiDeviceTypeText(uint32_t type);
+const char* ScsiAnsiText(uint32_t version);
+const char* ScsiResponseFormatText(uint32_t format);
+
+// DOS-type texts of a partition's file system ("0x444F5303 [DOS3]" and
+// "Fast FileSystem International"); "Unknown" for a type outside the table.
+const char* DosTypeIdText(uint32_t dosType);
+const char* DosTypeNameText(uint32_t dosType);
+
+}  // namespace kr

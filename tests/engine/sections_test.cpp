@@ -1,0 +1,326 @@
+// Section runs and the overall run, driven with recording tests.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "engine/catalogue.h"
+#include "engine/errorlog.h"
+#include "engine/scoring.h"
+#include "engine/sections.h"
+#include "engine/status_model.h"
+#include "report/report.h"
+#include "support/fixed_clock_context.h"
+#include "support/report_file.h"
+#include "support/test_context.h"
+
+namespace kr {
+namespace {
+
+// What the recording tests saw when they were called.
+struct Call {
+  int test;  // processor k or memory p
+  int32_t cacheOn, multitaskingOn;
+  std::string gaugeText;
+  int32_t gauge;
+  uint32_t mega = 0, loopSize = 0, lowSize = 0, highSize = 0;
+  int32_t lowStep = 0, highStep = 0;
+};
+std::vector<Call> gCalls;
+int gInterruptAfter = 0;             // raise the stop request inside this call (1-based), 0: never
+std::atomic<bool>* gInterrupt = nullptr;
+
+const StatusWindowModel& Window(Context& ctx, Section s) {
+  return dynamic_cast<StatusModel&>(ctx.status).window(s);
+}
+
+void Record(Context& ctx, Section s, Call c) {
+  c.gaugeText = Window(ctx, s).gaugeText;
+  c.gauge = Window(ctx, s).gauge;
+  gCalls.push_back(c);
+  if (gInterruptAfter != 0 && int(gCalls.size()) == gInterruptAfter) gInterrupt->store(true);
+}
+
+// Processor test k scores k x 10 percent.
+template <int K>
+int FakeProcessorTest(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  Record(ctx, Section::Processor, {K, cacheOn, multitaskingOn, "", 0});
+  ctx.results.setScore(ProcessorEntry(K).slot, {K * 10.0, 1.0});
+  return 0;
+}
+
+constexpr ProcessorTestFn kFakeTable[11] = {
+    nullptr,
+    FakeProcessorTest<1>, FakeProcessorTest<2>, FakeProcessorTest<3>, FakeProcessorTest<4>, FakeProcessorTest<5>,
+    FakeProcessorTest<6>, FakeProcessorTest<7>, FakeProcessorTest<8>, FakeProcessorTest<9>, FakeProcessorTest<10>,
+};
+
+int FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
+                   int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep) {
+  Call c{p, cacheOn, multitaskingOn, "", 0};
+  c.mega = mega;
+  c.loopSize = loopSize;
+  c.lowSize = lowSize;
+  c.highSize = highSize;
+  c.lowStep = lowStep;
+  c.highStep = highStep;
+  Record(ctx, Section::Memory, c);
+  ctx.results.setScore(MemoryEntry(p).slot, {30.0, 1.0});
+  return 0;
+}
+
+class Sections : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gCalls.clear();
+    gInterruptAfter = 0;
+    gInterrupt = &interrupt;
+    ctx.interrupt = &interrupt;
+  }
+  void EnableProcessor(std::initializer_list<int> ks) {
+    for (int k = 1; k <= kProcessorTests; ++k) ctx.settings.setProcEnabled(k, 0);
+    for (int k : ks) ctx.settings.setProcEnabled(k, 1);
+    CountAllTests(ctx);
+  }
+  std::vector<int> CalledTests() const {
+    std::vector<int> v;
+    for (const Call& c : gCalls) v.push_back(c.test);
+    return v;
+  }
+
+  test::FixedClockContext t;
+  Context& ctx = t.ctx;
+  std::atomic<bool> interrupt{false};
+};
+
+TEST_F(Sections, ProcessorRunsEnabledTestsInCatalogueOrderWithTheirSwitches) {
+  EnableProcessor({2, 5, 9});
+  ctx.settings.setProcCache(5, 0);
+  ctx.settings.setProcMultitasking(9, 1);
+  RunProcessorSection(ctx, kFakeTable);
+
+  ASSERT_EQ(CalledTests(), (std::vector<int>{2, 5, 9}));
+  EXPECT_EQ(gCalls[0].cacheOn, 1);
+  EXPECT_EQ(gCalls[0].multitaskingOn, 0);
+  EXPECT_EQ(gCalls[1].cacheOn, 0);
+  EXPECT_EQ(gCalls[2].multitaskingOn, 1);
+
+  // k/N names the test now running; the gauge advances 100 / N per finished test.
+  const std::string texts[] = {"1/3", "2/3", "3/3"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(gCalls[size_t(i)].gaugeText, texts[i]);
+    EXPECT_EQ(gCalls[size_t(i)].gauge, 33 * i);
+  }
+  const StatusWindowModel& w = Window(ctx, Section::Processor);
+  EXPECT_EQ(w.gaugeText, "3/3");  // stays at N/N after the last test
+  EXPECT_EQ(w.gauge, 99);
+  EXPECT_FALSE(w.open);
+}
+
+TEST_F(Sections, JitOptionRunsEveryTestWithMultitaskingOn) {
+  EnableProcessor({1, 2});
+  ctx.settings.setProcMultitasking(1, 0);
+  ctx.run.multitaskingAtAll = 1;
+  RunProcessorSection(ctx, kFakeTable);
+  ASSERT_EQ(gCalls.size(), 2u);
+  for (const Call& c : gCalls) EXPECT_EQ(c.multitaskingOn, 1);
+}
+
+TEST_F(Sections, Mp3IsSkippedWithoutTheDecoderButStillCounted) {
+  EnableProcessor({7, 8, 9});
+  ctx.run.mpegaAvailable = 0;
+  RunProcessorSection(ctx, kFakeTable);
+  EXPECT_EQ(CalledTests(), (std::vector<int>{7, 9}));
+  EXPECT_EQ(ctx.countProcessor, 3);
+  EXPECT_EQ(gCalls[1].gaugeText, "2/3");
+
+  gCalls.clear();
+  ctx.run.mpegaAvailable = 1;
+  RunProcessorSection(ctx, kFakeTable);
+  EXPECT_EQ(CalledTests(), (std::vector<int>{7, 8, 9}));
+}
+
+TEST_F(Sections, MissingTestIsLoggedAndKeepsItsSlot) {
+  ProcessorTestFn table[11];
+  for (int k = 0; k <= 10; ++k) table[k] = kFakeTable[k];
+  table[cpu::kMd5] = nullptr;
+  ctx.results.setScore(slot::kMd5, {12.5, 1.0});
+  EnableProcessor({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  ctx.run.mpegaAvailable = 1;
+  RunProcessorSection(ctx, table);
+
+  EXPECT_EQ(gCalls.size(), 9u);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].location, "CPU");
+  EXPECT_STREQ(ctx.errorLog.entries[0].function, "MD5 Checksuming");
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Not built yet");
+  EXPECT_EQ(ctx.results.score(slot::kMd5).percent, 12.5);
+  // Nine ran; the kept MD5 slot adds its percent: (550 - 70 + 12.5) / 9.
+  ScoreSlot total = ctx.results.score(slot::kProcessorTotal);
+  EXPECT_EQ(total.valid, 1.0);
+  EXPECT_DOUBLE_EQ(total.percent, (550.0 - 70.0 + 12.5) / 9.0);
+  // The gauge still walks through every enabled test.
+  EXPECT_EQ(Window(ctx, Section::Processor).gaugeText, "10/10");
+}
+
+TEST_F(Sections, InterruptStopsTheSectionBetweenTests) {
+  EnableProcessor({1, 2, 3, 4});
+  gInterruptAfter = 2;
+  RunProcessorSection(ctx, kFakeTable);
+  EXPECT_EQ(CalledTests(), (std::vector<int>{1, 2}));
+  ASSERT_FALSE(ctx.errorLog.entries.empty());
+  EXPECT_STREQ(ctx.errorLog.entries.back().reason, "Interrupted by the user");
+  EXPECT_EQ(ctx.results.score(slot::kProcessorTotal).valid, 0.0);
+  EXPECT_FALSE(Window(ctx, Section::Processor).open);
+}
+
+TEST_F(Sections, MemoryRunsWhatTheHostAllowsWithSizesFromTheSteps) {
+  for (int p = 0; p < kMemoryTests; ++p) ctx.settings.setMemEnabled(p, 1);
+  ctx.settings.setMemLoopSize(mem::kReadFastWord, 3);
+  ctx.settings.setMemSweepStart(mem::kReadFastWord, 2);
+  ctx.settings.setMemSweepStop(mem::kReadFastWord, 18);  // out of range: 0 bytes
+  ctx.settings.setMemCache(mem::kMemsetFast, 0);
+  ctx.run.noChipMemory = 1;
+  CountAllTests(ctx);
+
+  std::vector<std::string> states;
+  t.status.onChange = [&](Section s) {
+    if (s == Section::Memory && states.empty()) {
+      const std::string& v = t.status.text(Section::Memory, StatusField::State);
+      if (!v.empty()) states.push_back(v);
+    }
+  };
+  RunMemorySection(ctx, FakeMemoryTest);
+
+  EXPECT_EQ(states, std::vector<std::string>{"Ideling"});
+  EXPECT_EQ(CalledTests(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 13, 17, 19}));
+  const Call& word = gCalls[2];
+  EXPECT_EQ(word.mega, 1048576u);
+  EXPECT_EQ(word.loopSize, 3u * 1048576u);
+  EXPECT_EQ(word.lowSize, 256u);
+  EXPECT_EQ(word.highSize, 0u);
+  EXPECT_EQ(word.lowStep, 2);
+  EXPECT_EQ(word.highStep, 18);
+  EXPECT_EQ(gCalls.back().cacheOn, 0);
+  EXPECT_EQ(gCalls.back().gaugeText, "10/10");
+
+  ScoreSlot total = ctx.results.score(slot::kMemoryTotal);
+  EXPECT_EQ(total.valid, 1.0);
+  EXPECT_DOUBLE_EQ(total.percent, 30.0);
+}
+
+TEST_F(Sections, MemoryWithChipMemoryButChipTestsOffStillRunsRom) {
+  for (int p = 0; p < kMemoryTests; ++p) ctx.settings.setMemEnabled(p, 1);
+  ctx.run.noChipMemory = 0;
+  ctx.run.chipRamTests = 0;
+  CountAllTests(ctx);
+  RunMemorySection(ctx, FakeMemoryTest);
+  EXPECT_EQ(CalledTests(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 13, 17, 19, 21, 22, 23}));
+}
+
+TEST_F(Sections, MemoryWithoutItsTestsLogsEachOne) {
+  ctx.settings.setMemEnabled(mem::kCacheRead, 1);
+  ctx.settings.setMemEnabled(mem::kCopyFastFast, 1);
+  CountAllTests(ctx);
+  RunMemorySection(ctx, nullptr);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 2u);
+  EXPECT_STREQ(ctx.errorLog.entries[1].location, "MEMORY");
+  EXPECT_STREQ(ctx.errorLog.entries[1].function, "Copy FAST to FAST");
+  EXPECT_EQ(ctx.results.score(slot::kMemoryTotal).valid, 0.0);
+}
+
+TEST_F(Sections, DriveSectionKeepsAWellFormedFrame) {
+  ctx.results.setScore(slot::kDriveTotal, {50.0, 1.0});
+  std::string report = test::CaptureReport(ctx, "drive.txt", [&] { RunDriveSection(ctx); });
+  EXPECT_NE(report.find("H A R D   D R I V E   R E S U L T S"), std::string::npos);
+  EXPECT_NE(report.find("T O T A L   - D R V -   K e l v a R A N K S : DISABLED"), std::string::npos);
+  EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "The drive section is not built yet");
+}
+
+TEST_F(Sections, StampKinds) {
+  MakeStamp(ctx, 'A');
+  EXPECT_EQ(ctx.results.text(rec::kModuleDate, rec::kStampWidth), "14.06.03");
+  EXPECT_EQ(ctx.results.text(rec::kModuleTime, rec::kStampWidth), "12.34.56");
+  EXPECT_EQ(MakeStamp(ctx, 'B'), "PROGDIR:Reports/KR_Report_14.06.03_12.34.56.txt");
+  t.dos.Set({0, 0, 0});
+  EXPECT_EQ(MakeStamp(ctx, 'B'), "PROGDIR:Reports/KR_Report_01.01.78_00.00.00.txt");
+}
+
+class OverallRun : public Sections {
+ protected:
+  void SetUp() override {
+    Sections::SetUp();
+    test::UseReportFile(ctx, "run.txt");
+    ctx.run.runMode = 3;  // the drive frame: quick and independent of any workload
+  }
+};
+
+TEST_F(OverallRun, ReportHasBannerSectionSystemInformationAndFooter) {
+  ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
+  LogError(ctx, "GENERAL", "Before", "an error of an earlier run");
+  ctx.run.chipRamTests = 0;
+  RunBenchmark(ctx);
+
+  std::string report = test::ReadReport(ctx);
+  const char* order[] = {"K   E   L   V   A      R   A   N   K", "B  E  N  C  H  M  A  R  K",
+                         "H A R D   D R I V E   R E S U L T S", "S  Y  S  T  E  M     I  N  F  O",
+                         "Logfile Stamp          : 14.06.03 - 12.34.56", "H A R D   D R I V E   ",
+                         "E R R O R S", "The drive section is not built yet", "\n /"};
+  size_t at = 0;
+  for (const char* part : order) {
+    size_t found = report.find(part, at);
+    ASSERT_NE(found, std::string::npos) << part;
+    at = found;
+  }
+  EXPECT_EQ(report.find("an error of an earlier run"), std::string::npos);  // the log starts empty
+  EXPECT_EQ(report.find("S Y S T E M   K e l v a"), std::string::npos);      // no system total
+  EXPECT_EQ(ctx.run.chipRamTests, 1);
+  EXPECT_FALSE(ctx.report.open);
+}
+
+TEST_F(OverallRun, ErrorsBoxOnlyWhenAppended) {
+  ctx.settings.set_s32(cfg::kAppendErrorLog, 0);
+  RunBenchmark(ctx);
+  EXPECT_EQ(test::ReadReport(ctx).find("E R R O R S"), std::string::npos);
+}
+
+TEST_F(OverallRun, NoReportWhenSwitchedOffOrTheFolderIsMissing) {
+  ctx.settings.set_s32(cfg::kReportEnabled, 0);
+  RunBenchmark(ctx);
+  EXPECT_EQ(ctx.dos.FileSize(ctx.settings.reportFile()), -1);
+
+  ctx.settings.set_s32(cfg::kReportEnabled, 1);
+  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:NoSuchFolder/report.txt");
+  RunBenchmark(ctx);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 2u);  // the report, then the drive frame: the run went on
+  EXPECT_STREQ(ctx.errorLog.entries[0].function, "Make Text Report");
+  EXPECT_EQ(ctx.results.text(rec::kModuleDate, rec::kStampWidth), "14.06.03");
+}
+
+TEST_F(OverallRun, FlushDecidesWhetherOldResultsSurvive) {
+  ctx.results.setScore(slot::kZLib, {42.0, 1.0});
+  ctx.settings.set_s32(cfg::kFlushResults, 0);
+  RunBenchmark(ctx);
+  EXPECT_EQ(ctx.results.score(slot::kZLib).percent, 42.0);
+
+  ctx.settings.set_s32(cfg::kFlushResults, 1);
+  RunBenchmark(ctx);
+  EXPECT_EQ(ctx.results.score(slot::kZLib).valid, 0.0);
+  EXPECT_EQ(ctx.results.text(rec::kModuleTime, rec::kStampWidth), "12.34.56");  // stamped after the flush
+}
+
+TEST_F(OverallRun, MakeModuleIsRefusedClearly) {
+  ctx.run.runMode = 4;
+  RunBenchmark(ctx);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Make Module is not built yet");
+  std::string report = test::ReadReport(ctx);
+  EXPECT_EQ(report.find("R E S U L T S  "), std::string::npos);
+  EXPECT_NE(report.find("S  Y  S  T  E  M     I  N  F  O"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kr

@@ -1,0 +1,89 @@
+// Whole reports compared byte for byte with the files beside this source.
+// A fixed clock, a fake timer (every timed region lasts exactly 1 s) and fixed
+// host texts make the reports the same on every run. With KR_UPDATE_GOLDEN=1
+// the test writes the files instead of comparing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "engine/catalogue.h"
+#include "engine/sections.h"
+#include "support/fixed_clock_context.h"
+#include "support/report_file.h"
+
+namespace kr {
+namespace {
+
+std::string GoldenPath(const char* name) { return std::string(KR_TEST_DATA) + "/golden/" + name; }
+
+// Fixed texts where a real start-up would detect the host.
+void FixHost(Context& ctx) {
+  const char* texts[sysrec::kFieldCount] = {"16384.00 MB", "Not avail", "Golden CPU 1.0 GHz", "Golden FPU",
+                                            "Golden MMU",  "Golden OS 1.0", "6.1.0-golden", "Not avail"};
+  for (int f = 0; f < sysrec::kFieldCount; ++f) ctx.sysinfo.setField(f, texts[f]);
+  std::strcpy(ctx.run.hostModel, "Golden Test Machine");
+  ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, "/mnt/golden");
+  std::strcpy(ctx.driveInfo.vendor, "Unknown");
+  std::strcpy(ctx.driveInfo.product, "Unknown");
+  std::strcpy(ctx.driveInfo.revision, "Unknown");
+}
+
+void CompareWithGolden(const std::string& report, const char* name) {
+  const std::string path = GoldenPath(name);
+  const char* update = std::getenv("KR_UPDATE_GOLDEN");
+  if (update && std::strcmp(update, "1") == 0) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << report;
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+    GTEST_SKIP() << "rewrote " << path;
+  }
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in.good()) << "missing " << path << " (run with KR_UPDATE_GOLDEN=1 to create it)";
+  std::ostringstream s;
+  s << in.rdbuf();
+  const std::string expected = s.str();
+  if (report == expected) return;
+  // Name the first line that differs; the whole texts are too long to print.
+  std::vector<std::string> got = test::SplitLines(report), want = test::SplitLines(expected);
+  size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  ADD_FAILURE() << name << " differs first at line " << i + 1 << "\n  expected: ["
+                << (i < want.size() ? want[i] : "<end>") << "]\n  actual:   [" << (i < got.size() ? got[i] : "<end>")
+                << "]";
+}
+
+TEST(Golden, ProcessorReport) {
+  test::FixedClockContext t;
+  Context& ctx = t.ctx;
+  FixHost(ctx);
+  test::UseReportFile(ctx, "processor.txt");
+  ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
+  for (int k = 1; k <= kProcessorTests; ++k) ctx.settings.setProcEnabled(k, 1);
+  ctx.run.runMode = 1;
+  RunBenchmark(ctx);
+  CompareWithGolden(test::ReadReport(ctx), "processor_report.txt");
+}
+
+TEST(Golden, MemoryReport) {
+  test::FixedClockContext t;
+  Context& ctx = t.ctx;
+  FixHost(ctx);
+  ASSERT_EQ(t.exec.chipSize, 0u);  // a host without chip memory: CHIP and ROM tests do not run
+  ctx.run.noChipMemory = 1;
+  test::UseReportFile(ctx, "memory.txt");
+  ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
+  for (int p = 0; p < kMemoryTests; ++p) {
+    ctx.settings.setMemEnabled(p, 1);
+    ctx.settings.setMemLoopSize(p, 1);  // 1 MiB per block size keeps the real kernels quick
+  }
+  ctx.run.runMode = 2;
+  RunBenchmark(ctx);
+  CompareWithGolden(test::ReadReport(ctx), "memory_report.txt");
+}
+
+}  // namespace
+}  // namespace kr
