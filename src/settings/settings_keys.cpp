@@ -1,11 +1,13 @@
 #include "settings/settings_keys.h"
 
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <functional>
 
 #include "settings/config_files.h"
 #include "settings/settings_form.h"
+#include "sysinfo/hardware_tables.h"
 
 namespace kr {
 namespace {
@@ -123,7 +125,8 @@ std::vector<KeyDef> BuildKeys() {
     std::string base = std::string("hardware.") + kHardwareNames[g];
     keys.push_back(IntKey(base + ".vendor", {0, kOtherVendorIndex[g]},
                           [g](T& t) -> int32_t& { return t.form.hardware[g].vendor; }));
-    keys.push_back(IntKey(base + ".model", {0, 255}, [g](T& t) -> int32_t& { return t.form.hardware[g].model; }));
+    // The model's range depends on the vendor: checked after all assignments.
+    keys.push_back(IntKey(base + ".model", {0, 0x7FFFFFFF}, [g](T& t) -> int32_t& { return t.form.hardware[g].model; }));
     keys.push_back(TextKey(base + ".other", limit::kOther, [g](T& t) -> std::string& { return t.form.hardware[g].other; }));
   }
   keys.push_back(BoolKey("hardware.overclocked", [](T& t) -> bool& { return t.form.overclocked; }));
@@ -375,34 +378,54 @@ std::string ValueText(const KeyDef& k, Target& t) {
 
 // Validates and copies the pages into a record, saves, and commits to ctx
 // only when everything worked.
-bool CommitForm(Context& ctx, SettingsForm& form, const DisplayRecord& display, bool displayChanged,
-                std::string& error) {
+// Only the records that were edited are validated and saved: a change of
+// the chart options alone does not depend on the settings pages passing.
+bool CommitForm(Context& ctx, SettingsForm& form, bool settingsChanged, const DisplayRecord& display,
+                bool displayChanged, std::string& error) {
   SettingsError err;
-  if (!ValidateSettingsForm(form, err)) {
+  if (settingsChanged && !ValidateSettingsForm(form, err)) {
     error = StripEscapes(err.title) + ": " + Latin1ToUtf8(StripEscapes(err.text));
     return false;
   }
-  SettingsRecord oldSettings = ctx.settings;
-  SettingsForm oldForm = ctx.form;
-  DisplayRecord oldDisplay = ctx.display;
-  CopyFormToSettings(form, ctx.settings);
-  ctx.form = form;
-  bool ok = SaveConfig(ctx);
-  if (ok && displayChanged) {
+  const SettingsRecord oldSettings = ctx.settings;
+  const SettingsForm oldForm = ctx.form;
+  const DisplayRecord oldDisplay = ctx.display;
+  std::string_view failed;
+  if (settingsChanged) {
+    CopyFormToSettings(form, ctx.settings);
+    ctx.form = form;
+    if (!SaveConfig(ctx)) failed = kConfigFile;
+  }
+  if (failed.empty() && displayChanged) {
     ctx.display = display;
-    ok = SaveDefaults(ctx);
-    if (!ok) {
-      // Put the settings file back as it was, so that nothing changes.
-      ctx.settings = oldSettings;
-      SaveConfig(ctx);
+    if (!SaveDefaults(ctx)) {
+      failed = kDefaultsFile;
+      if (settingsChanged) {  // put the settings file back as it was
+        ctx.settings = oldSettings;
+        SaveConfig(ctx);
+      }
     }
   }
-  if (!ok) {
+  if (!failed.empty()) {
     ctx.settings = oldSettings;
     ctx.form = oldForm;
     ctx.display = oldDisplay;
-    error = std::string("could not save the settings into ") + ctx.dos.HostPath(displayChanged ? kDefaultsFile : kConfigFile);
+    error = "could not save the settings into " + ctx.dos.HostPath(failed);
     return false;
+  }
+  return true;
+}
+
+// A model index must name a model of the chosen vendor.
+bool CheckModels(const SettingsForm& form, std::string& error) {
+  for (size_t g = 0; g < 4; ++g) {
+    const HardwareChoice& h = form.hardware[g];
+    int count = ModelCount(int(g), h.vendor);
+    if (h.model < 0 || (count > 0 && h.model >= count)) {
+      error = std::string("hardware.") + kHardwareNames[g] + ".model: " + std::to_string(h.model) +
+              " is out of range 0.." + std::to_string(count - 1) + " for vendor " + std::to_string(h.vendor);
+      return false;
+    }
   }
   return true;
 }
@@ -424,7 +447,8 @@ bool ApplySettings(Context& ctx, const std::vector<std::string>& assignments, st
   FormFromSettings(ctx.settings, form);
   DisplayRecord display = ctx.display;
   Target t{form, display};
-  bool displayChanged = false;
+  bool displayChanged = false, settingsChanged = false;
+  std::array<bool, 4> vendorSet{}, modelSet{};
   const std::vector<KeyDef> keys = BuildKeys();
   for (const std::string& a : assignments) {
     size_t eq = a.find('=');
@@ -444,8 +468,18 @@ bool ApplySettings(Context& ctx, const std::vector<std::string>& assignments, st
     }
     if (!SetValue(*k, std::string_view(a).substr(eq + 1), t, error)) return false;
     displayChanged = displayChanged || k->display;
+    settingsChanged = settingsChanged || !k->display;
+    for (size_t g = 0; g < 4; ++g) {
+      std::string base = std::string("hardware.") + kHardwareNames[g];
+      if (k->name == base + ".vendor") vendorSet[g] = true;
+      if (k->name == base + ".model") modelSet[g] = true;
+    }
   }
-  return CommitForm(ctx, form, display, displayChanged, error);
+  // A new vendor without a model given starts at its first model.
+  for (size_t g = 0; g < 4; ++g)
+    if (vendorSet[g] && !modelSet[g]) form.hardware[g].model = 0;
+  if (settingsChanged && !CheckModels(form, error)) return false;
+  return CommitForm(ctx, form, settingsChanged, display, displayChanged, error);
 }
 
 bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error) {
@@ -481,7 +515,7 @@ bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error
   SettingsForm form;
   FormFromSettings(ctx.settings, form);
   ResetForm(form, code, chipOff);
-  return CommitForm(ctx, form, ctx.display, false, error);
+  return CommitForm(ctx, form, true, ctx.display, false, error);
 }
 
 }  // namespace kr

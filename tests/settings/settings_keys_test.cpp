@@ -141,6 +141,9 @@ TEST_F(Keys, RefusedSetsChangeNothing) {
       {{"general.username=\xE2\x82\xAC"}, "general.username: the text holds a character that ISO 8859-1 cannot store"},
       {{"display.pen.2=red"}, "display.pen.2: 'red' is not a colour (rRRRRRRRR,GGGGGGGG,BBBBBBBB, mN or #RRGGBB)"},
       {{"display.slot.1.path=x"}, "display.slot.1.path cannot be set"},
+      {{"hardware.busboard.vendor=10", "hardware.busboard.model=1"},
+       "hardware.busboard.model: 1 is out of range 0..0 for vendor 10"},
+      {{"hardware.controller.vendor=21"}, "hardware.controller.vendor: 21 is out of range 0..20"},
       // The pages' own validation, with its message.
       {{"memory.2.enabled=1", "general.username=(Your Username)"}, "ERROR: Change the default in General/Username:"},
       {{"general.smtpserver="},
@@ -161,6 +164,18 @@ TEST_F(Keys, RefusedSetsChangeNothing) {
     EXPECT_EQ(ReadHostFile(defPath), defBefore);
   }
   EXPECT_TRUE(t.requester.asked.empty());
+}
+
+TEST_F(Keys, ChartOptionsDoNotDependOnTheSettingsPages) {
+  ResetSettings(ctx, '4');  // the placeholder profile, which the pages refuse
+  ASSERT_TRUE(SaveConfig(ctx));
+  const std::vector<uint8_t> cfgBefore = ReadHostFile(cfgPath);
+  std::string error;
+  ASSERT_TRUE(ApplySettings(ctx, {"display.showmode=Relative", "display.show.2=off"}, error)) << error;
+  EXPECT_EQ(ctx.display.showMode(), 1);
+  EXPECT_EQ(ctx.display.showModule(1), 0);
+  EXPECT_EQ(ReadHostFile(defPath)[4 + 3], 1);
+  EXPECT_EQ(ReadHostFile(cfgPath), cfgBefore);
 }
 
 TEST_F(Keys, FailedSaveChangesNothing) {
