@@ -1,1 +1,3 @@
-# kr_test(test_cpu_crypto ${CMAKE_CURRENT_LIST_DIR}/file_test.cpp)
+kr_test(test_cpu_crypto
+  ${CMAKE_CURRENT_LIST_DIR}/crypto_test.cpp
+)

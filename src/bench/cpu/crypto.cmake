@@ -1,1 +1,6 @@
-# sources of this group: target_sources(krcore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/file.cpp)
+# The cipher and hash workloads: MD5, MARS, Serpent and their three tests.
+target_sources(krcore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/md5.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mars.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/md5_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mars_test.cpp)

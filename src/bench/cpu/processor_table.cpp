@@ -11,8 +11,8 @@ const ProcessorTestFn kProcessorTestTable[11] = {
     RunFibonacci,  // 3 40th Fibonacci
     RunFpuEmulation,  // 4 FPU Emulation
     RunLibJpeg,  // 5 LibJPEG functions
-    nullptr,  // 6 Mars Cipher
-    nullptr,  // 7 MD5 Checksuming
+    RunMarsCipher,  // 6 Mars Cipher
+    RunMd5Checksuming,  // 7 MD5 Checksuming
     RunMp3ToCdda,  // 8 MP3 2 CDDA
     nullptr,  // 9 Serpent Cipher
     RunZLibFunctions,  // 10 ZLib functions

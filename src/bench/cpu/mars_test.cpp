@@ -1,0 +1,101 @@
+// Mars Cipher: key setups, then one block encrypted and decrypted over and
+// over, each timed on its own.
+#include "bench/cpu/mars_test.h"
+
+#include <string>
+
+#include "bench/cpu/card.h"
+#include "bench/cpu/mars.h"
+#include "bench/cpu/processor_tests.h"
+#include "engine/status_ops.h"
+#include "engine/timing.h"
+
+namespace kr {
+namespace {
+
+// Tells the compiler that the memory at p is read here, so that no round of
+// a timed loop can be dropped or merged. Emits no instruction.
+inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
+
+constexpr const char* kRoutine = "IBM mars en/decrytion";
+
+// Millions of bits of rounds 128-bit keys or blocks.
+double MegaBits(uint32_t rounds) { return double(rounds) * 128.0 / 1e6; }
+
+}  // namespace
+
+int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t setupRounds,
+                      uint32_t cryptRounds) {
+  const CardParam params[] = {{"Setup Rounds", nullptr, setupRounds},
+                              {"En-/Decrypting Rounds", nullptr, cryptRounds}};
+  const CardSpec card = {"Mars chiper", "%3lu.%0.1lu MBits/sec", 1000.0, 100.0, slot::kMars, 21, params, 2,
+                         "Method", "MBits/s"};
+
+  const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
+  WriteCardHead(ctx, card, cacheOn, multitaskingOn);
+
+  // The test's key and block: fixed values (the figures do not depend on them).
+  uint32_t key[4] = {0x01234567u, 0x89abcdefu, 0xfedcba98u, 0x76543210u};
+  uint32_t expanded[kMarsExpandedWords];
+  const uint32_t in[4] = {0x00000000u, 0x11111111u, 0x22222222u, 0x33333333u};
+  uint32_t out[4] = {};
+  double sum = 0.0;
+
+  // Setup.
+  ShowProcessorTest(ctx, "\x1b" "bMars cipher\x1b" "n [1/3]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, "Setup...");
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  for (uint32_t i = 0; i < setupRounds; ++i) {
+    MarsSetKey(key, 4, expanded);
+    KeepMemory(expanded);
+    key[0] += 1;  // wraps at 2^32
+  }
+  double t = StopTiming(ctx, cacheOn, multitaskingOn);
+  double figure = RatePerSecond(MegaBits(setupRounds), t);
+  sum += figure;
+  ctx.results.setFigure(rec::kMarsSetup, figure);
+  ShowProcessorResult(ctx, figure, "MBits/s");
+  WriteMethodLine(ctx, scored, "Setup", figure);
+
+  // Encrypting.
+  ShowProcessorTest(ctx, "\x1b" "bMars cipher\x1b" "n [2/3]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, "Encrypting...");
+  MarsSetKey(key, 4, expanded);
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  for (uint32_t i = 0; i < cryptRounds; ++i) {
+    MarsEncrypt(in, out, expanded);
+    KeepMemory(out);
+  }
+  t = StopTiming(ctx, cacheOn, multitaskingOn);
+  figure = RatePerSecond(MegaBits(cryptRounds), t);
+  sum += figure;
+  ctx.results.setFigure(rec::kMarsEncrypt, figure);
+  ShowProcessorResult(ctx, figure, "MBits/s");
+  WriteMethodLine(ctx, scored, "Encrypting", figure);
+
+  // Decrypting.
+  ShowProcessorTest(ctx, "\x1b" "bMars cipher\x1b" "n [3/3]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, "Decrypting...");
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  for (uint32_t i = 0; i < cryptRounds; ++i) {
+    MarsDecrypt(in, out, expanded);
+    KeepMemory(out);
+  }
+  t = StopTiming(ctx, cacheOn, multitaskingOn);
+  figure = RatePerSecond(MegaBits(cryptRounds), t);
+  sum += figure;
+  ctx.results.setFigure(rec::kMarsDecrypt, figure);
+  const double mean = sum * (1.0 / 3.0);
+  ctx.results.setFigure(rec::kMarsMean, mean);
+  ShowProcessorResult(ctx, figure, "MBits/s");
+  WriteMethodLine(ctx, scored, "Decrypting", figure);
+
+  FinishCard(ctx, card, mean, scored);
+  return 0;
+}
+
+int RunMarsCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, kMarsSetupRounds, kMarsCryptRounds);
+}
+
+}  // namespace kr
