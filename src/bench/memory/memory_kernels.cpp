@@ -40,9 +40,9 @@ inline void ReadLoop(const uint8_t* block, uint32_t bytes, uint32_t passes) {
   constexpr uint32_t kGroup = GroupOfWidth(sizeof(T));
   const volatile T* p = reinterpret_cast<const volatile T*>(block);
   volatile T sink = 0;
-  const uint32_t elements = bytes / uint32_t(sizeof(T)) / kGroup * kGroup;
+  const volatile T* end = p + bytes / uint32_t(sizeof(T)) / kGroup * kGroup;
   for (uint32_t pass = 0; pass < passes; ++pass)
-    for (uint32_t i = 0; i < elements; i += kGroup) ReadGroup(p + i, sink, std::make_index_sequence<kGroup>());
+    for (const volatile T* q = p; q < end; q += kGroup) ReadGroup(q, sink, std::make_index_sequence<kGroup>());
 }
 
 template <typename T>
@@ -50,9 +50,9 @@ inline void WriteLoop(uint8_t* block, uint32_t bytes, uint32_t passes) {
   constexpr uint32_t kGroup = GroupOfWidth(sizeof(T));
   volatile T* p = reinterpret_cast<volatile T*>(block);
   volatile T source = 0;
-  const uint32_t elements = bytes / uint32_t(sizeof(T)) / kGroup * kGroup;
+  volatile T* end = p + bytes / uint32_t(sizeof(T)) / kGroup * kGroup;
   for (uint32_t pass = 0; pass < passes; ++pass)
-    for (uint32_t i = 0; i < elements; i += kGroup) WriteGroup(p + i, source, std::make_index_sequence<kGroup>());
+    for (volatile T* q = p; q < end; q += kGroup) WriteGroup(q, source, std::make_index_sequence<kGroup>());
 }
 
 }  // namespace
