@@ -12,12 +12,17 @@ constexpr CardSpec kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 Fib
                             slot::kFibonacci, 14, nullptr, 0, "Method", "FiboMHZ"};
 }  // namespace
 
-// noipa: no inlining, cloning or interprocedural shortcuts, so every call in
-// the tree is a real call. The sum wraps in unsigned arithmetic as the 32-bit
-// original does, without signed overflow.
+// noipa: no inlining, cloning or interprocedural shortcuts. The empty asm
+// after the second call takes it out of tail position, so the compiler
+// cannot turn that recursion into a loop with an accumulator: every call in
+// the tree stays a real call. The sum wraps in unsigned arithmetic as the
+// 32-bit original does, without signed overflow.
 __attribute__((noipa)) int32_t Fibonacci(int32_t n) {
   if (n <= 0) return 1;
-  return int32_t(uint32_t(Fibonacci(n - 1)) + uint32_t(Fibonacci(n - 2)));
+  uint32_t a = uint32_t(Fibonacci(n - 1));
+  uint32_t b = uint32_t(Fibonacci(n - 2));
+  asm volatile("" : "+r"(b));
+  return int32_t(a + b);
 }
 
 double FiboFigure(double seconds) {
