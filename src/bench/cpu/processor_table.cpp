@@ -14,7 +14,7 @@ const ProcessorTestFn kProcessorTestTable[11] = {
     RunMarsCipher,  // 6 Mars Cipher
     RunMd5Checksuming,  // 7 MD5 Checksuming
     RunMp3ToCdda,  // 8 MP3 2 CDDA
-    nullptr,  // 9 Serpent Cipher
+    RunSerpentCipher,  // 9 Serpent Cipher
     RunZLibFunctions,  // 10 ZLib functions
 };
 

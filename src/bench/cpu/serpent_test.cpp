@@ -1,0 +1,84 @@
+// Serpent Cipher: one block encrypted in place over and over, then
+// decrypted in place, through the AES-candidate interface.
+#include "bench/cpu/serpent_test.h"
+
+#include "bench/cpu/card.h"
+#include "bench/cpu/processor_tests.h"
+#include "bench/cpu/serpent.h"
+#include "engine/status_ops.h"
+#include "engine/timing.h"
+
+namespace kr {
+namespace {
+
+// Tells the compiler that the memory at p is read here, so that no round of
+// a timed loop can be dropped or merged. Emits no instruction.
+inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
+
+constexpr const char* kRoutine = "Serpent en/decrytion";
+// The test's key (the figures do not depend on it).
+constexpr const char* kKeyText = "0123456789abcdeffedcba987654321000112233445566778899aabbccddeeff";
+
+}  // namespace
+
+int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, const SerpentRun& run) {
+  const CardParam params[] = {{"En-/Decrypting Rounds", nullptr, run.rounds}};
+  const CardSpec card = {"Serpent chiper", "%3lu.%0.1lu MBits/sec", 1000.0, 100.0, slot::kSerpent, 21, params, 1,
+                         "Method", "MBits/s"};
+  const double megaBits = double(run.rounds) * 128.0 / 1e6;
+
+  bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
+  WriteCardHead(ctx, card, cacheOn, multitaskingOn);
+  double sum = 0.0;
+
+  SerpentCipherInstance cipher;
+  SerpentKeyInstance key;
+  uint32_t block[4] = {0, 1, 2, 3};
+  if (cipherInit(&cipher, SERPENT_MODE_ECB, "") <= 0) scored = false;
+  if (makeKey(&key, run.direction, run.keyLen, run.keyText ? run.keyText : kKeyText) <= 0) scored = false;
+
+  // Encrypting.
+  ShowProcessorTest(ctx, "\x1b" "bSerpent cipher\x1b" "n [1/2]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, "Encrypting...");
+  bool failed = false;
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  for (uint32_t i = 0; i < run.rounds; ++i) {
+    if (blockEncrypt(&cipher, &key, block, 128, block) <= 0) failed = true;
+    KeepMemory(block);
+  }
+  double t = StopTiming(ctx, cacheOn, multitaskingOn);
+  if (failed) scored = false;
+  double figure = RatePerSecond(megaBits, t);
+  sum += figure;
+  ctx.results.setFigure(rec::kSerpentEncrypt, figure);
+  ShowProcessorResult(ctx, figure, "MBits/s");
+  WriteMethodLine(ctx, scored, "Encrypting", figure);
+
+  // Decrypting, with the same key instance.
+  ShowProcessorTest(ctx, "\x1b" "bSerpent cipher\x1b" "n [2/2]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, "Decrypting...");
+  failed = false;
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  for (uint32_t i = 0; i < run.rounds; ++i) {
+    if (blockDecrypt(&cipher, &key, block, 128, block) <= 0) failed = true;
+    KeepMemory(block);
+  }
+  t = StopTiming(ctx, cacheOn, multitaskingOn);
+  if (failed) scored = false;
+  figure = RatePerSecond(megaBits, t);
+  sum += figure;
+  ctx.results.setFigure(rec::kSerpentDecrypt, figure);
+  const double mean = sum * 0.5;
+  ctx.results.setFigure(rec::kSerpentMean, mean);
+  ShowProcessorResult(ctx, figure, "MBits/s");
+  WriteMethodLine(ctx, scored, "Decrypting", figure);
+
+  FinishCard(ctx, card, mean, scored);
+  return 0;
+}
+
+int RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, SerpentRun{});
+}
+
+}  // namespace kr
