@@ -109,6 +109,7 @@ TEST(FlopsTest, MflopsFiguresFollowThePublishedWeights) {
 TEST(FlopsTest, CardRecordAndSwitches) {
   test::ReportContext t;
   ScriptClock clock;
+  clock.steps = {0.5, 0.5};  // the two readings that prime the clock
   ScriptRun(clock);
   RunFpuEmulationWith(t.ctx, 0, 0, clock, FlopsLimits{});
   auto lines = t.Lines();
@@ -145,6 +146,7 @@ TEST(FlopsTest, NegativeRunTimeScoresZero) {
   // out negative and so do the figures; only nulltime itself is clamped.
   test::ReportContext t;
   ScriptClock clock;
+  clock.steps = {0.5, 0.5};
   clock.Loop(16);
   clock.Loop(30);
   clock.Loop(1);
