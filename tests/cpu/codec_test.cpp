@@ -287,6 +287,23 @@ TEST(Mp3ToCdda, FailuresAreLoggedAndNotScored) {
   }
 }
 
+TEST(Mp3ToCdda, ProgramSampleDecodesWhole) {
+  const std::string sample = std::string(KR_SOURCE_DIR) + "/data/mp3cdda.mp3";
+  std::ifstream in(sample, std::ios::binary);
+  if (!in) GTEST_SKIP() << "no " << sample;
+  const std::vector<char> mp3{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_EQ(mp3.size(), 596940u) << "the length the start-up check expects";
+  test::ReportContext t;
+  std::ofstream(t.home.path() + "/Data/mp3cdda.mp3", std::ios::binary).write(mp3.data(), std::streamsize(mp3.size()));
+  auto mpega = MakeHostMpega();
+  t.ctx.mpega = mpega.get();
+  RunMp3ToCdda(t.ctx, 1, 0);
+  // One second per span: the figure is the stream's duration in ms.
+  EXPECT_GT(t.ctx.results.figure(rec::kMp3), 10000.0);
+  EXPECT_EQ(t.ctx.results.score(slot::kMp3).valid, 1.0);
+  EXPECT_TRUE(t.ctx.errorLog.entries.empty());
+}
+
 TEST(Mp3ToCdda, RealDecoderOnSampleFiles) {
   const std::string sine = std::string(KR_TEST_DATA) + "/cpu/data/sine1s.mp3";
   std::ifstream in(sine, std::ios::binary);
