@@ -40,10 +40,19 @@ struct MemoryBlock {
 constexpr MemoryBlock kMemoryBlocks[24] = {
     {0x300, 17}, {0x3A0, 17}, {0x440, 17}, {0x4E0, 17}, {0x718, 17}, {0x7B8, 17},
     {0x858, 17}, {0x580, 14}, {0x608, 14}, {0x690, 14}, {0x8F8, 14}, {0x980, 14},
-    {0xA08, 14}, {0xA90, 17}, {0xB30, 14}, {0xBB8, 14}, {0xC40, 14}, {0xCC0, 17},
+    {0xA08, 14}, {0xA90, 17}, {0xB30, 14}, {0xBB8, 14}, {0xC40, 13}, {0xCC0, 17},
     {0xD60, 14}, {0xDE8, 17}, {0xE88, 14}, {0xF10, 13}, {0xF90, 13}, {0x1010, 13},
 };
+// Copy CHIP to CHIP has 13 slots: its block ends where Allocate FAST
+// Memory's begins (0xC40 + 8 * (13 + 3) = 0xCC0).
 constexpr size_t kMemoryAreaEnd = 0x1010 + 8 * (13 + 3);
+constexpr bool MemoryBlocksDisjoint() {
+  for (const MemoryBlock& a : kMemoryBlocks)
+    for (const MemoryBlock& b : kMemoryBlocks)
+      if (a.base < b.base && a.base + 8 * size_t(a.slots + 3) > b.base) return false;
+  return true;
+}
+static_assert(MemoryBlocksDisjoint());
 
 // Score slots: 57 contiguous 16-byte slots (percent, valid), see slot::.
 constexpr size_t kScoreSlots = 0x1100;
