@@ -88,6 +88,7 @@ bool RepairSettings(SettingsRecord& s) {
     fix(vendorOff[g] + 4, 0, 0x7FFFFFFF, 0);
   }
   fix(cfg::kAccessMode, 0, 1, 0);
+  fix(cfg::kSmtpPort, kSmtpPortRange.min, kSmtpPortRange.max, 25);
   return repaired;
 }
 

@@ -1,6 +1,7 @@
 #include "settings/display_record.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/context.h"
 
@@ -80,5 +81,38 @@ void SetDisplayDefaults(DisplayRecord& d) {
 }
 
 void ResetDisplaySettings(Context& ctx) { SetDisplayDefaults(ctx.display); }
+
+DisplayControls DisplayControlsFrom(const DisplayRecord& d) {
+  DisplayControls c;
+  c.drawMode = d.drawMode();
+  c.showMode = d.showMode();
+  c.splineMode = d.splineMode();
+  c.masterSection = d.masterSection();
+  c.slaveSection = d.slaveSection();
+  c.fineScale = d.fineScale();
+  c.roughScale = d.roughScale();
+  for (int i = 0; i < 4; ++i) {
+    c.showModule[size_t(i)] = d.showModule(i) != 0;
+    c.slotLabel[size_t(i)] = std::string(d.slotName(i));
+  }
+  return c;
+}
+
+void ReadDisplaySettings(DisplayRecord& d, const DisplayControls& c) {
+  for (size_t i = 0; i < 4; ++i) {
+    if (c.slotLabel[i].empty()) continue;
+    uint8_t* field = d.data() + disp::kSlotName + disp::kSlotWidth * i;
+    std::memset(field, 0, disp::kSlotWidth);
+    PutText(field, disp::kSlotWidth, c.slotLabel[i]);
+  }
+  d.set_s32(disp::kDrawMode, c.drawMode);
+  d.set_s32(disp::kShowMode, c.showMode);
+  d.set_s32(disp::kSplineMode, c.splineMode);
+  d.set_s32(disp::kMasterSection, c.masterSection);
+  d.set_s32(disp::kSlaveSection, c.slaveSection);
+  d.set_s32(disp::kFineScale, c.fineScale);
+  d.set_s32(disp::kRoughScale, c.roughScale);
+  for (size_t i = 0; i < 4; ++i) d.set_s32(disp::kShowModule + 4 * i, c.showModule[i] ? 1 : 0);
+}
 
 }  // namespace kr

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "util/bytes.h"
@@ -80,7 +81,27 @@ PenSpec DefaultPenSpec(int pen);
 void SetDisplayDefaults(DisplayRecord& d);
 
 struct Context;
-// Resets the chart controls and ctx.display to the built-in defaults.
+// Resets the chart controls and ctx.display to the built-in defaults. The
+// colour pickers are ctx.display.pens; the other chart controls show the
+// record (DisplayControlsFrom).
 void ResetDisplaySettings(Context& ctx);
+
+// The chart controls of the module base window, independent of a front end.
+struct DisplayControls {
+  int32_t drawMode = 0, showMode = 0, splineMode = 0;
+  int32_t masterSection = 0, slaveSection = 0;
+  int32_t fineScale = disp::kDefaultFineScale, roughScale = disp::kDefaultRoughScale;
+  std::array<bool, 4> showModule{true, true, true, true};
+  std::array<std::string, 4> slotLabel;  // the slots' display names (Latin-1)
+};
+
+// Shows the record in the chart controls.
+DisplayControls DisplayControlsFrom(const DisplayRecord& d);
+
+// Copies the chart controls into the record: each slot label that is not
+// empty replaces its display-name field (zero-filled first, cut to 255
+// bytes); then the modes, sections, scales and show-module flags. Chart
+// options A and B, the slot paths and the pens are not touched.
+void ReadDisplaySettings(DisplayRecord& d, const DisplayControls& c);
 
 }  // namespace kr

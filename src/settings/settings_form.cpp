@@ -17,9 +17,9 @@ constexpr std::string_view kLocationDefault = "(Your Location)";
 constexpr std::string_view kEmailDefault = "(Your E-Mail)";
 constexpr std::string_view kSmtpDefault = "(Your SMTP Server)";
 constexpr std::string_view kHomepageDefault = "(Your Homepage)";
-constexpr std::string_view kReportDefault = "PROGDIR:Reports/KR_Report_00.00.00_00.00.00.txt";
-constexpr std::string_view kErrorLogDefault = "CON:///100/KelvaRANK Errorlog/AUTO/CLOSE";
-constexpr std::string_view kPartitionDefault = "(Partition used)";
+constexpr std::string_view kReportDefault = kDefaultReportFile;
+constexpr std::string_view kErrorLogDefault = kDefaultErrorLogOutput;
+constexpr std::string_view kPartitionDefault = kDefaultPartition;
 
 int32_t Clamp(int32_t v, Range r) { return std::clamp(v, r.min, r.max); }
 

@@ -57,6 +57,12 @@ struct SettingsForm {
   std::string partition;
 };
 
+// The built-in texts of the General and Hard Disk pages.
+inline constexpr std::string_view kDefaultReportFile = "PROGDIR:Reports/KR_Report_00.00.00_00.00.00.txt";
+// What the error-log "Default" button puts into its field.
+inline constexpr std::string_view kDefaultErrorLogOutput = "CON:///100/KelvaRANK Errorlog/AUTO/CLOSE";
+inline constexpr std::string_view kDefaultPartition = "(Partition used)";
+
 // The most characters each text control accepts.
 namespace limit {
 inline constexpr size_t kOther = 31, kName = 32, kEmail = 127, kSmtp = 63, kPath = 255;
@@ -72,7 +78,7 @@ Range MemSweepRange(int p);
 inline constexpr Range kDriveFilesRange{1, 3};
 inline constexpr Range kDriveLoopSizeRange{8, 256};
 Range DriveSweepRange(int i);  // i = 0..3: file tests 1..17, device tests 3..17
-inline constexpr Range kSmtpPortRange{0, 65535};
+inline constexpr Range kSmtpPortRange{1, 65535};
 
 // Built-in default sweep of a memory test / of a drive sweep test.
 int32_t MemDefaultSweepStop(int p);

@@ -109,7 +109,7 @@ std::vector<KeyDef> BuildKeys() {
   keys.push_back(TextKey("general.location", limit::kName, [](T& t) -> std::string& { return t.form.location; }));
   keys.push_back(TextKey("general.email", limit::kEmail, [](T& t) -> std::string& { return t.form.email; }));
   keys.push_back(TextKey("general.smtpserver", limit::kSmtp, [](T& t) -> std::string& { return t.form.smtpServer; }));
-  keys.push_back(IntKey("general.smtpport", {1, 65535}, [](T& t) -> int32_t& { return t.form.smtpPort; }));
+  keys.push_back(IntKey("general.smtpport", kSmtpPortRange, [](T& t) -> int32_t& { return t.form.smtpPort; }));
   keys.push_back(TextKey("general.homepage", limit::kPath, [](T& t) -> std::string& { return t.form.homepage; }));
   keys.push_back(BoolKey("general.report", [](T& t) -> bool& { return t.form.reportEnabled; }));
   keys.push_back(TextKey("general.reportfile", limit::kPath, [](T& t) -> std::string& { return t.form.reportFile; }));

@@ -359,3 +359,43 @@ TEST_F(ConfigFiles, ResetScopesTouchTheirPagesOnly) {
 
 }  // namespace
 }  // namespace kr::test
+
+namespace kr::test {
+namespace {
+
+TEST(ChartControls, ReadingTheControlsReplacesOnlyNonEmptySlotLabels) {
+  DisplayRecord d;
+  SetDisplayDefaults(d);
+  d.set_s32(disp::kOptionA, 7);
+  d.set_s32(disp::kOptionB, 8);
+  std::memset(d.data() + disp::kSlotName, 'x', disp::kSlotWidth);  // an old, longer name
+  d.set_text(disp::kSlotName + disp::kSlotWidth, disp::kSlotWidth, "kept (name)");
+  d.set_text(disp::kSlotPath, disp::kSlotWidth, "PROGDIR:Database/Local/abc.dbe");
+  DisplayControls c = DisplayControlsFrom(d);
+  EXPECT_EQ(c.fineScale, 50);
+  EXPECT_EQ(c.slotLabel[1], "kept (name)");
+  c.slotLabel = {"Amy Example (amy)", "", "", ""};
+  c.drawMode = 1;
+  c.masterSection = 3;
+  c.slaveSection = 4;
+  c.roughScale = 7;
+  c.showModule = {true, false, true, false};
+  const DisplayRecord before = d;
+  ReadDisplaySettings(d, c);
+  EXPECT_EQ(d.slotName(0), "Amy Example (amy)");
+  for (size_t i = 17; i < disp::kSlotWidth; ++i) ASSERT_EQ(d.bytes[disp::kSlotName + i], 0) << i;
+  EXPECT_EQ(d.slotName(1), "kept (name)");
+  EXPECT_EQ(d.slotPath(0), "PROGDIR:Database/Local/abc.dbe");
+  EXPECT_EQ(d.s32(disp::kOptionA), 7);
+  EXPECT_EQ(d.s32(disp::kOptionB), 8);
+  EXPECT_EQ(d.drawMode(), 1);
+  EXPECT_EQ(d.masterSection(), 3);
+  EXPECT_EQ(d.slaveSection(), 4);
+  EXPECT_EQ(d.roughScale(), 7);
+  EXPECT_EQ(d.showModule(1), 0);
+  EXPECT_EQ(d.showModule(2), 1);
+  EXPECT_EQ(d.pens, before.pens);
+}
+
+}  // namespace
+}  // namespace kr::test
