@@ -15,9 +15,13 @@
 namespace kr {
 namespace {
 
+// The round helpers work on the caller's four words by reference; they must
+// be inlined so that the words stay in registers.
+#define KR_INLINE [[gnu::always_inline]] inline
+
 constexpr uint32_t kPhi = 0x9e3779b9u;
 
-inline void Lt(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+KR_INLINE void Lt(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   x0 = std::rotl(x0, 13);
   x2 = std::rotl(x2, 3);
   x1 ^= x0 ^ x2;
@@ -30,7 +34,7 @@ inline void Lt(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   x2 = std::rotl(x2, 22);
 }
 
-inline void LtInverse(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+KR_INLINE void LtInverse(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   x2 = std::rotr(x2, 22);
   x0 = std::rotr(x0, 5);
   x2 ^= x3 ^ (x1 << 7);
@@ -43,7 +47,7 @@ inline void LtInverse(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   x0 = std::rotr(x0, 13);
 }
 
-inline void Mix(const uint32_t* k, uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+KR_INLINE void Mix(const uint32_t* k, uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   x0 ^= k[0];
   x1 ^= k[1];
   x2 ^= k[2];
@@ -52,7 +56,7 @@ inline void Mix(const uint32_t* k, uint32_t& x0, uint32_t& x1, uint32_t& x2, uin
 
 // One encryption round r: key mixing, S-box r mod 8, linear transformation.
 template <int R>
-inline void Round(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+KR_INLINE void Round(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   Mix(k[R], x0, x1, x2, x3);
   serpent_sbox::Forward<R % 8>(x0, x1, x2, x3);
   Lt(x0, x1, x2, x3);
@@ -60,20 +64,20 @@ inline void Round(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& 
 
 // Inverse of round r.
 template <int R>
-inline void RoundInverse(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+KR_INLINE void RoundInverse(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   LtInverse(x0, x1, x2, x3);
   serpent_sbox::Inverse<R % 8>(x0, x1, x2, x3);
   Mix(k[R], x0, x1, x2, x3);
 }
 
 template <int... R>
-inline void Rounds(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3,
+KR_INLINE void Rounds(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3,
                    std::integer_sequence<int, R...>) {
   (Round<R>(k, x0, x1, x2, x3), ...);
 }
 
 template <int... R>
-inline void RoundsInverse(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3,
+KR_INLINE void RoundsInverse(const uint32_t (*k)[4], uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3,
                           std::integer_sequence<int, R...>) {
   (RoundInverse<30 - R>(k, x0, x1, x2, x3), ...);
 }
@@ -116,6 +120,8 @@ bool TextToWords(const char* text, int words, uint32_t* out) {
   }
   return true;
 }
+
+#undef KR_INLINE
 
 }  // namespace
 

@@ -14,7 +14,7 @@ void Inverse(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3);
 
 // S-box 0: 23 gates.
 template <>
-inline void Forward<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x1;
   const uint32_t t1 = x3 & x1;
   const uint32_t t2 = x2 & t1;
@@ -46,7 +46,7 @@ inline void Forward<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 1: 23 gates.
 template <>
-inline void Forward<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x1;
   const uint32_t t1 = x0 & x3;
   const uint32_t t2 = t0 ^ t1;
@@ -78,7 +78,7 @@ inline void Forward<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 2: 21 gates.
 template <>
-inline void Forward<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = ~x2;
   const uint32_t t1 = t0 ^ x0;
   const uint32_t t2 = ~x3;
@@ -108,7 +108,7 @@ inline void Forward<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 3: 24 gates.
 template <>
-inline void Forward<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x0;
   const uint32_t t1 = t0 ^ x1;
   const uint32_t t2 = x3 | x1;
@@ -141,7 +141,7 @@ inline void Forward<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 4: 20 gates.
 template <>
-inline void Forward<4>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<4>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 ^ x0;
   const uint32_t t1 = x3 | x0;
   const uint32_t t2 = x2 & t1;
@@ -170,7 +170,7 @@ inline void Forward<4>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 5: 22 gates.
 template <>
-inline void Forward<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = ~x3;
   const uint32_t t1 = x3 | x0;
   const uint32_t t2 = x2 & t1;
@@ -201,7 +201,7 @@ inline void Forward<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 6: 22 gates.
 template <>
-inline void Forward<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = ~x2;
   const uint32_t t1 = t0 ^ x1;
   const uint32_t t2 = x0 & x3;
@@ -232,7 +232,7 @@ inline void Forward<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // S-box 7: 24 gates.
 template <>
-inline void Forward<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Forward<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = ~x3;
   const uint32_t t1 = x3 ^ x2;
   const uint32_t t2 = x1 & t1;
@@ -265,7 +265,7 @@ inline void Forward<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 0: 23 gates.
 template <>
-inline void Inverse<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x2 | x0;
   const uint32_t t1 = t0 ^ x1;
   const uint32_t t2 = x1 ^ x0;
@@ -297,7 +297,7 @@ inline void Inverse<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 1: 22 gates.
 template <>
-inline void Inverse<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x2 | x1;
   const uint32_t t1 = x3 & t0;
   const uint32_t t2 = t0 ^ t1;
@@ -328,7 +328,7 @@ inline void Inverse<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 2: 20 gates.
 template <>
-inline void Inverse<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x2 | x1;
   const uint32_t t1 = x3 & x1;
   const uint32_t t2 = t0 ^ t1;
@@ -357,7 +357,7 @@ inline void Inverse<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 3: 23 gates.
 template <>
-inline void Inverse<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x0;
   const uint32_t t1 = t0 ^ x2;
   const uint32_t t2 = x3 & x0;
@@ -389,7 +389,7 @@ inline void Inverse<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 4: 20 gates.
 template <>
-inline void Inverse<4>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<4>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 ^ x2;
   const uint32_t t1 = x3 | x2;
   const uint32_t t2 = t1 ^ x1;
@@ -418,7 +418,7 @@ inline void Inverse<4>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 5: 22 gates.
 template <>
-inline void Inverse<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 ^ x0;
   const uint32_t t1 = x0 & x3;
   const uint32_t t2 = x2 ^ t1;
@@ -449,7 +449,7 @@ inline void Inverse<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 6: 20 gates.
 template <>
-inline void Inverse<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x2 | x0;
   const uint32_t t1 = x2 ^ x0;
   const uint32_t t2 = x3 & t1;
@@ -478,7 +478,7 @@ inline void Inverse<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
 
 // Inverse S-box 7: 23 gates.
 template <>
-inline void Inverse<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
+[[gnu::always_inline]] inline void Inverse<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x0;
   const uint32_t t1 = x2 & t0;
   const uint32_t t2 = x3 ^ t1;

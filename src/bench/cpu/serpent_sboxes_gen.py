@@ -120,7 +120,7 @@ def emit(which, i, total, nodes, tg):
     names = {X[k]: "x%d" % k for k in range(4)}
     lines = ["// %s %d: %d gates." % ("S-box" if which == "Forward" else "Inverse S-box", i, total),
              "template <>",
-             "inline void %s<%d>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {" % (which, i)]
+             "[[gnu::always_inline]] inline void %s<%d>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {" % (which, i)]
     for n, (t, e) in enumerate(nodes):
         v = "t%d" % n
         if e[0] == "not":
