@@ -1,0 +1,332 @@
+#include "shell/startup_checks.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/errorlog.h"
+#include "platform/mpega.h"
+#include "settings/config_files.h"
+#include "settings/display_record.h"
+#include "settings/server_data.h"
+
+namespace kr {
+namespace {
+
+// Request titles: the bold title word of the request window.
+constexpr std::string_view kError = "\033bERROR\033n";
+constexpr std::string_view kWarning = "\033bWARNING\033n";
+constexpr std::string_view kInformation = "\033bINFORMATION\033n";
+
+constexpr std::string_view kBenchFolder = "KelvaRANK_bench/";
+constexpr int kScratchFiles = 3000;
+constexpr int32_t kStepPause = 5;  // ticks between two check steps
+
+bool AskContinue(Context& ctx, std::string_view title, std::string_view text, std::string_view buttons) {
+  // Only the first button goes on; a requester that cannot ask (-1) refuses.
+  return ctx.requester.Request(title, text, buttons) == 0;
+}
+
+void Tell(Context& ctx, std::string_view title, std::string_view text, std::string_view button) {
+  (void)ctx.requester.Request(title, text, button);
+}
+
+}  // namespace
+
+int64_t DataFileSize(int k) { return int64_t(128) << k; }
+
+std::string DataFileName(int k) {
+  char name[24];
+  std::snprintf(name, sizeof name, "%07lld.bin", static_cast<long long>(DataFileSize(k)));
+  return name;
+}
+
+void FillDataBytes(uint8_t* buf, size_t size, uint32_t seed) {
+  // state <- state * 1103515245 + 12345 (mod 2^32); r = state mod (2^31 - 1).
+  // With state = hi * 2^31 + lo and 2^31 = 1 (mod 2^31 - 1), r is lo + hi,
+  // less the modulus in the two cases where that reaches it: no division
+  // and no unpredictable branch per byte.
+  constexpr uint32_t kModulus = 2147483647u;
+  uint32_t s = seed;
+  for (size_t i = 0; i < size; ++i) {
+    s = s * 1103515245u + 12345u;
+    uint32_t r = (s & kModulus) + (s >> 31);
+    if (r >= kModulus) [[unlikely]]
+      r -= kModulus;
+    buf[i] = uint8_t(32 + r % 94);
+  }
+}
+
+bool FileHasSize(Context& ctx, std::string_view path, int64_t size) { return ctx.dos.FileSize(path) == size; }
+
+bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mode) {
+  progress.SetText(mode == DataFileMode::Generate ? "Generating Datafiles..." : "Repairing Datafiles...");
+  progress.SetGauge(0);
+  for (int k = 0; k < kDataFileCount; ++k) {
+    progress.SetGauge(4 * k);
+    const int64_t size = DataFileSize(k);
+    auto* buf = static_cast<uint8_t*>(ctx.exec.AllocVec(size_t(size), MEMF_CLEAR));
+    if (!buf) {
+      Tell(ctx, kError, "Could not get enough memory to create the datafiles.", "Abort");
+      return false;
+    }
+    FillDataBytes(buf, size_t(size), kDataSeedBase + uint32_t(k));
+    const std::string path = std::string(kDataDir) + DataFileName(k);
+    int64_t fh = ctx.dos.Open(path, MODE_NEWFILE);
+    if (fh == 0) {
+      ctx.exec.FreeVec(buf);
+      Tell(ctx, kError,
+           "Could not open a datafile for write.\n\nDelete the complete KelvaRANK-folder per Hand and reinstall.",
+           "Abort");
+      return false;
+    }
+    bool written = ctx.dos.Write(fh, buf, size) == size;
+    // A file that did not reach the disk whole is a short write as well.
+    written = ctx.dos.Close(fh) && written;
+    ctx.exec.FreeVec(buf);
+    if (!written) return false;
+  }
+  progress.SetGauge(100);
+  return true;
+}
+
+bool CheckInstallMarker(Context& ctx, StartupProgress& progress) {
+  if (int64_t fh = ctx.dos.Open(kInstallMarkerFile, MODE_OLDFILE)) {
+    ctx.dos.Close(fh);
+    return true;
+  }
+  if (!AskContinue(ctx, kInformation,
+                   "This is your first start of KelvaRANK VTS 2003.\n\n"
+                   "Now the needed datafiles need to be generated.\n"
+                   "Make sure that on the partition you have installed\n"
+                   "KelvaRANK are at least 17MB free...\n\n"
+                   "\033bNOTE:\033n This action can take serval minutes!",
+                   "Continue|No space"))
+    return false;
+  if (!GenerateDataFiles(ctx, progress, DataFileMode::Generate)) return false;
+
+  bool written = false;
+  if (int64_t fh = ctx.dos.Open(kInstallMarkerFile, MODE_NEWFILE)) {
+    const int64_t len = int64_t(kInstallMarkerText.size());
+    written = ctx.dos.Write(fh, kInstallMarkerText.data(), len) == len;
+    written = ctx.dos.Close(fh) && written;
+  }
+  if (!written) {
+    Tell(ctx, kError, "Could not generate KelvaRANK.ins!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+    return false;
+  }
+  return true;
+}
+
+std::string BenchDirOfDrivePath(std::string_view drivePath) {
+  std::string dir(drivePath);
+  if (dir.empty() || (dir.back() != ':' && dir.back() != '/')) dir += ':';
+  dir += kBenchFolder;
+  return dir;
+}
+
+bool CheckPidFile(Context& ctx, StartupProgress& progress) {
+  int64_t fh = ctx.dos.Open(kPidFile, MODE_OLDFILE);
+  if (fh == 0) return true;
+
+  Tell(ctx, kInformation,
+       "KelvaRANK found a undeleted benchmark-data directory.\n"
+       "Maybe you system are crashed while the last run.\n\n"
+       "Anyway, click to cleanup...\n",
+       "Cleanup");
+  progress.SetText("Cleanup old session...");
+
+  // The whole path is taken: a shortened one would name another folder. A
+  // path that cannot be a partition of ours (empty, longer than the
+  // settings field, or not an absolute folder on this host) is not used.
+  std::string drivePath;
+  const int64_t size = ctx.dos.FileSize(kPidFile);
+  bool usable = size > 0 && size_t(size) <= kMaxDrivePath;
+  if (usable) {
+    drivePath.resize(size_t(size));
+    usable = ctx.dos.Read(fh, drivePath.data(), size) == size;
+    if (size_t nul = drivePath.find('\0'); nul != std::string::npos) drivePath.resize(nul);
+  }
+  std::string benchDir;
+  if (usable && !drivePath.empty()) {
+    benchDir = BenchDirOfDrivePath(drivePath);
+    const std::string host = ctx.dos.HostPath(benchDir);
+    usable = !host.empty() && host.front() == '/';
+  } else {
+    usable = false;
+  }
+  ctx.dos.Close(fh);
+
+  if (!usable) {
+    ctx.dos.DeleteFile(kPidFile);
+    Tell(ctx, kInformation,
+         "Cleanup failed unknown!\n\nIt could be that on the partion witch you have selected in \n"
+         "\033bSettings/Harddrive\033n, a folder named \033b'KelvaRANK_bench'\033n exists.\n\n"
+         "Please delete this folder per hand before you start the next \033iHarddrive\033n benchmark...",
+         "Ok");
+    return true;
+  }
+
+  // Only the names the drive tests create are deleted; anything else keeps
+  // the folder in place, and its removal then fails quietly.
+  char name[16];
+  for (int i = 0; i < kScratchFiles; ++i) {
+    std::snprintf(name, sizeof name, "%.5d", i);
+    ctx.dos.DeleteFile(benchDir + name);
+    if (i % 100 == 99) progress.SetGauge(int32_t((i + 1) * 100 / kScratchFiles));
+  }
+  for (int k = 0; k < kDataFileCount; ++k) ctx.dos.DeleteFile(benchDir + DataFileName(k));
+  ctx.dos.DeleteFile(benchDir + "foobar.bin");
+  ctx.dos.DeleteFile(std::string_view(benchDir).substr(0, benchDir.size() - 1));
+  ctx.dos.DeleteFile(kPidFile);
+  return true;
+}
+
+bool CheckDataFiles(Context& ctx, StartupProgress& progress) {
+  bool corrupt = false;
+  for (int k = 0; k < kDataFileCount && !corrupt; ++k)
+    corrupt = !FileHasSize(ctx, std::string(kDataDir) + DataFileName(k), DataFileSize(k));
+  if (corrupt) {
+    Tell(ctx, kInformation, "The datafiles seems to be corrput!\nNow we try to repair them.\n\n\033bClick...\033n",
+         "Try repair");
+    // The set is usable again or the next start tries once more; either
+    // way start-up goes on.
+    (void)GenerateDataFiles(ctx, progress, DataFileMode::Repair);
+  }
+  return true;
+}
+
+bool CheckMp3File(Context& ctx) {
+  if (FileHasSize(ctx, kMp3File, kMp3FileSize)) return true;
+  Tell(ctx, kError, "'PROGDIR:Data/mp3cdda.mp3' seems wrong filelen!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+  return false;
+}
+
+bool CheckLogo(Context& ctx) {
+  if (ctx.dos.FileSize(kLogoFile) >= 0) return true;
+  Tell(ctx, kError, "Could not lock 'PROGDIR:Data/logo.pic'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+  return false;
+}
+
+bool CheckMemory(Context& ctx) {
+  if (!ctx.run.noChipMemory) {
+    void* chip = ctx.exec.AllocVec(kMinChipBlock, MEMF_CHIP);
+    if (!chip) {
+      Tell(ctx, kError, "Not enough CHIP memory free.\n\nMinimum \033b1.0 MB\033n in one block", "Abort");
+      return false;
+    }
+    ctx.exec.FreeVec(chip);
+  }
+  void* fast = ctx.exec.AllocVec(kMinFastBlock, MEMF_FAST);
+  if (!fast) {
+    Tell(ctx, kError, "Not enough FAST memory free.\n\nMinimum \033b18.0 MB\033n in one block", "Abort");
+    return false;
+  }
+  ctx.exec.FreeVec(fast);
+  return true;
+}
+
+bool CheckLibraries(Context& ctx) {
+  if (ctx.mpega && ctx.mpega->OpenLibrary()) {
+    ctx.mpega->CloseLibrary();
+    ctx.run.mpegaAvailable = 1;
+    return true;
+  }
+  ctx.run.mpegaAvailable = 0;
+  return AskContinue(ctx, kWarning,
+                     "You don\xB4t have installed 'mpega.library'.\nInstall it if you want to Benchmark\n"
+                     "\033bMP3 2 CDDA\033n and fire up KelvaRANK again.",
+                     "Resume|Quit");
+}
+
+bool CheckDefaultsFile(Context& ctx) {
+  ctx.run.defaultsOutdated = !FileHasSize(ctx, kDefaultsFile, int64_t(kDefaultsFileSize));
+  return !ctx.run.defaultsOutdated;
+}
+
+bool CheckConfigFile(Context& ctx) {
+  ctx.run.configOutdated = !FileHasSize(ctx, kConfigFile, int64_t(kConfigFileSize));
+  if (ctx.run.configOutdated)
+    Tell(ctx, kInformation,
+         "The file 'PROGDIR:KelvaRANK.cfg' is too old for this version of KelvaRANK!\n\n"
+         "Sorry, but you need to re-define your settings now...",
+         "Restart");
+  return !ctx.run.configOutdated;
+}
+
+bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOptions& options) {
+  struct Step {
+    const char* text;
+    bool (*check)(Context&, StartupProgress&);
+    int32_t gauge;
+  };
+  static const Step kSteps[] = {
+      {"Checking KelvaRANK.ins...", CheckInstallMarker, 10},
+      {"Checking KelvaRANK.pid...", CheckPidFile, 20},
+      {"Checking Datafiles... [binary]", CheckDataFiles, 30},
+      {"Checking Datafiles... [server]", [](Context& c, StartupProgress&) { return LoadServerData(c); }, 40},
+      {"Checking Datafiles... [mp3cdda]", [](Context& c, StartupProgress&) { return CheckMp3File(c); }, 50},
+      {"Checking Logo...", [](Context& c, StartupProgress&) { return CheckLogo(c); }, 60},
+      {"Checking Memory...", [](Context& c, StartupProgress&) { return CheckMemory(c); }, 70},
+      {"Checking Libraries...", [](Context& c, StartupProgress&) { return CheckLibraries(c); }, 80},
+  };
+
+  progress.Open();
+  bool ok = true;
+  for (const Step& step : kSteps) {
+    progress.SetText(step.text);
+    ok = step.check(ctx, progress);
+    progress.SetGauge(step.gauge);
+    if (!options.quickStart) progress.Pause(kStepPause);
+    if (!ok) break;
+  }
+
+  if (ok) {
+    // Load failures are in the error log; the length checks below catch a
+    // file that is not current.
+    if (DefaultsExists(ctx)) {
+      progress.SetText("Loading KelvaRANK.def...");
+      (void)LoadDefaults(ctx);
+    } else {
+      progress.SetText("Making KelvaRANK.def...");
+      ResetDisplaySettings(ctx);
+      (void)SaveDefaults(ctx);
+      (void)LoadDefaults(ctx);
+    }
+    progress.SetGauge(90);
+
+    if (ConfigExists(ctx)) {
+      progress.SetText("Loading KelvaRANK.cfg...");
+      (void)LoadConfig(ctx);
+    } else {
+      progress.SetText("Making KelvaRANK.cfg...");
+      ResetSettings(ctx, '4');
+      (void)SaveConfig(ctx);
+      (void)LoadConfig(ctx);
+      ctx.run.firstRun = 1;
+    }
+    progress.SetGauge(100);
+
+    progress.SetText("Checking KelvaRANK.def...");
+    (void)CheckDefaultsFile(ctx);
+    progress.SetGauge(100);
+    progress.SetText("Checking KelvaRANK.cfg...");
+    (void)CheckConfigFile(ctx);
+    progress.SetGauge(100);
+  }
+  progress.Close();
+  return ok;
+}
+
+bool WritePidFile(Context& ctx) {
+  std::string_view path = ctx.settings.partition();
+  int64_t fh = ctx.dos.Open(kPidFile, MODE_NEWFILE);
+  if (fh == 0) return false;
+  bool ok = ctx.dos.Write(fh, path.data(), int64_t(path.size())) == int64_t(path.size());
+  return ctx.dos.Close(fh) && ok;
+}
+
+bool DeletePidFile(Context& ctx) { return ctx.dos.DeleteFile(kPidFile); }
+bool DeleteDefaultsFile(Context& ctx) { return ctx.dos.DeleteFile(kDefaultsFile); }
+bool DeleteConfigFile(Context& ctx) { return ctx.dos.DeleteFile(kConfigFile); }
+
+}  // namespace kr

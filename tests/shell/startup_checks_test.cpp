@@ -1,0 +1,261 @@
+// The single start-up checks: install marker, crash-marker clean-up, MP3
+// sample, logo, memory minimums, the decoder library.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "shell/shell_fixture.h"
+
+namespace kr::test {
+namespace {
+
+void MakeDir(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path; }
+
+TEST(InstallMarker, FirstStartAsksThenWritesFilesAndMarker) {
+  {
+    TestContext t;
+    SilentProgress progress;
+    t.requester.answers = {1};  // "No space"
+    EXPECT_FALSE(CheckInstallMarker(t.ctx, progress));
+    ASSERT_EQ(t.requester.asked.size(), 1u);
+    EXPECT_EQ(t.requester.asked[0].buttons, "Continue|No space");
+    EXPECT_NE(t.requester.asked[0].text.find("This is your first start"), std::string::npos);
+    EXPECT_EQ(HostFileSize(t.home.path() + "/Data/0000128.bin"), -1);
+    EXPECT_EQ(HostFileSize(t.home.path() + "/KelvaRANK.ins"), -1);
+  }
+  {
+    // A requester that cannot ask refuses as well.
+    TestContext t;
+    SilentProgress progress;
+    t.requester.answers = {-1};
+    EXPECT_FALSE(CheckInstallMarker(t.ctx, progress));
+  }
+  {
+    TestContext t;
+    SilentProgress progress;
+    t.requester.answers = {0};  // "Continue"
+    ASSERT_TRUE(CheckInstallMarker(t.ctx, progress));
+    auto marker = ReadHostFile(t.home.path() + "/KelvaRANK.ins");
+    EXPECT_EQ(std::string(marker.begin(), marker.end()), "<<< AmIgA ruLez >>>");
+    EXPECT_EQ(marker.size(), 19u);
+    for (int k = 0; k < kDataFileCount; ++k)
+      EXPECT_EQ(HostFileSize(t.home.path() + "/Data/" + DataFileName(k)), DataFileSize(k));
+    // The marker is all a later start looks at.
+    t.requester.asked.clear();
+    EXPECT_TRUE(CheckInstallMarker(t.ctx, progress));
+    EXPECT_TRUE(t.requester.asked.empty());
+  }
+}
+
+TEST(InstallMarker, MarkerThatCannotBeWrittenStopsStartUp) {
+  TestContext t;
+  SilentProgress progress;
+  t.requester.answers = {0};
+  // The marker's name is taken by a folder: it neither opens nor can be made.
+  MakeDir(t.home.path() + "/KelvaRANK.ins");
+  EXPECT_FALSE(CheckInstallMarker(t.ctx, progress));
+  ASSERT_EQ(t.requester.asked.size(), 2u);
+  EXPECT_EQ(t.requester.asked[1].title, "\033bERROR\033n");
+  EXPECT_EQ(t.requester.asked[1].text, "Could not generate KelvaRANK.ins!\n\n\033bReinstall KelvaRANK\033n");
+}
+
+// A crashed drive run left its folder; the marker names the partition.
+struct CrashedRun {
+  TestContext t;
+  TempDir area;
+  SilentProgress progress;
+
+  void Plant(const std::string& benchHost, const std::vector<std::string>& names) {
+    MakeDir(benchHost);
+    for (const auto& n : names) WriteHostFile(benchHost + "/" + n, "scratch");
+  }
+  void Marker(std::string_view drivePath) { WriteHostFile(t.home.path() + "/KelvaRANK.pid", drivePath); }
+};
+
+const std::vector<std::string> kLeftovers = {"00000",       "00001",       "01500",       "02999",
+                                             "0000128.bin", "0065536.bin", "8388608.bin", "foobar.bin"};
+
+TEST(CrashMarker, CleansTheWholeLongPathAndNothingElse) {
+  CrashedRun r;
+  // Longer than 31 characters: a path cut there names another folder.
+  const std::string drive = r.area.path() + "/drive-under-test";
+  ASSERT_GT(drive.size(), 31u);
+  if (r.area.path().size() + 2 > 31) GTEST_SKIP() << "temporary folder name too long to show the cut path";
+  const std::string cut = drive.substr(0, 31);
+  MakeDir(drive);
+  r.Plant(drive + "/KelvaRANK_bench", kLeftovers);
+  WriteHostFile(drive + "/keep.me", "user data");
+  MakeDir(cut);
+  r.Plant(cut + "/KelvaRANK_bench", kLeftovers);
+
+  // The marker is written the way the drive section writes it.
+  r.t.ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, drive);
+  ASSERT_TRUE(WritePidFile(r.t.ctx));
+  EXPECT_EQ(ReadHostFile(r.t.home.path() + "/KelvaRANK.pid"), std::vector<uint8_t>(drive.begin(), drive.end()));
+
+  RecordingProgress progress;
+  ASSERT_TRUE(CheckPidFile(r.t.ctx, progress));
+  ASSERT_EQ(r.t.requester.asked.size(), 1u);
+  EXPECT_EQ(r.t.requester.asked[0].buttons, "Cleanup");
+  EXPECT_EQ(progress.texts, std::vector<std::string>{"Cleanup old session..."});
+  EXPECT_EQ(progress.gauges.back(), 100);
+
+  EXPECT_FALSE(HostExists(drive + "/KelvaRANK_bench"));
+  EXPECT_TRUE(HostExists(drive + "/keep.me"));
+  for (const auto& n : kLeftovers) EXPECT_TRUE(HostExists(cut + "/KelvaRANK_bench/" + n)) << n;
+  EXPECT_FALSE(HostExists(r.t.home.path() + "/KelvaRANK.pid"));
+}
+
+TEST(CrashMarker, PathFormsNameTheirBenchmarkFolder) {
+  struct Case {
+    std::string marker;    // relative to the temporary area, "@" for it
+    std::string benchDir;  // host folder, likewise
+  };
+  const Case cases[] = {
+      {"@/part", "@/part/KelvaRANK_bench"},   // a partition name as the settings keep it
+      {"@/part/", "@/part/KelvaRANK_bench"},  // already ending in '/'
+      {"PROGDIR:", "~/KelvaRANK_bench"},      // a volume name with its colon
+  };
+  for (const Case& c : cases) {
+    CrashedRun r;
+    auto expand = [&](std::string s) {
+      if (s[0] == '@') return r.area.path() + s.substr(1);
+      if (s[0] == '~') return r.t.home.path() + s.substr(1);
+      return s;
+    };
+    MakeDir(r.area.path() + "/part");
+    const std::string bench = expand(c.benchDir);
+    r.Plant(bench, kLeftovers);
+    r.Marker(expand(c.marker));
+    ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress)) << c.marker;
+    EXPECT_FALSE(HostExists(bench)) << c.marker;
+    EXPECT_FALSE(HostExists(r.t.home.path() + "/KelvaRANK.pid"));
+  }
+}
+
+TEST(CrashMarker, ForeignFilesKeepTheFolder) {
+  CrashedRun r;
+  const std::string bench = r.area.path() + "/KelvaRANK_bench";
+  r.Plant(bench, kLeftovers);
+  WriteHostFile(bench + "/thesis.txt", "not ours");
+  r.Marker(r.area.path());
+  ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+  EXPECT_TRUE(HostExists(bench + "/thesis.txt"));
+  for (const auto& n : kLeftovers) EXPECT_FALSE(HostExists(bench + "/" + n)) << n;
+}
+
+TEST(CrashMarker, UnusableMarkerIsDroppedWithTheManualCleanupNote) {
+  const std::string tooLong = "/" + std::string(kMaxDrivePath, 'p');  // 64 characters
+  const std::string cases[] = {
+      "",       // empty file
+      tooLong,  // more than the partition field holds
+      "DH1",    // not a folder of this host: would resolve against the working folder
+  };
+  for (const std::string& marker : cases) {
+    CrashedRun r;
+    r.Marker(marker);
+    ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress)) << marker;
+    ASSERT_EQ(r.t.requester.asked.size(), 2u) << marker;
+    EXPECT_NE(r.t.requester.asked[1].text.find("Cleanup failed unknown!"), std::string::npos);
+    EXPECT_EQ(r.t.requester.asked[1].buttons, "Ok");
+    EXPECT_FALSE(HostExists(r.t.home.path() + "/KelvaRANK.pid")) << marker;
+  }
+  // Without a marker there is nothing to ask.
+  CrashedRun r;
+  EXPECT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+  EXPECT_TRUE(r.t.requester.asked.empty());
+}
+
+TEST(InstalledFiles, Mp3LengthAndLogoPresence) {
+  struct Case {
+    int64_t mp3Size;  // -1: missing
+    bool logo;
+    bool mp3Ok, logoOk;
+  };
+  const Case cases[] = {
+      {596940, true, true, true}, {596939, true, false, true},  {596941, true, false, true},
+      {-1, true, false, true},    {596940, false, true, false},
+  };
+  for (const Case& c : cases) {
+    TestContext t;
+    if (c.mp3Size >= 0) WriteHostFile(t.home.path() + "/Data/mp3cdda.mp3", std::string(size_t(c.mp3Size), '\0'));
+    if (c.logo) WriteHostFile(t.home.path() + "/Data/logo.pic", "png");
+    EXPECT_EQ(CheckMp3File(t.ctx), c.mp3Ok) << c.mp3Size;
+    EXPECT_EQ(CheckLogo(t.ctx), c.logoOk) << c.logo;
+    size_t expected = (c.mp3Ok ? 0 : 1) + (c.logoOk ? 0 : 1);
+    ASSERT_EQ(t.requester.asked.size(), expected);
+    if (!c.mp3Ok) {
+      EXPECT_EQ(t.requester.asked[0].text,
+                "'PROGDIR:Data/mp3cdda.mp3' seems wrong filelen!\n\n\033bReinstall KelvaRANK\033n");
+    }
+    if (!c.logoOk) {
+      EXPECT_EQ(t.requester.asked.back().text,
+                "Could not lock 'PROGDIR:Data/logo.pic'!\n\n\033bReinstall KelvaRANK\033n");
+    }
+  }
+}
+
+TEST(Memory, MinimumsInOneBlock) {
+  struct Case {
+    bool noChip;
+    uint64_t chipSize;
+    bool failFast;
+    bool ok;
+    const char* message;  // part of the request text, "" for none
+  };
+  const Case cases[] = {
+      {true, 0, false, true, ""},                                // this host: no chip memory to check
+      {false, 2000000, false, true, ""},                         // a host with enough chip memory
+      {false, 0, false, false, "Not enough CHIP memory free."},  // chip host without a free block
+      {true, 0, true, false, "Not enough FAST memory free."},
+  };
+  for (const Case& c : cases) {
+    TestContext t;
+    t.ctx.run.noChipMemory = c.noChip;
+    t.exec.chipSize = c.chipSize;
+    t.exec.failFast = c.failFast;
+    EXPECT_EQ(CheckMemory(t.ctx), c.ok) << c.message;
+    EXPECT_EQ(t.requester.asked.size(), c.ok ? 0u : 1u);
+    if (!c.ok) {
+      EXPECT_EQ(t.requester.asked[0].text.rfind(c.message, 0), 0u);
+    }
+    EXPECT_EQ(t.exec.liveBlocks, 0);
+  }
+}
+
+TEST(Libraries, DecoderPresenceSetsTheFlagOrAsks) {
+  struct Case {
+    bool haveDecoder;  // ctx.mpega set at all
+    bool missing;      // its library cannot be opened
+    int answer;        // to "Resume|Quit"
+    bool ok;
+    int32_t available;
+  };
+  const Case cases[] = {
+      {true, false, 0, true, 1},  {true, true, 0, true, 0},   {true, true, 1, false, 0},
+      {true, true, -1, false, 0}, {false, false, 0, true, 0},
+  };
+  for (const Case& c : cases) {
+    TestContext t;
+    FakeMpega mpega;
+    mpega.libraryMissing = c.missing;
+    t.ctx.mpega = c.haveDecoder ? &mpega : nullptr;
+    t.ctx.run.mpegaAvailable = 1 - c.available;
+    t.requester.answers = {c.answer};
+    EXPECT_EQ(CheckLibraries(t.ctx), c.ok);
+    EXPECT_EQ(t.ctx.run.mpegaAvailable, c.available);
+    if (c.available) {
+      EXPECT_TRUE(t.requester.asked.empty());
+      EXPECT_EQ(mpega.libraryOpens, mpega.libraryCloses);
+    } else {
+      ASSERT_EQ(t.requester.asked.size(), 1u);
+      EXPECT_EQ(t.requester.asked[0].title, "\033bWARNING\033n");
+      EXPECT_EQ(t.requester.asked[0].buttons, "Resume|Quit");
+      EXPECT_EQ(t.requester.asked[0].text.rfind("You don\xB4t have installed 'mpega.library'.", 0), 0u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kr::test
