@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -138,6 +139,7 @@ TEST(LibJpeg, FullRunCardFiguresAndScratchFile) {
   EXPECT_LT(t.dos.FileSize("RAM:data.jpg"), 0) << "the scratch file is deleted";
   EXPECT_EQ(t.exec.liveBlocks, 0);
   EXPECT_EQ(t.exec.allocCount, 3) << "one buffer per group";
+  EXPECT_EQ(std::count(t.exec.calls.begin(), t.exec.calls.end(), "Forbid"), 10) << "one timed span per method";
   EXPECT_TRUE(t.ctx.errorLog.entries.empty());
 }
 
@@ -411,6 +413,7 @@ TEST(ZLibFunctions, NineCombinationsInOrder) {
   }
   EXPECT_DOUBLE_EQ(t.ctx.results.figure(rec::kZLibMean), 2.0);
   EXPECT_EQ(t.ctx.results.score(slot::kZLib).valid, 1.0);
+  EXPECT_EQ(std::count(t.exec.calls.begin(), t.exec.calls.end(), "Forbid"), 18) << "one timed span per method";
   EXPECT_EQ(t.status.text(Section::Processor, StatusField::State), "Inflating...") << "no Done";
   EXPECT_EQ(t.status.text(Section::Processor, StatusField::NowRunning), "\x1b" "bZLib functions\x1b" "n [9/9]");
   EXPECT_EQ(t.status.text(Section::Processor, StatusField::Routine), "Lev: BEST COMPRESSION - Strat: HUFFMAN ONLY");
