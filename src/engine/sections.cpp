@@ -116,8 +116,8 @@ int RunMemorySection(Context& ctx, MemoryTestFn test) {
     if (test) {
       const int32_t lowStep = ctx.settings.memSweepStart(p), highStep = ctx.settings.memSweepStop(p);
       test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
-                    BlockSizeOfStep(highStep), ctx.settings.memCache(p),
-                    MultitaskingFor(ctx, ctx.settings.memMultitasking(p)), lowStep, highStep);
+           BlockSizeOfStep(highStep), ctx.settings.memCache(p), MultitaskingFor(ctx, ctx.settings.memMultitasking(p)),
+           lowStep, highStep);
       ++run;
     } else {
       LogError(ctx, "MEMORY", MemoryEntry(p).label, "Not built yet");

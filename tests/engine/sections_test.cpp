@@ -181,6 +181,8 @@ TEST_F(Sections, MemoryRunsWhatTheHostAllowsWithSizesFromTheSteps) {
   ctx.settings.setMemSweepStart(mem::kReadFastWord, 2);
   ctx.settings.setMemSweepStop(mem::kReadFastWord, 18);  // out of range: 0 bytes
   ctx.settings.setMemCache(mem::kMemsetFast, 0);
+  ctx.settings.setMemLoopSize(mem::kReadFastLong, 5000);  // past 32 bits: held, not wrapped
+  ctx.settings.setMemLoopSize(mem::kWriteFastByte, -3);
   ctx.run.noChipMemory = 1;
   CountAllTests(ctx);
 
@@ -202,6 +204,8 @@ TEST_F(Sections, MemoryRunsWhatTheHostAllowsWithSizesFromTheSteps) {
   EXPECT_EQ(word.highSize, 0u);
   EXPECT_EQ(word.lowStep, 2);
   EXPECT_EQ(word.highStep, 18);
+  EXPECT_EQ(gCalls[3].loopSize, 0xFFFFFFFFu);
+  EXPECT_EQ(gCalls[4].loopSize, 0u);
   EXPECT_EQ(gCalls.back().cacheOn, 0);
   EXPECT_EQ(gCalls.back().gaugeText, "10/10");
 
