@@ -195,6 +195,12 @@ bool CheckDataFiles(Context& ctx, StartupProgress& progress) {
   return true;
 }
 
+bool CheckServerData(Context& ctx) {
+  if (LoadServerData(ctx)) return true;
+  Tell(ctx, kError, "Could not read 'PROGDIR:Data/server.txt'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+  return false;
+}
+
 bool CheckMp3File(Context& ctx) {
   if (FileHasSize(ctx, kMp3File, kMp3FileSize)) return true;
   Tell(ctx, kError, "'PROGDIR:Data/mp3cdda.mp3' seems wrong filelen!\n\n\033bReinstall KelvaRANK\033n", "Abort");
@@ -263,7 +269,7 @@ bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOpti
       {"Checking KelvaRANK.ins...", CheckInstallMarker, 10},
       {"Checking KelvaRANK.pid...", CheckPidFile, 20},
       {"Checking Datafiles... [binary]", CheckDataFiles, 30},
-      {"Checking Datafiles... [server]", [](Context& c, StartupProgress&) { return LoadServerData(c); }, 40},
+      {"Checking Datafiles... [server]", [](Context& c, StartupProgress&) { return CheckServerData(c); }, 40},
       {"Checking Datafiles... [mp3cdda]", [](Context& c, StartupProgress&) { return CheckMp3File(c); }, 50},
       {"Checking Logo...", [](Context& c, StartupProgress&) { return CheckLogo(c); }, 60},
       {"Checking Memory...", [](Context& c, StartupProgress&) { return CheckMemory(c); }, 70},

@@ -92,6 +92,10 @@ bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mod
 bool CheckInstallMarker(Context& ctx, StartupProgress& progress);
 bool CheckPidFile(Context& ctx, StartupProgress& progress);
 bool CheckDataFiles(Context& ctx, StartupProgress& progress);
+// Loads the server description (settings/server_data.h). A file that cannot
+// be read stops start-up with a message, not only an error-log entry: the
+// log has no output yet at this point, so the user would see nothing.
+bool CheckServerData(Context& ctx);
 bool CheckMp3File(Context& ctx);
 bool CheckLogo(Context& ctx);
 bool CheckMemory(Context& ctx);

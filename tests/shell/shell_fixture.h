@@ -45,9 +45,10 @@ class SwitchableDos : public LinuxDos {
  public:
   using LinuxDos::LinuxDos;
   bool readOnly = false;
+  std::string unreadable;  // a path that cannot be opened at all
 
   int64_t Open(std::string_view path, int32_t mode) override {
-    if (readOnly && mode != MODE_OLDFILE) return 0;
+    if ((readOnly && mode != MODE_OLDFILE) || path == unreadable) return 0;
     return LinuxDos::Open(path, mode);
   }
   int64_t Write(int64_t fh, const void* buf, int64_t len) override {

@@ -195,6 +195,23 @@ TEST(StartUp, ASettingsFileThatCannotBeRenewedStopsInsteadOfLooping) {
   EXPECT_EQ(again.timer.opens, again.timer.closes);
 }
 
+TEST(StartUp, UnreadableServerDescriptionIsShown) {
+  ShellWorld w;
+  StartupState state;
+  ASSERT_EQ(w.Start(state), kStartupOk);
+  ShutDown(w.ctx, w.hooks, state);
+
+  ShellWorld again(w.Home());
+  again.dos.unreadable = "PROGDIR:Data/server.txt";
+  StartupState second;
+  EXPECT_EQ(again.Start(second), kStartupFailed);
+  ASSERT_EQ(again.requester.asked.size(), 1u);
+  EXPECT_EQ(again.requester.asked[0].text,
+            "Could not read 'PROGDIR:Data/server.txt'!\n\n\033bReinstall KelvaRANK\033n");
+  ASSERT_EQ(again.ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(again.ctx.errorLog.entries[0].function, "LoadServerData");
+}
+
 TEST(StartUp, MissingDataFolderIsRebuilt) {
   ShellWorld w;
   StartupState state;
