@@ -196,7 +196,7 @@ TEST(InstalledFiles, Mp3LengthAndLogoPresence) {
   }
 }
 
-TEST(Memory, MinimumsInOneBlock) {
+TEST(MemoryCheck, MinimumsInOneBlock) {
   struct Case {
     bool noChip;
     uint64_t chipSize;
@@ -224,7 +224,7 @@ TEST(Memory, MinimumsInOneBlock) {
   }
 }
 
-TEST(Libraries, DecoderPresenceSetsTheFlagOrAsks) {
+TEST(LibraryCheck, DecoderPresenceSetsTheFlagOrAsks) {
   struct Case {
     bool haveDecoder;  // ctx.mpega set at all
     bool missing;      // its library cannot be opened
