@@ -260,6 +260,12 @@ TEST(MarsRunTest, CardFiguresAndScore) {
   }
 }
 
+TEST(CryptoRunTest, RegisteredInTheProcessorTable) {
+  EXPECT_EQ(kProcessorTestTable[cpu::kMars], &RunMarsCipher);
+  EXPECT_EQ(kProcessorTestTable[cpu::kMd5], &RunMd5Checksuming);
+  EXPECT_EQ(kProcessorTestTable[cpu::kSerpent], &RunSerpentCipher);
+}
+
 TEST(Md5RunTest, CardFigureAndScore) {
   test::ReportContext t;
   t.timer.steps = {2000000};  // 4 rounds in 2 s: 16 MBits per second
