@@ -316,6 +316,20 @@ TEST_F(OverallRun, FlushDecidesWhetherOldResultsSurvive) {
   EXPECT_EQ(ctx.results.text(rec::kModuleTime, rec::kStampWidth), "12.34.56");  // stamped after the flush
 }
 
+TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
+  for (int k = 1; k <= kProcessorTests; ++k) ctx.settings.setProcEnabled(k, 1);
+  ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
+  ctx.run.runMode = 1;
+  interrupt = true;  // the real processor tests: none may start
+  RunBenchmark(ctx);
+  std::string report = test::ReadReport(ctx);
+  EXPECT_EQ(report.find("100 Percent at"), std::string::npos);
+  EXPECT_NE(report.find("T O T A L   - C P U -   K e l v a R A N K S : DISABLED"), std::string::npos);
+  EXPECT_NE(report.find("| REASON  : Interrupted by the user\n"), std::string::npos);
+  EXPECT_EQ(report.substr(report.size() - 77), " /" + std::string(70, '_') + "\\   \n");
+  EXPECT_FALSE(ctx.report.open);
+}
+
 TEST_F(OverallRun, MakeModuleIsRefusedClearly) {
   ctx.run.runMode = 4;
   RunBenchmark(ctx);
