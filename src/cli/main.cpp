@@ -1,6 +1,18 @@
-#include <cstdio>
+// kelvarank-cli: the system without a display.
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
-int main() {
-  std::puts("kelvarank-cli");
-  return 0;
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/app.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return kr::cli::Main(args);
 }

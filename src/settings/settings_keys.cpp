@@ -1,5 +1,6 @@
 #include "settings/settings_keys.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -495,6 +496,24 @@ bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error
     }
     return true;
   }
+  if (s == "general") {
+    // The profile, hardware, report, error-log and drive-access fields back
+    // to their built-in values; the test pages keep theirs.
+    SettingsRecord old = ctx.settings;
+    SettingsForm oldForm = ctx.form;
+    SettingsRecord defaults;
+    SetBuiltinDefaults(defaults);
+    std::copy(defaults.bytes.begin(), defaults.bytes.begin() + cfg::kGeneralSize, ctx.settings.bytes.begin());
+    ctx.settings.longComment.clear();
+    FormFromSettings(ctx.settings, ctx.form);
+    if (!SaveConfig(ctx)) {
+      ctx.settings = old;
+      ctx.form = oldForm;
+      error = "could not save the settings into " + ctx.dos.HostPath(kConfigFile);
+      return false;
+    }
+    return true;
+  }
   if (s == "all") {
     SettingsRecord old = ctx.settings;
     SettingsForm oldForm = ctx.form;
@@ -509,7 +528,7 @@ bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error
   }
   char code = s == "processor" ? '1' : s == "memory" ? '2' : s == "drive" ? '3' : s == "tests" ? '5' : 0;
   if (code == 0) {
-    error = "unknown scope '" + std::string(scope) + "' (processor, memory, drive, tests, all, display)";
+    error = "unknown scope '" + std::string(scope) + "' (general, processor, memory, drive, tests, all, display)";
     return false;
   }
   SettingsForm form;

@@ -34,6 +34,8 @@ bool ApplySettings(Context& ctx, const std::vector<std::string>& assignments, st
 // Resets to the built-in defaults and saves:
 //   "processor", "memory", "drive" - the test options of that page;
 //   "tests" - the test options of all three pages;
+//   "general" - the profile, hardware, report, error-log and drive-access
+//   fields (the test pages keep theirs);
 //   "all" - the whole settings record (as a first start makes it);
 //   "display" - the chart view options, compared modules and colours.
 // The page scopes go through the validation as ApplySettings does; on

@@ -1,0 +1,191 @@
+#include "cli/terminal.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <vector>
+
+#include "cli/text.h"
+#include "engine/status_ops.h"
+
+namespace kr::cli {
+namespace {
+using F = StatusField;
+
+struct Row {
+  F field;
+  const char* caption;  // default caption
+  bool number;
+};
+
+// The rows of each window in display order.
+const std::vector<Row>& RowsOf(Section s) {
+  static const std::vector<Row> processor = {
+      {F::NowRunning, "Now Running:", false}, {F::Routine, "Routine:", false},
+      {F::State, "State:", false},            {F::CpuCache, "CPU Cache:", false},
+      {F::Multitasking, "Multitasking:", false}, {F::Loopsize, "Loopsize:", true},
+      {F::LastResult, "Last Result:", false}};
+  static const std::vector<Row> memory = {
+      {F::NowRunning, "Now Running:", false},    {F::Routine, "Routine:", false},
+      {F::State, "State:", false},               {F::CpuCache, "CPU Cache:", false},
+      {F::Multitasking, "Multitasking:", false}, {F::BlocksizeLow, "Blocksize Low:", true},
+      {F::BlocksizeHigh, "Blocksize High:", true}, {F::Blocksize, "Blocksize:", true},
+      {F::Loopsize, "Loopsize:", true},          {F::Passes, "Passes:", true},
+      {F::LastResult, "Last Result:", false},    {F::Minimum, "Minimum:", false},
+      {F::Maximum, "Maximum:", false},           {F::Average, "Average:", false}};
+  static const std::vector<Row> drive = {
+      {F::NowRunning, "Now Running:", false},    {F::Routine, "Routine:", false},
+      {F::State, "State:", false},               {F::CpuCache, "CPU Cache:", false},
+      {F::Multitasking, "Multitasking:", false}, {F::BlocksizeLow, "From:", true},
+      {F::BlocksizeHigh, "To:", true},           {F::Blocksize, "Blocksize:", true},
+      {F::Loopsize, "Loopsize:", true},          {F::Passes, "Passes:", true},
+      {F::LastResult, "Last Result:", false},    {F::Minimum, "MIN:", false},
+      {F::Maximum, "MAX:", false},               {F::Average, "AVG:", false}};
+  return s == Section::Processor ? processor : s == Section::Memory ? memory : drive;
+}
+
+std::string Bar(const std::string& gaugeText, int32_t gauge) {
+  // k/N from the gauge text; the bar fills by k/N, or by the gauge value.
+  long k = 0, n = 0;
+  if (std::sscanf(gaugeText.c_str(), "%ld/%ld", &k, &n) != 2 || n <= 0) {
+    k = gauge;
+    n = 100;
+  }
+  const int width = 30;
+  int filled = int(k * width / n);
+  if (filled > width) filled = width;
+  if (filled < 0) filled = 0;
+  std::string bar(1, '[');
+  bar.append(size_t(filled), '#').append(size_t(width - filled), '.').append("] ").append(gaugeText);
+  return bar;
+}
+}  // namespace
+
+TerminalStatus::TerminalStatus(bool live) : live_(live) {
+  onChange = [this](Section s) { Render(s); };
+}
+
+TerminalStatus::~TerminalStatus() { Finish(); }
+
+void TerminalStatus::Finish() {
+  if (live_ && drawnLines_ > 0) std::cerr << std::flush;
+  drawnLines_ = 0;
+}
+
+void TerminalStatus::Render(Section s) {
+  if (live_)
+    RenderLive(s);
+  else
+    RenderPlain(s);
+}
+
+void TerminalStatus::RenderLive(Section s) {
+  const StatusWindowModel& w = window(s);
+  if (!w.open) {
+    // The window closed: take its block off the screen.
+    if (drawnLines_ > 0) {
+      std::string out = "\x1b[" + std::to_string(drawnLines_) + "F";
+      for (int i = 0; i < drawnLines_; ++i) out.append("\x1b[2K\n");
+      out.append("\x1b[").append(std::to_string(drawnLines_)).append("F");
+      std::cerr << out << std::flush;
+    }
+    drawnLines_ = 0;
+    lastGauge_.clear();
+    return;
+  }
+  auto now = std::chrono::steady_clock::now();
+  bool important = w.gaugeText != lastGauge_;
+  if (!important && now - lastDraw_ < std::chrono::milliseconds(40)) return;
+  lastDraw_ = now;
+  lastGauge_ = w.gaugeText;
+  std::string out;
+  auto up = [&out](int n) { out.append("\x1b[").append(std::to_string(n)).append("F"); };
+  if (drawnLines_ > 0) up(drawnLines_);  // back to the block's first line
+  int lines = 0;
+  auto line = [&](const std::string& text) {
+    out.append("\x1b[2K").append(text).append("\n");
+    ++lines;
+  };
+  line(std::string("\x1b[1m").append(PlainText(StatusWindowTitle(s), false)).append("\x1b[0m"));
+  for (const Row& r : RowsOf(s)) {
+    if (!w.shown[size_t(r.field)]) continue;
+    std::string caption = w.caption[size_t(r.field)].empty() ? r.caption : PlainText(w.caption[size_t(r.field)], false);
+    std::string value = r.number ? std::to_string(w.number[size_t(r.field)]) : PlainText(w.text[size_t(r.field)], true);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "  %-16s ", caption.c_str());
+    line(std::string(buf).append(value));
+  }
+  line(std::string("  ").append(Bar(w.gaugeText, w.gauge)));
+  // Clear what a taller earlier drawing left below.
+  for (int i = lines; i < drawnLines_; ++i) out += "\x1b[2K\n";
+  if (drawnLines_ > lines) up(drawnLines_ - lines);
+  drawnLines_ = lines;
+  std::cerr << out << std::flush;
+}
+
+void TerminalStatus::RenderPlain(Section s) {
+  const StatusWindowModel& w = window(s);
+  const std::string& state = w.text[size_t(F::State)];
+  const std::string& result = w.text[size_t(F::LastResult)];
+  if (!w.gaugeText.empty()) lastGauge_ = w.gaugeText;
+  // A test announces itself by setting its texts and then "Idling".
+  std::string now = w.text[size_t(F::NowRunning)] + "\x1f" + w.text[size_t(F::Routine)];
+  const std::string& nowRunning = w.text[size_t(F::NowRunning)];
+  bool named = !nowRunning.empty() && nowRunning != " ";
+  if (named && state == "Idling" && state != lastState_ && now != lastNow_) {
+    std::cerr << "[" << lastGauge_ << "] " << PlainText(w.text[size_t(F::NowRunning)], false) << " - "
+              << PlainText(w.text[size_t(F::Routine)], false) << "\n";
+    lastNow_ = now;
+  }
+  if (state != lastState_ && state == "Done") std::cerr << "  Done\n";
+  lastState_ = state;
+  if (result != lastResult_ && result != "NA" && result != " " && !result.empty()) {
+    int32_t block = w.number[size_t(F::Blocksize)];
+    std::cerr << "  Last Result: " << PlainText(result, false);
+    if (s != Section::Processor && block > 0) std::cerr << " (blocksize " << block << ")";
+    std::cerr << "\n";
+  }
+  lastResult_ = result;
+}
+
+int TerminalRequester::Request(std::string_view title, std::string_view text, std::string_view buttons) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (true) {
+    size_t bar = buttons.find('|', start);
+    names.emplace_back(buttons.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  bool ansi = isatty(2);
+  std::cerr << PlainText(title, ansi) << ": " << PlainText(text, ansi) << "\n";
+  if (names.size() == 1) {
+    std::cerr << "  [" << PlainText(names[0], false) << "]\n";
+    return 0;
+  }
+  if (policy_ == Policy::Yes) {
+    std::cerr << "  -> " << PlainText(names.front(), false) << " (--yes)\n";
+    return 0;
+  }
+  if (policy_ == Policy::No) {
+    std::cerr << "  -> " << PlainText(names.back(), false) << " (--no)\n";
+    return int(names.size()) - 1;
+  }
+  if (!isatty(0)) {
+    std::cerr << "  This needs an answer: give --yes (" << PlainText(names.front(), false) << ") or --no ("
+              << PlainText(names.back(), false) << ").\n";
+    return -1;
+  }
+  for (;;) {
+    std::cerr << "  Choose";
+    for (size_t i = 0; i < names.size(); ++i) std::cerr << " " << i + 1 << ") " << PlainText(names[i], false);
+    std::cerr << ": " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return -1;
+    char* end = nullptr;
+    long n = std::strtol(answer.c_str(), &end, 10);
+    if (end != answer.c_str() && n >= 1 && size_t(n) <= names.size()) return int(n - 1);
+  }
+}
+
+}  // namespace kr::cli

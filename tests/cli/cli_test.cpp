@@ -1,0 +1,170 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cli/app.h"
+#include "cli/text.h"
+#include "support/test_context.h"
+
+namespace kr::cli {
+namespace {
+
+TEST(CliOptions, ParsesAndRefuses) {
+  struct Case {
+    std::vector<std::string> args;
+    bool ok;
+    const char* home;
+    Options::Answer answer;
+    size_t words;
+  } cases[] = {
+      {{"--home", "/h", "run", "processor"}, true, "/h", Options::Answer::Ask, 2},
+      {{"--home=/h", "--yes", "run", "memory", "--all"}, true, "/h", Options::Answer::Yes, 3},
+      {{"--no", "info"}, true, "", Options::Answer::No, 1},
+      {{"--yes", "--no", "info"}, false, "", Options::Answer::Ask, 0},
+      {{"--home"}, false, "", Options::Answer::Ask, 0},
+      {{"--frobnicate", "run"}, false, "", Options::Answer::Ask, 0},
+  };
+  for (const Case& c : cases) {
+    Options o;
+    std::string err;
+    bool help, version;
+    EXPECT_EQ(ParseOptions(c.args, o, err, help, version), c.ok) << c.args[0];
+    if (!c.ok) {
+      EXPECT_FALSE(err.empty());
+      continue;
+    }
+    EXPECT_EQ(o.home, c.home);
+    EXPECT_EQ(o.answer, c.answer);
+    EXPECT_EQ(o.command.size(), c.words);
+  }
+}
+
+TEST(CliText, Latin1AndEscapes) {
+  EXPECT_EQ(Latin1ToUtf8("KelvaRANK \xB7 x"), "KelvaRANK \xC2\xB7 x");
+  EXPECT_EQ(PlainText("No \x1b" "bProcessor\x1b" "n Benchmark selected", false), "No Processor Benchmark selected");
+  std::string l1;
+  EXPECT_TRUE(Utf8ToLatin1("M\xC3\xBCnchen", l1));
+  EXPECT_EQ(l1, "M\xFCnchen");
+  EXPECT_FALSE(Utf8ToLatin1("\xE2\x82\xAC", l1));  // the euro sign has no Latin-1 form
+}
+
+// Runs the program with no terminal; returns its exit code and output.
+struct Result {
+  int code;
+  std::string out, err;
+};
+Result RunCli(const std::string& args) {
+  test::TempDir tmp;
+  std::string out = tmp.path() + "/out", err = tmp.path() + "/err";
+  std::string cmd = std::string(KR_CLI_PATH) + " " + args + " </dev/null >" + out + " 2>" + err;
+  int status = std::system(cmd.c_str());
+  auto slurp = [](const std::string& p) {
+    std::ifstream f(p);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+}
+
+TEST(CliProgram, HelpVersionAndUsage) {
+  Result help = RunCli("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("Usage: kelvarank-cli"), std::string::npos);
+  EXPECT_EQ(RunCli("--version").code, 0);
+  Result bad = RunCli("frobnicate");
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.err.find("unknown command"), std::string::npos);
+  EXPECT_EQ(RunCli("--bogus run processor").code, 2);
+  EXPECT_EQ(RunCli("run").code, 2);
+}
+
+TEST(CliProgram, EmptySelectionIsRefused) {
+  test::TempDir home;
+  Result r = RunCli("--home " + home.path() + " --yes run processor");
+  EXPECT_EQ(r.code, 10) << r.err;
+  EXPECT_NE(r.err.find("No Processor Benchmark selected"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace kr::cli
+
+namespace kr::cli {
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// A home whose profile passes the settings pages' checks.
+std::string ProfileArgs(const std::string& reportFile) {
+  return "general.username=tester general.realname=Tester general.location=Here "
+         "general.email=t@example.org general.smtpserver=localhost general.homepage=http://example.org "
+         "general.comment=hello drive.partition=/tmp general.reportfile=" + reportFile;
+}
+
+TEST(CliProgram, FirstStartNeedsAnAnswer) {
+  test::TempDir home;
+  Result r = RunCli("--home " + home.path() + " run processor");
+  EXPECT_EQ(r.code, 20);
+  EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+  EXPECT_EQ(RunCli("--home " + home.path() + " --no run processor").code, 20);
+}
+
+TEST(CliProgram, SettingsAndOneTestRun) {
+  test::TempDir home;
+  const std::string h = "--home " + home.path() + " --yes ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);  // first start: data files made
+
+  // A refused change names its reason and leaves the file as it was.
+  std::string cfg = Slurp(home.path() + "/KelvaRANK.cfg");
+  ASSERT_EQ(cfg.size(), 2452u);
+  Result unknown = RunCli(h + "settings set no.such.key=1");
+  EXPECT_EQ(unknown.code, 10);
+  EXPECT_NE(unknown.err.find("unknown key"), std::string::npos) << unknown.err;
+  Result placeholder = RunCli(h + "settings set processor.3.enabled=1");
+  EXPECT_EQ(placeholder.code, 10);
+  EXPECT_NE(placeholder.err.find("Username"), std::string::npos) << placeholder.err;
+  EXPECT_EQ(Slurp(home.path() + "/KelvaRANK.cfg"), cfg);
+
+  Result set = RunCli(h + "settings set " + ProfileArgs("PROGDIR:Reports/fib.txt") + " processor.3.enabled=1");
+  ASSERT_EQ(set.code, 0) << set.err;
+  Result show = RunCli(h + "settings show");
+  EXPECT_NE(show.out.find("processor.3.enabled = 1"), std::string::npos);
+
+  Result run = RunCli(h + "run processor");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("Processor total: DISABLED"), std::string::npos) << run.out;  // one test of ten
+  EXPECT_NE(run.out.find("Reports/fib.txt"), std::string::npos);
+  EXPECT_NE(run.err.find("[1/1] 40th Fibonacci number - Internal"), std::string::npos) << run.err;
+  std::string report = Slurp(home.path() + "/Reports/fib.txt");
+  EXPECT_NE(report.find("40th Fibonacci number"), std::string::npos);
+  EXPECT_EQ(report.find("Dhrystones"), std::string::npos);
+}
+
+TEST(CliProgram, UnwritableReportStillRunsAndFails) {
+  test::TempDir home;
+  const std::string h = "--home " + home.path() + " --yes ";
+  ASSERT_EQ(RunCli(h + "settings set " + ProfileArgs("/nonexistent-folder/r.txt") + " processor.3.enabled=1").code, 0);
+  Result run = RunCli(h + "run processor");
+  EXPECT_EQ(run.code, 10);
+  EXPECT_NE(run.out.find("Processor total:"), std::string::npos);  // the run completed
+  EXPECT_NE(run.err.find("could not be written to /nonexistent-folder/r.txt"), std::string::npos) << run.err;
+}
+
+TEST(CliProgram, InfoPrintsTheSystemInformation) {
+  test::TempDir home;
+  Result r = RunCli("--home " + home.path() + " --yes info");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Debian"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace kr::cli
