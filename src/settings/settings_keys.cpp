@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "settings/config_files.h"
+#include "util/latin1.h"
 #include "settings/settings_form.h"
 #include "sysinfo/hardware_tables.h"
 
@@ -202,35 +203,6 @@ std::vector<KeyDef> BuildKeys() {
     keys.push_back(std::move(k));
   }
   return keys;
-}
-
-std::string Latin1ToUtf8(std::string_view s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      out += char(c);
-    } else {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-bool Utf8ToLatin1(std::string_view s, std::string& out) {
-  out.clear();
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      out += char(c);
-    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
-      out += char(((c & 0x03) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F));
-      ++i;
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 // "\n" and "\\" in both directions; other bytes as they are.
