@@ -200,6 +200,12 @@ TEST_F(Keys, ResetScopes) {
   EXPECT_EQ(ctx.settings.text(cfg::kUserName, cfg::kNameWidth), "amy");
   ASSERT_TRUE(ResetSettingsScope(ctx, "display", error)) << error;
   EXPECT_EQ(ctx.display.roughScale(), 5);
+  // "general" puts the profile back and keeps the test pages.
+  ASSERT_TRUE(ApplySettings(ctx, {"processor.2.enabled=1"}, error)) << error;
+  ASSERT_TRUE(ResetSettingsScope(ctx, "general", error)) << error;
+  EXPECT_EQ(ctx.settings.text(cfg::kUserName, cfg::kNameWidth), "(Your Username)");
+  EXPECT_EQ(ctx.settings.procEnabled(2), 1);
+  EXPECT_EQ(ReadHostFile(cfgPath)[cfg::kProcEnabled + 4 * 2 + 3], 1);
   ASSERT_TRUE(ResetSettingsScope(ctx, "all", error)) << error;
   EXPECT_EQ(ctx.settings.text(cfg::kUserName, cfg::kNameWidth), "(Your Username)");
   std::vector<uint8_t> saved = ReadHostFile(cfgPath);
@@ -210,7 +216,7 @@ TEST_F(Keys, ResetScopes) {
   EXPECT_FALSE(ResetSettingsScope(ctx, "processor", error));
   EXPECT_EQ(error, "ERROR: Change the default in General/Username:");
   EXPECT_FALSE(ResetSettingsScope(ctx, "everything", error));
-  EXPECT_EQ(error, "unknown scope 'everything' (processor, memory, drive, tests, all, display)");
+  EXPECT_EQ(error, "unknown scope 'everything' (general, processor, memory, drive, tests, all, display)");
 }
 
 }  // namespace
