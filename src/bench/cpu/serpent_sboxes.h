@@ -12,7 +12,7 @@ void Forward(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3);
 template <int N>
 void Inverse(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3);
 
-// S-box 0: 23 gates.
+// S-box 0: 20 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x1;
@@ -30,21 +30,18 @@ template <>
   const uint32_t t12 = t9 ^ t11;
   const uint32_t t13 = x2 & t12;
   const uint32_t t14 = t8 ^ t13;
-  const uint32_t t15 = t8 | x1;
-  const uint32_t t16 = t15 ^ x3;
-  const uint32_t t17 = ~t12;
-  const uint32_t t18 = x2 & t17;
-  const uint32_t t19 = t16 ^ t18;
-  const uint32_t t20 = x3 | x0;
-  const uint32_t t21 = t20 ^ x2;
-  const uint32_t t22 = t21 ^ x1;
+  const uint32_t t15 = x3 | x0;
+  const uint32_t t16 = t15 ^ x2;
+  const uint32_t t17 = t16 ^ x1;
+  const uint32_t t18 = t17 ^ t14;
+  const uint32_t t19 = t12 ^ t18;
   x0 = t19;
   x1 = t14;
   x2 = t6;
-  x3 = t22;
+  x3 = t17;
 }
 
-// S-box 1: 23 gates.
+// S-box 1: 20 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x1;
@@ -55,58 +52,52 @@ template <>
   const uint32_t t5 = t4 ^ x1;
   const uint32_t t6 = x2 & t2;
   const uint32_t t7 = t5 ^ t6;
-  const uint32_t t8 = t5 | x0;
-  const uint32_t t9 = t8 ^ x3;
-  const uint32_t t10 = t9 ^ x2;
-  const uint32_t t11 = t3 | x1;
-  const uint32_t t12 = x3 & t8;
-  const uint32_t t13 = t11 ^ t12;
-  const uint32_t t14 = x1 & x3;
-  const uint32_t t15 = t4 ^ t14;
-  const uint32_t t16 = x2 & t15;
-  const uint32_t t17 = t13 ^ t16;
-  const uint32_t t18 = t13 & t5;
-  const uint32_t t19 = ~t15;
-  const uint32_t t20 = ~x2;
-  const uint32_t t21 = t20 & t19;
-  const uint32_t t22 = t18 ^ t21;
+  const uint32_t t8 = t5 & t4;
+  const uint32_t t9 = x1 & x3;
+  const uint32_t t10 = t4 ^ t9;
+  const uint32_t t11 = x2 & t10;
+  const uint32_t t12 = t8 ^ t11;
+  const uint32_t t13 = t2 ^ t12;
+  const uint32_t t14 = t5 | x0;
+  const uint32_t t15 = t14 ^ x3;
+  const uint32_t t16 = t15 ^ x2;
+  const uint32_t t17 = t14 ^ t10;
+  const uint32_t t18 = t17 ^ x2;
+  const uint32_t t19 = t13 ^ t18;
   x0 = t7;
-  x1 = t17;
-  x2 = t10;
-  x3 = t22;
+  x1 = t13;
+  x2 = t16;
+  x3 = t19;
 }
 
-// S-box 2: 21 gates.
+// S-box 2: 18 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
-  const uint32_t t0 = ~x2;
-  const uint32_t t1 = t0 ^ x0;
-  const uint32_t t2 = ~x3;
-  const uint32_t t3 = x0 & x2;
-  const uint32_t t4 = t2 ^ t3;
-  const uint32_t t5 = x1 & t4;
-  const uint32_t t6 = t1 ^ t5;
-  const uint32_t t7 = t4 ^ t0;
-  const uint32_t t8 = t7 ^ x1;
-  const uint32_t t9 = t0 | x0;
-  const uint32_t t10 = x3 & t9;
-  const uint32_t t11 = x0 ^ t10;
-  const uint32_t t12 = t2 | x0;
-  const uint32_t t13 = t12 ^ x2;
-  const uint32_t t14 = x1 & t13;
-  const uint32_t t15 = t11 ^ t14;
-  const uint32_t t16 = t11 ^ t4;
-  const uint32_t t17 = t12 ^ t7;
-  const uint32_t t18 = ~x1;
-  const uint32_t t19 = t18 & t17;
-  const uint32_t t20 = t16 ^ t19;
-  x0 = t8;
-  x1 = t20;
-  x2 = t15;
-  x3 = t6;
+  const uint32_t t0 = x3 ^ x2;
+  const uint32_t t1 = t0 ^ x1;
+  const uint32_t t2 = x0 & x2;
+  const uint32_t t3 = t1 ^ t2;
+  const uint32_t t4 = x2 ^ x1;
+  const uint32_t t5 = x3 & t4;
+  const uint32_t t6 = ~t5;
+  const uint32_t t7 = t4 | t0;
+  const uint32_t t8 = x0 & t6;
+  const uint32_t t9 = t7 ^ t8;
+  const uint32_t t10 = x2 ^ t9;
+  const uint32_t t11 = ~x0;
+  const uint32_t t12 = t2 ^ x3;
+  const uint32_t t13 = x1 & t12;
+  const uint32_t t14 = t11 ^ t13;
+  const uint32_t t15 = t4 ^ t14;
+  const uint32_t t16 = t14 & t12;
+  const uint32_t t17 = t9 ^ t16;
+  x0 = t3;
+  x1 = t17;
+  x2 = t10;
+  x3 = t15;
 }
 
-// S-box 3: 24 gates.
+// S-box 3: 20 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x0;
@@ -116,27 +107,23 @@ template <>
   const uint32_t t4 = t2 ^ t3;
   const uint32_t t5 = x2 & t4;
   const uint32_t t6 = t1 ^ t5;
-  const uint32_t t7 = t0 ^ x3;
+  const uint32_t t7 = t3 | x1;
   const uint32_t t8 = x2 & t0;
   const uint32_t t9 = t7 ^ t8;
-  const uint32_t t10 = ~t3;
-  const uint32_t t11 = x1 & t10;
-  const uint32_t t12 = t9 ^ t11;
-  const uint32_t t13 = x3 ^ x2;
-  const uint32_t t14 = t13 ^ x0;
-  const uint32_t t15 = x2 & x0;
-  const uint32_t t16 = t0 ^ t15;
-  const uint32_t t17 = x1 & t16;
-  const uint32_t t18 = t14 ^ t17;
-  const uint32_t t19 = t14 ^ t8;
-  const uint32_t t20 = ~x0;
-  const uint32_t t21 = t20 | t15;
-  const uint32_t t22 = x1 & t21;
-  const uint32_t t23 = t19 ^ t22;
+  const uint32_t t10 = x0 ^ t9;
+  const uint32_t t11 = t0 ^ x2;
+  const uint32_t t12 = t11 & x0;
+  const uint32_t t13 = t12 ^ t3;
+  const uint32_t t14 = x1 & t13;
+  const uint32_t t15 = t11 ^ t14;
+  const uint32_t t16 = t9 ^ t15;
+  const uint32_t t17 = x3 & x1;
+  const uint32_t t18 = t17 ^ t3;
+  const uint32_t t19 = t15 ^ t18;
   x0 = t6;
-  x1 = t12;
-  x2 = t18;
-  x3 = t23;
+  x1 = t10;
+  x2 = t19;
+  x3 = t16;
 }
 
 // S-box 4: 20 gates.
@@ -168,38 +155,37 @@ template <>
   x3 = t19;
 }
 
-// S-box 5: 22 gates.
+// S-box 5: 21 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
-  const uint32_t t0 = ~x3;
-  const uint32_t t1 = x3 | x0;
-  const uint32_t t2 = x2 & t1;
-  const uint32_t t3 = t0 ^ t2;
-  const uint32_t t4 = x2 ^ x0;
-  const uint32_t t5 = x3 & t4;
-  const uint32_t t6 = ~t5;
-  const uint32_t t7 = x1 & t6;
-  const uint32_t t8 = t3 ^ t7;
-  const uint32_t t9 = t6 ^ x2;
-  const uint32_t t10 = ~x1;
-  const uint32_t t11 = t10 & t1;
-  const uint32_t t12 = t9 ^ t11;
-  const uint32_t t13 = t10 & t0;
-  const uint32_t t14 = x2 ^ t13;
-  const uint32_t t15 = x3 ^ x1;
-  const uint32_t t16 = x0 & t15;
-  const uint32_t t17 = t14 ^ t16;
-  const uint32_t t18 = t10 ^ t1;
-  const uint32_t t19 = ~t16;
-  const uint32_t t20 = x2 & t19;
-  const uint32_t t21 = t18 ^ t20;
-  x0 = t17;
-  x1 = t12;
-  x2 = t8;
-  x3 = t21;
+  const uint32_t t0 = x3 | x1;
+  const uint32_t t1 = ~x2;
+  const uint32_t t2 = t0 ^ t1;
+  const uint32_t t3 = x3 ^ x1;
+  const uint32_t t4 = x0 & t3;
+  const uint32_t t5 = t2 ^ t4;
+  const uint32_t t6 = x1 | x0;
+  const uint32_t t7 = t6 ^ x3;
+  const uint32_t t8 = ~t4;
+  const uint32_t t9 = t1 & t8;
+  const uint32_t t10 = t7 ^ t9;
+  const uint32_t t11 = t6 ^ t1;
+  const uint32_t t12 = t11 ^ x0;
+  const uint32_t t13 = x3 & t12;
+  const uint32_t t14 = t11 ^ t13;
+  const uint32_t t15 = x1 ^ t14;
+  const uint32_t t16 = t7 ^ t0;
+  const uint32_t t17 = t16 ^ t8;
+  const uint32_t t18 = x2 & t17;
+  const uint32_t t19 = t16 ^ t18;
+  const uint32_t t20 = t14 ^ t19;
+  x0 = t5;
+  x1 = t15;
+  x2 = t20;
+  x3 = t10;
 }
 
-// S-box 6: 22 gates.
+// S-box 6: 21 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = ~x2;
@@ -214,56 +200,53 @@ template <>
   const uint32_t t9 = t6 ^ t8;
   const uint32_t t10 = x1 & t9;
   const uint32_t t11 = t5 ^ t10;
-  const uint32_t t12 = x0 & t0;
-  const uint32_t t13 = t7 ^ t12;
-  const uint32_t t14 = t7 | t5;
-  const uint32_t t15 = x1 & t14;
-  const uint32_t t16 = t13 ^ t15;
-  const uint32_t t17 = x0 & x2;
-  const uint32_t t18 = t6 ^ t17;
-  const uint32_t t19 = t13 ^ t6;
-  const uint32_t t20 = x1 & t19;
-  const uint32_t t21 = t18 ^ t20;
-  x0 = t16;
+  const uint32_t t12 = t9 ^ t2;
+  const uint32_t t13 = t12 ^ t7;
+  const uint32_t t14 = x1 & t13;
+  const uint32_t t15 = t12 ^ t14;
+  const uint32_t t16 = x0 ^ t15;
+  const uint32_t t17 = t13 ^ t6;
+  const uint32_t t18 = t7 | t5;
+  const uint32_t t19 = x1 & t18;
+  const uint32_t t20 = t17 ^ t19;
+  x0 = t20;
   x1 = t3;
   x2 = t11;
-  x3 = t21;
+  x3 = t16;
 }
 
-// S-box 7: 24 gates.
+// S-box 7: 22 gates.
 template <>
 [[gnu::always_inline]] inline void Forward<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
-  const uint32_t t0 = ~x3;
-  const uint32_t t1 = x3 ^ x2;
-  const uint32_t t2 = x1 & t1;
+  const uint32_t t0 = ~x2;
+  const uint32_t t1 = x2 | x1;
+  const uint32_t t2 = x3 & t1;
   const uint32_t t3 = t0 ^ t2;
-  const uint32_t t4 = t0 | x2;
-  const uint32_t t5 = x1 & t4;
-  const uint32_t t6 = t1 ^ t5;
-  const uint32_t t7 = x0 & t3;
-  const uint32_t t8 = t6 ^ t7;
-  const uint32_t t9 = ~t6;
-  const uint32_t t10 = ~t4;
-  const uint32_t t11 = t10 ^ x1;
-  const uint32_t t12 = ~x0;
-  const uint32_t t13 = t12 & t11;
-  const uint32_t t14 = t9 ^ t13;
-  const uint32_t t15 = t4 ^ t3;
-  const uint32_t t16 = t6 | x3;
-  const uint32_t t17 = t12 & t16;
-  const uint32_t t18 = t15 ^ t17;
-  const uint32_t t19 = x2 ^ x1;
-  const uint32_t t20 = t19 & x2;
-  const uint32_t t21 = t20 ^ t0;
-  const uint32_t t22 = x0 & t21;
-  const uint32_t t23 = t19 ^ t22;
-  x0 = t14;
-  x1 = t18;
-  x2 = t8;
-  x3 = t23;
+  const uint32_t t4 = t0 & x3;
+  const uint32_t t5 = t4 ^ x1;
+  const uint32_t t6 = x0 & t5;
+  const uint32_t t7 = t3 ^ t6;
+  const uint32_t t8 = t1 ^ x3;
+  const uint32_t t9 = x1 & x3;
+  const uint32_t t10 = x2 ^ t9;
+  const uint32_t t11 = x0 & t10;
+  const uint32_t t12 = t8 ^ t11;
+  const uint32_t t13 = t6 ^ t12;
+  const uint32_t t14 = x2 ^ x1;
+  const uint32_t t15 = t0 | x1;
+  const uint32_t t16 = t15 ^ x3;
+  const uint32_t t17 = x0 & t16;
+  const uint32_t t18 = t14 ^ t17;
+  const uint32_t t19 = t3 & x3;
+  const uint32_t t20 = t19 ^ t11;
+  const uint32_t t21 = t18 ^ t20;
+  x0 = t7;
+  x1 = t13;
+  x2 = t21;
+  x3 = t18;
 }
 
-// Inverse S-box 0: 23 gates.
+// Inverse S-box 0: 21 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<0>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x2 | x0;
@@ -273,118 +256,106 @@ template <>
   const uint32_t t4 = x1 ^ t3;
   const uint32_t t5 = x3 & t4;
   const uint32_t t6 = t1 ^ t5;
-  const uint32_t t7 = ~x2;
-  const uint32_t t8 = x2 ^ x0;
-  const uint32_t t9 = x1 & t8;
-  const uint32_t t10 = t7 ^ t9;
-  const uint32_t t11 = t8 | t1;
-  const uint32_t t12 = x3 & t11;
-  const uint32_t t13 = t10 ^ t12;
-  const uint32_t t14 = x1 | x0;
-  const uint32_t t15 = t14 ^ x3;
-  const uint32_t t16 = t15 ^ t7;
-  const uint32_t t17 = t7 | t1;
-  const uint32_t t18 = t17 ^ x0;
-  const uint32_t t19 = t7 | x0;
-  const uint32_t t20 = t19 ^ t9;
-  const uint32_t t21 = x3 & t20;
-  const uint32_t t22 = t18 ^ t21;
-  x0 = t13;
+  const uint32_t t7 = x1 | x0;
+  const uint32_t t8 = ~x3;
+  const uint32_t t9 = t7 ^ t8;
+  const uint32_t t10 = t9 ^ x2;
+  const uint32_t t11 = t9 | x3;
+  const uint32_t t12 = t2 | x3;
+  const uint32_t t13 = x2 & t12;
+  const uint32_t t14 = t11 ^ t13;
+  const uint32_t t15 = t1 ^ t14;
+  const uint32_t t16 = t12 & x1;
+  const uint32_t t17 = t12 ^ x0;
+  const uint32_t t18 = x2 & t17;
+  const uint32_t t19 = t16 ^ t18;
+  const uint32_t t20 = t9 ^ t19;
+  x0 = t15;
   x1 = t6;
-  x2 = t16;
-  x3 = t22;
+  x2 = t10;
+  x3 = t20;
 }
 
-// Inverse S-box 1: 22 gates.
+// Inverse S-box 1: 19 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<1>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
-  const uint32_t t0 = x2 | x1;
-  const uint32_t t1 = x3 & t0;
-  const uint32_t t2 = t0 ^ t1;
-  const uint32_t t3 = x3 ^ x1;
-  const uint32_t t4 = x2 & t3;
-  const uint32_t t5 = x3 ^ t4;
-  const uint32_t t6 = ~x0;
-  const uint32_t t7 = t6 & t5;
-  const uint32_t t8 = t2 ^ t7;
-  const uint32_t t9 = t5 ^ t0;
-  const uint32_t t10 = ~x2;
-  const uint32_t t11 = t10 | t4;
-  const uint32_t t12 = t6 & t11;
-  const uint32_t t13 = t9 ^ t12;
-  const uint32_t t14 = t11 ^ t2;
-  const uint32_t t15 = ~x1;
-  const uint32_t t16 = t15 ^ t4;
-  const uint32_t t17 = x0 & t16;
-  const uint32_t t18 = t14 ^ t17;
-  const uint32_t t19 = t15 & x3;
-  const uint32_t t20 = x2 ^ t19;
-  const uint32_t t21 = t20 ^ x0;
-  x0 = t18;
-  x1 = t8;
-  x2 = t13;
-  x3 = t21;
+  const uint32_t t0 = ~x3;
+  const uint32_t t1 = t0 ^ x1;
+  const uint32_t t2 = t1 ^ x0;
+  const uint32_t t3 = x0 & t1;
+  const uint32_t t4 = x1 ^ t3;
+  const uint32_t t5 = x2 & t4;
+  const uint32_t t6 = t2 ^ t5;
+  const uint32_t t7 = t1 | x3;
+  const uint32_t t8 = t7 ^ x2;
+  const uint32_t t9 = t2 ^ t8;
+  const uint32_t t10 = t7 | x2;
+  const uint32_t t11 = ~x2;
+  const uint32_t t12 = t11 ^ x1;
+  const uint32_t t13 = x0 & t12;
+  const uint32_t t14 = t10 ^ t13;
+  const uint32_t t15 = t5 ^ t14;
+  const uint32_t t16 = t0 ^ x2;
+  const uint32_t t17 = t16 ^ t3;
+  const uint32_t t18 = t15 ^ t17;
+  x0 = t15;
+  x1 = t18;
+  x2 = t6;
+  x3 = t9;
 }
 
-// Inverse S-box 2: 20 gates.
+// Inverse S-box 2: 15 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<2>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
-  const uint32_t t0 = x2 | x1;
-  const uint32_t t1 = x3 & x1;
+  const uint32_t t0 = x3 | x1;
+  const uint32_t t1 = x2 & x3;
   const uint32_t t2 = t0 ^ t1;
-  const uint32_t t3 = t2 ^ x0;
-  const uint32_t t4 = x3 | x1;
-  const uint32_t t5 = x2 & x3;
+  const uint32_t t3 = t1 ^ x2;
+  const uint32_t t4 = t3 ^ x1;
+  const uint32_t t5 = x0 & t2;
   const uint32_t t6 = t4 ^ t5;
-  const uint32_t t7 = t5 ^ x2;
-  const uint32_t t8 = t7 ^ x1;
-  const uint32_t t9 = x0 & t6;
-  const uint32_t t10 = t8 ^ t9;
-  const uint32_t t11 = ~t6;
-  const uint32_t t12 = t11 ^ t8;
-  const uint32_t t13 = x0 & t11;
-  const uint32_t t14 = t12 ^ t13;
-  const uint32_t t15 = t11 ^ t1;
-  const uint32_t t16 = t7 ^ t0;
-  const uint32_t t17 = ~x0;
-  const uint32_t t18 = t17 & t16;
-  const uint32_t t19 = t15 ^ t18;
-  x0 = t3;
-  x1 = t10;
-  x2 = t14;
-  x3 = t19;
+  const uint32_t t7 = t4 | t2;
+  const uint32_t t8 = t7 ^ x0;
+  const uint32_t t9 = x3 ^ t8;
+  const uint32_t t10 = ~t2;
+  const uint32_t t11 = t10 ^ x0;
+  const uint32_t t12 = t6 ^ t11;
+  const uint32_t t13 = t12 & t9;
+  const uint32_t t14 = t10 ^ t13;
+  x0 = t9;
+  x1 = t6;
+  x2 = t12;
+  x3 = t14;
 }
 
-// Inverse S-box 3: 23 gates.
+// Inverse S-box 3: 21 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<3>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 | x0;
   const uint32_t t1 = t0 ^ x2;
-  const uint32_t t2 = x3 & x0;
-  const uint32_t t3 = x2 & t0;
-  const uint32_t t4 = t2 ^ t3;
-  const uint32_t t5 = x1 & t1;
-  const uint32_t t6 = t4 ^ t5;
-  const uint32_t t7 = ~x3;
-  const uint32_t t8 = t7 ^ x0;
-  const uint32_t t9 = x2 & t8;
-  const uint32_t t10 = ~t9;
-  const uint32_t t11 = t7 ^ t4;
-  const uint32_t t12 = ~x1;
-  const uint32_t t13 = t12 & t10;
-  const uint32_t t14 = t11 ^ t13;
-  const uint32_t t15 = x3 | x2;
-  const uint32_t t16 = x1 & t15;
-  const uint32_t t17 = t1 ^ t16;
-  const uint32_t t18 = t15 ^ t8;
-  const uint32_t t19 = t11 | t1;
-  const uint32_t t20 = t19 ^ t2;
-  const uint32_t t21 = t12 & t20;
-  const uint32_t t22 = t18 ^ t21;
-  x0 = t17;
-  x1 = t14;
-  x2 = t6;
-  x3 = t22;
+  const uint32_t t2 = x3 | x2;
+  const uint32_t t3 = x1 & t2;
+  const uint32_t t4 = t1 ^ t3;
+  const uint32_t t5 = x3 ^ x1;
+  const uint32_t t6 = x2 & t5;
+  const uint32_t t7 = ~t6;
+  const uint32_t t8 = t7 & x1;
+  const uint32_t t9 = x0 & t7;
+  const uint32_t t10 = t8 ^ t9;
+  const uint32_t t11 = t1 ^ t10;
+  const uint32_t t12 = t2 & x0;
+  const uint32_t t13 = x1 & t0;
+  const uint32_t t14 = t12 ^ t13;
+  const uint32_t t15 = t6 ^ t14;
+  const uint32_t t16 = t15 | t1;
+  const uint32_t t17 = t16 & t12;
+  const uint32_t t18 = x1 & t17;
+  const uint32_t t19 = t16 ^ t18;
+  const uint32_t t20 = t5 ^ t19;
+  x0 = t4;
+  x1 = t11;
+  x2 = t15;
+  x3 = t20;
 }
 
 // Inverse S-box 4: 20 gates.
@@ -416,7 +387,7 @@ template <>
   x3 = t15;
 }
 
-// Inverse S-box 5: 22 gates.
+// Inverse S-box 5: 20 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<5>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x3 ^ x0;
@@ -424,30 +395,28 @@ template <>
   const uint32_t t2 = x2 ^ t1;
   const uint32_t t3 = x1 & t2;
   const uint32_t t4 = t0 ^ t3;
-  const uint32_t t5 = ~t1;
-  const uint32_t t6 = x2 & t5;
-  const uint32_t t7 = x0 ^ t6;
-  const uint32_t t8 = x3 | x0;
-  const uint32_t t9 = x1 & t8;
-  const uint32_t t10 = t7 ^ t9;
-  const uint32_t t11 = x1 & t5;
-  const uint32_t t12 = t8 ^ t11;
-  const uint32_t t13 = x1 | x0;
-  const uint32_t t14 = x2 & t13;
-  const uint32_t t15 = t12 ^ t14;
-  const uint32_t t16 = ~x2;
-  const uint32_t t17 = t16 ^ x1;
-  const uint32_t t18 = x1 & t16;
-  const uint32_t t19 = x3 ^ t18;
-  const uint32_t t20 = x0 & t19;
-  const uint32_t t21 = t17 ^ t20;
+  const uint32_t t5 = t1 | x1;
+  const uint32_t t6 = x1 | x0;
+  const uint32_t t7 = x2 & t6;
+  const uint32_t t8 = t5 ^ t7;
+  const uint32_t t9 = t0 ^ t8;
+  const uint32_t t10 = t2 & x2;
+  const uint32_t t11 = x3 | x0;
+  const uint32_t t12 = x1 & t11;
+  const uint32_t t13 = t10 ^ t12;
+  const uint32_t t14 = x0 ^ t13;
+  const uint32_t t15 = ~x1;
+  const uint32_t t16 = t8 & x1;
+  const uint32_t t17 = x0 & t16;
+  const uint32_t t18 = t15 ^ t17;
+  const uint32_t t19 = t2 ^ t18;
   x0 = t4;
-  x1 = t15;
-  x2 = t10;
-  x3 = t21;
+  x1 = t9;
+  x2 = t14;
+  x3 = t19;
 }
 
-// Inverse S-box 6: 20 gates.
+// Inverse S-box 6: 18 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<6>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
   const uint32_t t0 = x2 | x0;
@@ -461,51 +430,47 @@ template <>
   const uint32_t t8 = t6 ^ t7;
   const uint32_t t9 = t6 ^ t1;
   const uint32_t t10 = t9 ^ x1;
-  const uint32_t t11 = x2 & x3;
-  const uint32_t t12 = ~t11;
-  const uint32_t t13 = t12 ^ x0;
-  const uint32_t t14 = t6 ^ t3;
-  const uint32_t t15 = x1 & t14;
-  const uint32_t t16 = t13 ^ t15;
-  const uint32_t t17 = ~t3;
-  const uint32_t t18 = x1 & t17;
-  const uint32_t t19 = t14 ^ t18;
+  const uint32_t t11 = t6 ^ t3;
+  const uint32_t t12 = t11 | x3;
+  const uint32_t t13 = x1 & t11;
+  const uint32_t t14 = t12 ^ t13;
+  const uint32_t t15 = t1 ^ t14;
+  const uint32_t t16 = t8 ^ t3;
+  const uint32_t t17 = x1 ^ t16;
   x0 = t8;
   x1 = t10;
-  x2 = t16;
-  x3 = t19;
+  x2 = t15;
+  x3 = t17;
 }
 
-// Inverse S-box 7: 23 gates.
+// Inverse S-box 7: 21 gates.
 template <>
 [[gnu::always_inline]] inline void Inverse<7>(uint32_t& x0, uint32_t& x1, uint32_t& x2, uint32_t& x3) {
-  const uint32_t t0 = x3 | x0;
-  const uint32_t t1 = x2 & t0;
-  const uint32_t t2 = x3 ^ t1;
-  const uint32_t t3 = x0 & x3;
-  const uint32_t t4 = ~t3;
-  const uint32_t t5 = x1 & t4;
-  const uint32_t t6 = t2 ^ t5;
-  const uint32_t t7 = ~t0;
-  const uint32_t t8 = x2 & t4;
-  const uint32_t t9 = t7 ^ t8;
-  const uint32_t t10 = x3 | x2;
-  const uint32_t t11 = x1 & t10;
-  const uint32_t t12 = t9 ^ t11;
-  const uint32_t t13 = t0 ^ x2;
-  const uint32_t t14 = t10 ^ t4;
-  const uint32_t t15 = ~x1;
-  const uint32_t t16 = t15 & t14;
-  const uint32_t t17 = t13 ^ t16;
-  const uint32_t t18 = t3 ^ x2;
-  const uint32_t t19 = x2 & x0;
-  const uint32_t t20 = t0 ^ t19;
-  const uint32_t t21 = x1 & t20;
-  const uint32_t t22 = t18 ^ t21;
-  x0 = t17;
-  x1 = t12;
-  x2 = t6;
-  x3 = t22;
+  const uint32_t t0 = x2 | x1;
+  const uint32_t t1 = ~x0;
+  const uint32_t t2 = t0 ^ t1;
+  const uint32_t t3 = t2 | x2;
+  const uint32_t t4 = x3 & t3;
+  const uint32_t t5 = t2 ^ t4;
+  const uint32_t t6 = x1 ^ t5;
+  const uint32_t t7 = t2 ^ x2;
+  const uint32_t t8 = x0 & x1;
+  const uint32_t t9 = t0 ^ t8;
+  const uint32_t t10 = x3 & t9;
+  const uint32_t t11 = t7 ^ t10;
+  const uint32_t t12 = t3 ^ x2;
+  const uint32_t t13 = t9 ^ x0;
+  const uint32_t t14 = x3 & t13;
+  const uint32_t t15 = t12 ^ t14;
+  const uint32_t t16 = t6 ^ t15;
+  const uint32_t t17 = t3 & t0;
+  const uint32_t t18 = x1 | x0;
+  const uint32_t t19 = x3 & t18;
+  const uint32_t t20 = t17 ^ t19;
+  x0 = t11;
+  x1 = t6;
+  x2 = t16;
+  x3 = t20;
 }
 
 }  // namespace kr::serpent_sbox

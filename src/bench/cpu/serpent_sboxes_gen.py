@@ -8,8 +8,9 @@ split on one of its inputs v as f0 ^ (v & (f0 ^ f1)), f1 ^ (~v & (f0 ^ f1))
 or (~v & f0) | (v & f1), where f0, f1 are the halves of its truth table, down
 to functions that are one gate away from what is already computed; every
 choice of split variable and form is tried, functions already computed are
-shared, and the four outputs are built in the order that needs the fewest
-gates. Gates are AND, OR, XOR and NOT.
+shared. Each output is also tried as a ^ r, a | r or a & r with a function a
+already computed, and the four outputs are built in the order that needs the
+fewest gates. Gates are AND, OR, XOR and NOT.
 
 Usage: serpent_sboxes_gen.py > serpent_sboxes.h   (takes a few minutes)
 """
@@ -102,17 +103,40 @@ def solve(f, avail, depth=0):
                 if best is None or cost<best[0]: best=(cost,nodes)
     return best if best else (99,[])
 
+def solve_top(f, avail):
+    """solve(), and also f as a ^ r, a | r or a & r with a already computed."""
+    best = solve(f, avail)
+    if best[0] <= 1:
+        return best
+    for a in list(avail.keys()):
+        tries = [("xor", f ^ a)]
+        if a & ~f & FULL == 0 and a != f:
+            tries.append(("or", f & ~a & FULL))
+        if f & ~a & FULL == 0 and a != f:
+            tries.append(("and", (f | ~a) & FULL))
+        for op, r in tries:
+            if r in (0, FULL):
+                continue
+            c, nn = solve(r, avail)
+            if c + 1 < best[0]:
+                best = (c + 1, nn + [(f, (op, a, r))])
+    return best
+
+
 def synth(sb):
-    tg=[sum(1<<n for n in range(16) if (sb[n]>>k)&1) for k in range(4)]
-    best=None
+    tg = [sum(1 << n for n in range(16) if (sb[n] >> k) & 1) for k in range(4)]
+    best = None
     for perm in itertools.permutations(range(4)):
-        avail={X[k]:('in',k) for k in range(4)}
-        total=0; nodes=[]
+        avail = {X[k]: ("in", k) for k in range(4)}
+        nodes = []
         for k in perm:
-            c,nn=solve(tg[k],avail)
-            total+=c; nodes+=nn
-            for t,e in nn: avail[t]=e
-        if best is None or total<best[0]: best=(total,nodes,perm)
+            _, nn = solve_top(tg[k], avail)
+            for t, e in nn:
+                if t not in avail:
+                    avail[t] = e
+                    nodes.append((t, e))
+        if best is None or len(nodes) < best[0]:
+            best = (len(nodes), nodes, perm)
     return best, tg
 
 
