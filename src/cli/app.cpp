@@ -113,15 +113,11 @@ int Usage(const std::string& error) {
   return kExitUsage;
 }
 
+// The commands below take words that CheckCommand has accepted.
 int RunCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
-  static const char* const kSections[] = {"processor", "memory", "drive"};
-  int mode = 0;
-  for (int i = 0; i < 3; ++i)
-    if (words.size() >= 2 && words[1] == kSections[i]) mode = i + 1;
-  bool all = words.size() == 3 && words[2] == "--all";
-  if (mode == 0 || words.size() > 3 || (words.size() == 3 && !all))
-    return Usage("run takes a section (processor, memory or drive) and optionally --all");
+  int mode = words[1] == "processor" ? 1 : words[1] == "memory" ? 2 : 3;
+  bool all = words.size() == 3;
 
   // "--all" enables the section's tests for this run only, like the page's
   // "_All" button without saving.
@@ -165,13 +161,13 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
 
 int SettingsCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
-  const std::string sub = words.size() >= 2 ? words[1] : "";
+  const std::string& sub = words[1];
   std::string error;
-  if (sub == "show" && words.size() == 2) {
+  if (sub == "show") {
     for (const auto& [key, value] : ListSettings(ctx)) std::cout << key << " = " << value << "\n";
     return kExitOk;
   }
-  if (sub == "set" && words.size() >= 3) {
+  if (sub == "set") {
     std::vector<std::string> assignments(words.begin() + 2, words.end());
     if (!ApplySettings(ctx, assignments, error)) {
       std::cerr << "kelvarank-cli: " << error << "\n";
@@ -180,21 +176,17 @@ int SettingsCommand(System& sys, const std::vector<std::string>& words) {
     std::cout << "Settings saved.\n";
     return kExitOk;
   }
-  if (sub == "reset" && words.size() <= 3) {
-    if (!ResetSettingsScope(ctx, words.size() == 3 ? words[2] : "all", error)) {
-      std::cerr << "kelvarank-cli: " << error << "\n";
-      return kExitFailed;
-    }
-    std::cout << "Settings reset and saved.\n";
-    return kExitOk;
+  if (!ResetSettingsScope(ctx, words.size() == 3 ? words[2] : "all", error)) {
+    std::cerr << "kelvarank-cli: " << error << "\n";
+    return kExitFailed;
   }
-  return Usage("settings takes show, set KEY=VALUE... or reset [SCOPE]");
+  std::cout << "Settings reset and saved.\n";
+  return kExitOk;
 }
 
 // The system-information part of the report, written to a scratch report in
 // the RAM folder and printed.
-int InfoCommand(System& sys, const std::vector<std::string>& words) {
-  if (words.size() != 1) return Usage("info takes no arguments");
+int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
   SettingsRecord saved = ctx.settings;
   const char* scratch = "RAM:kr_info.txt";
@@ -316,7 +308,7 @@ int Main(const std::vector<std::string>& args) {
 
   int code = cmd == "run" ? RunCommand(sys, opt.command)
              : cmd == "settings" ? SettingsCommand(sys, opt.command)
-                                 : InfoCommand(sys, opt.command);
+                                 : InfoCommand(sys);
   ShutDown(ctx, sys.hooks, sys.state);
   return code;
 }
