@@ -1,0 +1,69 @@
+// What a run tells its front ends: the outcome it returns, the events it
+// publishes while it runs, and the log sink every text below the front ends
+// goes through. The engine prints nothing itself.
+//
+// Threading contract: a run executes on one thread (the worker). Every
+// RunListener and LogSink call is made on that thread, synchronously; a front
+// end that shows them on another thread copies what it needs before it
+// returns. Texts passed as string_view, and catalogue entries passed by
+// reference, live only for the duration of the call, except catalogue entries,
+// which are static.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/catalogue.h"
+#include "engine/results.h"
+
+namespace kr {
+
+// What the run button asked for (the run-state record keeps it as a number).
+enum class RunMode : int32_t { None = 0, Processor = 1, Memory = 2, Drive = 3, MakeModule = 4 };
+
+// The result of one RunBenchmark.
+struct RunOutcome {
+  enum class Report : uint8_t {
+    Off,      // the report is switched off in the settings
+    Written,  // complete on disk under reportPath
+    Failed,   // not written; reportError says which call failed and why
+  };
+  RunMode mode = RunMode::None;
+  Report report = Report::Off;
+  std::string reportPath;   // host path of the report (Latin-1)
+  std::string reportError;  // "write /path: No space left on device"
+  bool interrupted = false;  // a stop request ended the run early
+  // Section totals as stored in their score slots (processor, memory, drive)
+  // and the system total; a slot that does not count was not scored.
+  ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;
+  int errorCount = 0;  // entries in the error log at the end of the run
+};
+
+// Subscribers to a run. Default implementations ignore the event.
+class RunListener {
+ public:
+  virtual ~RunListener() = default;
+  virtual void RunStarted(RunMode mode) { (void)mode; }
+  // A test of the catalogue starts (its status window row is set up).
+  virtual void TestStarted(const CatalogueEntry& test) { (void)test; }
+  // The test finished; its score is in score slot test.slot of the results.
+  virtual void TestFinished(const CatalogueEntry& test, const ScoreSlot& score) {
+    (void)test;
+    (void)score;
+  }
+  virtual void RunFinished(const RunOutcome& outcome) { (void)outcome; }
+};
+
+// Where texts from below the front ends go: error-log echoes (the console
+// output of the error log) and diagnostics of libraries the workloads use.
+// The terminal writes them to standard error, the desktop shows them in its
+// error-log window.
+class LogSink {
+ public:
+  enum class Kind : uint8_t { ErrorLogEcho, Diagnostic };
+  virtual ~LogSink() = default;
+  virtual void Write(Kind kind, std::string_view text) = 0;
+};
+
+}  // namespace kr
