@@ -108,7 +108,7 @@ struct System {
 };
 
 int Usage(const std::string& error) {
-  if (!error.empty()) std::cerr << "kelvarank-cli: " << error << "\n";
+  if (!error.empty()) std::cerr << "kelvarank-cli: " << TerminalText(error) << "\n";
   std::cerr << kUsage;
   return kExitUsage;
 }
@@ -164,20 +164,20 @@ int SettingsCommand(System& sys, const std::vector<std::string>& words) {
   const std::string& sub = words[1];
   std::string error;
   if (sub == "show") {
-    for (const auto& [key, value] : ListSettings(ctx)) std::cout << key << " = " << value << "\n";
+    for (const auto& [key, value] : ListSettings(ctx)) std::cout << key << " = " << TerminalText(value) << "\n";
     return kExitOk;
   }
   if (sub == "set") {
     std::vector<std::string> assignments(words.begin() + 2, words.end());
     if (!ApplySettings(ctx, assignments, error)) {
-      std::cerr << "kelvarank-cli: " << error << "\n";
+      std::cerr << "kelvarank-cli: " << TerminalText(error) << "\n";
       return kExitFailed;
     }
     std::cout << "Settings saved.\n";
     return kExitOk;
   }
   if (!ResetSettingsScope(ctx, words.size() == 3 ? words[2] : "all", error)) {
-    std::cerr << "kelvarank-cli: " << error << "\n";
+    std::cerr << "kelvarank-cli: " << TerminalText(error) << "\n";
     return kExitFailed;
   }
   std::cout << "Settings reset and saved.\n";
@@ -204,7 +204,7 @@ int InfoCommand(System& sys) {
     std::cerr << "kelvarank-cli: could not write the system information to " << ctx.dos.HostPath(scratch) << "\n";
     return kExitFailed;
   }
-  std::cout << Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  std::cout << TerminalText(Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
   return kExitOk;
 }
 
@@ -219,8 +219,11 @@ std::string CheckCommand(const std::vector<std::string>& w) {
   }
   if (cmd == "settings") {
     std::string sub = w.size() >= 2 ? w[1] : "";
-    if ((sub == "show" && w.size() == 2) || (sub == "set" && w.size() >= 3) || (sub == "reset" && w.size() <= 3))
-      return {};
+    // The key table is fixed: keys, the assignment form and the reset scope
+    // are usage, checked before the first start makes any file.
+    if (sub == "set" && w.size() >= 3) return CheckAssignmentForms({w.begin() + 2, w.end()});
+    if (sub == "reset" && w.size() == 3) return CheckResetScope(w[2]);
+    if ((sub == "show" && w.size() == 2) || (sub == "reset" && w.size() == 2)) return {};
     return "settings takes show, set KEY=VALUE... or reset [SCOPE]";
   }
   if (cmd == "info") return w.size() == 1 ? std::string() : "info takes no arguments";
@@ -301,7 +304,7 @@ int Main(const std::vector<std::string>& args) {
   if (StartUp(ctx, sys.probe, sys.hooks, sys.state) != kStartupOk) {
     std::cerr << "kelvarank-cli: start-up failed";
     if (!sys.state.failedStep.empty()) std::cerr << " in " << sys.state.failedStep;
-    if (!sys.state.failedPath.empty()) std::cerr << " (" << Latin1ToUtf8(sys.state.failedPath) << ")";
+    if (!sys.state.failedPath.empty()) std::cerr << " (" << PlainText(sys.state.failedPath, false) << ")";
     std::cerr << "\n";
     return kExitStartup;
   }

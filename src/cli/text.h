@@ -10,8 +10,16 @@ namespace kr::cli {
 
 using kr::Latin1ToUtf8;
 using kr::Utf8ToLatin1;
-// Drops the escape codes (ESC and the letter after it) or, with ansi, turns
-// bold on/off into the terminal's bold.
+// Texts reach the terminal without control characters: everything but the
+// line break is shown as "\t", "\e" (ESC) or "\xHH" (other C0 controls,
+// DEL and the C1 controls 0x80..0x9F), so a text can never move the cursor,
+// change colours or retitle the window.
+
+// A Latin-1 system text: drops the toolkit's escape codes (ESC and the letter
+// after it) or, with ansi, turns bold on/off into the terminal's bold; other
+// control characters escaped; UTF-8 out.
 std::string PlainText(std::string_view text, bool ansi);
+// A UTF-8 text (a message, an argument) with its control characters escaped.
+std::string TerminalText(std::string_view utf8);
 
 }  // namespace kr::cli

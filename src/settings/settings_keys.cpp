@@ -6,6 +6,7 @@
 #include <charconv>
 #include <functional>
 
+#include "engine/catalogue.h"
 #include "settings/config_files.h"
 #include "util/latin1.h"
 #include "settings/settings_form.h"
@@ -24,6 +25,7 @@ enum class Kind { Bool, Int, Text, Pen };
 
 struct KeyDef {
   std::string name;
+  std::string alias;  // the test's number form ("processor.2.enabled"), accepted by set
   Kind kind = Kind::Int;
   Range range{0, 0};
   size_t limit = 0;                 // texts: most bytes (Latin-1)
@@ -132,23 +134,34 @@ std::vector<KeyDef> BuildKeys() {
     keys.push_back(TextKey(base + ".other", limit::kOther, [g](T& t) -> std::string& { return t.form.hardware[g].other; }));
   }
   keys.push_back(BoolKey("hardware.overclocked", [](T& t) -> bool& { return t.form.overclocked; }));
+  // Test pages: keys named after the test ("processor.dhrystones.enabled"),
+  // with the test's number as an alias ("processor.2.enabled").
+  auto testKey = [&keys](const char* page, const CatalogueEntry& e, int number, const char* field, KeyDef k) {
+    k.name = std::string(page) + "." + TestKeyName(e.label) + "." + field;
+    k.alias = std::string(page) + "." + std::to_string(number) + "." + field;
+    keys.push_back(std::move(k));
+  };
   // Processor page.
   for (size_t k = 1; k <= 10; ++k) {
-    std::string base = "processor." + std::to_string(k);
-    keys.push_back(BoolKey(base + ".enabled", [k](T& t) -> bool& { return t.form.procEnabled[k]; }));
-    keys.push_back(BoolKey(base + ".cache", [k](T& t) -> bool& { return t.form.procCache[k]; }));
-    keys.push_back(BoolKey(base + ".multitasking", [k](T& t) -> bool& { return t.form.procMultitasking[k]; }));
+    const CatalogueEntry& e = ProcessorEntry(int(k));
+    testKey("processor", e, int(k), "enabled", BoolKey({}, [k](T& t) -> bool& { return t.form.procEnabled[k]; }));
+    testKey("processor", e, int(k), "cache", BoolKey({}, [k](T& t) -> bool& { return t.form.procCache[k]; }));
+    testKey("processor", e, int(k), "multitasking",
+            BoolKey({}, [k](T& t) -> bool& { return t.form.procMultitasking[k]; }));
   }
   // Memory page.
   for (size_t p = 0; p < 24; ++p) {
-    std::string base = "memory." + std::to_string(p);
-    keys.push_back(BoolKey(base + ".enabled", [p](T& t) -> bool& { return t.form.memEnabled[p]; }));
-    keys.push_back(BoolKey(base + ".cache", [p](T& t) -> bool& { return t.form.memCache[p]; }));
-    keys.push_back(BoolKey(base + ".multitasking", [p](T& t) -> bool& { return t.form.memMultitasking[p]; }));
-    keys.push_back(IntKey(base + ".loopsize", MemLoopSizeRange(int(p)),
-                          [p](T& t) -> int32_t& { return t.form.memLoopSize[p]; }));
-    keys.push_back(IntKey(base + ".start", MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStart[p]; }));
-    keys.push_back(IntKey(base + ".stop", MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStop[p]; }));
+    const CatalogueEntry& e = MemoryEntry(int(p));
+    testKey("memory", e, int(p), "enabled", BoolKey({}, [p](T& t) -> bool& { return t.form.memEnabled[p]; }));
+    testKey("memory", e, int(p), "cache", BoolKey({}, [p](T& t) -> bool& { return t.form.memCache[p]; }));
+    testKey("memory", e, int(p), "multitasking",
+            BoolKey({}, [p](T& t) -> bool& { return t.form.memMultitasking[p]; }));
+    testKey("memory", e, int(p), "loopsize",
+            IntKey({}, MemLoopSizeRange(int(p)), [p](T& t) -> int32_t& { return t.form.memLoopSize[p]; }));
+    testKey("memory", e, int(p), "start",
+            IntKey({}, MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStart[p]; }));
+    testKey("memory", e, int(p), "stop",
+            IntKey({}, MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStop[p]; }));
   }
   // Hard Disk page.
   for (size_t i = 0; i < 7; ++i)
@@ -205,15 +218,32 @@ std::vector<KeyDef> BuildKeys() {
   return keys;
 }
 
-// "\n" and "\\" in both directions; other bytes as they are.
+// Latin-1 texts in a value: a backslash is "\\", a line break "\n", a tab
+// "\t", ESC "\e" and every other control character (C0, DEL, C1) "\xHH", so
+// a value never carries a control character to the terminal and every
+// listed value sets back to the same bytes.
+bool IsControl(unsigned char c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 std::string EscapeText(std::string_view s) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (char c : s) {
+  for (char ch : s) {
+    auto c = static_cast<unsigned char>(ch);
     if (c == '\\') out += "\\\\";
     else if (c == '\n') out += "\\n";
-    else out += c;
+    else if (c == '\t') out += "\\t";
+    else if (c == 0x1B) out += "\\e";
+    else if (IsControl(c)) out.append("\\x").append(1, kHex[c >> 4]).append(1, kHex[c & 15]);
+    else out += ch;
   }
   return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 bool UnescapeText(std::string_view s, std::string& out) {
@@ -226,8 +256,15 @@ bool UnescapeText(std::string_view s, std::string& out) {
     if (i + 1 >= s.size()) return false;
     char n = s[++i];
     if (n == 'n') out += '\n';
+    else if (n == 't') out += '\t';
+    else if (n == 'e') out += '\x1b';
     else if (n == '\\') out += '\\';
-    else return false;
+    else if (n == 'x' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
+      out += char(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
+      i += 2;
+    } else {
+      return false;
+    }
   }
   return true;
 }
@@ -253,8 +290,33 @@ std::string StripEscapes(std::string_view s) {
 const KeyDef* FindKey(const std::vector<KeyDef>& keys, std::string_view name) {
   std::string lower = Lower(name);
   for (const KeyDef& k : keys)
-    if (k.name == lower) return &k;
+    if (k.name == lower || (!k.alias.empty() && k.alias == lower)) return &k;
   return nullptr;
+}
+
+const std::vector<KeyDef>& Keys() {
+  static const std::vector<KeyDef> keys = BuildKeys();
+  return keys;
+}
+
+// The form of one assignment and its key; the key or null with the message.
+const KeyDef* CheckAssignment(const std::string& a, std::string& error) {
+  size_t eq = a.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    error = "'" + a + "' is not KEY=VALUE";
+    return nullptr;
+  }
+  std::string_view key(a.data(), eq);
+  const KeyDef* k = FindKey(Keys(), key);
+  if (k == nullptr) {
+    error = "unknown key '" + std::string(key) + "' (\"settings show\" lists the keys)";
+    return nullptr;
+  }
+  if (k->readOnly) {
+    error = k->name + " cannot be set";
+    return nullptr;
+  }
+  return k;
 }
 
 std::string RangeText(Range r) { return std::to_string(r.min) + ".." + std::to_string(r.max); }
@@ -295,13 +357,14 @@ bool SetValue(const KeyDef& k, std::string_view value, Target& t, std::string& e
       return true;
     }
     case Kind::Text: {
-      std::string unescaped, latin1;
-      if (!UnescapeText(v, unescaped)) {
-        error = k.name + ": a backslash must be followed by n or another backslash";
+      // The escapes are ASCII: convert first, so "\xHH" stands for a Latin-1 byte.
+      std::string latin1, raw;
+      if (!Utf8ToLatin1(v, raw)) {
+        error = k.name + ": the text holds a character that ISO 8859-1 cannot store";
         return false;
       }
-      if (!Utf8ToLatin1(unescaped, latin1)) {
-        error = k.name + ": the text holds a character that ISO 8859-1 cannot store";
+      if (!UnescapeText(raw, latin1)) {
+        error = k.name + ": a backslash must be followed by n, t, e, xHH or another backslash";
         return false;
       }
       if (latin1.find('\0') != std::string::npos) {
@@ -403,7 +466,32 @@ bool CheckModels(const SettingsForm& form, std::string& error) {
   return true;
 }
 
+constexpr std::string_view kScopes[] = {"general", "processor", "memory", "drive", "tests", "all", "display"};
+
 }  // namespace
+
+std::string TestKeyName(std::string_view label) {
+  std::string out;
+  for (char c : label) {
+    if (c >= 'A' && c <= 'Z') out += char(c - 'A' + 'a');
+    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
+  }
+  return out;
+}
+
+std::string CheckAssignmentForms(const std::vector<std::string>& assignments) {
+  std::string error;
+  for (const std::string& a : assignments)
+    if (CheckAssignment(a, error) == nullptr) return error;
+  return {};
+}
+
+std::string CheckResetScope(std::string_view scope) {
+  std::string s = Lower(scope);
+  for (std::string_view k : kScopes)
+    if (s == k) return {};
+  return "unknown scope '" + std::string(scope) + "' (general, processor, memory, drive, tests, all, display)";
+}
 
 std::vector<std::pair<std::string, std::string>> ListSettings(const Context& ctx) {
   SettingsForm form;
@@ -411,7 +499,7 @@ std::vector<std::pair<std::string, std::string>> ListSettings(const Context& ctx
   DisplayRecord display = ctx.display;
   Target t{form, display};
   std::vector<std::pair<std::string, std::string>> out;
-  for (const KeyDef& k : BuildKeys()) out.emplace_back(k.name, ValueText(k, t));
+  for (const KeyDef& k : Keys()) out.emplace_back(k.name, ValueText(k, t));
   return out;
 }
 
@@ -422,24 +510,10 @@ bool ApplySettings(Context& ctx, const std::vector<std::string>& assignments, st
   Target t{form, display};
   bool displayChanged = false, settingsChanged = false;
   std::array<bool, 4> vendorSet{}, modelSet{};
-  const std::vector<KeyDef> keys = BuildKeys();
   for (const std::string& a : assignments) {
-    size_t eq = a.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      error = "'" + a + "' is not KEY=VALUE";
-      return false;
-    }
-    std::string_view key(a.data(), eq);
-    const KeyDef* k = FindKey(keys, key);
-    if (k == nullptr) {
-      error = "unknown key '" + std::string(key) + "' (\"settings show\" lists the keys)";
-      return false;
-    }
-    if (k->readOnly) {
-      error = k->name + " cannot be set";
-      return false;
-    }
-    if (!SetValue(*k, std::string_view(a).substr(eq + 1), t, error)) return false;
+    const KeyDef* k = CheckAssignment(a, error);
+    if (k == nullptr) return false;
+    if (!SetValue(*k, std::string_view(a).substr(a.find('=') + 1), t, error)) return false;
     displayChanged = displayChanged || k->display;
     settingsChanged = settingsChanged || !k->display;
     for (size_t g = 0; g < 4; ++g) {
@@ -500,7 +574,7 @@ bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error
   }
   char code = s == "processor" ? '1' : s == "memory" ? '2' : s == "drive" ? '3' : s == "tests" ? '5' : 0;
   if (code == 0) {
-    error = "unknown scope '" + std::string(scope) + "' (general, processor, memory, drive, tests, all, display)";
+    error = CheckResetScope(scope);
     return false;
   }
   SettingsForm form;

@@ -15,6 +15,19 @@
 
 namespace kr {
 
+// The key word of a test: its catalogue label in lower case, letters and
+// digits only ("Read FAST byte" -> "readfastbyte"). The test pages' keys are
+// PAGE.WORD.FIELD ("memory.readfastbyte.loopsize"); PAGE.NUMBER.FIELD with
+// the test's catalogue position ("memory.1.loopsize") is accepted too.
+std::string TestKeyName(std::string_view label);
+
+// Checks the form (KEY=VALUE) and the key of every assignment, without a
+// context: the key table is fixed. Values are checked by ApplySettings.
+// Empty when usable, else the message ApplySettings would give.
+std::string CheckAssignmentForms(const std::vector<std::string>& assignments);
+// Empty when the scope names a reset scope, else the message.
+std::string CheckResetScope(std::string_view scope);
+
 // Every key with its current value, in table order (general, hardware,
 // processor, memory, drive, display). Settings values come from the record,
 // display values from the display record.

@@ -127,7 +127,7 @@ TEST(CliProgram, SettingsAndOneTestRun) {
   std::string cfg = Slurp(home.path() + "/KelvaRANK.cfg");
   ASSERT_EQ(cfg.size(), 2452u);
   Result unknown = RunCli(h + "settings set no.such.key=1");
-  EXPECT_EQ(unknown.code, 10);
+  EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("unknown key"), std::string::npos) << unknown.err;
   Result placeholder = RunCli(h + "settings set processor.3.enabled=1");
   EXPECT_EQ(placeholder.code, 10);
@@ -137,7 +137,9 @@ TEST(CliProgram, SettingsAndOneTestRun) {
   Result set = RunCli(h + "settings set " + ProfileArgs("PROGDIR:Reports/fib.txt") + " processor.3.enabled=1");
   ASSERT_EQ(set.code, 0) << set.err;
   Result show = RunCli(h + "settings show");
-  EXPECT_NE(show.out.find("processor.3.enabled = 1"), std::string::npos);
+  EXPECT_NE(show.out.find("processor.40thfibonacci.enabled = 1\n"), std::string::npos);
+  EXPECT_NE(show.out.find("memory.readfastbyte.loopsize = "), std::string::npos);
+  EXPECT_EQ(show.out.find("processor.3."), std::string::npos);
 
   Result run = RunCli(h + "run processor");
   ASSERT_EQ(run.code, 0) << run.err;
@@ -147,6 +149,46 @@ TEST(CliProgram, SettingsAndOneTestRun) {
   std::string report = Slurp(home.path() + "/Reports/fib.txt");
   EXPECT_NE(report.find("40th Fibonacci number"), std::string::npos);
   EXPECT_EQ(report.find("Dhrystones"), std::string::npos);
+}
+
+// Keys, the assignment form and reset scopes are usage: refused before the
+// first start makes the home.
+TEST(CliProgram, SettingsUsageIsCheckedBeforeStartUp) {
+  test::TempDir tmp;
+  const std::string home = tmp.path() + "/home";
+  const std::pair<const char*, const char*> cases[] = {
+      {"settings set bogus.key=1", "unknown key 'bogus.key'"},
+      {"settings set general.username=x noequals", "'noequals' is not KEY=VALUE"},
+      {"settings set display.slot.1.path=x", "cannot be set"},
+      {"settings reset bogus", "unknown scope 'bogus'"},
+  };
+  for (const auto& [args, message] : cases) {
+    Result r = RunCli("--home " + home + " --yes " + args);
+    EXPECT_EQ(r.code, 2) << args;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  }
+  struct stat st;
+  EXPECT_NE(::stat(home.c_str(), &st), 0) << "a refused command started the program";
+}
+
+// Control characters in settings texts and in messages reach the terminal
+// escaped; the report keeps its bytes.
+TEST(CliProgram, ControlCharactersAreShownEscaped) {
+  test::TempDir home;
+  const std::string h = "--home " + home.path() + " --yes ";
+  const std::string esc = "\"$(printf 'a\\033]0;pwned\\007b\\033[2J')\"";
+  ASSERT_EQ(RunCli(h + "settings set " + ProfileArgs("PROGDIR:Reports/r.txt") + " general.realname=" + esc).code, 0);
+  Result show = RunCli(h + "settings show");
+  ASSERT_EQ(show.code, 0);
+  EXPECT_NE(show.out.find("general.realname = a\\e]0;pwned\\x07b\\e[2J\n"), std::string::npos) << show.out;
+  Result info = RunCli(h + "info");
+  ASSERT_EQ(info.code, 0);
+  EXPECT_NE(info.out.find("a\\e]0;pwned\\x07b\\e[2J"), std::string::npos) << info.out;
+  Result bad = RunCli(h + "settings set general.smtpport=" + esc);
+  EXPECT_EQ(bad.code, 10);
+  EXPECT_NE(bad.err.find("'a\\e]0;pwned\\x07b\\e[2J' is not a number"), std::string::npos) << bad.err;
+  for (const std::string* text : {&show.out, &show.err, &info.out, &info.err, &bad.out, &bad.err})
+    EXPECT_EQ(text->find_first_of("\x1b\x07"), std::string::npos) << *text;
 }
 
 TEST(CliProgram, UnwritableReportStillRunsAndFails) {

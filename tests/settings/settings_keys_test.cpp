@@ -45,10 +45,11 @@ TEST_F(Keys, ListCoversBothRecordsWithUniqueKeys) {
       {"general.smtpport", "25"},
       {"general.report", "1"},
       {"general.comment", "fast machine"},
-      {"processor.3.cache", "1"},
-      {"processor.10.enabled", "0"},
-      {"memory.0.loopsize", "256"},
-      {"memory.16.stop", "13"},
+      {"processor.40thfibonacci.cache", "1"},
+      {"processor.zlibfunctions.enabled", "0"},
+      {"processor.mp32cdda.multitasking", "0"},
+      {"memory.cpucacheread.loopsize", "256"},
+      {"memory.copychiptochip.stop", "13"},
       {"drive.count.files", "2"},
       {"drive.start.readdevice", "3"},
       {"drive.cache.spinup", "1"},
@@ -62,11 +63,13 @@ TEST_F(Keys, ListCoversBothRecordsWithUniqueKeys) {
   for (auto& [k, v] : expected) EXPECT_EQ(m[k], v) << k;
 }
 
-TEST_F(Keys, TextsAreShownAsUtf8WithEscapedLineBreaks) {
+TEST_F(Keys, TextsAreShownAsUtf8WithControlCharactersEscaped) {
   ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, "J\xF6rg");
+  ctx.settings.set_text(cfg::kRealName, cfg::kNameWidth, "\x1b]0;x\x07\x1b[2J\t\x7f\x9b");
   ctx.settings.setModuleComment("line one\nback\\slash");
   auto m = AsMap(ListSettings(ctx));
   EXPECT_EQ(m["general.username"], "J\xC3\xB6rg");
+  EXPECT_EQ(m["general.realname"], "\\e]0;x\\x07\\e[2J\\t\\x7F\\x9B");
   EXPECT_EQ(m["general.comment"], "line one\\nback\\\\slash");
 }
 
@@ -74,7 +77,7 @@ TEST_F(Keys, SetUpdatesAndSavesTheRecords) {
   std::string error;
   ASSERT_TRUE(ApplySettings(ctx,
                             {"general.username=J\xC3\xB6rg", "general.comment=a\\nb", "memory.13.loopsize=128",
-                             "memory.13.enabled=on", "drive.accessmode=NSD-64", "Processor.3.Enabled=yes",
+                             "memory.copyfasttofast.enabled=on", "drive.accessmode=NSD-64", "Processor.3.Enabled=yes",
                              "display.drawmode=B-Splines", "display.pen.6=#FF8000"},
                             error))
       << error;
@@ -107,6 +110,7 @@ TEST_F(Keys, SetGoesThroughTheSameRepair) {
 TEST_F(Keys, EveryListedValueSetsBackToTheSameRecords) {
   ctx.settings.setModuleComment(std::string(150, 'q') + "\n\xE9");
   ctx.settings.set_text(cfg::kLocation, cfg::kNameWidth, "K\xF8" "benhavn");
+  ctx.settings.set_text(cfg::kRealName, cfg::kNameWidth, "\x1b[1m\x01\x9f\\x41\\");
   ASSERT_TRUE(SaveConfig(ctx));
   const SettingsRecord settings = ctx.settings;
   const DisplayRecord display = ctx.display;
@@ -129,16 +133,19 @@ TEST_F(Keys, RefusedSetsChangeNothing) {
   const Case cases[] = {
       {{"general.nosuchkey=1"}, "unknown key 'general.nosuchkey' (\"settings show\" lists the keys)"},
       {{"memory.3.loopsize"}, "'memory.3.loopsize' is not KEY=VALUE"},
-      {{"memory.3.loopsize=300"}, "memory.3.loopsize: 300 is out of range 8..256"},
-      {{"memory.0.loopsize=1025"}, "memory.0.loopsize: 1025 is out of range 8..1024"},
-      {{"memory.7.stop=15"}, "memory.7.stop: 15 is out of range 1..14"},
+      {{"memory.3.loopsize=300"}, "memory.readfastlong.loopsize: 300 is out of range 8..256"},
+      {{"memory.cpucacheread.loopsize=1025"}, "memory.cpucacheread.loopsize: 1025 is out of range 8..1024"},
+      {{"memory.7.stop=15"}, "memory.readchipbyte.stop: 15 is out of range 1..14"},
+      {{"memory.24.stop=1"}, "unknown key 'memory.24.stop' (\"settings show\" lists the keys)"},
       {{"drive.start.readdevice=2"}, "drive.start.readdevice: 2 is out of range 3..17"},
       {{"drive.count.files=4"}, "drive.count.files: 4 is out of range 1..3"},
       {{"general.smtpport=25x"}, "general.smtpport: '25x' is not a number"},
-      {{"processor.1.enabled=maybe"}, "processor.1.enabled: 'maybe' is not on or off (use 1/0, on/off, yes/no, true/false)"},
+      {{"processor.1.enabled=maybe"},
+       "processor.bogomips.enabled: 'maybe' is not on or off (use 1/0, on/off, yes/no, true/false)"},
       {{"general.username=" + std::string(33, 'u')}, "general.username: the text is 33 bytes long, at most 32 are allowed"},
       {{"general.comment=" + std::string(201, 'c')}, "general.comment: the text is 201 bytes long, at most 200 are allowed"},
       {{"general.username=\xE2\x82\xAC"}, "general.username: the text holds a character that ISO 8859-1 cannot store"},
+      {{"general.username=a\\x4"}, "general.username: a backslash must be followed by n, t, e, xHH or another backslash"},
       {{"display.pen.2=red"}, "display.pen.2: 'red' is not a colour (rRRRRRRRR,GGGGGGGG,BBBBBBBB, mN or #RRGGBB)"},
       {{"display.slot.1.path=x"}, "display.slot.1.path cannot be set"},
       {{"hardware.busboard.vendor=10", "hardware.busboard.model=1"},
@@ -164,6 +171,24 @@ TEST_F(Keys, RefusedSetsChangeNothing) {
     EXPECT_EQ(ReadHostFile(defPath), defBefore);
   }
   EXPECT_TRUE(t.requester.asked.empty());
+}
+
+// The key and the form are checked without a context, as the terminal does
+// before it starts anything; values are left to ApplySettings.
+TEST(KeyChecks, FormsKeysAndScopesWithoutAContext) {
+  EXPECT_EQ(TestKeyName("40th Fibonacci"), "40thfibonacci");
+  EXPECT_EQ(TestKeyName("Copy FAST to CHIP"), "copyfasttochip");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"processor.dhrystones.enabled=1", "memory.1.loopsize=999", "drive.cache.spinup=x"}, ""},
+      {{"general.username=a", "bogus.key=1"}, "unknown key 'bogus.key' (\"settings show\" lists the keys)"},
+      {{"noequals"}, "'noequals' is not KEY=VALUE"},
+      {{"=1"}, "'=1' is not KEY=VALUE"},
+      {{"display.slot.2.name=x"}, "display.slot.2.name cannot be set"},
+  };
+  for (const auto& [assignments, error] : cases) EXPECT_EQ(CheckAssignmentForms(assignments), error) << assignments[0];
+  for (const char* scope : {"general", "Processor", "memory", "drive", "tests", "all", "display"})
+    EXPECT_EQ(CheckResetScope(scope), "") << scope;
+  EXPECT_EQ(CheckResetScope("bogus"), "unknown scope 'bogus' (general, processor, memory, drive, tests, all, display)");
 }
 
 TEST_F(Keys, ChartOptionsDoNotDependOnTheSettingsPages) {
