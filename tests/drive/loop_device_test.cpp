@@ -1,0 +1,221 @@
+// The Linux block device on a real loop-mounted ext4 image. Needs root and
+// loop devices; skips with the reason otherwise. The image is always unmounted
+// and detached, also when a check fails.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "device_support.h"
+#include "platform/linux/linux_blockdev.h"
+#include "platform/linux/linux_partition.h"
+#include "support/test_context.h"
+
+namespace kr {
+namespace {
+
+using test::Nsd;
+using test::ScsiCall;
+using test::TempDir;
+
+constexpr uint64_t kImageBytes = 64ull << 20;
+constexpr uint64_t kBlock123 = 123 * 512;
+
+// Runs a shell command: true when it succeeded; out gets its first output line.
+bool Shell(const std::string& cmd, std::string* out = nullptr) {
+  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
+  if (!p) return false;
+  char line[512] = {};
+  const bool got = std::fgets(line, sizeof line, p) != nullptr;
+  const int rc = ::pclose(p);
+  if (out) {
+    *out = got ? line : "";
+    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
+  }
+  return rc == 0;
+}
+
+// Aligned memory for direct transfers.
+struct Aligned {
+  void* p = nullptr;
+  explicit Aligned(size_t n, uint8_t fill = 0) {
+    EXPECT_EQ(::posix_memalign(&p, 4096, n), 0);
+    std::memset(p, fill, n);
+  }
+  ~Aligned() { std::free(p); }
+  uint8_t* bytes() { return static_cast<uint8_t*>(p); }
+};
+
+class LoopPartition : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
+    image_ = dir_.path() + "/disk.img";
+    mnt_ = dir_.path() + "/mnt";
+    ASSERT_TRUE(MakeDirs(mnt_));
+    {
+      int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(::ftruncate(fd, off_t(kImageBytes)), 0);
+      ::close(fd);
+    }
+    if (!Shell("mkfs.ext4 -q -F '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
+    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
+      node_.clear();
+      GTEST_SKIP() << "no loop device could be attached";
+    }
+    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
+    mounted_ = true;
+  }
+  void TearDown() override {
+    Unmount();
+    if (!node_.empty()) Shell("losetup -d " + node_);
+  }
+  void Unmount() {
+    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
+    mounted_ = false;
+  }
+  std::vector<uint8_t> ImageBytes(uint64_t offset, size_t n) {
+    std::vector<uint8_t> out(n);
+    int fd = ::open(image_.c_str(), O_RDONLY);
+    EXPECT_EQ(::pread(fd, out.data(), n, off_t(offset)), ssize_t(n));
+    ::close(fd);
+    return out;
+  }
+  std::unique_ptr<BlockUnit> Open(UnitAccess a) {
+    OpenResult r = devices_.OpenDevice(node_, 0, 0, a);
+    EXPECT_EQ(r.error, 0) << r.call << ": " << r.reason;
+    return std::move(r.unit);
+  }
+
+  TempDir dir_;
+  std::string image_, mnt_, node_;
+  bool mounted_ = false;
+  LinuxBlockDevices devices_;
+};
+
+TEST_F(LoopPartition, ResolvesToTheLoopDeviceAndIsOffered) {
+  PartitionFacts f;
+  std::string why;
+  ASSERT_TRUE(ResolvePartition(mnt_, f, why)) << why;
+  EXPECT_EQ("/dev/" + f.device.name, node_);
+  EXPECT_EQ(f.entry.fssm_Device, node_);
+  EXPECT_EQ(f.device.kind, "loop");
+  EXPECT_EQ(f.mount.fsType, "ext4");
+  EXPECT_EQ(f.dosType, 0xEF53u);
+  EXPECT_EQ(f.entry.environment.de_DosType, 0xEF53u);
+  EXPECT_EQ(f.entry.environment.de_LowCyl, 0u);
+  EXPECT_EQ(f.entry.environment.de_HighCyl, 63u);  // 64 cylinders of 1 MiB
+  EXPECT_GT(f.freeBytes, 0u);
+  EXPECT_LE(f.totalBytes, kImageBytes);
+
+  DosEntry e;
+  EXPECT_TRUE(devices_.FindDosEntry(mnt_, e));
+  EXPECT_FALSE(devices_.FindDosEntry("/proc", e));
+  EXPECT_NE(devices_.lastReason().find("not on a block device"), std::string::npos) << devices_.lastReason();
+
+  bool offered = false;
+  for (const PartitionChoice& c : ListPartitions())
+    if (c.path == mnt_) offered = c.device == node_ && c.fsType == "ext4";
+  EXPECT_TRUE(offered);
+}
+
+TEST_F(LoopPartition, AnswersAsADriverWithoutPassThrough) {
+  auto u = Open(UnitAccess::kRead);
+  ASSERT_TRUE(u);
+  DriveGeometry g;
+  IoRequest io;
+  io.io_Command = TD_GETGEOMETRY;
+  io.io_Length = kDriveGeometrySize;
+  io.io_Data = &g;
+  ASSERT_EQ(u->DoIO(io), 0);
+  EXPECT_EQ(g.dg_SectorSize, 512u);
+  EXPECT_EQ(g.dg_TotalSectors, kImageBytes / 512);
+  EXPECT_EQ(g.dg_CylSectors, g.dg_Heads * g.dg_TrackSectors);
+  EXPECT_EQ(g.dg_Cylinders, g.dg_TotalSectors / g.dg_CylSectors);
+
+  NSDeviceQueryResult q;
+  io = IoRequest{};
+  io.io_Command = NSCMD_DEVICEQUERY;
+  io.io_Length = kDeviceQuerySize;
+  io.io_Data = &q;
+  ASSERT_EQ(u->DoIO(io), 0);
+  EXPECT_EQ(io.io_Actual, kDeviceQuerySize);
+  EXPECT_EQ(q.SizeAvailable, kDeviceQuerySize);
+  EXPECT_EQ(q.DeviceType, NSDEVTYPE_TRACKDISK);
+  std::vector<uint16_t> cmds;
+  for (const uint16_t* p = q.SupportedCommands; *p; ++p) cmds.push_back(*p);
+  for (uint16_t c : {NSCMD_TD_READ64, NSCMD_TD_WRITE64, NSCMD_TD_SEEK64, NSCMD_ETD_READ64})
+    EXPECT_NE(std::find(cmds.begin(), cmds.end(), c), cmds.end()) << std::hex << c;
+
+  ScsiCall s;
+  uint8_t inq[252]{};
+  ASSERT_EQ(s.Send(*u, {SCSI_INQUIRY, 0, 0, 0, 252, 0}, inq, 252), 0);
+  EXPECT_EQ(inq[0], 0x00);  // direct access
+  EXPECT_EQ(inq[3] & 0x0F, 2);  // SCSI-2 response format
+  EXPECT_EQ(std::string((char*)inq + 8, 24), "Linux   Loop device     ");
+  EXPECT_EQ(s.Send(*u, {SCSI_TEST_UNIT_READY, 0, 0, 0, 0, 0}), 0);
+  EXPECT_EQ(s.Send10(*u, SCSI_SEEK_10, 123, 0), 0);
+  EXPECT_EQ(s.Send10(*u, SCSI_SYNCHRONIZE_CACHE_10, 123, 8), 0);
+
+  // A loop device cannot be stopped.
+  EXPECT_EQ(s.Send(*u, {SCSI_START_STOP_UNIT, 0, 0, 0, 0, 0}), HFERR_BadStatus);
+  EXPECT_TRUE(s.LastSense() == kSenseInvalidOpcode);
+  io = IoRequest{};
+  io.io_Command = CMD_STOP;
+  EXPECT_EQ(u->DoIO(io), IOERR_NOCMD);
+
+  // Opened for reading: nothing is written, nothing is read past the end.
+  Aligned buf(4096);
+  EXPECT_EQ(Nsd(*u, NSCMD_TD_WRITE64, kBlock123, buf.p, 512), TDERR_WriteProt);
+  EXPECT_EQ(s.Send10(*u, SCSI_WRITE_10, 123, 1, buf.p, 512, SCSIF_AUTOSENSE), HFERR_BadStatus);
+  EXPECT_TRUE(s.LastSense() == kSenseWriteProtected);
+  EXPECT_EQ(Nsd(*u, NSCMD_TD_READ64, kImageBytes - 512, buf.p, 1024), IOERR_BADADDRESS);
+  EXPECT_EQ(s.Send10(*u, SCSI_READ_10, uint32_t(kImageBytes / 512 - 1), 2, buf.p, 1024), HFERR_BadStatus);
+  EXPECT_TRUE(s.LastSense() == kSenseLbaOutOfRange);
+}
+
+TEST_F(LoopPartition, RoundTripAtBlock123RestoresTheBytes) {
+  const std::vector<uint8_t> before = ImageBytes(kBlock123, 4096), tail = ImageBytes(kImageBytes - 512, 512);
+  {
+    auto u = Open(UnitAccess::kReadWrite);  // mounted: shared, not exclusive
+    ASSERT_TRUE(u);
+    Aligned saved(4096), pattern(4096, 0xC3), check(4096 + 1);
+    ASSERT_EQ(Nsd(*u, NSCMD_TD_READ64, kBlock123, saved.p, 4096), 0);
+    EXPECT_EQ(std::vector<uint8_t>(saved.bytes(), saved.bytes() + 4096), before);
+    // An unaligned buffer reads the same bytes.
+    ScsiCall s;
+    ASSERT_EQ(s.Send10(*u, SCSI_READ_10, 123, 8, check.bytes() + 1, 4096), 0);
+    EXPECT_EQ(std::memcmp(check.bytes() + 1, saved.p, 4096), 0);
+
+    ASSERT_EQ(Nsd(*u, NSCMD_ETD_WRITE64, kBlock123, pattern.p, 4096), 0);
+    ASSERT_EQ(s.Send10(*u, SCSI_SYNCHRONIZE_CACHE_10, 123, 8), 0);
+    EXPECT_EQ(ImageBytes(kBlock123, 4096), std::vector<uint8_t>(4096, 0xC3));
+    ASSERT_EQ(s.Send10(*u, SCSI_WRITE_10, 123, 8, saved.p, 4096, SCSIF_AUTOSENSE), 0);
+    ASSERT_EQ(s.Send10(*u, SCSI_SYNCHRONIZE_CACHE_10, 123, 8), 0);
+    EXPECT_EQ(Nsd(*u, NSCMD_TD_WRITE64, kImageBytes - 512, pattern.p, 1024), IOERR_BADADDRESS);
+  }
+  EXPECT_EQ(ImageBytes(kBlock123, 4096), before);
+  EXPECT_EQ(ImageBytes(kImageBytes - 512, 512), tail);
+}
+
+TEST_F(LoopPartition, WritingAnUnmountedDeviceIsExclusive) {
+  Unmount();
+  auto first = Open(UnitAccess::kReadWrite);
+  ASSERT_TRUE(first);
+  OpenResult second = devices_.OpenDevice(node_, 0, 0, UnitAccess::kReadWrite);
+  EXPECT_EQ(second.unit, nullptr);
+  EXPECT_EQ(second.error, IOERR_OPENFAIL);
+  EXPECT_EQ(second.call, "open");
+  EXPECT_FALSE(second.permission);
+  first.reset();
+  EXPECT_TRUE(Open(UnitAccess::kReadWrite));
+}
+
+}  // namespace
+}  // namespace kr
