@@ -255,7 +255,8 @@ TEST(ScsiAndDosTexts, KeyedLookupsFallBackToTheirEndRow) {
   EXPECT_STREQ(ScsiResponseFormatText(3), "Reserved");
   EXPECT_STREQ(DosTypeIdText(0x50465303), "0x50465303 [PFS3]");
   EXPECT_STREQ(DosTypeNameText(0x53465301), "Smart FileSystem");
-  EXPECT_STREQ(DosTypeIdText(0xEF53), "Unknown");
+  EXPECT_STREQ(DosTypeIdText(0xEF53), "0x0000EF53 [EXT4]");  // Linux file systems have their own rows
+  EXPECT_STREQ(DosTypeIdText(0x01021994), "Unknown");      // tmpfs: no block device, no row
   EXPECT_STREQ(DosTypeNameText(0), "Unknown");
 }
 
