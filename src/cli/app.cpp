@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
+#include "cli/log_sink.h"
 #include "cli/terminal.h"
 #include "cli/text.h"
 #include "engine/context.h"
@@ -92,6 +94,7 @@ struct System {
   LinuxDos dos;
   TerminalRequester requester;
   TerminalStatus status;
+  StderrLogSink log;
   Context ctx;
   LinuxHostProbe probe{exec};
   std::unique_ptr<Mpega> mpega = MakeHostMpega();
@@ -104,6 +107,7 @@ struct System {
         status(isatty(2) != 0),
         ctx(exec, timer, dos, requester, status) {
     ctx.mpega = mpega.get();
+    ctx.log = &log;
   }
 };
 
@@ -116,43 +120,46 @@ int Usage(const std::string& error) {
 // The commands below take words that CheckCommand has accepted.
 int RunCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
-  int mode = words[1] == "processor" ? 1 : words[1] == "memory" ? 2 : 3;
+  const RunMode mode = words[1] == "processor" ? RunMode::Processor
+                       : words[1] == "memory"  ? RunMode::Memory
+                                               : RunMode::Drive;
+  const TestPages pages = mode == RunMode::Processor ? TestPages::Processor
+                          : mode == RunMode::Memory  ? TestPages::Memory
+                                                     : TestPages::Drive;
   bool all = words.size() == 3;
 
   // "--all" enables the section's tests for this run only, like the page's
   // "_All" button without saving.
   SettingsRecord saved = ctx.settings;
-  if (all) SetAllTests(ctx, char('0' + mode), true);
+  if (all) SetAllTests(ctx, pages, true);
   ctx.interrupt = &gInterrupt;
-  bool ran = RunSectionCommand(ctx, mode);
+  std::optional<RunOutcome> outcome = RunSectionCommand(ctx, mode);
   sys.status.Finish();
   ctx.interrupt = nullptr;
   // Only the enable switches were changed for the run; nothing of it is saved.
   if (all) ctx.settings = saved;
-  if (!ran) return kExitFailed;
+  if (!outcome) return kExitFailed;
 
-  static const int kTotals[] = {0, slot::kProcessorTotal, slot::kMemoryTotal, slot::kDriveTotal};
   static const char* const kNames[] = {"", "Processor", "Memory", "Hard Drive"};
-  ScoreSlot total = ctx.results.score(kTotals[mode]);
+  const ScoreSlot total = mode == RunMode::Processor ? outcome->processorTotal
+                          : mode == RunMode::Memory  ? outcome->memoryTotal
+                                                     : outcome->driveTotal;
   if (total.counts())
-    std::cout << kNames[mode] << " total: " << FixedText(total.percent, 100) << " KelvaRANKS\n";
+    std::cout << kNames[int(mode)] << " total: " << FixedText(total.percent, 100) << " KelvaRANKS\n";
   else
-    std::cout << kNames[mode] << " total: DISABLED\n";
+    std::cout << kNames[int(mode)] << " total: DISABLED\n";
 
   int code = kExitOk;
-  bool reportFailed = false;
-  for (const ErrorEntry& e : ctx.errorLog.entries)
-    if (std::string(e.function) == "Make Text Report") reportFailed = true;
-  std::string reportPath = ctx.dos.HostPath(ctx.settings.reportFile());
-  if (ctx.settings.reportEnabled() == 0) {
+  if (outcome->report == RunOutcome::Report::Off) {
     std::cout << "Report: switched off in the settings\n";
-  } else if (reportFailed) {
-    std::cerr << "kelvarank-cli: the report could not be written to " << Latin1ToUtf8(reportPath) << "\n";
+  } else if (outcome->report == RunOutcome::Report::Failed) {
+    std::cerr << "kelvarank-cli: the report could not be written to " << Latin1ToUtf8(outcome->reportPath) << " ("
+              << Latin1ToUtf8(outcome->reportError) << ")\n";
     code = kExitFailed;
   } else {
-    std::cout << "Report: " << Latin1ToUtf8(reportPath) << "\n";
+    std::cout << "Report: " << Latin1ToUtf8(outcome->reportPath) << "\n";
   }
-  if (gInterrupt.load()) {
+  if (outcome->interrupted) {
     std::cerr << "kelvarank-cli: interrupted; the report was closed after the last finished test\n";
     code = kExitInterrupted;
   }

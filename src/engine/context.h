@@ -11,6 +11,7 @@
 
 #include "bench/drive/drive_info.h"
 #include "engine/results.h"
+#include "engine/run_events.h"
 #include "engine/status.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
@@ -51,17 +52,27 @@ struct ErrorEntry {
   char reason[128]{};
 };
 
+// The entries and the error-log output. The output is in use from
+// OpenErrorLogOutput to CloseErrorLogOutput; the console form echoes to the
+// log sink, the file form is opened with the first entry to echo.
 struct ErrorLog {
   std::vector<ErrorEntry> entries;
-  int64_t output = 0;  // dos handle of the error-log output, 0 when closed
   bool outputOpen = false;
-  bool outputIsStderr = false;  // the console output on a terminal host
+  bool outputIsConsole = false;
+  std::string outputPath;     // the file form's path, as the settings name it
+  int64_t output = 0;         // dos handle of the file once opened, else 0
+  bool outputFailed = false;  // the file could not be opened: memory only
 };
 
 struct ReportState {
   bool open = false;
   int64_t file = 0;
   std::string buffer;  // lines not yet written to the file
+  std::string path;    // host path of the file last opened (or tried)
+  // Set by the first failing open, write or close since the last open;
+  // error names the call, the path and the reason.
+  bool failed = false;
+  std::string error;
 };
 
 struct Context {
@@ -99,6 +110,12 @@ struct Context {
 
   ErrorLog errorLog;
   ReportState report;
+
+  // Where the console output of the error log and library diagnostics go
+  // (run_events.h); null: nowhere.
+  LogSink* log = nullptr;
+  // Subscribers to the runs, called in this order.
+  std::vector<RunListener*> listeners;
 
   // mpega.library for MP3 2 CDDA, owned by the caller; null: not available.
   Mpega* mpega = nullptr;

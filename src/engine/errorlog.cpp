@@ -1,7 +1,5 @@
 #include "engine/errorlog.h"
 
-#include <unistd.h>
-
 #include <cstring>
 #include <string>
 
@@ -15,15 +13,28 @@ void CopyCut(char (&dst)[128], std::string_view src) {
   dst[n] = 0;
 }
 
+// The file form's handle, opened on first use; 0 when it cannot be opened
+// (then logged once, in memory only).
+int64_t OutputFile(Context& ctx) {
+  ErrorLog& log = ctx.errorLog;
+  if (log.output != 0 || log.outputFailed) return log.output;
+  log.output = ctx.dos.OpenNoFollow(log.outputPath, MODE_NEWFILE);
+  if (log.output == 0) {
+    log.outputFailed = true;
+    LogError(ctx, "GENERAL", "Open LogFile", "Cant open output file");
+  }
+  return log.output;
+}
+
 void Echo(Context& ctx, const ErrorEntry& e) {
-  if (!ctx.errorLog.outputOpen) return;
-  std::string text = std::string("LOCATION: ") + e.location + "\nFUNCTION: " + e.function +
-                     "\nREASON  : " + e.reason + "\n\n";
-  if (ctx.errorLog.outputIsStderr) {
-    ssize_t ignored = ::write(2, text.data(), text.size());
-    (void)ignored;
-  } else {
-    ctx.dos.Write(ctx.errorLog.output, text.data(), int64_t(text.size()));
+  const ErrorLog& log = ctx.errorLog;
+  if (!log.outputOpen) return;
+  const std::string text = std::string("LOCATION: ") + e.location + "\nFUNCTION: " + e.function +
+                           "\nREASON  : " + e.reason + "\n\n";
+  if (log.outputIsConsole) {
+    if (ctx.log) ctx.log->Write(LogSink::Kind::ErrorLogEcho, text);
+  } else if (int64_t fh = OutputFile(ctx)) {
+    ctx.dos.Write(fh, text.data(), int64_t(text.size()));
   }
 }
 }  // namespace
@@ -37,35 +48,32 @@ void LogError(Context& ctx, std::string_view location, std::string_view function
   Echo(ctx, e);
 }
 
+void LogDiagnostic(Context& ctx, std::string_view text) {
+  if (ctx.log) ctx.log->Write(LogSink::Kind::Diagnostic, text);
+}
+
 void ClearErrorLog(Context& ctx) { ctx.errorLog.entries.clear(); }
 
 void OpenErrorLogOutput(Context& ctx) {
   ErrorLog& log = ctx.errorLog;
   if (log.outputOpen || ctx.settings.errorLogEnabled() == 0) return;
   std::string_view path = ctx.settings.errorLogOutput();
-  if (path.substr(0, 4) == "CON:") {
-    log.outputIsStderr = true;
-    log.outputOpen = true;
-    return;
-  }
-  int64_t fh = ctx.dos.Open(path, MODE_NEWFILE);
-  if (fh == 0) {
-    log.outputOpen = false;
-    LogError(ctx, "GENERAL", "Open LogFile", "Cant open output file");
-    return;
-  }
-  log.output = fh;
-  log.outputIsStderr = false;
+  log.outputIsConsole = path.substr(0, 4) == "CON:";
+  log.outputPath = log.outputIsConsole ? std::string() : std::string(path);
+  log.output = 0;
+  log.outputFailed = false;
   log.outputOpen = true;
 }
 
 void CloseErrorLogOutput(Context& ctx) {
   ErrorLog& log = ctx.errorLog;
   if (!log.outputOpen) return;
-  if (!log.outputIsStderr) ctx.dos.Close(log.output);
+  if (log.output != 0) ctx.dos.Close(log.output);
   log.output = 0;
   log.outputOpen = false;
-  log.outputIsStderr = false;
+  log.outputIsConsole = false;
+  log.outputPath.clear();
+  log.outputFailed = false;
 }
 
 void AppendErrorLogToReport(Context& ctx) {

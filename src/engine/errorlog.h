@@ -9,14 +9,23 @@
 namespace kr {
 
 // Appends an entry (texts cut to 127 characters) and echoes it to the
-// output when that is open. Never fails its caller.
+// output when that is in use. Never fails its caller.
 void LogError(Context& ctx, std::string_view location, std::string_view function, std::string_view reason);
 void ClearErrorLog(Context& ctx);
-// Opens the output named by the settings when errorLogEnabled is on. The
-// console form "CON:..." is the terminal's standard error on this host.
+// Puts the output named by the settings in use when errorLogEnabled is on.
+// The console form "CON:..." echoes to the log sink of the context. Any
+// other path is a file, opened (created, or emptied when it is a plain file)
+// only when the first entry is echoed, so a session without errors leaves
+// it untouched; a path that is a symbolic link or names anything but a plain
+// file is refused: the entry "GENERAL", "Open LogFile", "Cant open output
+// file" is logged in memory and the log stays memory-only.
 void OpenErrorLogOutput(Context& ctx);
 void CloseErrorLogOutput(Context& ctx);
 // The "E R R O R S" box, only while the report is open.
 void AppendErrorLogToReport(Context& ctx);
+
+// A diagnostic of a library or workload for the log sink (not an entry of
+// the error log); nothing when the context has no sink.
+void LogDiagnostic(Context& ctx, std::string_view text);
 
 }  // namespace kr

@@ -52,10 +52,19 @@ struct SectionProgress {
 };
 
 // True (after logging it once) when the user asked the run to stop.
-bool StopRequested(Context& ctx, const char* location, const char* function) {
-  if (!ctx.Interrupted()) return false;
+bool StopBetweenTests(Context& ctx, const char* location, const char* function) {
+  if (!StopRequested(ctx)) return false;
   LogError(ctx, location, function, "Interrupted by the user");
   return true;
+}
+
+// One test of a section, announced to the listeners around its run.
+template <typename Run>
+void RunAnnounced(Context& ctx, const CatalogueEntry& test, Run run) {
+  for (RunListener* l : ctx.listeners) l->TestStarted(test);
+  run();
+  const ScoreSlot score = ctx.results.score(test.slot);
+  for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
 }
 
 // The multitasking switch a test runs with: always on under the JIT option.
@@ -76,6 +85,8 @@ void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
 
 }  // namespace
 
+bool StopRequested(const Context& ctx) { return ctx.Interrupted(); }
+
 int RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
 
 int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
@@ -85,12 +96,12 @@ int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
   for (int k = 1; k <= kProcessorTests; ++k) {
     if (ctx.settings.procEnabled(k) == 0) continue;
     if (k == cpu::kMp3 && ctx.run.mpegaAvailable == 0) continue;
-    if (StopRequested(ctx, "CPU", "RunProcessorSection")) break;
+    if (StopBetweenTests(ctx, "CPU", "RunProcessorSection")) break;
     ClearProcessorStatus(ctx);
     const int32_t cacheOn = ctx.settings.procCache(k);
     const int32_t mt = MultitaskingFor(ctx, ctx.settings.procMultitasking(k));
     if (ProcessorTestFn test = tests[k]) {
-      test(ctx, cacheOn, mt);
+      RunAnnounced(ctx, ProcessorEntry(k), [&] { test(ctx, cacheOn, mt); });
       ++run;
     } else {
       LogError(ctx, "CPU", ProcessorEntry(k).label, "Not built yet");
@@ -111,13 +122,15 @@ int RunMemorySection(Context& ctx, MemoryTestFn test) {
   int run = 0;
   for (int p = 0; p < kMemoryTests; ++p) {
     if (ctx.settings.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
-    if (StopRequested(ctx, "MEMORY", "RunMemorySection")) break;
+    if (StopBetweenTests(ctx, "MEMORY", "RunMemorySection")) break;
     ClearMemoryStatus(ctx);
     if (test) {
       const int32_t lowStep = ctx.settings.memSweepStart(p), highStep = ctx.settings.memSweepStop(p);
-      test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
-           BlockSizeOfStep(highStep), ctx.settings.memCache(p), MultitaskingFor(ctx, ctx.settings.memMultitasking(p)),
-           lowStep, highStep);
+      RunAnnounced(ctx, MemoryEntry(p), [&] {
+        test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
+             BlockSizeOfStep(highStep), ctx.settings.memCache(p),
+             MultitaskingFor(ctx, ctx.settings.memMultitasking(p)), lowStep, highStep);
+      });
       ++run;
     } else {
       LogError(ctx, "MEMORY", MemoryEntry(p).label, "Not built yet");
@@ -143,64 +156,82 @@ int RunDriveSection(Context& ctx) {
   return 0;
 }
 
-std::string MakeStamp(Context& ctx, char kind) {
+std::string MakeStamp(Context& ctx, StampKind kind) {
   DateStrings s = DateToStr(ctx.dos.Now());
   for (std::string* t : {&s.date, &s.time})
     for (size_t i : {size_t(2), size_t(5)})
       if (t->size() > i) (*t)[i] = '.';
-  if (kind == 'A') {
+  if (kind == StampKind::Results) {
     ctx.results.set_text(rec::kModuleDate, rec::kStampWidth, s.date);
     ctx.results.set_text(rec::kModuleTime, rec::kStampWidth, s.time);
     return {};
   }
-  if (kind == 'B') {
-    std::string name = "PROGDIR:Reports/KR_Report_" + s.date + "_" + s.time + ".txt";
-    if (name.size() > 63) name.resize(63);  // the name buffer holds 64 bytes
-    return name;
-  }
-  return {};
+  std::string name = "PROGDIR:Reports/KR_Report_" + s.date + "_" + s.time + ".txt";
+  if (name.size() > 63) name.resize(63);  // the name buffer holds 64 bytes
+  return name;
 }
 
-void RunBenchmark(Context& ctx) {
-  // R1: a fresh report state (a report left open by an earlier run is closed
-  // properly rather than forgotten), an empty error log, the program busy.
-  CloseReport(ctx);
-  ctx.report.open = false;
-  ClearErrorLog(ctx);
-  ctx.status.SetBusy(true);
-
-  // R2, R3.
-  if (ctx.settings.flushResults() != 0) ctx.results.Clear();
-  MakeStamp(ctx, 'A');
-
-  // R4.
-  if (ctx.settings.reportEnabled() != 0) {
-    OpenReport(ctx);
-    if (ctx.report.open) WriteBanner(ctx);
-  }
-
-  // R5: one section. The counts are the progress totals; recount them so the
-  // gauge always matches the settings the section runs with.
-  CountAllTests(ctx);
-  switch (ctx.run.runMode) {
-    case 1: RunProcessorSection(ctx); break;
-    case 2: RunMemorySection(ctx); break;
-    case 3: RunDriveSection(ctx); break;
-    case 4: LogError(ctx, "GENERAL", "RunBenchmark", "Make Module is not built yet"); break;
-    default: LogError(ctx, "GENERAL", "RunBenchmark", "Unknown run mode"); break;
-  }
-
-  // R7.
-  if (ctx.report.open) {
-    WriteSystemInformation(ctx);
-    if (ctx.settings.appendErrorLog() != 0) AppendErrorLogToReport(ctx);
-    WriteFooter(ctx);
+RunOutcome RunBenchmark(Context& ctx) {
+  RunOutcome outcome;
+  outcome.mode = RunMode(ctx.run.runMode);
+  {
+    // A fresh report state (a report left open by an earlier run is closed
+    // properly rather than forgotten), an empty error log, the program busy
+    // until the run is over.
     CloseReport(ctx);
-  }
+    ctx.report.open = false;
+    ClearErrorLog(ctx);
+    BusyScope busy(ctx.status);
+    for (RunListener* l : ctx.listeners) l->RunStarted(outcome.mode);
 
-  // R8, R9.
-  ctx.run.chipRamTests = 1;
-  ctx.status.SetBusy(false);
+    if (ctx.settings.flushResults() != 0) ctx.results.Clear();
+    MakeStamp(ctx, StampKind::Results);
+
+    const bool reportWanted = ctx.settings.reportEnabled() != 0;
+    if (reportWanted) {
+      OpenReport(ctx);
+      if (ctx.report.open) WriteBanner(ctx);
+    }
+
+    // One section. The counts are the progress totals; recount them so the
+    // gauge always matches the settings the section runs with.
+    CountAllTests(ctx);
+    switch (outcome.mode) {
+      case RunMode::Processor:
+        RunProcessorSection(ctx);
+        outcome.processorTotal = ctx.results.score(slot::kProcessorTotal);
+        break;
+      case RunMode::Memory:
+        RunMemorySection(ctx);
+        outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
+        break;
+      case RunMode::Drive:
+        RunDriveSection(ctx);
+        outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
+        break;
+      case RunMode::MakeModule: LogError(ctx, "GENERAL", "RunBenchmark", "Make Module is not built yet"); break;
+      default: LogError(ctx, "GENERAL", "RunBenchmark", "Unknown run mode"); break;
+    }
+
+    // The end of the report: system information, the errors box, the footer.
+    if (ctx.report.open) {
+      WriteSystemInformation(ctx);
+      if (ctx.settings.appendErrorLog() != 0) AppendErrorLogToReport(ctx);
+      WriteFooter(ctx);
+      CloseReport(ctx);
+    }
+    if (reportWanted) {
+      outcome.reportPath = ctx.report.path;
+      outcome.report = ctx.report.failed ? RunOutcome::Report::Failed : RunOutcome::Report::Written;
+      outcome.reportError = ctx.report.error;
+    }
+
+    ctx.run.chipRamTests = 1;
+    outcome.interrupted = StopRequested(ctx);
+    outcome.errorCount = int(ctx.errorLog.entries.size());
+  }
+  for (RunListener* l : ctx.listeners) l->RunFinished(outcome);
+  return outcome;
 }
 
 }  // namespace kr

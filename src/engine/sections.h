@@ -8,13 +8,21 @@
 
 namespace kr {
 
-// The overall run for ctx.run.runMode (1 Processor, 2 Memory, 3 Hard Drive):
+// The overall run for ctx.run.runMode (a RunMode: Processor, Memory, Drive):
 // clears the error log, zero-fills the results when flushResults is on,
 // stamps date and time, opens the report with its banner, runs the section,
 // then writes the system information, the error log (appendErrorLog) and the
 // footer, closes the report and sets the CHIP-ram tests option back to 1.
-// Make Module (4) is not part of this build: it is logged and runs nothing.
-void RunBenchmark(Context& ctx);
+// Make Module is not part of this build: it is logged and runs nothing.
+// The program is busy (StatusDisplay::SetBusy) for the whole run; the
+// listeners of ctx hear RunStarted, TestStarted/TestFinished per test and
+// RunFinished with the outcome returned.
+RunOutcome RunBenchmark(Context& ctx);
+
+// True when the user asked the run to stop. Tests with long inner loops (the
+// memory sweeps) check it between steps and end early; the sections check it
+// between tests.
+bool StopRequested(const Context& ctx);
 
 // One section each: the window and its progress, the section header, every
 // enabled (and on this host runnable) test in catalogue order, the section
@@ -34,9 +42,11 @@ using MemoryTestFn = int (*)(Context& ctx, int p, uint32_t mega, uint32_t loopSi
 int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]);
 int RunMemorySection(Context& ctx, MemoryTestFn test);
 
-// Kind 'A': the current date and time ("dd.mm.yy", "hh.mm.ss") into the
-// results record's date and time fields. Kind 'B': returns the default report
-// file name "PROGDIR:Reports/KR_Report_" + date + "_" + time + ".txt".
-std::string MakeStamp(Context& ctx, char kind);
+// Results: the current date and time ("dd.mm.yy", "hh.mm.ss") into the
+// results record's date and time fields; returns "". ReportName: returns the
+// default report file name "PROGDIR:Reports/KR_Report_" + date + "_" + time +
+// ".txt".
+enum class StampKind : uint8_t { Results, ReportName };
+std::string MakeStamp(Context& ctx, StampKind kind);
 
 }  // namespace kr

@@ -50,6 +50,19 @@ class StatusDisplay {
   virtual void SetBusy(bool busy) { (void)busy; }
 };
 
+// The program busy for the lifetime of the scope: SetBusy(true) on entry,
+// SetBusy(false) on every way out.
+class BusyScope {
+ public:
+  explicit BusyScope(StatusDisplay& display) : display_(display) { display_.SetBusy(true); }
+  ~BusyScope() { display_.SetBusy(false); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  StatusDisplay& display_;
+};
+
 // Window titles (Latin-1; 0xB7 is the middle dot).
 const char* StatusWindowTitle(Section s);
 

@@ -42,6 +42,10 @@ class Dos {
   virtual std::string HostPath(std::string_view path) const = 0;
 
   virtual int64_t Open(std::string_view path, int32_t mode) = 0;
+  // Open for a file that a foreign path must not redirect: a symbolic link
+  // is never followed and only a plain file is opened (MODE_NEWFILE creates
+  // it or empties it); anything else gives 0 and leaves the target untouched.
+  virtual int64_t OpenNoFollow(std::string_view path, int32_t mode) = 0;
   virtual bool Close(int64_t fh) = 0;
   // Bytes transferred, or -1 on error.
   virtual int64_t Read(int64_t fh, void* buf, int64_t len) = 0;

@@ -1,7 +1,9 @@
 #include "report/report.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/errorlog.h"
 #include "util/numtext.h"
@@ -12,10 +14,19 @@ namespace {
 // timed region because no test calls a primitive there.
 constexpr size_t kFlushAt = 16 * 1024;
 
+// Keeps the first failure of the open report: the call, the path, the reason.
+void Failed(ReportState& r, const char* call, int err) {
+  if (r.failed) return;
+  r.failed = true;
+  r.error = std::string(call) + " " + r.path + ": " + (err != 0 ? std::strerror(err) : "failed");
+}
+
 void Flush(Context& ctx) {
   ReportState& r = ctx.report;
   if (!r.open || r.buffer.empty()) return;
-  ctx.dos.Write(r.file, r.buffer.data(), int64_t(r.buffer.size()));
+  errno = 0;
+  if (ctx.dos.Write(r.file, r.buffer.data(), int64_t(r.buffer.size())) != int64_t(r.buffer.size()))
+    Failed(r, "write", errno);
   r.buffer.clear();
 }
 
@@ -27,8 +38,14 @@ void Append(Context& ctx, std::string_view text) {
 
 void OpenReport(Context& ctx) {
   if (ctx.report.open || ctx.settings.reportEnabled() == 0) return;
+  ReportState& r = ctx.report;
+  r.path = ctx.dos.HostPath(ctx.settings.reportFile());
+  r.failed = false;
+  r.error.clear();
+  errno = 0;
   int64_t fh = ctx.dos.Open(ctx.settings.reportFile(), MODE_NEWFILE);
   if (fh == 0) {
+    Failed(r, "open", errno);
     LogError(ctx, "GENERAL", "Make Text Report", "Cant open output file");
     return;
   }
@@ -40,7 +57,8 @@ void OpenReport(Context& ctx) {
 void CloseReport(Context& ctx) {
   if (!ctx.report.open) return;
   Flush(ctx);
-  ctx.dos.Close(ctx.report.file);
+  errno = 0;
+  if (!ctx.dos.Close(ctx.report.file)) Failed(ctx.report, "close", errno);
   ctx.report.file = 0;
   ctx.report.open = false;
 }

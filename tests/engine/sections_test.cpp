@@ -1,6 +1,8 @@
 // Section runs and the overall run, driven with recording tests.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <string>
 #include <vector>
@@ -164,6 +166,31 @@ TEST_F(Sections, MissingTestIsLoggedAndKeepsItsSlot) {
   EXPECT_EQ(Window(ctx, Section::Processor).gaugeText, "10/10");
 }
 
+// Records the events of a run as words.
+struct EventRecorder : RunListener {
+  std::vector<std::string> events;
+  StatusModel* status = nullptr;
+  void RunStarted(RunMode mode) override { events.push_back("start " + std::to_string(int(mode))); }
+  void TestStarted(const CatalogueEntry& test) override { events.push_back(std::string("test ") + test.label); }
+  void TestFinished(const CatalogueEntry& test, const ScoreSlot& score) override {
+    events.push_back(std::string("done ") + test.label + " " + std::to_string(int(score.percent)));
+  }
+  void RunFinished(const RunOutcome& outcome) override {
+    events.push_back("finish " + std::to_string(int(outcome.processorTotal.percent)));
+  }
+};
+
+TEST_F(Sections, ListenersHearEachTestStartAndFinishWithItsScore) {
+  EnableProcessor({3, 7});
+  EventRecorder a, b;
+  ctx.listeners = {&a, &b};
+  RunProcessorSection(ctx, kFakeTable);
+  const std::vector<std::string> want = {"test 40th Fibonacci", "done 40th Fibonacci 30", "test MD5 Checksuming",
+                                         "done MD5 Checksuming 70"};
+  EXPECT_EQ(a.events, want);
+  EXPECT_EQ(b.events, want);
+}
+
 TEST_F(Sections, InterruptStopsTheSectionBetweenTests) {
   EnableProcessor({1, 2, 3, 4});
   gInterruptAfter = 2;
@@ -245,12 +272,12 @@ TEST_F(Sections, DriveSectionKeepsAWellFormedFrame) {
 }
 
 TEST_F(Sections, StampKinds) {
-  MakeStamp(ctx, 'A');
+  MakeStamp(ctx, StampKind::Results);
   EXPECT_EQ(ctx.results.text(rec::kModuleDate, rec::kStampWidth), "14.06.03");
   EXPECT_EQ(ctx.results.text(rec::kModuleTime, rec::kStampWidth), "12.34.56");
-  EXPECT_EQ(MakeStamp(ctx, 'B'), "PROGDIR:Reports/KR_Report_14.06.03_12.34.56.txt");
+  EXPECT_EQ(MakeStamp(ctx, StampKind::ReportName), "PROGDIR:Reports/KR_Report_14.06.03_12.34.56.txt");
   t.dos.Set({0, 0, 0});
-  EXPECT_EQ(MakeStamp(ctx, 'B'), "PROGDIR:Reports/KR_Report_01.01.78_00.00.00.txt");
+  EXPECT_EQ(MakeStamp(ctx, StampKind::ReportName), "PROGDIR:Reports/KR_Report_01.01.78_00.00.00.txt");
 }
 
 class OverallRun : public Sections {
@@ -283,6 +310,73 @@ TEST_F(OverallRun, ReportHasBannerSectionSystemInformationAndFooter) {
   EXPECT_EQ(report.find("S Y S T E M   K e l v a"), std::string::npos);      // no system total
   EXPECT_EQ(ctx.run.chipRamTests, 1);
   EXPECT_FALSE(ctx.report.open);
+}
+
+// The status display's busy state, with the listeners' events in between.
+struct BusyRecorder : StatusModel {
+  std::vector<std::string>* events = nullptr;
+  void SetBusy(bool busy) override { events->push_back(busy ? "busy" : "idle"); }
+};
+
+TEST_F(OverallRun, EventsAndOutcomeOfAProcessorRun) {
+  for (int k = 1; k <= kProcessorTests; ++k) ctx.settings.setProcEnabled(k, 0);
+  ctx.settings.setProcEnabled(cpu::kFibonacci, 1);
+  ctx.run.runMode = int32_t(RunMode::Processor);
+  EventRecorder rec;
+  ctx.listeners = {&rec};
+  RunOutcome out = RunBenchmark(ctx);
+  ASSERT_EQ(rec.events.size(), 4u);
+  EXPECT_EQ(rec.events[0], "start 1");
+  EXPECT_EQ(rec.events[1], "test 40th Fibonacci");
+  EXPECT_EQ(rec.events[2].rfind("done 40th Fibonacci ", 0), 0u);
+  EXPECT_EQ(rec.events[3], "finish " + std::to_string(int(out.processorTotal.percent)));
+
+  EXPECT_EQ(out.mode, RunMode::Processor);
+  EXPECT_EQ(out.report, RunOutcome::Report::Written);
+  EXPECT_EQ(out.reportPath, ctx.dos.HostPath(ctx.settings.reportFile()));
+  EXPECT_FALSE(out.interrupted);
+  EXPECT_EQ(out.processorTotal.valid, ctx.results.score(slot::kProcessorTotal).valid);
+  EXPECT_EQ(out.memoryTotal.valid, 0.0);  // not part of this run
+  EXPECT_EQ(out.errorCount, int(ctx.errorLog.entries.size()));
+}
+
+TEST_F(OverallRun, BusyForTheWholeRunOnly) {
+  std::vector<std::string> events;
+  test::TestContext other;
+  BusyRecorder status;
+  status.events = &events;
+  Context c(other.exec, other.timer, other.dos, other.requester, status);
+  SetBuiltinDefaults(c.settings);
+  c.run.runMode = int32_t(RunMode::Drive);
+  struct : RunListener {
+    std::vector<std::string>* events;
+    void RunStarted(RunMode) override { events->push_back("started"); }
+    void RunFinished(const RunOutcome&) override { events->push_back("finished"); }
+  } listener;
+  listener.events = &events;
+  c.listeners = {&listener};
+  RunBenchmark(c);
+  EXPECT_EQ(events, (std::vector<std::string>{"busy", "started", "idle", "finished"}));
+}
+
+TEST_F(OverallRun, OutcomeSaysWhyTheReportIsMissing) {
+  ctx.settings.set_s32(cfg::kReportEnabled, 0);
+  EXPECT_EQ(RunBenchmark(ctx).report, RunOutcome::Report::Off);
+
+  ctx.settings.set_s32(cfg::kReportEnabled, 1);
+  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:NoSuchFolder/report.txt");
+  RunOutcome out = RunBenchmark(ctx);
+  EXPECT_EQ(out.report, RunOutcome::Report::Failed);
+  EXPECT_EQ(out.reportError, "open " + ctx.dos.HostPath("PROGDIR:NoSuchFolder/report.txt") +
+                                 ": No such file or directory");
+
+  // A report that opens but cannot be written is a failure too.
+  if (access("/dev/full", W_OK) == 0) {
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "/dev/full");
+    out = RunBenchmark(ctx);
+    EXPECT_EQ(out.report, RunOutcome::Report::Failed);
+    EXPECT_EQ(out.reportError, "write /dev/full: No space left on device");
+  }
 }
 
 TEST_F(OverallRun, ErrorsBoxOnlyWhenAppended) {
@@ -321,7 +415,7 @@ TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
   ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
   ctx.run.runMode = 1;
   interrupt = true;  // the real processor tests: none may start
-  RunBenchmark(ctx);
+  EXPECT_TRUE(RunBenchmark(ctx).interrupted);
   std::string report = test::ReadReport(ctx);
   EXPECT_EQ(report.find("100 Percent at"), std::string::npos);
   EXPECT_NE(report.find("T O T A L   - C P U -   K e l v a R A N K S : DISABLED"), std::string::npos);

@@ -73,7 +73,7 @@ struct JpegRun {
     if (st != JpegStatus::Ok) {
       // A method that did not complete measured nothing: its figures are 0
       // and the result no longer counts.
-      if (st == JpegStatus::CannotOpen) std::fprintf(stderr, "can't open %s\n", path.c_str());
+      if (st == JpegStatus::CannotOpen) LogDiagnostic(ctx, "can't open " + path + "\n");
       bool& logged = write ? writeLogged : readLogged;
       if (!logged) LogError(ctx, "CPU", "LibJPEG", write ? "Could not write RAM:data.jpg" : "Could not read RAM:data.jpg");
       logged = true;

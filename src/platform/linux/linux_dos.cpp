@@ -64,6 +64,29 @@ int64_t LinuxDos::Open(std::string_view path, int32_t mode) {
   return int64_t(fd) + 1;
 }
 
+int64_t LinuxDos::OpenNoFollow(std::string_view path, int32_t mode) {
+  std::string p = HostPath(path);
+  // Opened without truncation and non-blocking (a FIFO must not hang the
+  // open), checked to be a plain file, only then emptied.
+  int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  switch (mode) {
+    case MODE_OLDFILE: flags |= O_RDWR; break;
+    case MODE_NEWFILE:
+    case MODE_READWRITE: flags |= O_RDWR | O_CREAT; break;
+    default: return 0;
+  }
+  int fd = ::open(p.c_str(), flags, 0644);
+  if (fd < 0) return 0;
+  struct stat st;
+  bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!plain || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+      (mode == MODE_NEWFILE && ftruncate(fd, 0) != 0)) {
+    ::close(fd);
+    return 0;
+  }
+  return int64_t(fd) + 1;
+}
+
 bool LinuxDos::Close(int64_t fh) { return FdOf(fh) >= 0 && ::close(FdOf(fh)) == 0; }
 
 int64_t LinuxDos::Read(int64_t fh, void* buf, int64_t len) {

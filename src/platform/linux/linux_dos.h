@@ -13,6 +13,7 @@ class LinuxDos : public Dos {
 
   std::string HostPath(std::string_view path) const override;
   int64_t Open(std::string_view path, int32_t mode) override;
+  int64_t OpenNoFollow(std::string_view path, int32_t mode) override;
   bool Close(int64_t fh) override;
   int64_t Read(int64_t fh, void* buf, int64_t len) override;
   int64_t Write(int64_t fh, const void* buf, int64_t len) override;
