@@ -27,15 +27,27 @@ std::array<SplinePoint, kSplineCurvePoints> OpenUniformBSpline(const SplinePoint
     if (last - u < 5e-6) u = last;
 
     // Order 1: the span holding u; at the last knot the last non-empty span
-    // counts as closed, so the curve ends in the last control point.
+    // counts as closed, so the curve ends in the last control point. Only
+    // the basis functions over that span can be non-zero.
+    int span = 0;
     for (int i = 1; i < n + k; ++i) {
+      basis[i] = 0.0;
       const bool inSpan = t[i] <= u && u < t[i + 1];
       const bool lastSpan = u == last && t[i] < t[i + 1] && t[i + 1] == last;
-      basis[i] = (inSpan || lastSpan) ? 1.0 : 0.0;
+      if (inSpan || lastSpan) span = i;
     }
+    SplinePoint q;
+    if (span == 0) {
+      out[std::size_t(j)] = q;
+      continue;
+    }
+    basis[span] = 1.0;
+    basis[n + k] = 0.0;
     // Cox-de Boor, bottom up; a term whose denominator is 0 counts as 0.
     for (int r = 2; r <= k; ++r) {
-      for (int i = 1; i <= n + k - r; ++i) {
+      const int lo = span - r + 1 > 1 ? span - r + 1 : 1;
+      const int hi = span < n + k - r ? span : n + k - r;
+      for (int i = lo; i <= hi; ++i) {
         double v = 0.0;
         const double d1 = t[i + r - 1] - t[i];
         const double d2 = t[i + r] - t[i + 1];
@@ -44,8 +56,9 @@ std::array<SplinePoint, kSplineCurvePoints> OpenUniformBSpline(const SplinePoint
         basis[i] = v;
       }
     }
-    SplinePoint q;
-    for (int i = 1; i <= n; ++i) {
+    const int first = span - k + 1 > 1 ? span - k + 1 : 1;
+    const int stop = span < n ? span : n;
+    for (int i = first; i <= stop; ++i) {
       q.x += basis[i] * p[i - 1].x;
       q.y += basis[i] * p[i - 1].y;
     }
