@@ -120,6 +120,47 @@ std::string_view SlaveEntry(int32_t m, int slave) {
   }
 }
 
+std::string ChartKeyName(std::string_view label) {
+  std::string k;
+  for (char ch : label) {
+    if (ch >= 'A' && ch <= 'Z') k += char(ch - 'A' + 'a');
+    else if ((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) k += ch;
+  }
+  return k;
+}
+
+namespace {
+constexpr const char* kMasterLabels[] = {"KelvaRANKS", "Processor", "Memory", "Hard Disk"};
+
+// A whole number 1..limit written in decimal, else 0.
+int32_t Ordinal(std::string_view s, int32_t limit) {
+  if (s.empty() || s.size() > 3) return 0;
+  int32_t v = 0;
+  for (char ch : s) {
+    if (ch < '0' || ch > '9') return 0;
+    v = v * 10 + (ch - '0');
+  }
+  return v >= 1 && v <= limit ? v : 0;
+}
+}  // namespace
+
+int32_t MasterSectionByName(std::string_view name) {
+  if (int32_t n = Ordinal(name, 4)) return n;
+  const std::string key = ChartKeyName(name);
+  for (int32_t m = 1; m <= 4; ++m)
+    if (!key.empty() && key == ChartKeyName(kMasterLabels[m - 1])) return m;
+  return 0;
+}
+
+int32_t SlaveEntryByName(int32_t m, std::string_view name) {
+  const int count = SlaveEntryCount(m);
+  if (int32_t n = Ordinal(name, count)) return n;
+  const std::string key = ChartKeyName(name);
+  for (int s = 1; s <= count; ++s)
+    if (!key.empty() && key == ChartKeyName(SlaveEntry(m, s))) return s;
+  return 0;
+}
+
 ChartState ChartStateFromDisplay(const DisplayRecord& d) {
   auto radio = [](int32_t v) { return v == 1 ? 2 : 1; };
   ChartState s;

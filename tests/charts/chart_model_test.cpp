@@ -60,6 +60,21 @@ TEST(ChartChoice, PointsLabelsAndUnits) {
   EXPECT_EQ(SlaveEntry(kKelvaRanks, 4), "Hard Drive");
 }
 
+TEST(ChartChoice, NamesForTheTerminal) {
+  EXPECT_EQ(MasterSectionByName("harddisk"), kHardDisk);
+  EXPECT_EQ(MasterSectionByName("Hard Disk"), kHardDisk);
+  EXPECT_EQ(MasterSectionByName("2"), kProcessor);
+  EXPECT_EQ(MasterSectionByName("5"), 0);
+  EXPECT_EQ(MasterSectionByName(""), 0);
+  EXPECT_EQ(SlaveEntryByName(kProcessor, "marscipher"), cpu::kMars);
+  EXPECT_EQ(SlaveEntryByName(kProcessor, "40th Fibonacci"), cpu::kFibonacci);
+  EXPECT_EQ(SlaveEntryByName(kMemory, "cpucacheread"), 1);
+  EXPECT_EQ(SlaveEntryByName(kHardDisk, "spinupdevice"), 18);
+  EXPECT_EQ(SlaveEntryByName(kKelvaRanks, "harddrive"), 4);
+  EXPECT_EQ(SlaveEntryByName(kKelvaRanks, "5"), 0);
+  EXPECT_EQ(SlaveEntryByName(kMemory, "marscipher"), 0);
+}
+
 TEST(RelativeValue, DirectionsZeroAndClamp) {
   struct Case {
     double x, ref, wt;
