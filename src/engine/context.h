@@ -42,6 +42,7 @@ struct RunState {
   int32_t freeSpace = 0;
   char serverHost[128]{};
   char serverPath[128]{};
+  char serverMailbox[128]{};  // collection mailbox: line 3 of the server description; empty: none
   char hostModel[32]{};  // machine name detected on a no-chip host (sysinfo); empty: none
 };
 

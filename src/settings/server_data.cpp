@@ -16,15 +16,16 @@ bool LoadServerData(Context& ctx) {
   RunState& run = ctx.run;
   std::memset(run.serverHost, 0, sizeof run.serverHost);
   std::memset(run.serverPath, 0, sizeof run.serverPath);
-  char* fields[2] = {run.serverHost, run.serverPath};
-  size_t used[2] = {0, 0};
+  std::memset(run.serverMailbox, 0, sizeof run.serverMailbox);
+  char* fields[3] = {run.serverHost, run.serverPath, run.serverMailbox};
+  size_t used[3] = {0, 0, 0};
   int line = 0;
   uint8_t buf[512];
-  // Byte by byte as the lines go; reading stops once line 2 has ended.
-  while (line < 2) {
+  // Byte by byte as the lines go; reading stops once line 3 has ended.
+  while (line < 3) {
     int64_t got = ctx.dos.Read(fh, buf, sizeof buf);
     if (got <= 0) break;
-    for (int64_t i = 0; i < got && line < 2; ++i) {
+    for (int64_t i = 0; i < got && line < 3; ++i) {
       uint8_t c = buf[i];
       if (c == 10) {
         ++line;

@@ -71,5 +71,18 @@ TEST(ServerData, WriterMakesAFileThatReadsBack) {
   EXPECT_STREQ(t.ctx.run.serverHost, "http://localhost:8080");
 }
 
+TEST(ServerData, ThirdLineIsTheMailbox) {
+  TestContext t;
+  WriteHostFile(t.home.path() + "/Data/server.txt", "h\np\ncollect@example.org\r\nfourth");
+  ASSERT_TRUE(LoadServerData(t.ctx));
+  EXPECT_STREQ(t.ctx.run.serverHost, "h");
+  EXPECT_STREQ(t.ctx.run.serverPath, "p");
+  EXPECT_STREQ(t.ctx.run.serverMailbox, "collect@example.org\r");
+  // A two-line file leaves no mailbox behind from an earlier read.
+  WriteHostFile(t.home.path() + "/Data/server.txt", "h\np\n");
+  ASSERT_TRUE(LoadServerData(t.ctx));
+  EXPECT_EQ(t.ctx.run.serverMailbox[0], 0);
+}
+
 }  // namespace
 }  // namespace kr::test
