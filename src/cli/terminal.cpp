@@ -12,38 +12,6 @@ namespace kr::cli {
 namespace {
 using F = StatusField;
 
-struct Row {
-  F field;
-  const char* caption;  // default caption
-  bool number;
-};
-
-// The rows of each window in display order.
-const std::vector<Row>& RowsOf(Section s) {
-  static const std::vector<Row> processor = {
-      {F::NowRunning, "Now Running:", false}, {F::Routine, "Routine:", false},
-      {F::State, "State:", false},            {F::CpuCache, "CPU Cache:", false},
-      {F::Multitasking, "Multitasking:", false}, {F::Loopsize, "Loopsize:", true},
-      {F::LastResult, "Last Result:", false}};
-  static const std::vector<Row> memory = {
-      {F::NowRunning, "Now Running:", false},    {F::Routine, "Routine:", false},
-      {F::State, "State:", false},               {F::CpuCache, "CPU Cache:", false},
-      {F::Multitasking, "Multitasking:", false}, {F::BlocksizeLow, "Blocksize Low:", true},
-      {F::BlocksizeHigh, "Blocksize High:", true}, {F::Blocksize, "Blocksize:", true},
-      {F::Loopsize, "Loopsize:", true},          {F::Passes, "Passes:", true},
-      {F::LastResult, "Last Result:", false},    {F::Minimum, "Minimum:", false},
-      {F::Maximum, "Maximum:", false},           {F::Average, "Average:", false}};
-  static const std::vector<Row> drive = {
-      {F::NowRunning, "Now Running:", false},    {F::Routine, "Routine:", false},
-      {F::State, "State:", false},               {F::CpuCache, "CPU Cache:", false},
-      {F::Multitasking, "Multitasking:", false}, {F::BlocksizeLow, "From:", true},
-      {F::BlocksizeHigh, "To:", true},           {F::Blocksize, "Blocksize:", true},
-      {F::Loopsize, "Loopsize:", true},          {F::Passes, "Passes:", true},
-      {F::LastResult, "Last Result:", false},    {F::Minimum, "MIN:", false},
-      {F::Maximum, "MAX:", false},               {F::Average, "AVG:", false}};
-  return s == Section::Processor ? processor : s == Section::Memory ? memory : drive;
-}
-
 std::string Bar(const std::string& gaugeText, int32_t gauge) {
   // k/N from the gauge text; the bar fills by k/N, or by the gauge value.
   long k = 0, n = 0;
@@ -107,10 +75,11 @@ void TerminalStatus::RenderLive(Section s) {
     ++lines;
   };
   line(std::string("\x1b[1m").append(PlainText(StatusWindowTitle(s), false)).append("\x1b[0m"));
-  for (const Row& r : RowsOf(s)) {
+  for (const StatusRow& r : StatusRows(s)) {
     if (!w.shown[size_t(r.field)]) continue;
     std::string caption = w.caption[size_t(r.field)].empty() ? r.caption : PlainText(w.caption[size_t(r.field)], false);
-    std::string value = r.number ? std::to_string(w.number[size_t(r.field)]) : PlainText(w.text[size_t(r.field)], true);
+    std::string value = r.kind == StatusRow::Kind::Number ? std::to_string(w.number[size_t(r.field)])
+                                                          : PlainText(w.text[size_t(r.field)], true);
     char buf[32];
     std::snprintf(buf, sizeof buf, "  %-16s ", caption.c_str());
     line(std::string(buf).append(value));

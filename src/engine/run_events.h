@@ -2,12 +2,15 @@
 // publishes while it runs, and the log sink every text below the front ends
 // goes through. The engine prints nothing itself.
 //
-// Threading contract: a run executes on one thread (the worker). Every
-// RunListener and LogSink call is made on that thread, synchronously; a front
-// end that shows them on another thread copies what it needs before it
-// returns. Texts passed as string_view, and catalogue entries passed by
-// reference, live only for the duration of the call, except catalogue entries,
-// which are static.
+// Threading contract: a run executes on one thread (the worker), and so do
+// the status display, requester and log sink calls it makes. Every
+// RunListener and LogSink call is made on that thread, synchronously, in the
+// order of Context::listeners; a front end that shows them on another thread
+// copies what it needs before it returns. Texts passed as string_view, the
+// score and the outcome live only for the duration of the call; catalogue
+// entries are static and may be kept. The only thing another thread may do
+// during a run is raise the stop request (Context::interrupt, an atomic);
+// listeners and the sink must not be changed while a run is going on.
 #pragma once
 
 #include <cstdint>
@@ -58,7 +61,8 @@ class RunListener {
 // Where texts from below the front ends go: error-log echoes (the console
 // output of the error log) and diagnostics of libraries the workloads use.
 // The terminal writes them to standard error, the desktop shows them in its
-// error-log window.
+// error-log window. Outside a run (start-up, settings) it is called on the
+// thread of the command that logs.
 class LogSink {
  public:
   enum class Kind : uint8_t { ErrorLogEcho, Diagnostic };

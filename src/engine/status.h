@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "engine/catalogue.h"
@@ -33,6 +34,27 @@ enum class StatusField : uint8_t {
   kCount
 };
 
+// One row of a status window: its field, its caption as the window is
+// built, whether its value is a text or an integer, and, for the rows whose
+// caption the drive window rewrites per test to a fixed text, that text
+// (null elsewhere; the first three drive rows take theirs from the test).
+struct StatusRow {
+  enum class Kind : uint8_t { Text, Number };
+  StatusField field;
+  const char* caption;
+  Kind kind;
+  const char* testCaption;
+};
+
+// The rows of a section's window in display order; the gauge follows them.
+// Every display shows these captions (until a window rewrites one).
+std::span<const StatusRow> StatusRows(Section s);
+
+// The display operations. Threading contract: they are called on the thread
+// that runs the benchmark (a run's worker), one at a time, never inside a
+// timed region. Texts are string_views valid only during the call; a display
+// that draws on another thread copies them before it returns. SetBusy(true)
+// comes before a run's first status call and SetBusy(false) after its last.
 class StatusDisplay {
  public:
   virtual ~StatusDisplay() = default;

@@ -23,6 +23,49 @@ void Step(Context& ctx, Section s, int32_t total) {
 }
 }  // namespace
 
+std::span<const StatusRow> StatusRows(Section s) {
+  using K = StatusRow::Kind;
+  static constexpr StatusRow kProcessor[] = {
+      {F::NowRunning, "Now Running:", K::Text, nullptr},   {F::Routine, "Routine:", K::Text, nullptr},
+      {F::State, "State:", K::Text, nullptr},              {F::CpuCache, "CPU Cache:", K::Text, nullptr},
+      {F::Multitasking, "Multitasking:", K::Text, nullptr}, {F::Loopsize, "Loopsize:", K::Number, nullptr},
+      {F::LastResult, "Last Result:", K::Text, nullptr},
+  };
+  static constexpr StatusRow kMemory[] = {
+      {F::NowRunning, "Now Running:", K::Text, nullptr},       {F::Routine, "Routine:", K::Text, nullptr},
+      {F::State, "State:", K::Text, nullptr},                  {F::CpuCache, "CPU Cache:", K::Text, nullptr},
+      {F::Multitasking, "Multitasking:", K::Text, nullptr},    {F::BlocksizeLow, "Blocksize Low:", K::Number, nullptr},
+      {F::BlocksizeHigh, "Blocksize High:", K::Number, nullptr}, {F::Blocksize, "Blocksize:", K::Number, nullptr},
+      {F::Loopsize, "Loopsize:", K::Number, nullptr},          {F::Passes, "Passes:", K::Number, nullptr},
+      {F::LastResult, "Last Result:", K::Text, nullptr},       {F::Minimum, "Minimum:", K::Text, nullptr},
+      {F::Maximum, "Maximum:", K::Text, nullptr},              {F::Average, "Average:", K::Text, nullptr},
+  };
+  // The drive window is built with the nine captions "From:" .. "AVG:";
+  // every test then rewrites them.
+  static constexpr StatusRow kDrive[] = {
+      {F::NowRunning, "Now Running:", K::Text, nullptr},
+      {F::Routine, "Routine:", K::Text, nullptr},
+      {F::State, "State:", K::Text, nullptr},
+      {F::CpuCache, "CPU Cache:", K::Text, nullptr},
+      {F::Multitasking, "Multitasking:", K::Text, nullptr},
+      {F::BlocksizeLow, "From:", K::Number, nullptr},
+      {F::BlocksizeHigh, "To:", K::Number, nullptr},
+      {F::Blocksize, "Blocksize:", K::Number, nullptr},
+      {F::Loopsize, "Loopsize:", K::Number, "Loopsize:"},
+      {F::Passes, "Passes:", K::Number, "Passes:"},
+      {F::LastResult, "Last Result:", K::Text, "Last Result:"},
+      {F::Minimum, "MIN:", K::Text, "Min:"},
+      {F::Maximum, "MAX:", K::Text, "Max:"},
+      {F::Average, "AVG:", K::Text, "Average:"},
+  };
+  switch (s) {
+    case Section::Processor: return kProcessor;
+    case Section::Memory: return kMemory;
+    case Section::Drive: return kDrive;
+  }
+  return {};
+}
+
 const char* StatusWindowTitle(Section s) {
   switch (s) {
     case Section::Processor: return "KelvaRANK \xB7 Benchmarking Processor";
@@ -101,22 +144,18 @@ void ShowDriveTest(Context& ctx, std::string_view nowRunning, std::string_view r
   st.SetNumber(D, F::Blocksize, value3);
   st.SetNumber(D, F::Loopsize, value4);
   for (F f : {F::Minimum, F::Maximum, F::Average}) st.SetText(D, f, "NA");
-  st.SetCaption(D, F::Minimum, "Min:");
-  st.SetCaption(D, F::Maximum, "Max:");
-  st.SetCaption(D, F::Average, "Average:");
-  st.SetCaption(D, F::Loopsize, "Loopsize:");
-  st.SetCaption(D, F::Passes, "Passes:");
-  st.SetCaption(D, F::LastResult, "Last Result:");
+  // The nine caption/value rows follow the five header rows.
+  const std::span<const StatusRow> nine = StatusRows(D).subspan(5);
+  for (const StatusRow& r : nine)
+    if (r.testCaption) st.SetCaption(D, r.field, r.testCaption);
   st.SetCaption(D, F::BlocksizeLow, captionLow);
   st.SetCaption(D, F::BlocksizeHigh, captionHigh);
   st.SetCaption(D, F::Blocksize, caption);
   st.SetText(D, F::CpuCache, OnOff(cacheOn));
   st.SetText(D, F::Multitasking, OnOff(multitaskingOn));
-  const F rows[9] = {F::BlocksizeLow, F::BlocksizeHigh, F::Blocksize, F::Loopsize, F::Passes,
-                     F::LastResult,   F::Minimum,       F::Maximum,   F::Average};
-  for (int i = 0; i < 9; ++i) {
-    bool shown = layout == 0 || (layout == 2 && (i < 2 || rows[i] == F::LastResult));
-    st.ShowRow(D, rows[i], shown);
+  for (size_t i = 0; i < nine.size(); ++i) {
+    bool shown = layout == 0 || (layout == 2 && (i < 2 || nine[i].field == F::LastResult));
+    st.ShowRow(D, nine[i].field, shown);
   }
 }
 

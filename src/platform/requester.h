@@ -6,6 +6,11 @@
 
 namespace kr {
 
+// Threading contract: Request is called on the thread that runs the
+// command, which may be a run's worker thread (the drive section asks before
+// it writes to a device), never inside a timed region. It blocks that thread
+// until the user answers; a desktop shows the window on its own thread and
+// hands the answer back. The texts are valid only during the call.
 class Requester {
  public:
   virtual ~Requester() = default;

@@ -241,6 +241,29 @@ TEST_F(Sections, MemoryRunsWhatTheHostAllowsWithSizesFromTheSteps) {
   EXPECT_DOUBLE_EQ(total.percent, 30.0);
 }
 
+// The real sweep: a stop request raised while the first block size runs ends
+// the sweep before the next size and the section after that test.
+TEST_F(Sections, StopDuringASweepEndsItBetweenBlockSizes) {
+  for (int p : {mem::kMemsetFast, mem::kCopyFastFast}) {
+    ctx.settings.setMemEnabled(p, 1);
+    ctx.settings.setMemLoopSize(p, 1);
+    ctx.settings.setMemSweepStart(p, 1);
+    ctx.settings.setMemSweepStop(p, 4);
+  }
+  CountAllTests(ctx);
+  std::vector<int32_t> blocks;
+  t.status.onChange = [&](Section s) {
+    int32_t b = t.status.number(s, StatusField::Blocksize);
+    if (s == Section::Memory && b != 0 && (blocks.empty() || blocks.back() != b)) {
+      blocks.push_back(b);
+      interrupt = true;
+    }
+  };
+  RunMemorySection(ctx);
+  EXPECT_EQ(blocks, std::vector<int32_t>{128});
+  EXPECT_EQ(ctx.results.score(slot::kMemoryTotal).valid, 0.0);
+}
+
 TEST_F(Sections, MemoryWithChipMemoryButChipTestsOffStillRunsRom) {
   for (int p = 0; p < kMemoryTests; ++p) ctx.settings.setMemEnabled(p, 1);
   ctx.run.noChipMemory = 0;

@@ -8,6 +8,7 @@
 #include "engine/catalogue.h"
 #include "engine/errorlog.h"
 #include "engine/results.h"
+#include "engine/sections.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
 #include "report/report.h"
@@ -259,8 +260,10 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   double minimum = 1000000.0, maximum = 0.0, sum = 0.0;
   uint32_t count = 0;
   const double mb = double(loopSize / mega);
+  bool stopped = false;  // a stop request ends the sweep early; the rest is not scored
   // 64 bits: doubling never wraps, whatever the high size.
   for (uint64_t block64 = lowSize; block64 <= highSize; block64 *= 2) {
+    if (block64 > lowSize && (stopped = StopRequested(ctx))) break;
     const auto block = uint32_t(block64);
     const uint32_t passes = loopSize / block;
     ctx.status.SetNumber(Section::Memory, StatusField::Blocksize, int32_t(block));
@@ -302,7 +305,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   ReportFixed2(ctx, "|   Maximum : %8lu.%0.2lu MB/s                                             |\n", maximum);
   ReportFixed2(ctx, "|   Average : %8lu.%0.2lu MB/s                                             |\n", average);
 
-  const bool scored = MemoryScored(ctx, p, mega, loopSize, cacheOn, mt, lowStep, highStep);
+  const bool scored = !stopped && MemoryScored(ctx, p, mega, loopSize, cacheOn, mt, lowStep, highStep);
   FinishCard(ctx, card, average, scored);
   SetState(ctx, Section::Memory, "Done");
   return 0;
