@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/drive/drive_info.h"
+#include "bench/drive/drive_state.h"
 #include "engine/results.h"
 #include "engine/run_events.h"
 #include "engine/status.h"
@@ -93,6 +94,7 @@ struct Context {
   SettingsForm form;  // the settings pages' controls (settings/settings_form.h)
   SystemInfo sysinfo;
   DriveInfo driveInfo;
+  DriveState drive;  // access modes, command set, device connection (bench/drive/drive_state.h)
   RunState run;
   ResultsRecord results;
   std::array<ResultsRecord, 4> compare;

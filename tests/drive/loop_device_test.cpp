@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/drive/drive_access.h"
 #include "device_support.h"
 #include "platform/linux/linux_blockdev.h"
 #include "platform/linux/linux_partition.h"
@@ -23,7 +24,7 @@ using test::Nsd;
 using test::ScsiCall;
 using test::TempDir;
 
-constexpr uint64_t kImageBytes = 64ull << 20;
+constexpr uint64_t kImageBytes = 128ull << 20;  // room for the benchmark files
 constexpr uint64_t kBlock123 = 123 * 512;
 
 // Runs a shell command: true when it succeeded; out gets its first output line.
@@ -110,7 +111,7 @@ TEST_F(LoopPartition, ResolvesToTheLoopDeviceAndIsOffered) {
   EXPECT_EQ(f.dosType, 0xEF53u);
   EXPECT_EQ(f.entry.environment.de_DosType, 0xEF53u);
   EXPECT_EQ(f.entry.environment.de_LowCyl, 0u);
-  EXPECT_EQ(f.entry.environment.de_HighCyl, 63u);  // 64 cylinders of 1 MiB
+  EXPECT_EQ(f.entry.environment.de_HighCyl, (kImageBytes >> 20) - 1);  // cylinders of 1 MiB
   EXPECT_GT(f.freeBytes, 0u);
   EXPECT_LE(f.totalBytes, kImageBytes);
 
@@ -215,6 +216,31 @@ TEST_F(LoopPartition, WritingAnUnmountedDeviceIsExclusive) {
   EXPECT_FALSE(second.permission);
   first.reset();
   EXPECT_TRUE(Open(UnitAccess::kReadWrite));
+}
+
+TEST_F(LoopPartition, GatheringFillsTheRecordInBothModes) {
+  for (int32_t cycle : {0, 1}) {
+    test::TestContext t;
+    t.ctx.drive.devices = &devices_;
+    t.ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, mnt_);
+    t.ctx.settings.set_s32(cfg::kAccessMode, cycle);
+    GatherDriveInfo(t.ctx);
+    const DriveInfo& d = t.ctx.driveInfo;
+    EXPECT_TRUE(t.ctx.errorLog.entries.empty()) << t.ctx.errorLog.entries[0].reason;
+    EXPECT_TRUE(t.requester.asked.empty());
+    EXPECT_EQ(std::string(d.deviceName), node_);
+    EXPECT_EQ(d.fields[2], 0xEF53u);                    // DOS type
+    EXPECT_EQ(d.fields[19], 1u);                        // highlevel valid
+    EXPECT_EQ(d.fields[22], kImageBytes / 512);         // total sectors
+    EXPECT_EQ(d.fields[30], 1u);                        // lowlevel valid
+    EXPECT_EQ(d.fields[34], 1u);                        // 64-bit commands
+    EXPECT_EQ(d.inquiry[45 - 36], 2u);                  // SCSI-2 response format
+    EXPECT_STREQ(d.vendor, "Linux   ");
+    EXPECT_EQ(t.ctx.run.freeSpace, 1);
+    EXPECT_EQ(t.ctx.drive.accessMode, cycle == 0 ? kAccessDirectScsi : kAccessNsd64);
+    EXPECT_TRUE(t.ctx.drive.makeModuleEnabled);
+    EXPECT_EQ(t.exec.liveBlocks, 0);
+  }
 }
 
 }  // namespace
