@@ -309,6 +309,21 @@ TEST(DriveInfo, FreeSpaceMustExceedWhatTheFilesNeed) {
   EXPECT_EQ(h.ctx.run.freeSpace, 0);
 }
 
+TEST(DriveInfo, RefusedPermissionIsKeptForTheFrontEnd) {
+  Gathering g;
+  g.drive->config().refusePermission = true;
+  g.Run();
+  EXPECT_EQ(g.Errors(), "DRIVE/OpenDevice/Could not open your selected device;");
+  EXPECT_TRUE(g.ctx.drive.openRefused);
+  EXPECT_EQ(g.ctx.drive.openFailure, "Permission denied");
+  EXPECT_FALSE(g.ctx.drive.hardDiskEnabled);
+
+  g.drive->config().refusePermission = false;
+  g.Run();
+  EXPECT_FALSE(g.ctx.drive.openRefused);
+  EXPECT_EQ(g.ctx.drive.openFailure, "");
+}
+
 TEST(DriveInfo, GatheringAgainStartsFromNothing) {
   Gathering g;
   g.Run();

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <grp.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -216,6 +218,29 @@ TEST_F(LoopPartition, WritingAnUnmountedDeviceIsExclusive) {
   EXPECT_FALSE(second.permission);
   first.reset();
   EXPECT_TRUE(Open(UnitAccess::kReadWrite));
+}
+
+TEST_F(LoopPartition, AUserWithoutAccessIsToldSo) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {  // as nobody, outside the disk group
+    char answer = 'x';
+    if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+      LinuxBlockDevices devices;
+      OpenResult r = devices.OpenDevice(node_, 0, 0, UnitAccess::kRead);
+      answer = r.unit ? 'o' : r.permission && r.call == "open" ? 'p' : 'f';
+    }
+    (void)!::write(fds[1], &answer, 1);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  char answer = 0;
+  EXPECT_EQ(::read(fds[0], &answer, 1), 1);
+  ::close(fds[0]);
+  ::waitpid(pid, nullptr, 0);
+  EXPECT_EQ(answer, 'p');
 }
 
 TEST_F(LoopPartition, GatheringFillsTheRecordInBothModes) {

@@ -230,6 +230,12 @@ OpenResult EmulatedDevices::OpenDevice(std::string_view device, uint32_t unit, u
     r.reason = "no such unit";
     return r;
   }
+  if (it->second->config().refusePermission) {
+    r.call = "open";
+    r.reason = "Permission denied";
+    r.permission = true;
+    return r;
+  }
   r.unit = std::make_unique<EmulatedUnit>(*it->second, access);
   r.error = 0;
   return r;

@@ -32,6 +32,7 @@ struct EmulatedDriveConfig {
   std::string vendor = "KELVA", product = "Emulated Disk", revision = "1.0";
   bool startStop = true;  // accepts START STOP UNIT and CMD_STOP/CMD_START
   bool failOpen = false;
+  bool refusePermission = false;  // the open fails as a refused permission
 };
 
 // An error at chosen requests: the first `skip` matching requests pass, the
