@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "settings/settings_keys.h"
 #include "util/numtext.h"
 
 namespace kr {
@@ -120,15 +121,6 @@ std::string_view SlaveEntry(int32_t m, int slave) {
   }
 }
 
-std::string ChartKeyName(std::string_view label) {
-  std::string k;
-  for (char ch : label) {
-    if (ch >= 'A' && ch <= 'Z') k += char(ch - 'A' + 'a');
-    else if ((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) k += ch;
-  }
-  return k;
-}
-
 namespace {
 constexpr const char* kMasterLabels[] = {"KelvaRANKS", "Processor", "Memory", "Hard Disk"};
 
@@ -146,18 +138,18 @@ int32_t Ordinal(std::string_view s, int32_t limit) {
 
 int32_t MasterSectionByName(std::string_view name) {
   if (int32_t n = Ordinal(name, 4)) return n;
-  const std::string key = ChartKeyName(name);
+  const std::string key = TestKeyName(name);
   for (int32_t m = 1; m <= 4; ++m)
-    if (!key.empty() && key == ChartKeyName(kMasterLabels[m - 1])) return m;
+    if (!key.empty() && key == TestKeyName(kMasterLabels[m - 1])) return m;
   return 0;
 }
 
 int32_t SlaveEntryByName(int32_t m, std::string_view name) {
   const int count = SlaveEntryCount(m);
   if (int32_t n = Ordinal(name, count)) return n;
-  const std::string key = ChartKeyName(name);
+  const std::string key = TestKeyName(name);
   for (int s = 1; s <= count; ++s)
-    if (!key.empty() && key == ChartKeyName(SlaveEntry(m, s))) return s;
+    if (!key.empty() && key == TestKeyName(SlaveEntry(m, s))) return s;
   return 0;
 }
 

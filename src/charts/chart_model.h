@@ -56,13 +56,12 @@ int SlaveEntryCount(int32_t master);
 std::string_view SlaveEntry(int32_t master, int slave);  // slave counted from 1
 
 // Names for the terminal: a master section by its cycle label reduced to
-// lower-case letters and digits ("kelvaranks", "processor", "memory",
-// "harddisk") or its number 1..4; a slave entry likewise ("general",
-// "marscipher", "cpucacheread", "spinupdevice") or its number from 1. 0 when
-// the name fits nothing.
+// lower-case letters and digits as the settings keys reduce test labels
+// ("kelvaranks", "processor", "memory", "harddisk") or its number 1..4; a
+// slave entry likewise ("general", "marscipher", "cpucacheread",
+// "spinupdevice") or its number from 1. 0 when the name fits nothing.
 int32_t MasterSectionByName(std::string_view name);
 int32_t SlaveEntryByName(int32_t master, std::string_view name);
-std::string ChartKeyName(std::string_view label);
 
 // A choice resolved against the fixed tables.
 struct ChartChoice {
