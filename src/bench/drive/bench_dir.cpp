@@ -1,0 +1,94 @@
+#include "bench/drive/bench_dir.h"
+
+#include <cstdio>
+#include <utility>
+#include <memory>
+#include <new>
+
+#include "engine/errorlog.h"
+#include "shell/startup_checks.h"
+
+namespace kr {
+namespace {
+
+constexpr std::string_view kFolder = "KelvaRANK_bench/";
+
+void Fail(Context& ctx, const char* reason) { LogError(ctx, "DRIVE", "MakeDriveEnviroment", reason); }
+
+// Copies one data file; false (after its error entry) when a step failed.
+bool CopyDataFile(Context& ctx, const std::string& source, const std::string& copy, int64_t size) {
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size_t(size)]);
+  if (!buffer) return Fail(ctx, "Could not get memory for the file buffer"), false;
+  const int64_t in = ctx.dos.Open(source, MODE_OLDFILE);
+  if (in == 0) return Fail(ctx, "Could not open source file"), false;
+  const int64_t got = ctx.dos.Read(in, buffer.get(), size);
+  ctx.dos.Close(in);
+  if (got != size) return Fail(ctx, "Wrong filelen read."), false;
+  const int64_t out = ctx.dos.Open(copy, MODE_NEWFILE);
+  if (out == 0) return Fail(ctx, "Could not open destination file"), false;
+  const int64_t put = ctx.dos.Write(out, buffer.get(), size);
+  const bool closed = ctx.dos.Close(out);
+  // A close that fails has not stored the bytes either (a full file system).
+  if (put != size || !closed) return Fail(ctx, "Wrong filelen wrote."), false;
+  return true;
+}
+
+}  // namespace
+
+std::string BenchmarkPath(std::string_view partition, std::string_view name) {
+  std::string path(partition);
+  if (path.empty() || (path.back() != ':' && path.back() != '/')) path += ':';
+  path += kFolder;
+  path += name;
+  return path;
+}
+
+const std::string& BenchFiles::CopyOfSize(uint32_t bytes) const {
+  int k = 0;
+  while (k < kDataCopyCount - 1 && (128u << k) < bytes) ++k;
+  return copies[size_t(k)];
+}
+
+bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& progress) {
+  files.partition = std::string(ctx.settings.partition());
+  files.scratch.assign(kScratchNameCount, {});
+  char name[16];
+  for (int i = 0; i < kScratchNameCount; ++i) {
+    std::snprintf(name, sizeof name, "%.5d", i);
+    files.scratch[size_t(i)] = BenchmarkPath(files.partition, name);
+  }
+  files.handles.assign(kScratchNameCount, 0);
+  files.directory = BenchmarkPath(files.partition, "");
+  files.directory.pop_back();
+  for (int k = 0; k < kDataCopyCount; ++k) files.copies[size_t(k)] = BenchmarkPath(files.partition, DataFileName(k));
+  files.foobar = BenchmarkPath(files.partition, "foobar.bin");
+
+  files.created = ctx.dos.CreateDir(files.directory);
+  if (!files.created) {
+    Fail(ctx, "Could not create Directory on your selected Drive");
+    return false;
+  }
+  bool ok = true;
+  for (int k = 0; k < kDataCopyCount; ++k) {
+    progress.SetGauge(5 * k);
+    if (ctx.Interrupted()) return false;  // a stop request ends the copying; the caller cleans up
+    ok &= CopyDataFile(ctx, std::string(kDataDir) + DataFileName(k), files.copies[size_t(k)], DataFileSize(k));
+  }
+  return ok;
+}
+
+void RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files) {
+  for (int64_t& fh : files.handles)
+    if (fh != 0) ctx.dos.Close(std::exchange(fh, 0));
+  if (files.created) {
+    for (const std::string& s : files.scratch) ctx.dos.DeleteFile(s);
+    for (const std::string& c : files.copies) ctx.dos.DeleteFile(c);
+    ctx.dos.DeleteFile(files.foobar);
+    ctx.dos.DeleteFile(files.directory);
+    files.created = false;
+  }
+  files.scratch.clear();
+  files.handles.clear();
+}
+
+}  // namespace kr

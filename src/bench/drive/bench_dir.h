@@ -1,0 +1,52 @@
+// The benchmark directory of the drive section: "KelvaRANK_bench" on the
+// selected partition, with copies of the 17 data files and the names of up
+// to 3000 scratch files the file-system tests create, use and delete.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/context.h"
+
+namespace kr {
+
+class StartupProgress;
+
+inline constexpr int kScratchNameCount = 3000;
+inline constexpr int kDataCopyCount = 17;
+
+// What one section run keeps of the directory: its paths and the handles
+// the operation tests leave open for each other (0: none).
+struct BenchFiles {
+  std::string partition;                               // as the settings name it
+  std::string directory;                               // "<partition>:KelvaRANK_bench"
+  std::vector<std::string> scratch;                    // "<...>/00000" .. "<...>/02999"
+  std::array<std::string, kDataCopyCount> copies;      // "<...>/0000128.bin" .. "8388608.bin"
+  std::string foobar;                                  // "<...>/foobar.bin"
+  std::vector<int64_t> handles;                        // kScratchNameCount entries
+  bool created = false;  // this run made the directory (only then is anything removed)
+
+  const std::string& CopyOfSize(uint32_t bytes) const;  // the copy of that size (128 .. 8388608)
+};
+
+// The partition, ":" (unless it already ends in ':' or '/'), the folder
+// "KelvaRANK_bench/" and the name.
+std::string BenchmarkPath(std::string_view partition, std::string_view name);
+
+// Builds the names, creates the directory and copies the data files from
+// PROGDIR:Data/ into it, advancing the gauge by 5 per file. Every failure is
+// an error entry ("DRIVE", "MakeDriveEnviroment", reason); true when every
+// step succeeded. A directory that already exists is refused: the section
+// must never adopt (and later delete from) a folder it did not make.
+bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& progress);
+
+// Closes every handle still open; when this run made the directory, deletes
+// every name the section may have created (scratch files, data copies,
+// "foobar.bin"), then the directory. Results are ignored: what is not there
+// is not an error. Nothing else on the partition is touched.
+void RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files);
+
+}  // namespace kr

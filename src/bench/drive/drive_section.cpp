@@ -1,0 +1,172 @@
+#include "bench/drive/drive_section.h"
+
+#include "bench/drive/bench_dir.h"
+#include "bench/drive/file_tests.h"
+#include "engine/errorlog.h"
+#include "engine/scoring.h"
+#include "engine/status_ops.h"
+#include "report/frame.h"
+#include "report/report.h"
+#include "bench/cpu/card.h"
+#include "shell/startup_checks.h"
+
+namespace kr {
+namespace {
+
+constexpr const char* kErrorTitle = "\033bERROR\033n";
+constexpr int kDriveWindow = int(Section::Drive);
+
+// Drive `enabled` switches.
+enum : int { kEnFileOps = 0, kEnReadFile = 1, kEnWriteFile = 2, kEnReadDevice = 3 };
+
+// The section's window and its progress: k/N names the test now running.
+struct DriveProgress {
+  Context& ctx;
+  int32_t step;
+  explicit DriveProgress(Context& c) : ctx(c), step(c.countDrive > 0 ? 100 / c.countDrive : 0) {
+    ctx.progress[kDriveWindow] = 0;
+    ctx.status.OpenWindow(Section::Drive);
+    ctx.gauge[kDriveWindow] = 0;
+    ctx.status.SetGauge(Section::Drive, 0);
+    SetState(ctx, Section::Drive, "Idling");
+    ctx.status.SetText(Section::Drive, StatusField::LastResult, "");
+    if (ctx.countDrive > 0)
+      StepDriveProgress(ctx);
+    else
+      ctx.status.SetGaugeText(Section::Drive, "0/0");
+  }
+  void Finished() {
+    ctx.gauge[kDriveWindow] += step;
+    ctx.status.SetGauge(Section::Drive, ctx.gauge[kDriveWindow]);
+    if (ctx.progress[kDriveWindow] < ctx.countDrive) StepDriveProgress(ctx);
+  }
+};
+
+// One test, announced to the listeners, its status cleared before and its
+// progress step after.
+template <typename Run>
+void RunTest(Context& ctx, DriveProgress& progress, int entry, Run run) {
+  const CatalogueEntry& test = DriveEntry(entry);
+  ClearDriveStatus(ctx);
+  for (RunListener* l : ctx.listeners) l->TestStarted(test);
+  run();
+  const ScoreSlot score = ctx.results.score(test.slot);
+  for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
+  progress.Finished();
+}
+
+bool Stop(Context& ctx) {
+  if (!ctx.Interrupted()) return false;
+  LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
+  return true;
+}
+
+void WriteSkippedBlock(Context& ctx) {
+  WriteTopRule(ctx);
+  ReportLine(ctx, "\xA1   The following benchmarks was skipped because the device you have       \xA1\n");
+  ReportLine(ctx, "|   selected don't complies to the SCSI-2 standard or don't supports NSD:  |\n");
+  WriteEmptyLine(ctx);
+  ReportLine(ctx, "|   * Read from DEVICE                                                     |\n");
+  ReportLine(ctx, "|   * Write to DEVICE                                                      |\n");
+  ReportLine(ctx, "|   * Seek on DEVICE                                                       |\n");
+  ReportLine(ctx, "|   * SpinUP DEVICE                                                        |\n");
+  WriteEmptyLine(ctx);
+  ReportLine(ctx, "!   KelvaRANKS : 0 [SKIPPED]                                               !\n");
+  WriteTopRule(ctx);
+}
+
+// The drive tests this build does not have yet: logged, not run, not counted.
+void NotBuilt(Context& ctx, DriveProgress& progress, int entry) {
+  LogError(ctx, "DRIVE", DriveEntry(entry).label, "Not built yet");
+  progress.Finished();
+}
+
+}  // namespace
+
+int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
+  const SettingsRecord& st = ctx.settings;
+  const bool fileOps = st.driveEnabled(kEnFileOps) != 0;
+  const bool needDirectory = fileOps || st.driveEnabled(kEnReadFile) != 0 || st.driveEnabled(kEnWriteFile) != 0;
+
+  BenchFiles files;
+  if (needDirectory) {
+    if (ctx.run.freeSpace == 0) {
+      ctx.requester.Request(kErrorTitle,
+                            "Not enough space to copy datafiles!\n\n\033bSelect another device\033n", "Abort");
+      return 20;
+    }
+    // The marker first: a crash from here on leaves it for the next start.
+    if (!WritePidFile(ctx)) LogError(ctx, "DRIVE", "RunDriveSection", "Could not write the crash marker");
+    progress.Open();
+    progress.SetText("Copy Benchmark files...");
+    progress.SetGauge(0);
+    const bool made = MakeBenchmarkDirectory(ctx, files, progress);
+    progress.Close();
+    if (!made) {
+      if (!ctx.Interrupted())
+        ctx.requester.Request(kErrorTitle, "Could not copy needed datafiles!\n\n\033bReinstall KelvaRANK\033n",
+                              "Abort");
+      RemoveBenchmarkDirectory(ctx, files);
+      DeletePidFile(ctx);
+      return 20;
+    }
+  }
+
+  DriveProgress window(ctx);
+  WriteSectionHeader(ctx, Section::Drive);
+  int parts = 0;
+  bool stopped = false;
+
+  // Read from File and Write to File.
+  for (int e : {kEnReadFile, kEnWriteFile}) {
+    if (st.driveEnabled(e) == 0) continue;
+    if ((stopped = Stop(ctx))) break;
+    NotBuilt(ctx, window, e);
+  }
+
+  if (fileOps && !stopped) {
+    const int32_t fileCount = st.driveCount(0) * 1000;
+    int done = 0;
+    for (int k = 0; k < kFileOpCount && !(stopped = Stop(ctx)); ++k, ++done) {
+      const FileOp op = FileOp(k);
+      RunTest(ctx, window, FileOpCatalogueEntry(op), [&] {
+        RunFileOpTest(ctx, files, op, st.driveCache(FileOpCacheIndex(op)), 1, fileCount);
+      });
+    }
+    if (done == kFileOpCount) {
+      FinishFileOpGroup(ctx);
+      ++parts;
+    }
+  }
+
+  if (!stopped) {
+    if (ctx.drive.accessMode == kAccessNone) {
+      WriteSkippedBlock(ctx);
+      for (int s = 14; s < 18; ++s) ctx.results.setScore(slot::kDriveFirst + s, {0.0, 0.0});
+    } else {
+      for (int e = kEnReadDevice; e <= 6; ++e) {
+        if (st.driveEnabled(e) == 0) continue;
+        if ((stopped = Stop(ctx))) break;
+        NotBuilt(ctx, window, 12 + e);
+      }
+    }
+  }
+
+  const ScoreSlot total = DriveTotal(ctx.results, parts);
+  ctx.results.setScore(slot::kDriveTotal, total);
+  WriteSectionTotal(ctx, Section::Drive, total);
+  ClearDriveStatus(ctx);
+  ctx.status.CloseWindow(Section::Drive);
+
+  if (needDirectory) {
+    progress.Open();
+    progress.SetText("Delete Benchmark files...");
+    progress.SetGauge(0);
+    RemoveBenchmarkDirectory(ctx, files);
+    progress.Close();
+    DeletePidFile(ctx);
+  }
+  return 0;
+}
+
+}  // namespace kr

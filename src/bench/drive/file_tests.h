@@ -1,0 +1,42 @@
+// The file-system operation tests of the drive section: twelve tests that
+// apply one dos call to every scratch file of the benchmark directory (or to
+// a data file copy) and report operations per second, on one shared card.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/context.h"
+
+namespace kr {
+
+struct BenchFiles;
+
+// The twelve tests in the order the section runs them; Create Files leaves
+// the handles Set Filesize and Close from Write use, Open Files those of
+// Close from Read, Delete Files removes the scratch files, so only this
+// order works.
+enum class FileOp : uint8_t {
+  CreateFiles, SetFilesize, CloseFromWrite, OpenFiles, CloseFromRead, SetComment,
+  SetProtection, SetDate, DirectoryScan, DeleteFiles, SeekInFile, RenameFiles,
+};
+inline constexpr int kFileOpCount = 12;
+
+// The catalogue position (1..18) and the drive cpuCache index of a test.
+int FileOpCatalogueEntry(FileOp op);
+int FileOpCacheIndex(FileOp op);
+
+// Runs one test over files 0 .. fileCount - 1 (at most kScratchNameCount):
+// status window, preparation, the timed loop, the figure (raw figure and
+// score slot of the results record) and its card line. Create Files first
+// writes the group's card head. A call that fails inside the loop is
+// counted (the loop makes no other call); a test with failures keeps its
+// figure, is not scored and logs one error entry ("DRIVE", its label,
+// "<k> of <n> operations failed").
+void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
+                   int32_t fileCount);
+
+// The group's score lines after its twelfth test: the mean of the twelve
+// scores into the group slot when every one is scored, else DISABLED.
+void FinishFileOpGroup(Context& ctx);
+
+}  // namespace kr

@@ -1,0 +1,311 @@
+// The drive section over a temporary directory as partition, with the fake
+// timer (1 s per timed span): the benchmark directory, the file-system
+// operation tests and their card, the clean-up on every way out.
+#include "bench/drive/drive_section.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/drive/bench_dir.h"
+#include "bench/drive/file_tests.h"
+#include "engine/context.h"
+#include "engine/scoring.h"
+#include "engine/status_model.h"
+#include "platform/fake/fake_exec.h"
+#include "platform/fake/fake_requester.h"
+#include "platform/fake/fake_timer.h"
+#include "shell/startup_checks.h"
+#include "support/fixed_clock_context.h"
+#include "support/report_file.h"
+#include "support/test_context.h"
+
+namespace kr {
+namespace {
+
+using test::TempDir;
+
+// The real dos layer with the fixed clock; a call may be made to fail for
+// chosen paths.
+struct FlakyDos : test::FixedClockDos {
+  using FixedClockDos::FixedClockDos;
+  std::function<bool(std::string_view)> failComment = [](std::string_view) { return false; };
+  bool SetComment(std::string_view path, std::string_view comment) override {
+    return !failComment(path) && FixedClockDos::SetComment(path, comment);
+  }
+};
+
+// Stops the run once a given test has finished.
+struct StopAfter : RunListener {
+  std::atomic<bool>& flag;
+  std::string label;
+  StopAfter(std::atomic<bool>& f, std::string l) : flag(f), label(std::move(l)) {}
+  void TestFinished(const CatalogueEntry& test, const ScoreSlot&) override {
+    if (test.label == label) flag = true;
+  }
+};
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  std::vector<DirEntry> list;
+  LinuxDos dos(dir, dir);
+  if (dos.ListDir(dir, list))
+    for (const DirEntry& e : list) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class DriveSection : public ::testing::Test {
+ public:
+  TempDir home, ram, part;
+  FakeExec exec;
+  FakeTimer timer;
+  FakeRequester requester;
+  StatusModel status;
+  FlakyDos dos{home.path(), ram.path(), test::kFixedStamp};
+  Context ctx{exec, timer, dos, requester, status};
+  SilentProgress progress;
+
+  void SetUp() override {
+    SetBuiltinDefaults(ctx.settings);
+    ResetSystemInfo(ctx.sysinfo);
+    for (const char* d : {"Data", "Reports"}) MakeDirs(home.path() + "/" + d);
+    ASSERT_TRUE(GenerateDataFiles(ctx, progress, DataFileMode::Generate));
+    ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, part.path());
+    for (int i = 0; i <= 6; ++i) ctx.settings.setDriveEnabled(i, 0);
+    ctx.settings.setDriveEnabled(0, 1);
+    for (int i = 0; i < 18; ++i) ctx.settings.set_s32(cfg::kDriveCache + 4 * size_t(i), 1);
+    ctx.settings.set_s32(cfg::kDriveCount, 2);
+    ctx.run.freeSpace = 1;
+    ctx.drive.accessMode = kAccessNone;
+    // Something of the user's on the partition that must survive every run.
+    std::ofstream(part.path() + "/keep.txt") << "mine";
+  }
+
+  int Run() {
+    CountAllTests(ctx);
+    return RunHardDriveSection(ctx, progress);
+  }
+  std::string RunReport() {
+    std::string text = test::CaptureReport(ctx, "drive.txt", [&] { result = Run(); });
+    return text;
+  }
+  bool PidFileExists() { return dos.FileSize(kPidFile) >= 0; }
+  // Only the user's file is left on the partition.
+  void ExpectPartitionUntouched() {
+    EXPECT_EQ(Entries(part.path()), std::vector<std::string>{"keep.txt"});
+    std::ifstream in(part.path() + "/keep.txt");
+    std::string s;
+    in >> s;
+    EXPECT_EQ(s, "mine");
+    EXPECT_FALSE(PidFileExists());
+  }
+  int result = -1;
+};
+
+// The part of a report from the group's card head to its closing line.
+std::string GroupCard(const std::string& report) {
+  size_t from = report.find("|   dos.library");
+  size_t to = report.find("!                                                                          !\n", from);
+  if (from == std::string::npos || to == std::string::npos) return {};
+  return report.substr(from, to + 77 - from);
+}
+
+TEST_F(DriveSection, DefaultFileCountRunsAndScoresTheGroupThenLeavesNothing) {
+  // The crash marker exists while the tests run.
+  bool markerDuringRun = false, dirDuringRun = false;
+  struct Probe : RunListener {
+    std::function<void()> f;
+    void TestStarted(const CatalogueEntry&) override { f(); }
+  } probe;
+  probe.f = [&] {
+    markerDuringRun = PidFileExists();
+    dirDuringRun = dos.IsDir(part.path() + "/KelvaRANK_bench");
+  };
+  ctx.listeners.push_back(&probe);
+
+  const std::string report = RunReport();
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(markerDuringRun);
+  EXPECT_TRUE(dirDuringRun);
+  ExpectPartitionUntouched();
+  EXPECT_TRUE(ctx.errorLog.entries.empty()) << ctx.errorLog.entries[0].function << ": "
+                                            << ctx.errorLog.entries[0].reason;
+
+  const std::string p = part.path();
+  const std::string head = "|   dos.library standart functions - [" + p + "]                                 |\n";
+  const std::string expected =
+      head +
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7\n"
+      "|   Files            : 2000                                                |\n"
+      "|   CPU Cache        : YES                                                 |\n"
+      "|   Multitasking     : YES                                                 |\n"
+      "|                                                                          |\n"
+      "|   Method                                     KelvaRANKS           OP/sec |\n"
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7\n"
+      "|   [+] Create Files                          24.0              2000.00    |\n"
+      "|   [+] Set Filesize                           3.6              2000.00    |\n"
+      "|   [+] Close Files [writing]                  3.2              2000.00    |\n"
+      "|   [+] Open Files                            24.0              2000.00    |\n"
+      "|   [+] Close Files [reading]                  3.2              2000.00    |\n"
+      "|   [+] Set Comment                            3.6              2000.00    |\n"
+      "|   [+] Set Protection                         3.6              2000.00    |\n"
+      "|   [+] Set Date                               3.6              2000.00    |\n"
+      "|   [+] Directory Scan                         3.5              1982.00    |\n"
+      "|   [+] Delete Files                           4.7              2000.00    |\n"
+      "|   [+] Seek in File                           1.0              2000.00    |\n"
+      "|   [+] Rename Files                           4.7              2000.00    |\n"
+      "|                                                                          |\n"
+      "|   KelvaRANKS :   6.91 Percent                                            |\n"
+      "|                                                                          |\n"
+      "!                                                                          !\n";
+  EXPECT_EQ(GroupCard(report), expected);
+
+  const ScoreSlot group = ctx.results.score(slot::kFileSystemGroup);
+  EXPECT_EQ(group.valid, 1.0);
+  // The mean of the twelve scores (4.8 shows as 4.7: tenths are truncated).
+  EXPECT_NEAR(group.percent, (24.0 * 2 + 3.6 * 4 + 3.2 * 2 + 1982 * 0.002 * 0.9 + 4.8 * 2 + 1.0) / 12, 1e-9);
+  EXPECT_EQ(ctx.results.figure(rec::kFileSystemOps + 8 * 11), 1982.0);  // Directory Scan: N - 18
+  // Without the file tests and the device tests the total is not valid.
+  EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
+  EXPECT_NE(report.find("T O T A L   - D R V -   K e l v a R A N K S : DISABLED"), std::string::npos);
+}
+
+TEST_F(DriveSection, FailingCallsAreCountedAndTheTestIsNotScored) {
+  dos.failComment = [](std::string_view path) { return path.ends_with("/00007") || path.ends_with("/01999"); };
+  const std::string report = RunReport();
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].location, "DRIVE");
+  EXPECT_STREQ(ctx.errorLog.entries[0].function, "Set Comment");
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "2 of 2000 operations failed");
+  // The figure is kept, the score is printed but not counted.
+  const CatalogueEntry& comment = DriveEntry(8);
+  EXPECT_EQ(ctx.results.figure(rec::kFileSystemOps + 8 * size_t(comment.slot - slot::kDriveFirst - 2)), 2000.0);
+  EXPECT_EQ(ctx.results.score(comment.slot).valid, 0.0);
+  EXPECT_NE(report.find("|   [-] Set Comment                            3.6              2000.00    |\n"),
+            std::string::npos);
+  EXPECT_NE(report.find("|   KelvaRANKS : DISABLED                                                  |\n"),
+            std::string::npos);
+  EXPECT_EQ(ctx.results.score(slot::kFileSystemGroup).valid, 0.0);
+  ExpectPartitionUntouched();
+}
+
+TEST_F(DriveSection, OtherFileCountsRunUnscored) {
+  for (int32_t thousands : {1, 3}) {
+    SCOPED_TRACE(thousands);
+    ctx.settings.set_s32(cfg::kDriveCount, thousands);
+    const std::string card = GroupCard(RunReport());
+    const int32_t n = thousands * 1000;
+    EXPECT_NE(card.find("|   Files            : " + std::to_string(n) + "    "), std::string::npos);
+    EXPECT_EQ(card.find("[+]"), std::string::npos);
+    EXPECT_NE(card.find("|   [-] Directory Scan"), std::string::npos);
+    EXPECT_EQ(ctx.results.figure(rec::kFileSystemOps + 8 * 11), double(n - 18));
+    EXPECT_EQ(ctx.results.score(slot::kFileSystemGroup).valid, 0.0);
+    EXPECT_TRUE(ctx.errorLog.entries.empty());
+    ExpectPartitionUntouched();
+  }
+}
+
+TEST_F(DriveSection, AbortsBeforeTheHeaderAndLeavesThePartitionAsItWas) {
+  struct Case {
+    const char* name;
+    std::function<void(DriveSection&)> arrange;
+    const char* requesterText;  // start of the one request shown
+    const char* reason;         // the one error entry, or null
+  };
+  const std::vector<Case> cases = {
+      {"not enough space", [](DriveSection& t) { t.ctx.run.freeSpace = 0; }, "Not enough space to copy datafiles!",
+       nullptr},
+      {"short data file",
+       [](DriveSection& t) { ::truncate((t.home.path() + "/Data/0004096.bin").c_str(), 4000); },
+       "Could not copy needed datafiles!", "Wrong filelen read."},
+      {"missing data file", [](DriveSection& t) { ::unlink((t.home.path() + "/Data/8388608.bin").c_str()); },
+       "Could not copy needed datafiles!", "Could not open source file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(GenerateDataFiles(ctx, progress, DataFileMode::Generate));
+    ctx.run.freeSpace = 1;
+    ctx.errorLog.entries.clear();
+    requester.asked.clear();
+    c.arrange(*this);
+    const std::string report = RunReport();
+    EXPECT_EQ(result, 20);
+    EXPECT_EQ(report.find("H A R D"), std::string::npos);
+    ASSERT_EQ(requester.asked.size(), 1u);
+    EXPECT_EQ(requester.asked[0].title, "\033bERROR\033n");
+    EXPECT_TRUE(requester.asked[0].text.starts_with(c.requesterText)) << requester.asked[0].text;
+    if (c.reason) {
+      ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+      EXPECT_STREQ(ctx.errorLog.entries[0].function, "MakeDriveEnviroment");
+      EXPECT_STREQ(ctx.errorLog.entries[0].reason, c.reason);
+    } else {
+      EXPECT_TRUE(ctx.errorLog.entries.empty());
+    }
+    ExpectPartitionUntouched();
+  }
+}
+
+TEST_F(DriveSection, AFolderOfTheSameNameIsNeitherUsedNorEmptied) {
+  const std::string folder = part.path() + "/KelvaRANK_bench";
+  MakeDirs(folder);
+  std::ofstream(folder + "/00000") << "not ours";
+  EXPECT_EQ(Run(), 20);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Could not create Directory on your selected Drive");
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{"00000"});
+  EXPECT_FALSE(PidFileExists());
+}
+
+TEST_F(DriveSection, AStopWhileFilesAreOpenStillRemovesEverything) {
+  std::atomic<bool> stop{false};
+  ctx.interrupt = &stop;
+  StopAfter after(stop, "Set Filesize");  // Create Files left 2000 handles open
+  ctx.listeners.push_back(&after);
+  const std::string report = RunReport();
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Interrupted by the user");
+  EXPECT_EQ(report.find("Close Files [writing]"), std::string::npos);
+  EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
+  ExpectPartitionUntouched();
+}
+
+TEST_F(DriveSection, DeviceTestsWithoutAccessWriteTheSkippedBlockAndNoDirectory) {
+  ctx.settings.setDriveEnabled(0, 0);
+  ctx.settings.setDriveEnabled(3, 1);
+  ctx.settings.setDriveEnabled(5, 1);
+  ctx.run.freeSpace = 0;  // no directory is needed, so no space either
+  for (int s = 14; s < 18; ++s) ctx.results.setScore(slot::kDriveFirst + s, {50.0, 1.0});
+  const std::string report = RunReport();
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(requester.asked.empty());
+  const std::string block =
+      "\xB7--------------------------------------------------------------------------\xB7\n"
+      "\xA1   The following benchmarks was skipped because the device you have       \xA1\n"
+      "|   selected don't complies to the SCSI-2 standard or don't supports NSD:  |\n"
+      "|                                                                          |\n"
+      "|   * Read from DEVICE                                                     |\n"
+      "|   * Write to DEVICE                                                      |\n"
+      "|   * Seek on DEVICE                                                       |\n"
+      "|   * SpinUP DEVICE                                                        |\n"
+      "|                                                                          |\n"
+      "!   KelvaRANKS : 0 [SKIPPED]                                               !\n"
+      "\xB7--------------------------------------------------------------------------\xB7\n";
+  EXPECT_NE(report.find(block), std::string::npos);
+  for (int s = 14; s < 18; ++s) EXPECT_EQ(ctx.results.score(slot::kDriveFirst + s).percent, 0.0);
+  EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
+  ExpectPartitionUntouched();
+}
+
+}  // namespace
+}  // namespace kr
