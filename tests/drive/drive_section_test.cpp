@@ -27,6 +27,7 @@
 #include "support/fixed_clock_context.h"
 #include "support/report_file.h"
 #include "support/test_context.h"
+#include "util/numtext.h"
 
 namespace kr {
 namespace {
@@ -305,6 +306,53 @@ TEST_F(DriveSection, DeviceTestsWithoutAccessWriteTheSkippedBlockAndNoDirectory)
   for (int s = 14; s < 18; ++s) EXPECT_EQ(ctx.results.score(slot::kDriveFirst + s).percent, 0.0);
   EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
   ExpectPartitionUntouched();
+}
+
+TEST_F(DriveSection, FileTransfersSweepEveryBlockSize) {
+  ctx.settings.setDriveEnabled(0, 0);
+  ctx.settings.setDriveEnabled(1, 1);
+  ctx.settings.setDriveEnabled(2, 1);
+  for (int i : {1, 2}) ctx.settings.set_s32(cfg::kDriveCount + 4 * size_t(i), 16);
+  for (int i : {0, 1}) {
+    ctx.settings.set_s32(cfg::kDriveSweepStart + 4 * size_t(i), 1);
+    ctx.settings.set_s32(cfg::kDriveSweepStop + 4 * size_t(i), 17);
+  }
+  const std::string report = RunReport();
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(ctx.errorLog.entries.empty());
+  std::string lines;
+  for (uint32_t b = 128; b <= 8388608; b *= 2)
+    lines += Format("|  %8u                                                       16.00    |\n", b);
+  const std::string read =
+      "|   Read from FILE - [" + part.path() + "]                                                 |\n"
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7\n"
+      "|   100 Percent at   : 500.0 MB/se c                                       |\n"
+      "|   Score weight     : 110.0%                                              |\n"
+      "|   Loopsize [bytes] : 16777216                                            |\n"
+      "|   CPU Cache        : YES                                                 |\n"
+      "|   Multitasking     : YES                                                 |\n"
+      "|                                                                          |\n"
+      "|   Blocksize                                                      MB/sec  |\n"
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7\n" +
+      lines +
+      "|                                                                          |\n"
+      "|   Minimum :       16.00 MB/s                                             |\n"
+      "|   Maximum :       16.00 MB/s                                             |\n"
+      "|   Average :       16.00 MB/s                                             |\n"
+      "|                                                                          |\n"
+      "|   KelvaRANKS :   3.52 Percent                                            |\n"
+      "!                                                                          !\n";
+  EXPECT_NE(report.find(read), std::string::npos) << report;
+  EXPECT_NE(report.find("|   Write fo FILE - [" + part.path() + "]"), std::string::npos);
+  EXPECT_NE(report.find("|   100 Percent at   : 500.0 MB/sec                                        |\n"),
+            std::string::npos);
+  for (size_t base : {rec::kReadFile, rec::kWriteFile}) {
+    EXPECT_EQ(ctx.results.figure(base + 8 * 16), 16.0);
+    EXPECT_EQ(ctx.results.figure(base + 8 * 19), 16.0);
+  }
+  EXPECT_EQ(ctx.results.score(slot::kDriveFirst + 0).valid, 1.0);
+  EXPECT_EQ(ctx.results.score(slot::kDriveFirst + 1).valid, 1.0);
+  ExpectPartitionUntouched();  // "foobar.bin" is gone too
 }
 
 }  // namespace

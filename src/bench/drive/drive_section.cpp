@@ -1,5 +1,7 @@
 #include "bench/drive/drive_section.h"
 
+#include <algorithm>
+
 #include "bench/drive/bench_dir.h"
 #include "bench/drive/file_tests.h"
 #include "engine/errorlog.h"
@@ -121,7 +123,13 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   for (int e : {kEnReadFile, kEnWriteFile}) {
     if (st.driveEnabled(e) == 0) continue;
     if ((stopped = Stop(ctx))) break;
-    NotBuilt(ctx, window, e);
+    const int i = e - 1;  // sweep and count index
+    RunTest(ctx, window, e, [&] {
+      RunFileTransferTest(ctx, files, e == kEnReadFile ? FileTransfer::Read : FileTransfer::Write,
+                          uint64_t(std::max(st.driveCount(e), 0)) * 1048576u, st.driveSweepStart(i),
+                          st.driveSweepStop(i), st.driveCache(i), 1);
+    });
+    ++parts;
   }
 
   if (fileOps && !stopped) {

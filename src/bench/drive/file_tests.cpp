@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -225,6 +226,116 @@ void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, 
   ReportLine(ctx, Format(row.card, scored ? "+" : "-"));
   ReportFixed1(ctx, "%8lu.%0.1lu      ", score);
   ReportFixed2(ctx, "    %8lu.%0.2lu    |\n", figure);
+  SetState(ctx, Section::Drive, "Done");
+}
+
+void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uint64_t fileSize, int32_t lowStep,
+                         int32_t highStep, int32_t cacheOn, int32_t multitaskingOn) {
+  const bool reading = kind == FileTransfer::Read;
+  const CatalogueEntry& entry = DriveEntry(reading ? 1 : 2);
+  const size_t base = reading ? rec::kReadFile : rec::kWriteFile;
+  const char* function = reading ? "Read from file" : "Write to file";
+  Dos& dos = ctx.dos;
+
+  WriteTopRule(ctx);
+  ReportFormat(ctx,
+               reading ? "|   Read from FILE - [%s]                                                 |\n"
+                       : "|   Write fo FILE - [%s]                                                  |\n",
+               files.partition.c_str());
+  WriteSeparator(ctx);
+  ReportFixed1(ctx,
+               reading ? "|   100 Percent at   : %3lu.%0.1lu MB/se c                                       |\n"
+                       : "|   100 Percent at   : %3lu.%0.1lu MB/sec                                        |\n",
+               entry.reference);
+  const FixedSplit w = SplitFixed(entry.weight, 10);
+  ReportLine(ctx, Format("|   Score weight     : %3lu.%.1lu%%                                              |\n",
+                         (unsigned long)w.whole, (unsigned long)w.frac));
+  ReportLine(ctx, Format("|   Loopsize [bytes] : %-10llu                                          |\n",
+                         (unsigned long long)fileSize));
+  ReportFormat(ctx, "|   CPU Cache        : %-10s                                          |\n", OnOffWord(cacheOn));
+  ReportFormat(ctx, "|   Multitasking     : %-10s                                          |\n", OnOffWord(multitaskingOn));
+  WriteEmptyLine(ctx);
+  ReportLine(ctx, "|   Blocksize                                                      MB/sec  |\n");
+  WriteSeparator(ctx);
+
+  ShowDriveTest(ctx, reading ? "\x1b" "bRead from FILE\x1b" "n [cached]" : "\x1b" "bWrite to FILE\x1b" "n [cached]",
+                reading ? "dos.lib Read()" : "dos.lib Write()", "Filesize low:", "Filesize high:", "Filesize:",
+                cacheOn, multitaskingOn, int32_t(BlockSizeOfStep(lowStep)), int32_t(BlockSizeOfStep(highStep)),
+                int32_t(std::min<uint64_t>(fileSize, 0x7FFFFFFF)), 0, 0);
+  SetState(ctx, Section::Drive, "Benchmarking...");
+
+  double minimum = 100000.0, maximum = 0.0, sum = 0.0;
+  int steps = 0;
+  int64_t calls = 0, failedCalls = 0;
+  bool stepFailed = false;
+  const double megabytes = double(fileSize / 1048576u);
+  for (int32_t k = std::max(lowStep, 1); k <= std::min(highStep, 17); ++k) {
+    const uint32_t b = BlockSizeOfStep(k);
+    const uint64_t n = fileSize / b;
+    ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, int32_t(b));
+    ctx.status.SetNumber(Section::Drive, StatusField::Loopsize, int32_t(std::min<uint64_t>(n, 0x7FFFFFFF)));
+    ++steps;
+    std::vector<uint8_t> buffer;
+    try {
+      buffer.assign(b, 0);
+    } catch (const std::bad_alloc&) {
+      LogError(ctx, "DRIVE", function, "Could not get data buffer");
+      stepFailed = true;
+      continue;
+    }
+    const int64_t fh = reading ? dos.Open(files.CopyOfSize(b), MODE_OLDFILE) : dos.Open(files.foobar, MODE_NEWFILE);
+    if (fh == 0) {
+      LogError(ctx, "DRIVE", reading ? "Read File low" : function, "Error open needed files");
+      stepFailed = true;
+      continue;
+    }
+    int64_t bad = 0;
+    StartTiming(ctx, cacheOn, multitaskingOn);
+    if (reading)
+      for (uint64_t i = 0; i < n; ++i) {
+        bad += dos.Read(fh, buffer.data(), b) != int64_t(b);
+        bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
+      }
+    else
+      for (uint64_t i = 0; i < n; ++i) {
+        bad += dos.Write(fh, buffer.data(), b) != int64_t(b);
+        bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
+      }
+    const double t = StopTiming(ctx, cacheOn, multitaskingOn);
+    dos.Close(fh);
+    if (!reading) dos.DeleteFile(files.foobar);
+    calls += int64_t(2 * n);
+    failedCalls += bad;
+
+    const double figure = RatePerSecond(megabytes, t);
+    minimum = std::min(minimum, figure);
+    maximum = std::max(maximum, figure);
+    sum += figure;
+    ctx.results.setFigure(base + 8 * size_t(k - 1), figure);
+    ShowDriveLast(ctx, figure);
+    ShowDriveMin(ctx, minimum);
+    ShowDriveMax(ctx, maximum);
+    ShowDriveAverage(ctx, sum / steps);
+    ReportLine(ctx, Format("|  %8lu", (unsigned long)b));
+    ReportFixed2(ctx, "                                                 %8lu.%0.2lu    |\n", figure);
+  }
+  const double average = steps > 0 ? sum / steps : 0.0;
+  ctx.results.setFigure(base + 8 * 17, minimum);
+  ctx.results.setFigure(base + 8 * 18, maximum);
+  ctx.results.setFigure(base + 8 * 19, average);
+  if (failedCalls > 0)
+    LogError(ctx, "DRIVE", entry.label,
+             Format("%lld of %lld operations failed", (long long)failedCalls, (long long)calls));
+
+  const bool scored = lowStep == 1 && highStep == 17 && fileSize == 16u * 1048576u && cacheOn != 0 &&
+                      !stepFailed && failedCalls == 0;
+  WriteEmptyLine(ctx);
+  ReportFixed2(ctx, "|   Minimum : %8lu.%0.2lu MB/s                                             |\n", minimum);
+  ReportFixed2(ctx, "|   Maximum : %8lu.%0.2lu MB/s                                             |\n", maximum);
+  ReportFixed2(ctx, "|   Average : %8lu.%0.2lu MB/s                                             |\n", average);
+  WriteEmptyLine(ctx);
+  WriteScore(ctx, entry.slot, ScorePercent(average, entry.reference, entry.weight), scored);
+  WriteClosingLine(ctx);
   SetState(ctx, Section::Drive, "Done");
 }
 

@@ -35,6 +35,17 @@ int FileOpCacheIndex(FileOp op);
 void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
                    int32_t fileCount);
 
+// Read from File and Write to File: for each block size from lowStep to
+// highStep (block-size steps 1..17, doubling) the size's data file copy is
+// read (or "foobar.bin" written) fileSize / size times from its start, the
+// MB/s figure goes to the step's slot and a card line; then minimum,
+// maximum, average and the score of the average. A step that fails (buffer,
+// open, or a call in its loop) is logged; a test with a failed step is not
+// scored.
+enum class FileTransfer : uint8_t { Read, Write };
+void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uint64_t fileSize, int32_t lowStep,
+                         int32_t highStep, int32_t cacheOn, int32_t multitaskingOn);
+
 // The group's score lines after its twelfth test: the mean of the twelve
 // scores into the group slot when every one is scored, else DISABLED.
 void FinishFileOpGroup(Context& ctx);
