@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <iostream>
@@ -11,10 +12,12 @@
 #include <optional>
 
 #include "cli/log_sink.h"
+#include "cli/repeat.h"
 #include "cli/terminal.h"
 #include "cli/text.h"
 #include "engine/context.h"
 #include "engine/scoring.h"
+#include "engine/sections.h"
 #include "platform/linux/linux_dos.h"
 #include "platform/linux/linux_exec.h"
 #include "platform/linux/linux_timer.h"
@@ -34,8 +37,13 @@ const char kUsage[] =
     "Usage: kelvarank-cli [--home DIR] [--yes | --no] COMMAND\n"
     "\n"
     "Commands:\n"
-    "  run processor|memory|drive [--all]   run one benchmark section and write the report\n"
-    "                                       (--all enables every test of the section for this run)\n"
+    "  run processor|memory|drive [--all] [--report FILE] [--repeat N]\n"
+    "                                       run one benchmark section and write the report\n"
+    "                 --all                 every test of the section, for this run only\n"
+    "                 --report FILE         the report's file (default: the settings' name; the\n"
+    "                                       default name becomes KR_Report_<date>_<time>.txt)\n"
+    "                 --repeat N            run the section N times; print each figure's median,\n"
+    "                                       minimum, maximum and coefficient of variation\n"
     "  settings show                        every setting by its key, with its value\n"
     "  settings set KEY=VALUE...            change settings (checked as the settings pages check\n"
     "                                       them), then save\n"
@@ -55,11 +63,13 @@ const char kUsage[] =
 
 std::atomic<bool> gInterrupt{false};
 
-void OnInterrupt(int) {
+// The first SIGINT or SIGTERM asks the run to stop after the current test
+// (the report is completed); a second one ends the program at once by the
+// signal that arrived, so the parent sees which one it was.
+void OnInterrupt(int sig) {
   if (gInterrupt.exchange(true)) {
-    // A second interrupt ends the program at once.
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
+    signal(sig, SIG_DFL);
+    raise(sig);
   }
 }
 
@@ -117,27 +127,123 @@ int Usage(const std::string& error) {
   return kExitUsage;
 }
 
-// The commands below take words that CheckCommand has accepted.
+// The words of "run", checked before anything starts.
+struct RunArgs {
+  RunMode mode = RunMode::None;
+  bool all = false;         // every test of the section, for this run
+  std::string report;       // --report: an absolute host path; empty: the settings' name
+  int repeat = 1;           // --repeat N
+};
+
+constexpr int kMaxRepeat = 1000;
+
+// Empty when the words make a run, else the usage message.
+std::string ParseRun(const std::vector<std::string>& w, RunArgs& out) {
+  const char* usage = "run takes a section (processor, memory or drive) and optionally --all, --report FILE "
+                      "and --repeat N";
+  if (w.size() < 2) return usage;
+  out.mode = w[1] == "processor" ? RunMode::Processor
+             : w[1] == "memory"  ? RunMode::Memory
+             : w[1] == "drive"   ? RunMode::Drive
+                                 : RunMode::None;
+  if (out.mode == RunMode::None) return usage;
+  for (size_t i = 2; i < w.size(); ++i) {
+    const std::string& a = w[i];
+    auto value = [&](const char* name, std::string& v) {
+      std::string eq = std::string(name) + "=";
+      if (a.rfind(eq, 0) == 0) {
+        v = a.substr(eq.size());
+        return true;
+      }
+      if (a == name && i + 1 < w.size()) {
+        v = w[++i];
+        return true;
+      }
+      return false;
+    };
+    std::string v;
+    if (a == "--all") {
+      out.all = true;
+    } else if (a.rfind("--report", 0) == 0) {
+      if (!value("--report", v) || v.empty()) return "--report needs a file name";
+      // A host path: its bytes are used as given (not converted to Latin-1).
+      std::string path = AbsolutePath(v);
+      // A colon would read as a partition or volume name.
+      if (path.find(':') != std::string::npos) return "--report: a file name with ':' cannot be used";
+      if (path.size() > limit::kPath) return "--report: the path is longer than 255 bytes";
+      out.report = path;
+    } else if (a.rfind("--repeat", 0) == 0) {
+      if (!value("--repeat", v)) return "--repeat needs a count";
+      int n = 0;
+      auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+      if (v.empty() || ec != std::errc() || end != v.data() + v.size() || n < 1 || n > kMaxRepeat)
+        return "--repeat takes a count from 1 to " + std::to_string(kMaxRepeat);
+      out.repeat = n;
+    } else {
+      return usage;
+    }
+  }
+  return {};
+}
+
+// The name the settings page's "Make" button builds from the current date and
+// time; when a report of that name exists already (two runs in one second),
+// a number is added before ".txt" so no run replaces another's report.
+std::string StampedReportName(Context& ctx) {
+  std::string name = MakeStamp(ctx, StampKind::ReportName);
+  if (ctx.dos.FileSize(name) < 0 && !ctx.dos.IsDir(name)) return name;
+  std::string stem = name.substr(0, name.size() - 4);  // without ".txt"
+  for (int n = 2;; ++n) {
+    std::string next = stem + "_" + std::to_string(n) + ".txt";
+    if (ctx.dos.FileSize(next) < 0 && !ctx.dos.IsDir(next)) return next;
+  }
+}
+
+// Latin-1 system text (a path) for the terminal.
+std::string Shown(std::string_view latin1) { return TerminalText(Latin1ToUtf8(latin1)); }
+
 int RunCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
-  const RunMode mode = words[1] == "processor" ? RunMode::Processor
-                       : words[1] == "memory"  ? RunMode::Memory
-                                               : RunMode::Drive;
-  const TestPages pages = mode == RunMode::Processor ? TestPages::Processor
-                          : mode == RunMode::Memory  ? TestPages::Memory
-                                                     : TestPages::Drive;
-  bool all = words.size() == 3;
+  RunArgs args;
+  ParseRun(words, args);  // checked before start-up
+  const RunMode mode = args.mode;
 
-  // "--all" enables the section's tests for this run only, like the page's
-  // "_All" button without saving.
-  SettingsRecord saved = ctx.settings;
-  if (all) SetAllTests(ctx, pages, true);
+  // Everything changed below is for this run only; the settings are put back
+  // before the program shuts down (which may save them).
+  const SettingsRecord saved = ctx.settings;
+  if (args.all)
+    SetAllTests(ctx,
+                mode == RunMode::Processor ? TestPages::Processor
+                : mode == RunMode::Memory  ? TestPages::Memory
+                                           : TestPages::Drive,
+                true);
+  if (!args.report.empty()) {
+    ctx.settings.set_s32(cfg::kReportEnabled, 1);
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, args.report);
+  } else if (ctx.settings.reportEnabled() != 0 && ctx.settings.reportFile() == kDefaultReportFile) {
+    // The default name would make every run replace the last report.
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, StampedReportName(ctx));
+  }
+  // A path given on the command line is shown as given; the settings' is Latin-1.
+  auto shown = [&](std::string_view text) { return args.report.empty() ? Shown(text) : TerminalText(text); };
+
   ctx.interrupt = &gInterrupt;
-  std::optional<RunOutcome> outcome = RunSectionCommand(ctx, mode);
-  sys.status.Finish();
+  RepeatTable table;
+  FigureCollector figures(ctx);
+  if (args.repeat > 1) ctx.listeners.push_back(&figures);
+  std::optional<RunOutcome> outcome;
+  for (int i = 0; i < args.repeat; ++i) {
+    // Every run writes the report over the last one's: the report is the
+    // last run's, and an interrupted series still leaves a complete one.
+    outcome = RunSectionCommand(ctx, mode);
+    sys.status.Finish();
+    if (!outcome) break;
+    if (args.repeat > 1) table.Add(figures.samples());
+    if (outcome->interrupted) break;
+  }
   ctx.interrupt = nullptr;
-  // Only the enable switches were changed for the run; nothing of it is saved.
-  if (all) ctx.settings = saved;
+  std::erase(ctx.listeners, &figures);
+  ctx.settings = saved;
   if (!outcome) return kExitFailed;
 
   static const char* const kNames[] = {"", "Processor", "Memory", "Hard Drive"};
@@ -148,16 +254,16 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
     std::cout << kNames[int(mode)] << " total: " << FixedText(total.percent, 100) << " KelvaRANKS\n";
   else
     std::cout << kNames[int(mode)] << " total: DISABLED\n";
+  if (args.repeat > 1) std::cout << table.Render();
 
   int code = kExitOk;
   if (outcome->report == RunOutcome::Report::Off) {
     std::cout << "Report: switched off in the settings\n";
   } else if (outcome->report == RunOutcome::Report::Failed) {
-    std::cerr << "kelvarank-cli: the report could not be written to " << Latin1ToUtf8(outcome->reportPath) << " ("
-              << Latin1ToUtf8(outcome->reportError) << ")\n";
+    std::cerr << "kelvarank-cli: the report could not be written: " << shown(outcome->reportError) << "\n";
     code = kExitFailed;
   } else {
-    std::cout << "Report: " << Latin1ToUtf8(outcome->reportPath) << "\n";
+    std::cout << "Report: " << shown(outcome->reportPath) << "\n";
   }
   if (outcome->interrupted) {
     std::cerr << "kelvarank-cli: interrupted; the report was closed after the last finished test\n";
@@ -219,10 +325,8 @@ int InfoCommand(System& sys) {
 std::string CheckCommand(const std::vector<std::string>& w) {
   const std::string& cmd = w[0];
   if (cmd == "run") {
-    bool section = w.size() >= 2 && (w[1] == "processor" || w[1] == "memory" || w[1] == "drive");
-    if (!section || w.size() > 3 || (w.size() == 3 && w[2] != "--all"))
-      return "run takes a section (processor, memory or drive) and optionally --all";
-    return {};
+    RunArgs args;
+    return ParseRun(w, args);
   }
   if (cmd == "settings") {
     std::string sub = w.size() >= 2 ? w[1] : "";
@@ -311,7 +415,7 @@ int Main(const std::vector<std::string>& args) {
   if (StartUp(ctx, sys.probe, sys.hooks, sys.state) != kStartupOk) {
     std::cerr << "kelvarank-cli: start-up failed";
     if (!sys.state.failedStep.empty()) std::cerr << " in " << sys.state.failedStep;
-    if (!sys.state.failedPath.empty()) std::cerr << " (" << PlainText(sys.state.failedPath, false) << ")";
+    if (!sys.state.failedPath.empty()) std::cerr << " (" << Shown(sys.state.failedPath) << ")";
     std::cerr << "\n";
     return kExitStartup;
   }

@@ -94,6 +94,14 @@ void TerminalStatus::RenderLive(Section s) {
 
 void TerminalStatus::RenderPlain(Section s) {
   const StatusWindowModel& w = window(s);
+  if (!w.open) {
+    // The next run starts afresh: its first test is announced even when it
+    // is the test the last run ended with.
+    lastNow_.clear();
+    lastState_.clear();
+    lastResult_.clear();
+    return;
+  }
   const std::string& state = w.text[size_t(F::State)];
   const std::string& result = w.text[size_t(F::LastResult)];
   if (!w.gaugeText.empty()) lastGauge_ = w.gaugeText;

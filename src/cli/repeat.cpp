@@ -1,0 +1,127 @@
+#include "cli/repeat.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/catalogue.h"
+#include "engine/results.h"
+#include "util/numtext.h"
+
+namespace kr::cli {
+namespace {
+
+struct Figure {
+  const char* suffix;  // after the test label; empty: the test's figure
+  size_t offset;
+};
+
+// The figures each processor test stores, by catalogue position; multi-part
+// tests also store their parts.
+std::vector<Figure> ProcessorFigures(int k) {
+  switch (k) {
+    case cpu::kBogomips: return {{"", rec::kBogomips}};
+    case cpu::kDhrystones: return {{"", rec::kDhrystones}};
+    case cpu::kFibonacci: return {{"", rec::kFibonacci}};
+    case cpu::kFpu: return {{"", rec::kFpuMean}};
+    case cpu::kJpeg: return {{"", rec::kJpegMean}};
+    case cpu::kMars:
+      return {{" setup", rec::kMarsSetup}, {" encrypt", rec::kMarsEncrypt}, {" decrypt", rec::kMarsDecrypt},
+              {"", rec::kMarsMean}};
+    case cpu::kMd5: return {{"", rec::kMd5}};
+    case cpu::kMp3: return {{"", rec::kMp3}};
+    case cpu::kSerpent:
+      return {{" encrypt", rec::kSerpentEncrypt}, {" decrypt", rec::kSerpentDecrypt}, {"", rec::kSerpentMean}};
+    case cpu::kZLib: return {{"", rec::kZLibMean}};
+  }
+  return {};
+}
+
+std::string Number(double v) {
+  if (!std::isfinite(v) || v < 0.0) return "-";
+  double whole = std::trunc(v);
+  int hundredths = int((v - whole) * 100.0);
+  return Format("%.0f.%02d", whole, hundredths);
+}
+
+}  // namespace
+
+Summary Summarize(std::vector<double> samples) {
+  Summary s;
+  s.count = int(samples.size());
+  if (samples.empty()) return s;
+  std::sort(samples.begin(), samples.end());
+  size_t n = samples.size();
+  s.minimum = samples.front();
+  s.maximum = samples.back();
+  s.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2.0;
+  if (n >= 2) {
+    double mean = 0.0;
+    for (double v : samples) mean += v;
+    mean /= double(n);
+    double sq = 0.0;
+    for (double v : samples) sq += (v - mean) * (v - mean);
+    if (mean != 0.0) s.cv = std::sqrt(sq / double(n - 1)) / std::fabs(mean);
+  }
+  return s;
+}
+
+void FigureCollector::RunStarted(RunMode) { samples_.clear(); }
+
+void FigureCollector::TestFinished(const CatalogueEntry& test, const ScoreSlot& score) {
+  std::vector<Figure> figures;
+  if (test.section == Section::Processor) {
+    figures = ProcessorFigures(test.position);
+  } else if (test.section == Section::Memory) {
+    // The figures per block size are followed by the minimum, the maximum and the average.
+    const rec::MemoryBlock& b = rec::kMemoryBlocks[test.position];
+    figures = {{"", b.base + 8 * size_t(b.slots + 2)}};
+  }
+  for (const Figure& f : figures)
+    samples_.push_back({std::string(test.label) + f.suffix, test.unit, ctx_.results.figure(f.offset), true});
+  samples_.push_back({std::string(test.label) + " score", "percent", score.percent, score.counts()});
+}
+
+void FigureCollector::RunFinished(const RunOutcome& o) {
+  const char* name = o.mode == RunMode::Processor ? "Processor" : o.mode == RunMode::Memory ? "Memory" : "Hard Drive";
+  const ScoreSlot& t = o.mode == RunMode::Processor ? o.processorTotal
+                       : o.mode == RunMode::Memory  ? o.memoryTotal
+                                                    : o.driveTotal;
+  samples_.push_back({std::string(name) + " total", "KelvaRANKS", t.percent, t.counts()});
+}
+
+void RepeatTable::Add(const std::vector<FigureSample>& run) {
+  ++runs_;
+  for (const FigureSample& f : run) {
+    auto it = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == f.name; });
+    if (it == rows_.end()) it = rows_.insert(rows_.end(), Row{f.name, f.unit, {}});
+    if (f.counts) it->samples.push_back(f.value);
+  }
+}
+
+std::string RepeatTable::Render() const {
+  size_t nameWidth = 6, unitWidth = 4;
+  for (const Row& r : rows_) {
+    nameWidth = std::max(nameWidth, r.name.size());
+    unitWidth = std::max(unitWidth, r.unit.size());
+  }
+  auto line = [&](const std::string& name, const std::string& unit, const std::string& rest) {
+    std::string l = name;
+    l.append(nameWidth + 2 - name.size(), ' ').append(unit).append(unitWidth + 2 - unit.size(), ' ');
+    return l.append(rest).append("\n");
+  };
+  std::string out = Format("%d runs:\n", runs_);
+  out += line("figure", "unit", Format("%14s %14s %14s %8s  runs", "median", "minimum", "maximum", "CV"));
+  for (const Row& r : rows_) {
+    Summary s = Summarize(r.samples);
+    if (s.count == 0) {
+      out += line(r.name, r.unit, Format("%14s", "DISABLED"));
+      continue;
+    }
+    out += line(r.name, r.unit,
+                Format("%14s %14s %14s %7s%%  %d", Number(s.median).c_str(), Number(s.minimum).c_str(),
+                       Number(s.maximum).c_str(), Number(100.0 * s.cv).c_str(), s.count));
+  }
+  return out;
+}
+
+}  // namespace kr::cli
