@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "report/lines.h"
 #include "report/report.h"
 
 namespace kr {
@@ -78,10 +79,10 @@ void CloseErrorLogOutput(Context& ctx) {
 
 void AppendErrorLogToReport(Context& ctx) {
   if (!ctx.report.open) return;
-  const std::string rule = "\xB7" + std::string(74, '=') + "\xB7\n";
-  const std::string empty = "|" + std::string(74, ' ') + "|\n";
+  const std::string rule = SectionRule();
+  const std::string empty = EmptyLine();
   ReportLine(ctx, rule);
-  ReportLine(ctx, "\xA1" + std::string(74, ' ') + "\xA1\n");
+  ReportLine(ctx, OpeningLine());
   ReportLine(ctx, "|                              E R R O R S                                 |\n");
   ReportLine(ctx, empty);
   if (ctx.errorLog.entries.empty()) {
@@ -96,7 +97,7 @@ void AppendErrorLogToReport(Context& ctx) {
       ReportLine(ctx, empty);
     }
   }
-  ReportLine(ctx, "!" + std::string(74, ' ') + "!\n");
+  ReportLine(ctx, ClosingLine());
   ReportLine(ctx, rule);
 }
 

@@ -11,13 +11,6 @@
 namespace kr {
 namespace {
 
-std::string Border(char left, char fill, char right) {
-  std::string s(76, fill);
-  s[0] = left;
-  s[75] = right;
-  return s + "\n";
-}
-
 // The logo of the banner: eleven lines of 74 columns between the borders.
 constexpr const char* kLogo[11] = {
     "|                                                                          |\n",
@@ -216,13 +209,6 @@ const DosTypeRow* FindDosType(uint32_t type) {
 
 }  // namespace
 
-std::string SectionRule() { return Border('\xB7', '=', '\xB7'); }
-std::string BlockRule() { return Border('\xB7', '-', '\xB7'); }
-std::string OpenRule() { return Border('\xB7', ' ', '\xB7'); }
-std::string OpeningLine() { return Border('\xA1', ' ', '\xA1'); }
-std::string EmptyLine() { return Border('|', ' ', '|'); }
-std::string ClosingLine() { return Border('!', ' ', '!'); }
-std::string FrameLine() { return Border('\xA6', ' ', '\xA6'); }
 
 const char* ScsiDeviceTypeText(uint32_t type) { return Lookup(kDeviceTypes, type); }
 const char* ScsiAnsiText(uint32_t version) { return Lookup(kAnsiTexts, version); }

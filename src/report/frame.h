@@ -10,17 +10,9 @@
 #include "engine/catalogue.h"
 #include "engine/context.h"
 #include "engine/results.h"
+#include "report/lines.h"
 
 namespace kr {
-
-// Fixed line forms (each with its "\n").
-std::string SectionRule();  // "·" 74 × "=" "·"
-std::string BlockRule();    // "·" 74 × "-" "·"
-std::string OpenRule();     // "·" 74 blanks "·"
-std::string OpeningLine();  // "¡" 74 blanks "¡"
-std::string EmptyLine();    // "|" 74 blanks "|"
-std::string ClosingLine();  // "!" 74 blanks "!"
-std::string FrameLine();    // "¦" 74 blanks "¦"
 
 // The 22-line banner that opens every report.
 void WriteBanner(Context& ctx);
