@@ -5,24 +5,11 @@
 #include "engine/catalogue.h"
 #include "engine/scoring.h"
 #include "engine/status_ops.h"
+#include "report/lines.h"
 #include "report/report.h"
 #include "util/numtext.h"
 
 namespace kr {
-namespace {
-constexpr size_t kWidth = 76;  // columns of a card line, without the newline
-
-// Pads s with blanks to `columns` (no change when it is already that long).
-void PadTo(std::string& s, size_t columns) {
-  if (s.size() < columns) s.append(columns - s.size(), ' ');
-}
-
-// Closes a body line: blanks up to column 75, "|", newline.
-void EndLine(std::string& s) {
-  PadTo(s, kWidth - 1);
-  s += "|\n";
-}
-}  // namespace
 
 bool ScoredFlag(const Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   if (cacheOn == 0) return false;
@@ -35,27 +22,15 @@ char MethodMarker(bool scored) { return scored ? '+' : '-'; }
 
 double RatePerSecond(double work, double seconds) { return seconds > 0.0 ? work / seconds : 0.0; }
 
-void WriteTopRule(Context& ctx) {
-  ReportLine(ctx, "\xB7" + std::string(kWidth - 2, '-') + "\xB7\n");
-}
+void WriteTopRule(Context& ctx) { ReportLine(ctx, BlockRule()); }
 
-void WriteSeparator(Context& ctx) {
-  std::string s = "\xB7";
-  for (int i = 0; i < 37; ++i) s += "- ";
-  s += "\xB7\n";
-  ReportLine(ctx, s);
-}
+void WriteSeparator(Context& ctx) { ReportLine(ctx, DottedRule()); }
 
-void WriteEmptyLine(Context& ctx) { ReportLine(ctx, "|" + std::string(kWidth - 2, ' ') + "|\n"); }
+void WriteEmptyLine(Context& ctx) { ReportLine(ctx, EmptyLine()); }
 
-void WriteClosingLine(Context& ctx) { ReportLine(ctx, "!" + std::string(kWidth - 2, ' ') + "!\n"); }
+void WriteClosingLine(Context& ctx) { ReportLine(ctx, ClosingLine()); }
 
-void WriteBodyLine(Context& ctx, std::string_view text) {
-  std::string s = "|   ";
-  s += text;
-  EndLine(s);
-  ReportLine(ctx, s);
-}
+void WriteBodyLine(Context& ctx, std::string_view text) { ReportLine(ctx, BodyLine(text)); }
 
 void WriteParamLine(Context& ctx, std::string_view label, int width, std::string_view value) {
   std::string s(label);
@@ -74,7 +49,7 @@ void WriteColumnHeader(Context& ctx, const CardSpec& spec) {
   }
   PadTo(s, 67);
   s += spec.columnUnit;
-  EndLine(s);
+  EndBodyLine(s);
   ReportLine(ctx, s);
 }
 
