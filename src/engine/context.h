@@ -29,7 +29,7 @@ class Mpega;
 
 // The run-state record: flags and values shared across subsystems.
 struct RunState {
-  int32_t runMode = 0;            // 1 Processor, 2 Memory, 3 Hard Drive, 4 Make Module
+  int32_t runMode = 0;            // a RunMode (run_events.h) as a number
   int32_t amithlon = 0;           // AmigaXL/Amithlon host
   int32_t noChipMemory = 0;       // "Pegasos Hardware": the host has no chip memory
   int32_t morphOS = 0;

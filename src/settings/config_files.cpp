@@ -160,10 +160,10 @@ bool SaveDefaults(Context& ctx) {
   return true;
 }
 
-void ResetSettings(Context& ctx, char scope) {
+void ResetSettings(Context& ctx, ResetScope scope) {
   bool chipOff = ctx.run.amithlon != 0 || ctx.run.noChipMemory != 0;
   ResetForm(ctx.form, scope, chipOff);
-  if (scope != '4') return;
+  if (scope != ResetScope::Everything) return;
   SetBuiltinDefaults(ctx.settings);
   if (chipOff)
     for (int p = 0; p < 24; ++p)

@@ -50,13 +50,12 @@ bool LoadDefaults(Context& ctx);
 // "DEFAULTS"/"SaveDefaults"/"Error saving defaults!" and false.
 bool SaveDefaults(Context& ctx);
 
-// Built-in defaults into the settings form and, for scope '4', the record:
-//   '1' Processor page, '2' Memory page, '3' Hard Disk page (form only);
-//   '4' every page of the form and the whole settings record;
-//   '5' the three test pages (form only), used when a module is made.
-// On an AmigaXL/Amithlon or no-chip-memory host the CHIP and ROM memory tests
-// are switched off as well. Any other scope changes nothing.
-void ResetSettings(Context& ctx, char scope);
+// Built-in defaults into the pages of the settings form named by the scope
+// (settings_form.h); with ResetScope::Everything also the whole settings
+// record (the other scopes change the form only; TestPages is used when a
+// module is made). On an AmigaXL/Amithlon or no-chip-memory host the CHIP
+// and ROM memory tests are switched off as well.
+void ResetSettings(Context& ctx, ResetScope scope);
 
 // Shows the settings record in the form again (discards edits).
 void ShowSettings(Context& ctx);

@@ -45,33 +45,49 @@ bool CheckPersonal(const std::string& value, std::string_view placeholder, std::
   return true;
 }
 
+// The drive test whose sweep entries are index i (0..3).
+const CatalogueEntry& DriveSweepEntry(int i) {
+  for (int d = 1; d <= kDriveTests; ++d)
+    if (DriveEntry(d).driveSweep == std::clamp(i, 0, 3)) return DriveEntry(d);
+  return DriveEntry(1);
+}
+
+// The test pages' defaults come from the catalogue rows.
 void ResetProcessorPage(SettingsForm& f) {
-  for (int k = 0; k <= 10; ++k) {
-    f.procEnabled[size_t(k)] = false;
-    f.procCache[size_t(k)] = k != 0;
-    f.procMultitasking[size_t(k)] = false;
+  f.procEnabled[0] = f.procCache[0] = f.procMultitasking[0] = false;  // belongs to no test
+  for (int k = 1; k <= kProcessorTests; ++k) {
+    const TestDefaults& d = ProcessorEntry(k).defaults;
+    f.procEnabled[size_t(k)] = d.enabled != 0;
+    f.procCache[size_t(k)] = d.cache != 0;
+    f.procMultitasking[size_t(k)] = d.multitasking != 0;
   }
 }
 
 void ResetMemoryPage(SettingsForm& f) {
-  for (int p = 0; p < 24; ++p) {
+  for (int p = 0; p < kMemoryTests; ++p) {
+    const TestDefaults& d = MemoryEntry(p).defaults;
     size_t i = size_t(p);
-    f.memEnabled[i] = false;
-    f.memCache[i] = true;
-    f.memMultitasking[i] = false;
-    f.memLoopSize[i] = MemDefaultLoopSize(p);
-    f.memSweepStart[i] = 1;
-    f.memSweepStop[i] = MemDefaultSweepStop(p);
+    f.memEnabled[i] = d.enabled != 0;
+    f.memCache[i] = d.cache != 0;
+    f.memMultitasking[i] = d.multitasking != 0;
+    f.memLoopSize[i] = d.loopSize;
+    f.memSweepStart[i] = d.sweepStart;
+    f.memSweepStop[i] = d.sweepStop;
   }
 }
 
 void ResetDrivePage(SettingsForm& f) {
   f.driveEnabled.fill(false);
-  f.driveCache.fill(true);
-  f.driveCount = {2, 16, 16, 16, 16};
-  for (int i = 0; i < 4; ++i) {
-    f.driveSweepStart[size_t(i)] = DriveDefaultSweepStart(i);
-    f.driveSweepStop[size_t(i)] = 17;
+  f.driveCount[0] = kDefaultDriveFiles;
+  for (int t = 1; t <= kDriveTests; ++t) {
+    const CatalogueEntry& e = DriveEntry(t);
+    f.driveEnabled[size_t(e.driveSwitch)] = e.defaults.enabled != 0;
+    f.driveCache[size_t(e.driveCache)] = e.defaults.cache != 0;
+    if (e.driveSweep < 0) continue;
+    const size_t i = size_t(e.driveSweep);
+    f.driveCount[i + 1] = e.defaults.loopSize;
+    f.driveSweepStart[i] = e.defaults.sweepStart;
+    f.driveSweepStop[i] = e.defaults.sweepStop;
   }
 }
 
@@ -97,40 +113,25 @@ void ResetGeneralPage(SettingsForm& f) {
   f.partition = kPartitionDefault;
 }
 
-struct MemDefault {
-  int32_t loop, stop, loopMax;
-};
-// Catalogue order: loop size default, default (and highest) sweep stop,
-// highest loop size.
-constexpr MemDefault kMem[24] = {
-    {256, 17, 1024},                                                                     // CPU Cache Read
-    {64, 17, 256}, {64, 17, 256}, {64, 17, 256}, {64, 17, 256}, {64, 17, 256}, {64, 17, 256},  // FAST
-    {8, 14, 256}, {8, 14, 256}, {8, 14, 256}, {8, 14, 256}, {8, 14, 256}, {8, 14, 256},        // CHIP
-    {64, 17, 256}, {8, 14, 256}, {8, 14, 256}, {8, 13, 256},                             // Copy
-    {64, 17, 256}, {8, 14, 256}, {64, 17, 256}, {8, 14, 256},                            // Alloc, Memset
-    {64, 13, 256}, {64, 13, 256}, {64, 13, 256},                                         // ROM
-};
-
 }  // namespace
 
-Range MemLoopSizeRange(int p) { return {8, kMem[std::clamp(p, 0, 23)].loopMax}; }
-Range MemSweepRange(int p) { return {1, kMem[std::clamp(p, 0, 23)].stop}; }
-Range DriveSweepRange(int i) { return {i < 2 ? 1 : 3, 17}; }
-int32_t MemDefaultSweepStop(int p) { return kMem[std::clamp(p, 0, 23)].stop; }
-int32_t MemDefaultLoopSize(int p) { return kMem[std::clamp(p, 0, 23)].loop; }
-int32_t DriveDefaultSweepStart(int i) { return i < 2 ? 1 : 3; }
+Range MemLoopSizeRange(int p) { return MemoryEntry(std::clamp(p, 0, kMemoryTests - 1)).loopRange; }
+Range MemSweepRange(int p) { return MemoryEntry(std::clamp(p, 0, kMemoryTests - 1)).sweepRange; }
+Range DriveSweepRange(int i) { return DriveSweepEntry(i).sweepRange; }
+int32_t MemDefaultSweepStop(int p) { return MemoryEntry(std::clamp(p, 0, kMemoryTests - 1)).defaults.sweepStop; }
+int32_t MemDefaultLoopSize(int p) { return MemoryEntry(std::clamp(p, 0, kMemoryTests - 1)).defaults.loopSize; }
+int32_t DriveDefaultSweepStart(int i) { return DriveSweepEntry(i).defaults.sweepStart; }
 
 bool IsChipOrRomMemoryTest(int p) {
-  return (p >= 7 && p <= 12) || (p >= 14 && p <= 16) || p == 18 || (p >= 20 && p <= 23);
+  return p >= 0 && p < kMemoryTests && MemoryEntry(p).memory != TestMemory::Fast;
 }
 
 int32_t AccessModeOfCycle(int32_t cycle) { return cycle == 1 ? 2 : 1; }
 
 bool DriveCacheBelongsTo(int cacheIndex, int enabledIndex) {
-  // cpuCache index of each drive test: 0 Read from File, 1 Write to File,
-  // 2..13 the file-system group, 14..17 the four device tests.
-  int owner = cacheIndex == 0 ? 1 : cacheIndex == 1 ? 2 : cacheIndex <= 13 ? 0 : cacheIndex - 11;
-  return cacheIndex >= 0 && cacheIndex < 18 && owner == enabledIndex;
+  for (int d = 1; d <= kDriveTests; ++d)
+    if (DriveEntry(d).driveCache == cacheIndex) return DriveEntry(d).driveSwitch == enabledIndex;
+  return false;
 }
 
 void FormFromSettings(const SettingsRecord& s, SettingsForm& f) {
@@ -184,18 +185,17 @@ void FormFromSettings(const SettingsRecord& s, SettingsForm& f) {
   f.partition = t(kPartition, kPartitionWidth);
 }
 
-void ResetForm(SettingsForm& f, char scope, bool chipOff) {
-  if (scope < '1' || scope > '5') return;
-  if (scope == '4') ResetGeneralPage(f);
-  bool all = scope == '4' || scope == '5';
-  if (all || scope == '1') ResetProcessorPage(f);
-  if (all || scope == '2') {
+void ResetForm(SettingsForm& f, ResetScope scope, bool chipOff) {
+  if (scope == ResetScope::Everything) ResetGeneralPage(f);
+  const bool all = scope == ResetScope::Everything || scope == ResetScope::TestPages;
+  if (all || scope == ResetScope::Processor) ResetProcessorPage(f);
+  if (all || scope == ResetScope::Memory) {
     ResetMemoryPage(f);
     if (chipOff)
       for (int p = 0; p < 24; ++p)
         if (IsChipOrRomMemoryTest(p)) f.memEnabled[size_t(p)] = false;
   }
-  if (all || scope == '3') ResetDrivePage(f);
+  if (all || scope == ResetScope::Drive) ResetDrivePage(f);
 }
 
 SettingsEnabling UpdateSettingsEnabling(const SettingsForm& f) {

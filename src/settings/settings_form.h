@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/catalogue.h"
 #include "settings/settings_record.h"
 
 namespace kr {
@@ -69,18 +70,17 @@ inline constexpr size_t kOther = 31, kName = 32, kEmail = 127, kSmtp = 63, kPath
 inline constexpr size_t kComment = 200, kPartition = 63;
 }  // namespace limit
 
-// Slider ranges (inclusive).
-struct Range {
-  int32_t min, max;
-};
+// Slider ranges (inclusive); the tests' ones are those of their catalogue
+// rows (engine/catalogue.h).
 Range MemLoopSizeRange(int p);
 Range MemSweepRange(int p);
 inline constexpr Range kDriveFilesRange{1, 3};
-inline constexpr Range kDriveLoopSizeRange{8, 256};
+inline constexpr Range kDriveLoopSizeRange = DriveEntry(1).loopRange;  // the same for the four sweep tests
 Range DriveSweepRange(int i);  // i = 0..3: file tests 1..17, device tests 3..17
 inline constexpr Range kSmtpPortRange{1, 65535};
 
-// Built-in default sweep of a memory test / of a drive sweep test.
+// Built-in default sweep of a memory test / of a drive sweep test (from the
+// catalogue rows).
 int32_t MemDefaultSweepStop(int p);
 int32_t MemDefaultLoopSize(int p);
 int32_t DriveDefaultSweepStart(int i);
@@ -92,10 +92,18 @@ bool IsChipOrRomMemoryTest(int p);
 // Shows the settings record in the form (LoadConfig, ShowSettings).
 void FormFromSettings(const SettingsRecord& s, SettingsForm& form);
 
-// Built-in defaults into the pages of the form: scope '1' Processor, '2'
-// Memory, '3' Hard Disk, '5' the three test pages, '4' every page.
+// The pages a reset puts back to their built-in values.
+enum class ResetScope : uint8_t {
+  Processor,   // the Processor page
+  Memory,      // the Memory page
+  Drive,       // the Hard Disk page
+  Everything,  // every page (and, in ResetSettings, the whole record)
+  TestPages,   // the three test pages (a module is made with them)
+};
+
+// Built-in defaults into the pages of the form named by the scope.
 // chipOff: switch the CHIP and ROM memory tests off as well.
-void ResetForm(SettingsForm& form, char scope, bool chipOff);
+void ResetForm(SettingsForm& form, ResetScope scope, bool chipOff);
 
 // Which controls are enabled.
 struct SettingsEnabling {

@@ -563,7 +563,7 @@ bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error
   if (s == "all") {
     SettingsRecord old = ctx.settings;
     SettingsForm oldForm = ctx.form;
-    ResetSettings(ctx, '4');
+    ResetSettings(ctx, ResetScope::Everything);
     if (!SaveConfig(ctx)) {
       ctx.settings = old;
       ctx.form = oldForm;
@@ -572,8 +572,12 @@ bool ResetSettingsScope(Context& ctx, std::string_view scope, std::string& error
     }
     return true;
   }
-  char code = s == "processor" ? '1' : s == "memory" ? '2' : s == "drive" ? '3' : s == "tests" ? '5' : 0;
-  if (code == 0) {
+  ResetScope code;
+  if (s == "processor") code = ResetScope::Processor;
+  else if (s == "memory") code = ResetScope::Memory;
+  else if (s == "drive") code = ResetScope::Drive;
+  else if (s == "tests") code = ResetScope::TestPages;
+  else {
     error = CheckResetScope(scope);
     return false;
   }

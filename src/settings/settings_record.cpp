@@ -1,21 +1,8 @@
 #include "settings/settings_record.h"
 
+#include "engine/catalogue.h"
+
 namespace kr {
-namespace {
-struct MemDefault {
-  int32_t loop, stop;
-};
-// Loop size (in MiB) and the last sweep step per memory test, catalogue order.
-constexpr MemDefault kMemDefaults[24] = {
-    {256, 17},                                                   // CPU Cache Read
-    {64, 17}, {64, 17}, {64, 17}, {64, 17}, {64, 17}, {64, 17},  // Read/Write FAST
-    {8, 14}, {8, 14}, {8, 14}, {8, 14}, {8, 14}, {8, 14},        // Read/Write CHIP
-    {64, 17}, {8, 14}, {8, 14}, {8, 13},                         // Copy
-    {64, 17}, {8, 14},                                           // Allocate FAST, CHIP
-    {64, 17}, {8, 14},                                           // Memset FAST, CHIP
-    {64, 13}, {64, 13}, {64, 13},                                // Read ROM
-};
-}  // namespace
 
 void SetBuiltinDefaults(SettingsRecord& s) {
   using namespace cfg;
@@ -36,26 +23,30 @@ void SetBuiltinDefaults(SettingsRecord& s) {
   s.setModuleComment(kCommentPlaceholder);
   s.set_text(kPartition, kPartitionWidth, "(Partition used)");
   s.set_s32(kSmtpPort, 25);
-  for (int k = 1; k <= 10; ++k) {
-    s.setProcEnabled(k, 0);
-    s.setProcCache(k, 1);
-    s.setProcMultitasking(k, 0);
+  // The tests' own settings from their catalogue rows.
+  for (int k = 1; k <= kProcessorTests; ++k) {
+    const TestDefaults& d = ProcessorEntry(k).defaults;
+    s.setProcEnabled(k, d.enabled);
+    s.setProcCache(k, d.cache);
+    s.setProcMultitasking(k, d.multitasking);
   }
-  for (int p = 0; p < 24; ++p) {
-    s.setMemEnabled(p, 0);
-    s.setMemCache(p, 1);
-    s.setMemMultitasking(p, 0);
-    s.setMemLoopSize(p, kMemDefaults[p].loop);
-    s.setMemSweepStart(p, 1);
-    s.setMemSweepStop(p, kMemDefaults[p].stop);
+  for (int p = 0; p < kMemoryTests; ++p) {
+    const TestDefaults& d = MemoryEntry(p).defaults;
+    s.setMemEnabled(p, d.enabled);
+    s.setMemCache(p, d.cache);
+    s.setMemMultitasking(p, d.multitasking);
+    s.setMemLoopSize(p, d.loopSize);
+    s.setMemSweepStart(p, d.sweepStart);
+    s.setMemSweepStop(p, d.sweepStop);
   }
-  for (int i = 0; i < 18; ++i) s.set_s32(kDriveCache + 4 * size_t(i), 1);
-  s.set_s32(kDriveCount, 2);
-  for (int i = 1; i <= 4; ++i) s.set_s32(kDriveCount + 4 * size_t(i), 16);
-  const int32_t starts[4] = {1, 1, 3, 3};
-  for (int i = 0; i < 4; ++i) {
-    s.set_s32(kDriveSweepStart + 4 * size_t(i), starts[i]);
-    s.set_s32(kDriveSweepStop + 4 * size_t(i), 17);
+  s.set_s32(kDriveCount, kDefaultDriveFiles);
+  for (int d = 1; d <= kDriveTests; ++d) {
+    const CatalogueEntry& e = DriveEntry(d);
+    s.set_s32(kDriveCache + 4 * size_t(e.driveCache), e.defaults.cache);
+    if (e.driveSweep < 0) continue;
+    s.set_s32(kDriveCount + 4 * size_t(e.driveSweep + 1), e.defaults.loopSize);
+    s.set_s32(kDriveSweepStart + 4 * size_t(e.driveSweep), e.defaults.sweepStart);
+    s.set_s32(kDriveSweepStop + 4 * size_t(e.driveSweep), e.defaults.sweepStop);
   }
 }
 

@@ -121,7 +121,11 @@ struct SettingsRecord : ByteImage<cfg::kSize> {
 inline constexpr std::string_view kCommentPlaceholder =
     "Here you can enter a maximal 200 bytes long comment.\nThis would be saved to the module...";
 
-// Fills the whole record with the built-in defaults.
+// The file-system tests' number of files (in thousands) by default.
+inline constexpr int32_t kDefaultDriveFiles = 2;
+
+// Fills the whole record with the built-in defaults (the tests' own from
+// their catalogue rows).
 void SetBuiltinDefaults(SettingsRecord& s);
 
 }  // namespace kr

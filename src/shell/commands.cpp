@@ -9,17 +9,17 @@ namespace kr {
 
 std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
   static const char* const kNames[] = {"", "Processor", "Memory", "Harddrive"};
+  if (mode != RunMode::Processor && mode != RunMode::Memory && mode != RunMode::Drive) return std::nullopt;
   const int runMode = int(mode);
-  if (runMode < 1 || runMode > 3) return std::nullopt;
-  int32_t count = runMode == 1 ? (ctx.countProcessor = CountProcessorTests(ctx))
-                : runMode == 2 ? (ctx.countMemory = CountMemoryTests(ctx))
+  int32_t count = mode == RunMode::Processor ? (ctx.countProcessor = CountProcessorTests(ctx))
+                : mode == RunMode::Memory  ? (ctx.countMemory = CountMemoryTests(ctx))
                                : (ctx.countDrive = CountDriveTests(ctx));
   if (count == 0) {
     std::string text = std::string("No \x1b" "b") + kNames[runMode] + "\x1b" "n Benchmark selected";
     ctx.requester.Request("\x1b" "bERROR\x1b" "n", text, "Abort");
     return std::nullopt;
   }
-  ctx.run.runMode = runMode;
+  ctx.run.runMode = int32_t(mode);
   return RunBenchmark(ctx);
 }
 

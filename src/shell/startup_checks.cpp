@@ -305,7 +305,7 @@ bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOpti
       (void)LoadConfig(ctx);
     } else {
       progress.SetText("Making KelvaRANK.cfg...");
-      ResetSettings(ctx, '4');
+      ResetSettings(ctx, ResetScope::Everything);
       (void)SaveConfig(ctx);
       (void)LoadConfig(ctx);
       ctx.run.firstRun = 1;

@@ -10,7 +10,7 @@ namespace kr {
 namespace {
 
 constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}, {"Imagedata", "1600x1200x24", 0}};
-constexpr CardSpec kCard = {"Test card", "%4lu.%0.1lu Dhrystones/sec", 10000000.0, 100.0, slot::kDhrystones,
+constexpr CardSpec kCard = {"Test card", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
                             14, kParams, 2, "Method", "Result"};
 
 TEST(CardTest, ScoredFlagFollowsSwitchesAndOption) {

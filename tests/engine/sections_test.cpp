@@ -312,7 +312,7 @@ class OverallRun : public Sections {
   void SetUp() override {
     Sections::SetUp();
     test::UseReportFile(ctx, "run.txt");
-    ctx.run.runMode = 3;  // the drive frame: quick and independent of any workload
+    ctx.run.runMode = int32_t(RunMode::Drive);  // the drive frame: quick and independent of any workload
     // Only Read from Device, which this build logs as not built: no files.
     for (int i = 0; i <= 6; ++i) ctx.settings.setDriveEnabled(i, i == 3);
     ctx.drive.accessMode = kAccessDirectScsi;
@@ -443,7 +443,7 @@ TEST_F(OverallRun, FlushDecidesWhetherOldResultsSurvive) {
 TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
   for (int k = 1; k <= kProcessorTests; ++k) ctx.settings.setProcEnabled(k, 1);
   ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
-  ctx.run.runMode = 1;
+  ctx.run.runMode = int32_t(RunMode::Processor);
   interrupt = true;  // the real processor tests: none may start
   EXPECT_TRUE(RunBenchmark(ctx).interrupted);
   std::string report = test::ReadReport(ctx);
@@ -455,7 +455,7 @@ TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
 }
 
 TEST_F(OverallRun, MakeModuleIsRefusedClearly) {
-  ctx.run.runMode = 4;
+  ctx.run.runMode = int32_t(RunMode::MakeModule);
   RunBenchmark(ctx);
   ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
   EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Make Module is not built yet");

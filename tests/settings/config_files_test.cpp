@@ -32,10 +32,10 @@ std::string TextAt(const std::vector<uint8_t>& b, size_t off, size_t width) {
   return std::string(GetText(b.data() + off, width));
 }
 
-// A first start: the record and form are reset with scope '4' and saved.
+// A first start: the record and form are reset (every page) and saved.
 TEST_F(ConfigFiles, FirstConfigHoldsTheDefaultsAtTheirOffsets) {
   ctx.settings.Clear();
-  ResetSettings(ctx, '4');
+  ResetSettings(ctx, ResetScope::Everything);
   ASSERT_TRUE(SaveConfig(ctx));
   std::vector<uint8_t> b = ReadHostFile(cfgPath);
   ASSERT_EQ(b.size(), 2452u);
@@ -331,23 +331,25 @@ TEST_F(ConfigFiles, ResetScopesTouchTheirPagesOnly) {
   changed.partition = "/mnt/x";
   CopyFormToSettings(changed, ctx.settings);
   const SettingsRecord record = ctx.settings;
-  struct Case { char scope; bool general, processor, memory, drive; };
+  using S = ResetScope;
+  struct Case { S scope; bool general, processor, memory, drive; };
   const Case cases[] = {
-      {'1', false, true, false, false}, {'2', false, false, true, false}, {'3', false, false, false, true},
-      {'5', false, true, true, true},   {'4', true, true, true, true},    {'9', false, false, false, false},
+      {S::Processor, false, true, false, false}, {S::Memory, false, false, true, false},
+      {S::Drive, false, false, false, true},     {S::TestPages, false, true, true, true},
+      {S::Everything, true, true, true, true},
   };
   for (const Case& c : cases) {
     ctx.settings = record;
     ctx.form = changed;
     ResetSettings(ctx, c.scope);
-    SCOPED_TRACE(std::string("scope ") + c.scope);
+    SCOPED_TRACE("scope " + std::to_string(int(c.scope)));
     EXPECT_EQ(ctx.form.userName == "(Your Username)", c.general);
     EXPECT_EQ(ctx.form.partition == "(Partition used)", c.general);
     EXPECT_EQ(!ctx.form.procEnabled[3], c.processor);
     EXPECT_EQ(ctx.form.memLoopSize[0] == 256, c.memory);
     EXPECT_EQ(ctx.form.driveCount[0] == 2, c.drive);
-    // Only scope '4' writes the record.
-    if (c.scope == '4') {
+    // Only a reset of everything writes the record.
+    if (c.scope == S::Everything) {
       SettingsRecord defaults;
       SetBuiltinDefaults(defaults);
       EXPECT_EQ(ctx.settings.bytes, defaults.bytes);

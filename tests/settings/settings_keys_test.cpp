@@ -192,7 +192,7 @@ TEST(KeyChecks, FormsKeysAndScopesWithoutAContext) {
 }
 
 TEST_F(Keys, ChartOptionsDoNotDependOnTheSettingsPages) {
-  ResetSettings(ctx, '4');  // the placeholder profile, which the pages refuse
+  ResetSettings(ctx, ResetScope::Everything);  // the placeholder profile, which the pages refuse
   ASSERT_TRUE(SaveConfig(ctx));
   const std::vector<uint8_t> cfgBefore = ReadHostFile(cfgPath);
   std::string error;

@@ -11,7 +11,7 @@
 
 namespace kr {
 namespace {
-constexpr CardSpec kCard = {"BogoMIPS ppc-assembler inline", "%4lu.%0.1lu BogoMIPS", 5000.0, 80.0, slot::kBogomips,
+constexpr CardSpec kCard = {"BogoMIPS ppc-assembler inline", "%4lu.%0.1lu BogoMIPS", &ProcessorEntry(cpu::kBogomips),
                             14, nullptr, 0, "Result", "Result"};
 }  // namespace
 

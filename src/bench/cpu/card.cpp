@@ -58,9 +58,9 @@ void WriteCardHead(Context& ctx, const CardSpec& spec, int32_t cacheOn, int32_t 
   WriteTopRule(ctx);
   WriteBodyLine(ctx, spec.title);
   WriteSeparator(ctx);
-  FixedSplit r = SplitFixed(spec.reference, 10);
+  FixedSplit r = SplitFixed(spec.test->reference, 10);
   WriteParamLine(ctx, "100 Percent at", w, Format(spec.referenceFormat, (unsigned long)r.whole, (unsigned long)r.frac));
-  FixedSplit wt = SplitFixed(spec.weight, 10);
+  FixedSplit wt = SplitFixed(spec.test->weight, 10);
   WriteParamLine(ctx, "Score weight", w, Format("%3lu.%.1lu%%", (unsigned long)wt.whole, (unsigned long)wt.frac));
   for (int i = 0; i < spec.paramCount; ++i) {
     const CardParam& p = spec.params[i];
@@ -93,12 +93,12 @@ void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int l
 }
 
 double CardScore(const CardSpec& spec, double figure) {
-  return ScorePercent(figure, spec.reference, spec.weight);
+  return ScorePercent(figure, spec.test->reference, spec.test->weight);
 }
 
 void FinishCard(Context& ctx, const CardSpec& spec, double figure, bool scored) {
   WriteEmptyLine(ctx);
-  WriteScore(ctx, spec.slot, CardScore(spec, figure), scored);
+  WriteScore(ctx, spec.test->slot, CardScore(spec, figure), scored);
   if (spec.closingLine) WriteClosingLine(ctx);
   if (spec.setsDone) SetState(ctx, Section::Processor, "Done");
 }

@@ -12,7 +12,7 @@
 //
 //   constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}};
 //   constexpr CardSpec kCard = {
-//       "Dhrystones", "%4lu.%0.1lu Dhrystones/sec", 10000000.0, 100.0, slot::kDhrystones,
+//       "Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
 //       14, kParams, 1, "Method", "Result"};
 //
 //   int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
@@ -58,9 +58,7 @@ struct CardParam {
 struct CardSpec {
   const char* title;            // title line text
   const char* referenceFormat;  // "100 Percent at" value, e.g. "%4lu.%0.1lu BogoMIPS"
-  double reference;             // R, the "100 Percent at" figure
-  double weight;                // W, percent
-  int slot;                     // score slot (slot::)
+  const CatalogueEntry* test;   // its catalogue row: reference R, weight W (percent), score slot
   int labelWidth;               // all labels of the card are padded to this width
   const CardParam* params;      // parameter lines between "Score weight" and "CPU Cache"
   int paramCount;

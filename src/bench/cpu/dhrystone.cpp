@@ -229,7 +229,7 @@ DHRY_PROC void Run(State& g, int32_t runs, Locals& out) {
 
 namespace {
 constexpr CardParam kParams[] = {{"Rounds", nullptr, uint32_t(kDhrystoneRuns)}};
-constexpr CardSpec kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", 10000000.0, 100.0, slot::kDhrystones,
+constexpr CardSpec kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
                             14, kParams, 1, "Method", "Result"};
 }  // namespace
 

@@ -8,8 +8,8 @@
 
 namespace kr {
 namespace {
-constexpr CardSpec kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 FiboGHZ]", 1000.0, 110.0,
-                            slot::kFibonacci, 14, nullptr, 0, "Method", "FiboMHZ"};
+constexpr CardSpec kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 FiboGHZ]",
+                            &ProcessorEntry(cpu::kFibonacci), 14, nullptr, 0, "Method", "FiboMHZ"};
 }  // namespace
 
 // noipa: no inlining, cloning or interprocedural shortcuts. The empty asm

@@ -307,8 +307,8 @@ const char* const kModuleText[9] = {
     "Int. sin(x)*cos(x)*cos(x) from 0 to PI/3 (Trap.)",
 };
 
-constexpr CardSpec kCard = {"FPU query [Double Precision] - Tervallon", "%2lu.%0.1lu MFlops", 1000.0, 120.0,
-                            slot::kFpu, 14, nullptr, 0, "Method", "MFlops"};
+constexpr CardSpec kCard = {"FPU query [Double Precision] - Tervallon", "%2lu.%0.1lu MFlops", &ProcessorEntry(cpu::kFpu),
+                            14, nullptr, 0, "Method", "MFlops"};
 
 }  // namespace
 

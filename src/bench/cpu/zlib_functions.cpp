@@ -21,7 +21,7 @@ constexpr double kMegabytes = 2.0;  // 2 MiB counted as 2 MB
 
 constexpr CardParam kParams[] = {{"Filesize (bytes)", nullptr, kFileSize}};
 // ZLib functions leaves its last activity text instead of "Done".
-constexpr CardSpec kCard = {"ZLib functions [v1.1.4]", "%2lu.%0.1lu MB/s", 100.0, 100.0, slot::kZLib, 16,
+constexpr CardSpec kCard = {"ZLib functions [v1.1.4]", "%2lu.%0.1lu MB/s", &ProcessorEntry(cpu::kZLib), 16,
                             kParams, 1, "Methode", "MB/s", nullptr, 48, true, false};
 
 struct Combination {
@@ -82,7 +82,7 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
     ctx.exec.FreeVec(source);
     // Nothing was measured: the card is closed with a result that does not count.
     WriteEmptyLine(ctx);
-    WriteScore(ctx, kCard.slot, 0.0, false);
+    WriteScore(ctx, kCard.test->slot, 0.0, false);
     WriteClosingLine(ctx);
     return 0;
   }

@@ -19,53 +19,30 @@ namespace {
 
 enum class Kernel : uint8_t { EmptyStep, Read, Write, Copy, Alloc, Fill, ReadRom };
 
-// One memory test. `width` is the access width of the read and write
-// kernels (1, 2, 4), which also picks the calibration; 0 for the others.
+// How one memory test measures (its texts, defaults and constants are its
+// catalogue row). `width` is the access width of the read and write kernels
+// (1, 2, 4), which also picks the calibration; 0 for the others.
 struct MemoryTestDef {
-  const char* title;     // card title
-  const char* nowBold;   // "Now Running:" text, bold part
-  const char* nowRest;   // "Now Running:" text after the bold part
-  const char* routine;   // "Routine:" text
-  const char* logName;   // error-log function name
   Kernel kernel;
   uint32_t width;
-  uint32_t memType;      // the buffer (the source of a copy): MEMF_FAST or MEMF_CHIP
-  uint32_t destType;     // the destination of a copy
-  bool clear;            // buffers allocated with MEMF_CLEAR
-  int32_t standardHigh;  // standard high step
-  uint32_t standardMiB;  // standard loop size in MiB
+  uint32_t memType;   // the buffer (the source of a copy): MEMF_FAST or MEMF_CHIP
+  uint32_t destType;  // the destination of a copy
+  bool clear;         // buffers allocated with MEMF_CLEAR
 };
 
-constexpr const char* kInternal = "Internal";
-constexpr const char* kCopyRoutine = "exec.lib - CopyMem()";
-constexpr const char* kAllocRoutine = "exec.lib - AllocMem() FreeMem()";
 constexpr uint32_t F = MEMF_FAST, C = MEMF_CHIP;
 
 constexpr MemoryTestDef kTests[kMemoryTests] = {
-    {"Read CPU-Cache", "Read from CPU Cache", "", kInternal, "Read CPU-Cache", Kernel::EmptyStep, 0, F, 0, true, 17, 256},
-    {"Read FAST byte [8]", "Read from FAST", " byte [8]", kInternal, "Read FAST byte", Kernel::Read, 1, F, 0, true, 17, 64},
-    {"Read FAST word [16]", "Read from FAST", " word [16]", kInternal, "Read FAST word", Kernel::Read, 2, F, 0, true, 17, 64},
-    {"Read FAST long [32]", "Read from FAST", " long [32]", kInternal, "Read FAST long", Kernel::Read, 4, F, 0, true, 17, 64},
-    {"Write FAST byte [8]", "Write to FAST", " byte [8]", kInternal, "Write FAST byte", Kernel::Write, 1, F, 0, true, 17, 64},
-    {"Write FAST word [16]", "Write to FAST", " word [16]", kInternal, "Write FAST word", Kernel::Write, 2, F, 0, true, 17, 64},
-    {"Write FAST long [32]", "Write to FAST", " long [32]", kInternal, "Write FAST long", Kernel::Write, 4, F, 0, true, 17, 64},
-    {"Read CHIP byte [8]", "Read from CHIP", " byte [8]", kInternal, "Read CHIP byte", Kernel::Read, 1, C, 0, true, 14, 8},
-    {"Read CHIP word [16]", "Read from CHIP", " word [16]", kInternal, "Read CHIP word", Kernel::Read, 2, C, 0, true, 14, 8},
-    {"Read CHIP long [32]", "Read from CHIP", " long [32]", kInternal, "Read CHIP long", Kernel::Read, 4, C, 0, true, 14, 8},
-    {"Write CHIP byte [8]", "Write to CHIP", " byte [8]", kInternal, "Write CHIP byte", Kernel::Write, 1, C, 0, true, 14, 8},
-    {"Write CHIP word [16]", "Write to CHIP", " word [16]", kInternal, "Write CHIP word", Kernel::Write, 2, C, 0, true, 14, 8},
-    {"Write CHIP long [32]", "Write to CHIP", " long [32]", kInternal, "Write CHIP long", Kernel::Write, 4, C, 0, true, 14, 8},
-    {"Copy FAST 2 FAST", "Copy FAST 2 FAST", "", kCopyRoutine, "Copy FAST 2 FAST", Kernel::Copy, 0, F, F, true, 17, 64},
-    {"Copy FAST 2 CHIP", "Copy FAST 2 CHIP", "", kCopyRoutine, "Copy FAST 2 CHIP", Kernel::Copy, 0, F, C, true, 14, 8},
-    {"Copy CHIP 2 FAST", "Copy CHIP 2 FAST", "", kCopyRoutine, "Copy CHIP 2 FAST", Kernel::Copy, 0, C, F, true, 14, 8},
-    {"Copy CHIP 2 CHIP", "Copy CHIP 2 CHIP", "", kCopyRoutine, "Copy CHIP 2 CHIP", Kernel::Copy, 0, C, C, true, 13, 8},
-    {"Allocate Memory FAST", "Allocate Memory FAST & CLEAR", "", kAllocRoutine, "Allocate Memory FAST", Kernel::Alloc, 0, F, 0, true, 17, 64},
-    {"Allocate Memory CHIP", "Allocate Memory CHIP & CLEAR", "", kAllocRoutine, "Allocate Memory CHIP", Kernel::Alloc, 0, C, 0, true, 14, 8},
-    {"Initialize Memory FAST", "Initialize Memory FAST", "", kInternal, "Initialize Memory FAST", Kernel::Fill, 0, F, 0, false, 17, 64},
-    {"Initialize Memory CHIP", "Initialize Memory CHIP", "", kInternal, "Initialize Memory CHIP", Kernel::Fill, 0, C, 0, false, 14, 8},
-    {"Read from KickROM byte [8]", "Read from KickROM", " byte [8]", kInternal, "Read ROM byte", Kernel::ReadRom, 1, 0, 0, false, 13, 64},
-    {"Read from KickROM word [16]", "Read from KickROM", " word [16]", kInternal, "Read ROM word", Kernel::ReadRom, 2, 0, 0, false, 13, 64},
-    {"Read from KickROM long [32]", "Read from KickROM", " long [32]", kInternal, "Read ROM long", Kernel::ReadRom, 4, 0, 0, false, 13, 64},
+    {Kernel::EmptyStep, 0, F, 0, true},                                                      // CPU Cache Read
+    {Kernel::Read, 1, F, 0, true},  {Kernel::Read, 2, F, 0, true},  {Kernel::Read, 4, F, 0, true},   // Read FAST
+    {Kernel::Write, 1, F, 0, true}, {Kernel::Write, 2, F, 0, true}, {Kernel::Write, 4, F, 0, true},  // Write FAST
+    {Kernel::Read, 1, C, 0, true},  {Kernel::Read, 2, C, 0, true},  {Kernel::Read, 4, C, 0, true},   // Read CHIP
+    {Kernel::Write, 1, C, 0, true}, {Kernel::Write, 2, C, 0, true}, {Kernel::Write, 4, C, 0, true},  // Write CHIP
+    {Kernel::Copy, 0, F, F, true},  {Kernel::Copy, 0, F, C, true},  {Kernel::Copy, 0, C, F, true},
+    {Kernel::Copy, 0, C, C, true},                                                           // Copy
+    {Kernel::Alloc, 0, F, 0, true}, {Kernel::Alloc, 0, C, 0, true},                          // Allocate
+    {Kernel::Fill, 0, F, 0, false}, {Kernel::Fill, 0, C, 0, false},                          // Memset
+    {Kernel::ReadRom, 1, 0, 0, false}, {Kernel::ReadRom, 2, 0, 0, false}, {Kernel::ReadRom, 4, 0, 0, false},
 };
 
 constexpr const char* kNoDataBuffer = "Could not get data buffer";
@@ -103,7 +80,7 @@ void RunWrite(uint32_t width, uint8_t* block, uint32_t bytes, uint32_t passes) {
 // One block size: buffers, the timed kernel run, release. Returns false (and
 // has logged what the test logs) when the block could not be measured; t is
 // the elapsed time of the timed region otherwise.
-bool MeasureBlock(Context& ctx, const MemoryTestDef& d, uint32_t block, uint32_t passes, int32_t cacheOn, int32_t mt,
+bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uint32_t block, uint32_t passes, int32_t cacheOn, int32_t mt,
                   double& t) {
   const uint32_t clear = d.clear ? uint32_t(MEMF_CLEAR) : 0u;
   switch (d.kernel) {
@@ -114,7 +91,7 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, uint32_t block, uint32_t
       auto* buf = static_cast<uint8_t*>(ctx.exec.AllocVec(block, d.memType | clear));
       if (buf == nullptr) {
         // The fill tests skip a block they cannot get memory for silently.
-        if (d.kernel != Kernel::Fill) LogError(ctx, "MEMORY", d.logName, kNoDataBuffer);
+        if (d.kernel != Kernel::Fill) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
         return false;
       }
       StartTiming(ctx, cacheOn, mt);
@@ -134,13 +111,13 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, uint32_t block, uint32_t
     case Kernel::Copy: {
       auto* src = static_cast<uint8_t*>(ctx.exec.AllocVec(block, d.memType | clear));
       if (src == nullptr) {
-        LogError(ctx, "MEMORY", d.logName, kNoSourceBuffer);
+        LogError(ctx, "MEMORY", logName, kNoSourceBuffer);
         return false;
       }
       auto* dst = static_cast<uint8_t*>(ctx.exec.AllocVec(block, d.destType | clear));
       if (dst == nullptr) {
         ctx.exec.FreeVec(src);
-        LogError(ctx, "MEMORY", d.logName, kNoDestinationBuffer);
+        LogError(ctx, "MEMORY", logName, kNoDestinationBuffer);
         return false;
       }
       StartTiming(ctx, cacheOn, mt);
@@ -154,18 +131,18 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, uint32_t block, uint32_t
       StartTiming(ctx, cacheOn, mt);
       bool ok = AllocKernel(ctx.exec, block, d.memType | clear, passes);
       t = StopTiming(ctx, cacheOn, mt);
-      if (!ok) LogError(ctx, "MEMORY", d.logName, kNoDataBuffer);
+      if (!ok) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
       return ok;
     }
     case Kernel::ReadRom: {
       // Never read past the end of the host's ROM image.
       const uint8_t* rom = ctx.exec.RomBase();
       if (rom == nullptr || ctx.exec.RomSize() == 0) {
-        LogError(ctx, "MEMORY", d.logName, kNoRom);
+        LogError(ctx, "MEMORY", logName, kNoRom);
         return false;
       }
       if (block > ctx.exec.RomSize()) {
-        LogError(ctx, "MEMORY", d.logName, kPastRom);
+        LogError(ctx, "MEMORY", logName, kPastRom);
         return false;
       }
       StartTiming(ctx, cacheOn, mt);
@@ -207,15 +184,19 @@ int MemoryFigureSlots(int p) {
   return rec::kMemoryBlocks[p].slots < fits ? rec::kMemoryBlocks[p].slots : fits;
 }
 
-int32_t MemoryStandardHighStep(int p) { return (p >= 0 && p < kMemoryTests) ? kTests[p].standardHigh : 0; }
-uint32_t MemoryStandardLoopMiB(int p) { return (p >= 0 && p < kMemoryTests) ? kTests[p].standardMiB : 0; }
+// A run is standard with the row's default settings.
+int32_t MemoryStandardHighStep(int p) {
+  return (p >= 0 && p < kMemoryTests) ? MemoryEntry(p).defaults.sweepStop : 0;
+}
+uint32_t MemoryStandardLoopMiB(int p) {
+  return (p >= 0 && p < kMemoryTests) ? uint32_t(MemoryEntry(p).defaults.loopSize) : 0;
+}
 
 bool MemoryScored(const Context& ctx, int p, uint32_t mega, uint32_t loopSize, int32_t cacheOn,
                   int32_t multitaskingOn, int32_t lowStep, int32_t highStep) {
   if (p < 0 || p >= kMemoryTests) return false;
-  const MemoryTestDef& d = kTests[p];
   return cacheOn != 0 && ((multitaskingOn & 0xFFFF) == 0 || ctx.run.multitaskingAtAll != 0) && lowStep == 1 &&
-         highStep == d.standardHigh && uint64_t(loopSize) == uint64_t(d.standardMiB) * mega;
+         highStep == MemoryStandardHighStep(p) && uint64_t(loopSize) == uint64_t(MemoryStandardLoopMiB(p)) * mega;
 }
 
 int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
@@ -223,6 +204,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   if (p < 0 || p >= kMemoryTests) return 0;
   const MemoryTestDef& d = kTests[p];
   const CatalogueEntry& entry = MemoryEntry(p);
+  const TestTexts& texts = entry.texts;
   const size_t base = rec::kMemoryBlocks[p].base;
   const int slots = MemoryFigureSlots(p);
   const int32_t mt = multitaskingOn;
@@ -231,11 +213,9 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   const std::string loopText = Format("%-10lu", (unsigned long)loopSize);
   const CardParam params[] = {{"Loopsize (bytes)", loopText.c_str(), 0}};
   CardSpec card{};
-  card.title = d.title;
+  card.title = texts.card;
   card.referenceFormat = "%4lu.%0.1lu MB/sec";
-  card.reference = entry.reference;
-  card.weight = entry.weight;
-  card.slot = entry.slot;
+  card.test = &entry;
   card.labelWidth = 16;
   card.params = params;
   card.paramCount = 1;
@@ -245,12 +225,12 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   card.setsDone = false;
   WriteCardHead(ctx, card, cacheOn, mt);
 
-  const std::string now = std::string("\x1b" "b") + d.nowBold + "\x1b" "n" + d.nowRest;
-  ShowMemoryTest(ctx, now, d.routine, cacheOn, mt, int32_t(lowSize), int32_t(highSize), int32_t(loopSize));
+  const std::string now = std::string("\x1b" "b") + texts.nowRunning + "\x1b" "n" + texts.nowRunningRest;
+  ShowMemoryTest(ctx, now, texts.routine, cacheOn, mt, int32_t(lowSize), int32_t(highSize), int32_t(loopSize));
   if (!Calibrated(d)) SetState(ctx, Section::Memory, "Benchmarking...");
 
   if (const char* bad = BadSettings(mega, loopSize, lowSize, highSize)) {
-    LogError(ctx, "MEMORY", d.logName, bad);
+    LogError(ctx, "MEMORY", texts.logName, bad);
     ZeroFigures(ctx, p);
     FinishCard(ctx, card, 0.0, false);
     SetState(ctx, Section::Memory, "Done");
@@ -277,7 +257,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
     // the empty loop) is not positive records 0.0.
     double t = 0.0;
     double figure = 0.0;
-    if (MeasureBlock(ctx, d, block, passes, cacheOn, mt, t) && passes > 0) {
+    if (MeasureBlock(ctx, d, texts.logName, block, passes, cacheOn, mt, t) && passes > 0) {
       const double net = t - t0;
       figure = net > 0.0 ? mb / net : 0.0;
     }
