@@ -14,6 +14,7 @@
 #include "engine/results.h"
 #include "engine/run_events.h"
 #include "engine/status.h"
+#include "modules/module_index.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/requester.h"
@@ -98,6 +99,7 @@ struct Context {
   RunState run;
   ResultsRecord results;
   std::array<ResultsRecord, 4> compare;
+  ModuleBase modules;  // Local and Server lists, slot marks (modules/module_base.h)
 
   // Enabled-test counts and per-section progress (processor, memory, drive).
   int32_t countProcessor = 0, countMemory = 0, countDrive = 0;

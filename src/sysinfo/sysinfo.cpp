@@ -62,24 +62,6 @@ bool Matches(std::initializer_list<VersionPair> list, VersionPair p) {
 
 bool IsZero(VersionPair p) { return p.version == 0 && p.revision == 0; }
 
-// dos.library StrToLong: skips blanks and tabs, reads an optionally signed
-// decimal number; returns the characters used, or -1 without digits.
-int StrToLong(std::string_view s, long& value) {
-  size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  size_t digits = i;
-  long v = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-    if (v < 100000000L) v = v * 10 + (s[i] - '0');
-    ++i;
-  }
-  if (i == digits) return -1;
-  value = negative ? -v : v;
-  return int(i);
-}
-
 void ProcessorFromAttnFlags(SystemInfo& s, uint16_t attn) {
   if (attn & AFF_68010) s.setField(sysrec::kCpu, "M68010");
   if (attn & AFF_68020) s.setField(sysrec::kCpu, "M68020");

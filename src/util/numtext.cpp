@@ -24,6 +24,22 @@ std::string FixedText(double value, uint32_t scale) {
   return Format(scale == 10 ? "%u.%01u" : "%u.%02u", s.whole, s.frac);
 }
 
+int StrToLong(std::string_view s, long& value) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  size_t digits = i;
+  long v = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+    if (v < 100000000L) v = v * 10 + (s[i] - '0');
+    ++i;
+  }
+  if (i == digits) return -1;
+  value = negative ? -v : v;
+  return int(i);
+}
+
 std::string Format(const char* fmt, ...) {
   char buf[512];
   va_list ap;

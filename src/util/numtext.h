@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kr {
 
@@ -32,6 +33,11 @@ class Lcg {
  private:
   uint32_t state_;
 };
+
+// dos.library StrToLong: skips blanks and tabs, reads an optionally signed
+// decimal number; returns the characters used, or -1 without digits. Digits
+// beyond the ninth stop adding to the value (no overflow).
+int StrToLong(std::string_view s, long& value);
 
 // printf into a std::string (C locale number forms are used by every caller).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,83 @@
+// A context with a user's settings, host texts and drive information, as a
+// module is made from them, and small file helpers over its home.
+#pragma once
+
+#include <sys/utsname.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/sections.h"
+#include "support/test_context.h"
+
+namespace kr::test {
+
+// The scrambler's keystream, computed here from the generator's definition.
+inline uint8_t KeyByte(size_t i) {
+  uint32_t state = uint32_t(5318 + i) * 1103515245u + 12345u;
+  return uint8_t((state % 2147483647u) % 255u);
+}
+
+inline std::vector<uint8_t> Unscrambled(std::vector<uint8_t> bytes) {
+  for (size_t i = 0; i + 1 < bytes.size() && i < 9503; ++i) bytes[i] ^= KeyByte(i);
+  return bytes;
+}
+
+inline std::vector<uint8_t> ReadHostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline std::string HostMachine() {
+  utsname u{};
+  return uname(&u) == 0 ? u.machine : "";
+}
+
+// A classic host (no emulation flags), a filled profile and a drive.
+struct ModuleContext : TestContext {
+  explicit ModuleContext(const std::string& user = "Tester") {
+    ctx.run.noChipMemory = 0;
+    SettingsRecord& s = ctx.settings;
+    s.set_text(cfg::kUserName, cfg::kNameWidth, user);
+    s.set_text(cfg::kRealName, cfg::kNameWidth, "Real Name");
+    s.set_text(cfg::kLocation, cfg::kNameWidth, "Somewhere");
+    s.set_text(cfg::kEmail, cfg::kEmailWidth, "tester@example.org");
+    s.set_text(cfg::kHomepage, cfg::kPathWidth, "http://example.org/");
+    s.setModuleComment("A module of the test suite.");
+    s.set_s32(cfg::kMainVendor, 10);  // "Micronik"
+    s.set_s32(cfg::kMainModel, 1);    // "A4000 Tower"
+    s.set_s32(cfg::kBusVendor, 9);    // "None"
+    s.set_s32(cfg::kAccelVendor, 16); // "Other"
+    s.set_text(cfg::kAccelOther, cfg::kOtherWidth, "HomeBrew 060");
+    ctx.sysinfo.setField(sysrec::kCpu, "Test CPU 3.0GHz");
+    ctx.sysinfo.setField(sysrec::kFpu, "x87/AVX2 [Hardware/Intern]");
+    ctx.sysinfo.setField(sysrec::kTotalFast, "17179.86 MB");
+    ctx.sysinfo.setField(sysrec::kTotalChip, "Not avail");
+    ctx.sysinfo.setField(sysrec::kOs, "Debian GNU/Linux 12");
+    ctx.sysinfo.setField(sysrec::kKs, "6.1.0-18-amd64");
+    ctx.sysinfo.setField(sysrec::kWb, "Not avail");
+    DriveInfo& d = ctx.driveInfo;
+    std::snprintf(d.vendor, sizeof d.vendor, "ATA");
+    std::snprintf(d.product, sizeof d.product, "Test Disk 1000");
+    std::snprintf(d.revision, sizeof d.revision, "1.0");
+    std::snprintf(d.deviceName, sizeof d.deviceName, "/dev/sdz");
+    d.fields[2] = 0x444F5303;  // DOS type
+    d.fields[21] = 512;        // sector size
+    d.fields[22] = 1000000;    // total sectors
+    ctx.bogomipsLoopRate = 123456789;
+    ctx.results.setFigure(rec::kBogomips, 1234.5);
+    ctx.results.setScore(slot::kProcessorTotal, {42.5, 1.0});
+    MakeStamp(ctx, 'A');
+  }
+  std::string Home(const std::string& rest) const { return home.path() + "/" + rest; }
+};
+
+}  // namespace kr::test
