@@ -75,7 +75,7 @@ struct ModuleContext : TestContext {
     ctx.bogomipsLoopRate = 123456789;
     ctx.results.setFigure(rec::kBogomips, 1234.5);
     ctx.results.setScore(slot::kProcessorTotal, {42.5, 1.0});
-    MakeStamp(ctx, 'A');
+    MakeStamp(ctx, StampKind::Results);
   }
   std::string Home(const std::string& rest) const { return home.path() + "/" + rest; }
 };
