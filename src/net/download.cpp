@@ -1,0 +1,77 @@
+#include "net/download.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/context.h"
+#include "engine/errorlog.h"
+#include "modules/module_base.h"
+#include "net/http.h"
+#include "util/numtext.h"
+
+namespace kr {
+
+bool IsCompleteIndex(const uint8_t* bytes, size_t size) {
+  if (size < idx::kCountField) return false;
+  long count = 0;
+  std::string field(reinterpret_cast<const char*>(bytes), idx::kCountField);
+  field.resize(field.find('\0') == std::string::npos ? field.size() : field.find('\0'));
+  if (StrToLong(field, count) < 0 || count < 0 || size_t(count) > kMaxServerEntries) return false;
+  return size == idx::kCountField + idx::kEntrySize * size_t(count);
+}
+
+bool RetrieveServerList(Context& ctx, Network& net) {
+  std::vector<uint8_t> body;
+  if (!HttpGet(ctx, net, ctx.run.serverHost, ctx.run.serverPath, "database.dbi",
+               idx::kCountField + idx::kEntrySize * kMaxServerEntries, body))
+    return false;
+  if (!IsCompleteIndex(body.data(), body.size())) {
+    net.state.ShowState(net::kBadDatabase);
+    return false;
+  }
+  if (!ctx.dos.WriteFileAtomic(db::kServerIndex, body.data(), body.size())) {
+    net.state.ShowState(net::kCantCreate);
+    return false;
+  }
+  ClearServerList(ctx);
+  int skipped = 0;
+  LoadIndex(ctx, Database::Server, &skipped);
+  if (skipped > 0)
+    LogError(ctx, "SERVER", "RetrieveServerList",
+             std::to_string(skipped) + (skipped == 1 ? " entry" : " entries") + " with a bad serial left out!");
+  net.state.ShowState(net::kTransferCompleted);
+  return true;
+}
+
+DownloadResult DownloadModule(Context& ctx, Network& net, const IndexEntry& entry) {
+  std::string serial(entry.serial());
+  if (IsInDatabase(ctx, serial, Database::Local)) {
+    ctx.requester.Request("\x1b" "bERROR\x1bn", "Module is already 'Local'", "Ok");
+    return DownloadResult::AlreadyLocal;
+  }
+  auto fail = [&] {
+    net.state.ShowState(net::kCantDownload);
+    return DownloadResult::Failed;
+  };
+  std::string path = LocalModulePath(serial);  // empty for a serial that cannot name a file
+  if (path.empty()) {
+    LogError(ctx, "SERVER", "DownloadModule", "Bad serial in server entry!");
+    return fail();
+  }
+  std::vector<uint8_t> body;
+  if (!HttpGet(ctx, net, ctx.run.serverHost, ctx.run.serverPath, serial + ".dbe", mod::kFileSize, body)) {
+    return fail();
+  }
+  if (body.size() != mod::kFileSize) return fail();
+  ModuleRecord record;
+  std::copy(body.begin(), body.end(), record.bytes.begin());
+  ScrambleModule(record);
+  if (CheckModule(record) != ModuleValidity::Valid || ModuleSerial(record) != serial) return fail();
+  if (!ctx.dos.WriteFileAtomic(path, body.data(), body.size())) return fail();
+  ctx.modules.local.push_back(entry);
+  SaveLocalIndex(ctx);
+  net.state.ShowState(net::kTransferCompleted);
+  return DownloadResult::Downloaded;
+}
+
+}  // namespace kr
