@@ -1,6 +1,7 @@
 #include "net/smtp.h"
 
 #include "engine/context.h"
+#include "modules/module_base.h"
 #include "net/base64.h"
 
 namespace kr {
@@ -166,6 +167,29 @@ bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, 
   const std::string& quit = steps.back().text;
   if (net.sockets.Send(s, quit.data(), quit.size())) ReadReply(net, s, pending, reply);
   return true;
+}
+
+UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial) {
+  if (IsInDatabase(ctx, serial, Database::Server)) {
+    ctx.requester.Request("\x1b" "bERROR\x1bn", "Module is already at 'Server'", "Ok");
+    return UploadResult::AlreadyOnServer;
+  }
+  std::string host(ctx.settings.text(cfg::kSmtpServer, cfg::kSmtpWidth));
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  int32_t port = ctx.settings.s32(cfg::kSmtpPort);
+  bool plain = !host.empty();
+  for (unsigned char c : host) plain = plain && c > 32 && c < 127;
+  if (!plain || port < 1 || port > 65535) {
+    net.state.ShowState(net::kBadAddress);
+    return UploadResult::Failed;
+  }
+  int s = NetConnect(net, host, uint16_t(port));
+  if (s < 0) return UploadResult::Failed;
+  bool saveLog = ctx.requester.Request("\x1b" "bREQUEST\x1bn", "Should log saved to 'RAM:kr_maillog.txt'?",
+                                       "Save|No") == 0;
+  bool sent = SendModuleMail(ctx, net, s, serial, saveLog);
+  net.sockets.Close(s);
+  return sent ? UploadResult::Uploaded : UploadResult::Failed;
 }
 
 }  // namespace kr

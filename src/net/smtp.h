@@ -46,4 +46,11 @@ std::string ConversationText(const std::vector<SmtpStep>& steps);
 // accepted; ends with QUIT. True when the module was accepted.
 bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, bool saveLog);
 
+// "Upload": a module already on the Server list gets the "Module is already
+// at 'Server'" requester; otherwise connects to the SMTP server of the
+// settings ("SMTP server:", "SMTP port:"), asks whether to save the log
+// (a requester that cannot ask counts as "No"), sends the mail and closes.
+enum class UploadResult { Uploaded, AlreadyOnServer, Failed };
+UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial);
+
 }  // namespace kr

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "loopback_server.h"
+#include "modules/module_base.h"
 #include "net/base64.h"
 #include "platform/fake/fake_socket.h"
 #include "platform/linux/linux_socket.h"
@@ -206,6 +207,45 @@ TEST(SmtpUploadLoopback, RealConversationAndASilentServer) {
   EXPECT_FALSE(SendModuleMail(u.t.ctx, net, s, kSerial, false));
   EXPECT_EQ(u.state.last(), std::string(net::kNetErrorPrefix) + "Connection timed out");
   sockets.Close(s);
+}
+
+TEST(SmtpUploadLoopback, UploadButtonUsesTheSettingsServerAndAsksForTheLog) {
+  // A server that agrees to everything.
+  LoopbackServer server([](int fd) {
+    SendText(fd, "220 hi\r\n");
+    for (int i = 0; i < 4; ++i) SendText(fd, ReadUntil(fd, "\r\n").rfind("DATA", 0) == 0 ? "354 go\r\n" : "250 ok\r\n");
+    ReadUntil(fd, "\r\n.\r\n");
+    SendText(fd, "250 queued\r\n");
+    ReadUntil(fd, "QUIT\r\n");
+    SendText(fd, "221 bye\r\n");
+  });
+  ASSERT_TRUE(server.ok());
+  Upload u;
+  LinuxSockets sockets(SocketOptions{2000, 10000, 20, nullptr});
+  Network net{sockets, u.state};
+  u.t.ctx.settings.set_text(cfg::kSmtpServer, cfg::kSmtpWidth, "127.0.0.1");
+  u.t.ctx.settings.set_s32(cfg::kSmtpPort, server.port());
+  u.t.requester.answers = {0, 0};  // "Save", then "Ok"
+  ASSERT_EQ(UploadModule(u.t.ctx, net, kSerial), UploadResult::Uploaded) << u.state.last();
+  ASSERT_GE(u.t.requester.asked.size(), 1u);
+  EXPECT_EQ(u.t.requester.asked[0].title, "\x1b" "bREQUEST\x1bn");
+  EXPECT_EQ(u.t.requester.asked[0].text, "Should log saved to 'RAM:kr_maillog.txt'?");
+  EXPECT_EQ(u.t.requester.asked[0].buttons, "Save|No");
+  EXPECT_TRUE(HostFileExists(u.LogPath()));
+
+  // Already on the server: the requester, no connection. A bad port: no connection either.
+  Upload v;
+  IndexEntry e;
+  e.set_text(idx::kSerial, 35, kSerial);
+  v.t.ctx.modules.server.push_back(e);
+  Network vnet{sockets, v.state};
+  EXPECT_EQ(UploadModule(v.t.ctx, vnet, kSerial), UploadResult::AlreadyOnServer);
+  EXPECT_EQ(v.t.requester.asked.at(0).text, "Module is already at 'Server'");
+  v.t.ctx.modules.server.clear();
+  v.t.ctx.settings.set_text(cfg::kSmtpServer, cfg::kSmtpWidth, "127.0.0.1");
+  v.t.ctx.settings.set_s32(cfg::kSmtpPort, 0);
+  EXPECT_EQ(UploadModule(v.t.ctx, vnet, kSerial), UploadResult::Failed);
+  EXPECT_EQ(v.state.last(), net::kBadAddress);
 }
 
 }  // namespace
