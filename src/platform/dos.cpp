@@ -1,8 +1,53 @@
 #include "platform/dos.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <random>
 
 namespace kr {
+namespace {
+
+// 16 hex digits no other process or earlier call is likely to pick; the
+// files are created exclusively, so a clash only costs another try.
+std::string UniquePart() {
+  static std::atomic<uint64_t> counter{0};
+  static const uint64_t seed = [] {
+    std::random_device rd;
+    return (uint64_t(rd()) << 32) ^ rd();
+  }();
+  uint64_t x = seed + 0x9E3779B97F4A7C15ull * (counter.fetch_add(1) + 1);
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  char buf[20];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(x));
+  return buf;
+}
+
+constexpr int kUniqueTries = 16;
+
+}  // namespace
+
+std::string DosDirPart(std::string_view path) {
+  size_t cut = path.find_last_of("/:");
+  if (cut == std::string_view::npos) return ".";
+  if (path[cut] == ':') return std::string(path.substr(0, cut + 1));
+  return cut == 0 ? "/" : std::string(path.substr(0, cut));
+}
+
+std::string Dos::LastErrorText() const {
+  const DosError& e = lastError_;
+  if (e.call.empty()) return {};
+  std::string why = !e.note.empty() ? e.note : e.code ? std::strerror(e.code) : "failed";
+  return e.call + " " + e.path + ": " + why;
+}
+
+bool Dos::Fail(std::string_view call, std::string path, int code, std::string note) {
+  lastError_ = DosError{std::string(call), std::move(path), code, std::move(note)};
+  return false;
+}
 
 bool Dos::ReadWholeFile(std::string_view path, std::vector<uint8_t>& out) {
   out.clear();
@@ -14,6 +59,7 @@ bool Dos::ReadWholeFile(std::string_view path, std::vector<uint8_t>& out) {
   int64_t got = size ? Read(fh, out.data(), size) : 0;
   Close(fh);
   if (got != size) {
+    if (got >= 0) Fail("read", HostPath(path), 0, "the file changed while it was read");
     out.clear();
     return false;
   }
@@ -21,16 +67,45 @@ bool Dos::ReadWholeFile(std::string_view path, std::vector<uint8_t>& out) {
 }
 
 bool Dos::WriteFileAtomic(std::string_view path, const void* data, size_t len) {
-  std::string tmp = std::string(path) + ".new";
-  int64_t fh = Open(tmp, MODE_NEWFILE);
-  if (fh == 0) return false;
-  bool ok = Write(fh, data, int64_t(len)) == int64_t(len);
+  const std::string target(path);
+  std::string tmp;
+  int64_t fh = 0;
+  for (int i = 0; i < kUniqueTries && fh == 0; ++i) {
+    tmp = target + "." + UniquePart() + ".new";
+    fh = CreateNew(tmp);
+    if (fh == 0 && LastError().code != EEXIST) break;
+  }
+  if (fh == 0) {
+    DosError failed = LastError();
+    return Fail(failed.call, HostPath(target), failed.code, failed.note);
+  }
+  bool ok = SetModeLike(fh, target) && Write(fh, data, int64_t(len)) == int64_t(len) && Sync(fh);
   ok = Close(fh) && ok;
-  if (!ok || !Rename(tmp, path)) {
+  ok = ok && Rename(tmp, target);
+  if (!ok) {
+    // The error of the failed step is the one to tell, under the target's name.
+    DosError failed = LastError();
     DeleteFile(tmp);
+    Fail(failed.call, HostPath(target), failed.code, failed.note);
     return false;
   }
+  // The rename is done; a folder that cannot be forced only weakens the
+  // guarantee against a power loss, so it is not a failed save.
+  (void)SyncDir(DosDirPart(target));
   return true;
+}
+
+std::string Dos::ScratchFile(std::string_view stem, std::string_view ext) {
+  for (int i = 0; i < kUniqueTries; ++i) {
+    std::string name = "RAM:" + std::string(stem) + "_" + UniquePart() + std::string(ext);
+    if (int64_t fh = CreateNew(name)) {
+      if (Close(fh)) return name;
+      DeleteFile(name);
+      return {};
+    }
+    if (LastError().code != EEXIST) return {};
+  }
+  return {};
 }
 
 DateStrings DateToStr(const DateStamp& ds) {

@@ -4,6 +4,10 @@
 // RAM folder, "NAME:rest" is "NAME/rest" (a partition named by its absolute
 // path), anything else is a host path. Handles are positive numbers; 0 means
 // failure, as the system expects of dos Open.
+//
+// Every failing call keeps what failed: the call's name, the host path it
+// worked on and the system's error number (LastError, LastErrorText), so a
+// message can say which file and why.
 #pragma once
 
 #include <cstdint>
@@ -35,18 +39,49 @@ struct VolumeInfo {
   uint32_t bytesPerBlock = 0;
 };
 
+// The last failing call: "open", "read", "write", "close", "rename", ...,
+// the host path it worked on, and errno (0 when the failure is not the
+// system's; `note` then says what was wrong).
+struct DosError {
+  std::string call;
+  std::string path;
+  int code = 0;
+  std::string note;  // replaces the system's text for `code` when set
+};
+
 class Dos {
  public:
   virtual ~Dos() = default;
 
+  // The last failure of any call on this object; a successful call does not
+  // clear it. Text form: "write /home/u/x.txt: No space left on device".
+  const DosError& LastError() const { return lastError_; }
+  std::string LastErrorText() const;
+  void ClearError() { lastError_ = DosError{}; }
+
   virtual std::string HostPath(std::string_view path) const = 0;
 
   virtual int64_t Open(std::string_view path, int32_t mode) = 0;
-  // Open for a file that a foreign path must not redirect: a symbolic link
-  // is never followed and only a plain file is opened (MODE_NEWFILE creates
-  // it or empties it); anything else gives 0 and leaves the target untouched.
+  // An output file (report, error log) a foreign path must not redirect: a
+  // symbolic link in the last component is never followed and a path that
+  // exists and is not a plain file (a folder, a device, a pipe) is refused,
+  // so writing cannot reach another file. MODE_NEWFILE creates or empties
+  // it, MODE_READWRITE creates it or keeps its bytes, MODE_OLDFILE needs it
+  // to exist; the position is the start.
   virtual int64_t OpenNoFollow(std::string_view path, int32_t mode) = 0;
+  // Creates a new file that must not exist yet (no link followed), readable
+  // and writable by the owner only. 0 when it exists or cannot be made.
+  virtual int64_t CreateNew(std::string_view path) = 0;
+  // False also when the file's data could not be written back (the system
+  // reports a delayed write failure at close).
   virtual bool Close(int64_t fh) = 0;
+  // Forces the file's data to the disk.
+  virtual bool Sync(int64_t fh) = 0;
+  // Forces the folder's entries (a rename into it) to the disk.
+  virtual bool SyncDir(std::string_view dir) = 0;
+  // Gives an open file the permission bits of `like`, or, when `like` does
+  // not exist, those a newly created file gets (0666 less the umask).
+  virtual bool SetModeLike(int64_t fh, std::string_view like) = 0;
   // Bytes transferred, or -1 on error.
   virtual int64_t Read(int64_t fh, void* buf, int64_t len) = 0;
   virtual int64_t Write(int64_t fh, const void* buf, int64_t len) = 0;
@@ -68,11 +103,30 @@ class Dos {
 
   virtual DateStamp Now() = 0;
 
-  // Whole-file helpers. WriteFileAtomic writes a new file beside the target
-  // and renames it over the old one: a crash never leaves a short file.
+  // Whole-file helpers. WriteFileAtomic writes a new file under a name of
+  // its own beside the target (so two writers never share one), gives it the
+  // target's permissions, forces it to the disk, renames it over the target
+  // and forces the folder: a crash or a full disk never leaves a short file,
+  // and a failed write leaves the old file and no temporary behind.
   bool ReadWholeFile(std::string_view path, std::vector<uint8_t>& out);
   bool WriteFileAtomic(std::string_view path, const void* data, size_t len);
+
+  // A new, empty scratch file in the RAM folder whose name no other process
+  // uses: "RAM:" + stem + a unique part + ext. Empty when none could be made
+  // (LastError says why). The caller deletes it.
+  std::string ScratchFile(std::string_view stem, std::string_view ext);
+
+ protected:
+  // Records a failure and returns false.
+  bool Fail(std::string_view call, std::string path, int code, std::string note = {});
+
+ private:
+  DosError lastError_;
 };
+
+// The folder part of a dos path: "PROGDIR:" for "PROGDIR:x.cfg",
+// "PROGDIR:Data" for "PROGDIR:Data/a.bin", "." for a bare name.
+std::string DosDirPart(std::string_view path);
 
 // DateToStr with FORMAT_CDN: "dd-mm-yy" and "hh:mm:ss".
 struct DateStrings {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "engine/errorlog.h"
@@ -293,33 +294,61 @@ TEST_F(ConfigFiles, GarbageFilesOfTheRightLengthLoadWithoutHarm) {
   for (int i = 0; i < 7; ++i) EXPECT_EQ(ctx.display.pens[size_t(i)], DefaultPenSpec(i)) << "pen " << i;
 }
 
-// Saving where the new file cannot be made: a clear entry, the old file
-// whole, nothing half-written left behind.
+// Saving on a disk that fills up, or where the new file cannot be made or
+// renamed: a clear entry, the old file whole, no temporary file left behind,
+// and the dos layer names the file and the system's reason.
 TEST_F(ConfigFiles, FailedSavesKeepTheOldFiles) {
   ASSERT_TRUE(SaveConfig(ctx));
   ASSERT_TRUE(SaveDefaults(ctx));
   std::vector<uint8_t> oldCfg = ReadHostFile(cfgPath), oldDef = ReadHostFile(defPath);
-  ASSERT_EQ(::mkdir((cfgPath + ".new").c_str(), 0755), 0);  // blocks the new file
-  ASSERT_EQ(::mkdir((defPath + ".new").c_str(), 0755), 0);
-  ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, "changed");
-  ctx.display.set_s32(disp::kDrawMode, 1);
+  const std::pair<FakeDos::Fault, std::string> faults[] = {
+      {{"write", "", ENOSPC}, ": No space left on device"},
+      {{"open", "", EACCES}, ": Permission denied"},
+      {{"fsync", "", EIO}, ": Input/output error"},
+      {{"close", "", EIO}, ": Input/output error"},
+      {{"rename", "", EROFS}, ": Read-only file system"},
+  };
+  for (const auto& [fault, why] : faults) {
+    SCOPED_TRACE(fault.call);
+    t.dos.ClearFaults();
+    t.dos.AddFault(fault);
+    ctx.errorLog.entries.clear();
+    ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, "changed " + fault.call);
+    ctx.display.set_s32(disp::kDrawMode, ctx.display.drawMode() ^ 1);
+    EXPECT_FALSE(SaveConfig(ctx));
+    EXPECT_EQ(t.dos.LastErrorText().substr(0, fault.call.size() + 1), fault.call + " ");
+    EXPECT_NE(t.dos.LastErrorText().find(cfgPath + why), std::string::npos) << t.dos.LastErrorText();
+    EXPECT_FALSE(SaveDefaults(ctx));
+    EXPECT_NE(t.dos.LastErrorText().find(defPath + why), std::string::npos) << t.dos.LastErrorText();
+    EXPECT_TRUE(LoggedOnce("CONFIG", "SaveConfig", "Error saving config!"));
+    EXPECT_TRUE(LoggedOnce("DEFAULTS", "SaveDefaults", "Error saving defaults!"));
+    EXPECT_EQ(ReadHostFile(cfgPath), oldCfg);
+    EXPECT_EQ(ReadHostFile(defPath), oldDef);
+    std::vector<DirEntry> left;
+    ASSERT_TRUE(t.dos.ListDir("PROGDIR:", left));
+    for (const DirEntry& e : left) EXPECT_EQ(e.name.find(".new"), std::string::npos) << e.name;
+  }
+
+  // A disk with room for part of the file only.
+  t.dos.ClearFaults();
+  t.dos.spaceLeft = 1000;
   EXPECT_FALSE(SaveConfig(ctx));
-  EXPECT_FALSE(SaveDefaults(ctx));
-  EXPECT_TRUE(LoggedOnce("CONFIG", "SaveConfig", "Error saving config!"));
-  EXPECT_TRUE(LoggedOnce("DEFAULTS", "SaveDefaults", "Error saving defaults!"));
+  EXPECT_EQ(t.dos.LastErrorText(), "write " + cfgPath + ": No space left on device");
   EXPECT_EQ(ReadHostFile(cfgPath), oldCfg);
-  EXPECT_EQ(ReadHostFile(defPath), oldDef);
 }
 
+// A home the program may not change (a read-only mount, or a folder without
+// write permission): nothing is made, every save says so.
 TEST_F(ConfigFiles, ReadOnlyHome) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  ASSERT_EQ(::chmod(t.home.path().c_str(), 0555), 0);
+  t.dos.readOnly = true;
   EXPECT_FALSE(SaveConfig(ctx));
   EXPECT_FALSE(SaveDefaults(ctx));
   EXPECT_FALSE(HostFileExists(cfgPath));
-  EXPECT_FALSE(HostFileExists(cfgPath + ".new"));
+  std::vector<DirEntry> left;
+  ASSERT_TRUE(t.dos.ListDir("PROGDIR:", left));
+  for (const DirEntry& e : left) EXPECT_TRUE(e.isDir) << e.name;
   EXPECT_TRUE(LoggedOnce("CONFIG", "SaveConfig", "Error saving config!"));
-  ::chmod(t.home.path().c_str(), 0755);
+  EXPECT_EQ(t.dos.LastErrorText(), "open " + defPath + ": Read-only file system");
 }
 
 TEST_F(ConfigFiles, ResetScopesTouchTheirPagesOnly) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <map>
 #include <set>
 
@@ -206,7 +207,7 @@ TEST_F(Keys, ChartOptionsDoNotDependOnTheSettingsPages) {
 TEST_F(Keys, FailedSaveChangesNothing) {
   const SettingsRecord settings = ctx.settings;
   const std::vector<uint8_t> cfgBefore = ReadHostFile(cfgPath);
-  ASSERT_EQ(::mkdir((cfgPath + ".new").c_str(), 0755), 0);
+  t.dos.AddFault({"rename", "KelvaRANK.cfg", EIO});
   std::string error;
   EXPECT_FALSE(ApplySettings(ctx, {"memory.1.enabled=1"}, error));
   EXPECT_EQ(error, "could not save the settings into " + cfgPath);

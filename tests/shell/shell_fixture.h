@@ -13,6 +13,7 @@
 
 #include "engine/context.h"
 #include "engine/status_model.h"
+#include "platform/fake/fake_dos.h"
 #include "platform/fake/fake_exec.h"
 #include "platform/fake/fake_mpega.h"
 #include "platform/fake/fake_requester.h"
@@ -36,27 +37,6 @@ class CountingTimer : public FakeTimer {
     return FakeTimer::Open();
   }
   void Close() override { ++closes; }
-};
-
-// The real dos layer that can be switched to behave like a read-only file
-// system (as the kernel does for a read-only mount: every change refused).
-// Root ignores permission bits, so a chmod would not show this.
-class SwitchableDos : public LinuxDos {
- public:
-  using LinuxDos::LinuxDos;
-  bool readOnly = false;
-  std::string unreadable;  // a path that cannot be opened at all
-
-  int64_t Open(std::string_view path, int32_t mode) override {
-    if ((readOnly && mode != MODE_OLDFILE) || path == unreadable) return 0;
-    return LinuxDos::Open(path, mode);
-  }
-  int64_t Write(int64_t fh, const void* buf, int64_t len) override {
-    return readOnly ? -1 : LinuxDos::Write(fh, buf, len);
-  }
-  bool DeleteFile(std::string_view path) override { return !readOnly && LinuxDos::DeleteFile(path); }
-  bool Rename(std::string_view from, std::string_view to) override { return !readOnly && LinuxDos::Rename(from, to); }
-  bool CreateDir(std::string_view path) override { return !readOnly && LinuxDos::CreateDir(path); }
 };
 
 // Records what the start-up window was told.
@@ -117,7 +97,11 @@ struct ShellWorld {
   FakeRequester requester;
   StatusModel status;
   FakeMpega mpega;
-  SwitchableDos dos;
+  // The real dos layer that can be made read-only (every change refused,
+  // as the kernel does for a read-only mount), given a path that cannot be
+  // opened, or made to fail chosen calls. Root ignores permission bits, so
+  // a chmod would not show these.
+  FakeDos dos;
   Context ctx{exec, timer, dos, requester, status};
   RecordingHooks hooks;
   FakeHostProbe probe = PegasosHost();  // no chip memory, like this host

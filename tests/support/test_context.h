@@ -9,6 +9,7 @@
 
 #include "engine/context.h"
 #include "engine/status_model.h"
+#include "platform/fake/fake_dos.h"
 #include "platform/fake/fake_exec.h"
 #include "platform/fake/fake_requester.h"
 #include "platform/fake/fake_timer.h"
@@ -39,7 +40,8 @@ class TempDir {
 
 // Fake exec, fake timer (1 s per timed region unless scripted), fake
 // requester, a status model and the real dos layer over a temporary home
-// (PROGDIR:) and RAM folder (RAM:), with the built-in default settings.
+// (PROGDIR:) and RAM folder (RAM:), with the built-in default settings. The
+// dos layer fails only the calls a test asks it to (platform/fake/fake_dos.h).
 struct TestContext {
   TempDir home;
   TempDir ram;
@@ -47,7 +49,7 @@ struct TestContext {
   FakeTimer timer;
   FakeRequester requester;
   StatusModel status;
-  LinuxDos dos{home.path(), ram.path()};
+  FakeDos dos{home.path(), ram.path()};
   Context ctx{exec, timer, dos, requester, status};
 
   TestContext() {

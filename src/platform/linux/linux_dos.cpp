@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,8 +42,19 @@ std::string LinuxDos::HostPath(std::string_view path) const {
   std::string_view vol = path.substr(0, colon);
   std::string_view rest = path.substr(colon + 1);
   if (vol == "PROGDIR") return Join(home_, rest);
-  if (vol == "RAM") return Join(ram_, rest);
+  if (vol == "RAM") return ram_.empty() ? std::string() : Join(ram_, rest);
   return Join(std::string(vol), rest);
+}
+
+int64_t LinuxDos::Opened(int fd, std::string path) {
+  int64_t fh = int64_t(fd) + 1;
+  open_[fh] = std::move(path);
+  return fh;
+}
+
+std::string LinuxDos::PathOf(int64_t fh) const {
+  auto it = open_.find(fh);
+  return it == open_.end() ? "(handle " + std::to_string(fh) + ")" : it->second;
 }
 
 int64_t LinuxDos::Open(std::string_view path, int32_t mode) {
@@ -50,55 +64,124 @@ int64_t LinuxDos::Open(std::string_view path, int32_t mode) {
     case MODE_OLDFILE: flags |= O_RDWR; break;
     case MODE_NEWFILE: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case MODE_READWRITE: flags |= O_RDWR | O_CREAT; break;
-    default: return 0;
+    default: return Fail("open", p, EINVAL), 0;
   }
   int fd = ::open(p.c_str(), flags, 0644);
   if (fd < 0 && mode == MODE_OLDFILE && (errno == EACCES || errno == EROFS || errno == EISDIR))
     fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) return Fail("open", p, errno), 0;
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    return 0;
+    return Fail("open", p, EISDIR), 0;
   }
-  return int64_t(fd) + 1;
+  return Opened(fd, std::move(p));
 }
 
 int64_t LinuxDos::OpenNoFollow(std::string_view path, int32_t mode) {
   std::string p = HostPath(path);
-  // Opened without truncation and non-blocking (a FIFO must not hang the
-  // open), checked to be a plain file, only then emptied.
-  int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   switch (mode) {
-    case MODE_OLDFILE: flags |= O_RDWR; break;
+    case MODE_OLDFILE: break;
     case MODE_NEWFILE:
-    case MODE_READWRITE: flags |= O_RDWR | O_CREAT; break;
-    default: return 0;
+    case MODE_READWRITE: flags |= O_CREAT; break;
+    default: return Fail("open", p, EINVAL), 0;
   }
-  int fd = ::open(p.c_str(), flags, 0644);
-  if (fd < 0) return 0;
+  // Looked at before opening, so no device or pipe is ever opened; the
+  // type is checked again on the open file against a swap in between.
+  // Emptied only once it is known to be a plain file.
   struct stat st;
-  bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (!plain || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-      (mode == MODE_NEWFILE && ftruncate(fd, 0) != 0)) {
+  if (::lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    return Fail("open", p, ELOOP, "a symbolic link, not followed"), 0;
+  if (::lstat(p.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Fail("open", p, 0, S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file"), 0;
+  int fd = ::open(p.c_str(), flags, 0644);
+  if (fd < 0) return Fail("open", p, errno, errno == ELOOP ? "a symbolic link, not followed" : ""), 0;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return 0;
+    return Fail("open", p, 0, "not a regular file"), 0;
   }
-  return int64_t(fd) + 1;
+  int fl = fcntl(fd, F_GETFL);
+  if (fl >= 0) (void)fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  if (mode == MODE_NEWFILE && ftruncate(fd, 0) != 0) {
+    int e = errno;
+    ::close(fd);
+    return Fail("ftruncate", p, e), 0;
+  }
+  return Opened(fd, std::move(p));
 }
 
-bool LinuxDos::Close(int64_t fh) { return FdOf(fh) >= 0 && ::close(FdOf(fh)) == 0; }
+int64_t LinuxDos::CreateNew(std::string_view path) {
+  std::string p = HostPath(path);
+  int fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return Fail("open", p, errno), 0;
+  return Opened(fd, std::move(p));
+}
+
+bool LinuxDos::Close(int64_t fh) {
+  int fd = FdOf(fh);
+  if (fd < 0) return Fail("close", PathOf(fh), EBADF);
+  std::string p = PathOf(fh);
+  open_.erase(fh);
+  // The descriptor is gone whatever close returns; EINTR is not retried.
+  if (::close(fd) != 0) return Fail("close", p, errno);
+  return true;
+}
+
+bool LinuxDos::Sync(int64_t fh) {
+  int fd = FdOf(fh);
+  if (fd < 0) return Fail("fsync", PathOf(fh), EBADF);
+  // EINVAL: a file that cannot be synced (a pipe, a special file system).
+  if (::fsync(fd) != 0 && errno != EINVAL) return Fail("fsync", PathOf(fh), errno);
+  return true;
+}
+
+bool LinuxDos::SyncDir(std::string_view dir) {
+  std::string p = HostPath(dir);
+  int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Fail("open", p, errno);
+  int rc = ::fsync(fd), e = errno;
+  ::close(fd);
+  if (rc != 0 && e != EINVAL) return Fail("fsync", p, e);
+  return true;
+}
+
+namespace {
+// The process's umask, read without changing it.
+mode_t CurrentUmask() {
+  static const mode_t mask = [] {
+    mode_t m = 022;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+      char line[256];
+      while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, "Umask:", 6) == 0) m = mode_t(std::strtoul(line + 6, nullptr, 8));
+      std::fclose(f);
+    }
+    return m;
+  }();
+  return mask;
+}
+}  // namespace
+
+bool LinuxDos::SetModeLike(int64_t fh, std::string_view like) {
+  int fd = FdOf(fh);
+  if (fd < 0) return Fail("fchmod", PathOf(fh), EBADF);
+  struct stat st;
+  mode_t m = ::stat(HostPath(like).c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+  if (::fchmod(fd, m) != 0) return Fail("fchmod", PathOf(fh), errno);
+  return true;
+}
 
 int64_t LinuxDos::Read(int64_t fh, void* buf, int64_t len) {
   int fd = FdOf(fh);
-  if (fd < 0 || len < 0) return -1;
+  if (fd < 0 || len < 0) return Fail("read", PathOf(fh), EBADF), -1;
   int64_t done = 0;
   auto* p = static_cast<char*>(buf);
   while (done < len) {
     ssize_t n = ::read(fd, p + done, size_t(len - done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      return -1;
+      return Fail("read", PathOf(fh), errno), -1;
     }
     if (n == 0) break;
     done += n;
@@ -108,14 +191,14 @@ int64_t LinuxDos::Read(int64_t fh, void* buf, int64_t len) {
 
 int64_t LinuxDos::Write(int64_t fh, const void* buf, int64_t len) {
   int fd = FdOf(fh);
-  if (fd < 0 || len < 0) return -1;
+  if (fd < 0 || len < 0) return Fail("write", PathOf(fh), EBADF), -1;
   int64_t done = 0;
   auto* p = static_cast<const char*>(buf);
   while (done < len) {
     ssize_t n = ::write(fd, p + done, size_t(len - done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      return -1;
+      return Fail("write", PathOf(fh), errno), -1;
     }
     done += n;
   }
@@ -124,47 +207,61 @@ int64_t LinuxDos::Write(int64_t fh, const void* buf, int64_t len) {
 
 int64_t LinuxDos::Seek(int64_t fh, int64_t pos, int32_t mode) {
   int fd = FdOf(fh);
-  if (fd < 0) return -1;
+  if (fd < 0) return Fail("lseek", PathOf(fh), EBADF), -1;
   off_t old = lseek(fd, 0, SEEK_CUR);
-  if (old < 0) return -1;
+  if (old < 0) return Fail("lseek", PathOf(fh), errno), -1;
   int whence = mode == OFFSET_BEGINNING ? SEEK_SET : mode == OFFSET_END ? SEEK_END : SEEK_CUR;
-  if (lseek(fd, off_t(pos), whence) < 0) return -1;
+  if (lseek(fd, off_t(pos), whence) < 0) return Fail("lseek", PathOf(fh), errno), -1;
   return int64_t(old);
 }
 
 bool LinuxDos::SetFileSize(int64_t fh, int64_t size) {
   int fd = FdOf(fh);
-  return fd >= 0 && size >= 0 && ftruncate(fd, off_t(size)) == 0;
+  if (fd < 0 || size < 0) return Fail("ftruncate", PathOf(fh), fd < 0 ? EBADF : EINVAL);
+  if (ftruncate(fd, off_t(size)) != 0) return Fail("ftruncate", PathOf(fh), errno);
+  return true;
 }
 
 bool LinuxDos::DeleteFile(std::string_view path) {
   std::string p = HostPath(path);
   if (::unlink(p.c_str()) == 0) return true;
-  return errno == EISDIR || errno == EPERM ? ::rmdir(p.c_str()) == 0 : false;
+  if (errno != EISDIR && errno != EPERM) return Fail("unlink", p, errno);
+  if (::rmdir(p.c_str()) == 0) return true;
+  return Fail("rmdir", p, errno);
 }
 
 bool LinuxDos::Rename(std::string_view from, std::string_view to) {
-  return ::rename(HostPath(from).c_str(), HostPath(to).c_str()) == 0;
+  std::string f = HostPath(from), t = HostPath(to);
+  if (::rename(f.c_str(), t.c_str()) == 0) return true;
+  return Fail("rename", f + " to " + t, errno);
 }
 
-bool LinuxDos::CreateDir(std::string_view path) { return ::mkdir(HostPath(path).c_str(), 0755) == 0; }
+bool LinuxDos::CreateDir(std::string_view path) {
+  std::string p = HostPath(path);
+  if (::mkdir(p.c_str(), 0755) == 0) return true;
+  return Fail("mkdir", p, errno);
+}
 
 int64_t LinuxDos::FileSize(std::string_view path) {
+  std::string p = HostPath(path);
   struct stat st;
-  if (::stat(HostPath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (::stat(p.c_str(), &st) != 0) return Fail("stat", p, errno), -1;
+  if (!S_ISREG(st.st_mode)) return Fail("stat", p, 0, "not a regular file"), -1;
   return int64_t(st.st_size);
 }
 
 bool LinuxDos::IsDir(std::string_view path) {
+  std::string p = HostPath(path);
   struct stat st;
-  return ::stat(HostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (::stat(p.c_str(), &st) != 0) return Fail("stat", p, errno);
+  return S_ISDIR(st.st_mode);
 }
 
 bool LinuxDos::ListDir(std::string_view path, std::vector<DirEntry>& out) {
   out.clear();
   std::string p = HostPath(path);
   DIR* d = ::opendir(p.c_str());
-  if (!d) return false;
+  if (!d) return Fail("opendir", p, errno);
   while (dirent* e = ::readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     DirEntry de;
@@ -182,7 +279,8 @@ bool LinuxDos::ListDir(std::string_view path, std::vector<DirEntry>& out) {
 
 bool LinuxDos::SetComment(std::string_view path, std::string_view comment) {
   std::string p = HostPath(path);
-  return ::setxattr(p.c_str(), "user.comment", comment.data(), comment.size(), 0) == 0;
+  if (::setxattr(p.c_str(), "user.comment", comment.data(), comment.size(), 0) == 0) return true;
+  return Fail("setxattr", p, errno);
 }
 
 bool LinuxDos::SetProtection(std::string_view path, uint32_t bits) {
@@ -199,7 +297,9 @@ bool LinuxDos::SetProtection(std::string_view path, uint32_t bits) {
   if (bits & (1u << 11)) m |= S_IROTH;
   if (bits & (1u << 10)) m |= S_IWOTH;
   if (bits & (1u << 9)) m |= S_IXOTH;
-  return ::chmod(HostPath(path).c_str(), m) == 0;
+  std::string p = HostPath(path);
+  if (::chmod(p.c_str(), m) == 0) return true;
+  return Fail("chmod", p, errno);
 }
 
 bool LinuxDos::SetFileDate(std::string_view path, const DateStamp& ds) {
@@ -212,12 +312,15 @@ bool LinuxDos::SetFileDate(std::string_view path, const DateStamp& ds) {
   timespec ts[2];
   ts[0].tv_sec = ts[1].tv_sec = time_t(secs);
   ts[0].tv_nsec = ts[1].tv_nsec = long(ds.tick % 50) * 20000000L;
-  return ::utimensat(AT_FDCWD, HostPath(path).c_str(), ts, 0) == 0;
+  std::string p = HostPath(path);
+  if (::utimensat(AT_FDCWD, p.c_str(), ts, 0) == 0) return true;
+  return Fail("utimensat", p, errno);
 }
 
 bool LinuxDos::Info(std::string_view path, VolumeInfo& out) {
   struct statvfs sv;
-  if (::statvfs(HostPath(path).c_str(), &sv) != 0) return false;
+  std::string p = HostPath(path);
+  if (::statvfs(p.c_str(), &sv) != 0) return Fail("statvfs", p, errno);
   out.bytesPerBlock = uint32_t(sv.f_frsize ? sv.f_frsize : sv.f_bsize);
   out.totalBlocks = sv.f_blocks;
   out.usedBlocks = sv.f_blocks - sv.f_bfree;
@@ -262,23 +365,111 @@ std::string DefaultHome() {
   return std::string(home && *home ? home : "/tmp") + "/.local/share/kelvarank";
 }
 
-std::string DefaultRamDir() {
-  const char* rt = std::getenv("XDG_RUNTIME_DIR");
-  if (rt && *rt == '/') {
-    std::string p = std::string(rt) + "/kelvarank";
-    ::mkdir(p.c_str(), 0700);
-    if (access(p.c_str(), W_OK) == 0) return p;
-  }
-  std::string user = std::to_string(getuid());
-  for (const char* base : {"/dev/shm", "/tmp"}) {
-    std::string p = std::string(base) + "/kelvarank-" + user;
+bool IsPrivateDir(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 077) == 0;
+}
+
+std::string ChooseRamDir(const char* runtimeDir, const std::vector<std::string>& bases, bool& made) {
+  made = false;
+  if (runtimeDir && *runtimeDir == '/') {
+    std::string p = std::string(runtimeDir) + "/kelvarank";
     ::mkdir(p.c_str(), 0700);
     struct stat st;
-    if (::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-        access(p.c_str(), W_OK) == 0)
-      return p;
+    // Our own folder left open by an older version is closed again; a link,
+    // a file or a folder of someone else is not used.
+    if (::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077))
+      ::chmod(p.c_str(), 0700);
+    if (IsPrivateDir(p) && ::access(p.c_str(), W_OK | X_OK) == 0) return p;
   }
-  return "/tmp";
+  for (const std::string& base : bases) {
+    if (base.empty() || base.front() != '/') continue;
+    std::string tmpl = base + "/kelvarank-XXXXXX";
+    if (!::mkdtemp(tmpl.data())) continue;
+    if (IsPrivateDir(tmpl)) {
+      made = true;
+      return tmpl;
+    }
+    ::rmdir(tmpl.c_str());
+  }
+  return {};
+}
+
+namespace {
+// The folder DefaultRamDir made, removed at exit by the process that made
+// it (a forked child leaves it alone).
+char gMadeRamDir[4096];
+pid_t gMadeRamDirBy = 0;
+
+int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
+  if (type == FTW_DP)
+    ::rmdir(path);
+  else
+    ::unlink(path);
+  return 0;
+}
+
+void RemoveMadeRamDir() {
+  if (gMadeRamDir[0] && ::getpid() == gMadeRamDirBy)
+    ::nftw(gMadeRamDir, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+}  // namespace
+
+std::string DefaultRamDir() {
+  static const std::string dir = [] {
+    std::vector<std::string> bases = {"/dev/shm"};
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp && *tmp == '/' && std::string(tmp) != "/tmp") bases.emplace_back(tmp);
+    bases.emplace_back("/tmp");
+    bool made = false;
+    std::string d = ChooseRamDir(std::getenv("XDG_RUNTIME_DIR"), bases, made);
+    if (made && d.size() < sizeof gMadeRamDir) {
+      std::memcpy(gMadeRamDir, d.c_str(), d.size() + 1);
+      gMadeRamDirBy = ::getpid();
+      std::atexit(RemoveMadeRamDir);
+    }
+    return d;
+  }();
+  return dir;
+}
+
+HomeLock::Outcome HomeLock::Take(const std::string& home, bool wait) {
+  Release();
+  error_.clear();
+  if (!MakeDirs(home)) {
+    error_ = "mkdir " + home + ": " + std::strerror(errno);
+    return kFailed;
+  }
+  std::string lockPath = home + "/KelvaRANK.lock";
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    // A home this user may only read: the folder itself carries the lock.
+    lockPath = home;
+    fd = ::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    error_ = "open " + lockPath + ": " + std::strerror(errno);
+    return kFailed;
+  }
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB));
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    int e = errno;
+    ::close(fd);
+    if (e == EWOULDBLOCK) return kBusy;
+    error_ = "flock " + lockPath + ": " + std::strerror(e);
+    return kFailed;
+  }
+  fd_ = fd;
+  return kTaken;
+}
+
+void HomeLock::Release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 }  // namespace kr

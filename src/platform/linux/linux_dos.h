@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/dos.h"
 
@@ -14,7 +16,11 @@ class LinuxDos : public Dos {
   std::string HostPath(std::string_view path) const override;
   int64_t Open(std::string_view path, int32_t mode) override;
   int64_t OpenNoFollow(std::string_view path, int32_t mode) override;
+  int64_t CreateNew(std::string_view path) override;
   bool Close(int64_t fh) override;
+  bool Sync(int64_t fh) override;
+  bool SyncDir(std::string_view dir) override;
+  bool SetModeLike(int64_t fh, std::string_view like) override;
   int64_t Read(int64_t fh, void* buf, int64_t len) override;
   int64_t Write(int64_t fh, const void* buf, int64_t len) override;
   int64_t Seek(int64_t fh, int64_t pos, int32_t mode) override;
@@ -35,16 +41,59 @@ class LinuxDos : public Dos {
   const std::string& ram() const { return ram_; }
 
  private:
+  int64_t Opened(int fd, std::string path);
+  // The host path an open handle was opened with, for its errors.
+  std::string PathOf(int64_t fh) const;
+
   std::string home_;
-  std::string ram_;
+  std::string ram_;  // empty: no private RAM folder, "RAM:" paths fail
+  std::unordered_map<int64_t, std::string> open_;
 };
 
 // The default home: $XDG_DATA_HOME/kelvarank, else ~/.local/share/kelvarank.
 std::string DefaultHome();
-// The RAM folder: $XDG_RUNTIME_DIR/kelvarank, else a private folder under
-// /dev/shm, else under /tmp. Created (mode 0700) when missing.
+
+// The RAM folder: a folder only this user can reach, never a shared one.
+// $XDG_RUNTIME_DIR/kelvarank (made with mode 0700; used only when it is a
+// real folder, not a link, owned by this user and closed to others), else a
+// new private folder made with mkdtemp under /dev/shm, else under $TMPDIR or
+// /tmp. Chosen once per process; a folder made with mkdtemp is removed with
+// its contents when the process exits. Empty when none could be had.
 std::string DefaultRamDir();
+// The choice itself, for the given runtime folder (null: none) and the
+// bases to try for a new private folder. `made` tells whether the result
+// is a new folder the caller must remove.
+std::string ChooseRamDir(const char* runtimeDir, const std::vector<std::string>& bases, bool& made);
+// True when `path` is a folder (not a link) owned by this user with no
+// permission for group or others.
+bool IsPrivateDir(const std::string& path);
+
 // mkdir -p; true when the directory exists afterwards.
 bool MakeDirs(const std::string& path);
+
+// An advisory lock on a program home (flock on "KelvaRANK.lock" in it, or
+// on the folder itself when the home is read-only), held for a command's
+// whole life: two processes on one home never interleave their changes.
+// Released when the object ends or the process exits.
+class HomeLock {
+ public:
+  enum Outcome { kTaken, kBusy, kFailed };
+  HomeLock() = default;
+  ~HomeLock() { Release(); }
+  HomeLock(const HomeLock&) = delete;
+  HomeLock& operator=(const HomeLock&) = delete;
+
+  // Makes the home folder when missing and takes the lock. Without `wait`,
+  // kBusy when another process holds it; with `wait`, blocks until it is
+  // free. kFailed: error() says which call failed on which path and why.
+  Outcome Take(const std::string& home, bool wait);
+  void Release();
+  bool held() const { return fd_ >= 0; }
+  const std::string& error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  std::string error_;
+};
 
 }  // namespace kr
