@@ -1,5 +1,7 @@
 #include "platform/dos.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -9,15 +11,16 @@
 namespace kr {
 namespace {
 
-// 16 hex digits no other process or earlier call is likely to pick; the
-// files are created exclusively, so a clash only costs another try.
+// 16 hex digits no other process or earlier call is likely to pick (the
+// process id is mixed in, so forked children part ways); the files are
+// created exclusively, so a clash only costs another try.
 std::string UniquePart() {
   static std::atomic<uint64_t> counter{0};
   static const uint64_t seed = [] {
     std::random_device rd;
     return (uint64_t(rd()) << 32) ^ rd();
   }();
-  uint64_t x = seed + 0x9E3779B97F4A7C15ull * (counter.fetch_add(1) + 1);
+  uint64_t x = (seed ^ (uint64_t(::getpid()) << 40)) + 0x9E3779B97F4A7C15ull * (counter.fetch_add(1) + 1);
   x ^= x >> 30;
   x *= 0xBF58476D1CE4E5B9ull;
   x ^= x >> 27;

@@ -1,0 +1,298 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "platform/fake/fake_dos.h"
+#include "platform/linux/linux_dos.h"
+#include "support/test_context.h"
+
+namespace kr::test {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+struct DosFiles : ::testing::Test {
+  TempDir home, ram;
+  FakeDos dos{home.path(), ram.path()};
+  std::string Home(const std::string& rest) const { return home.path() + "/" + rest; }
+};
+
+// The real system's failures come back with the call, the path and errno.
+TEST_F(DosFiles, FailuresNameTheCallThePathAndTheReason) {
+  EXPECT_EQ(dos.LastErrorText(), "");
+  EXPECT_EQ(dos.Open("PROGDIR:missing.txt", MODE_OLDFILE), 0);
+  EXPECT_EQ(dos.LastError().call, "open");
+  EXPECT_EQ(dos.LastError().path, Home("missing.txt"));
+  EXPECT_EQ(dos.LastError().code, ENOENT);
+  EXPECT_EQ(dos.LastErrorText(), "open " + Home("missing.txt") + ": No such file or directory");
+
+  // A write the device refuses: /dev/full is always full.
+  int64_t fh = dos.Open("/dev/full", MODE_OLDFILE);
+  ASSERT_NE(fh, 0);
+  char block[4096] = {};
+  EXPECT_EQ(dos.Write(fh, block, sizeof block), -1);
+  EXPECT_EQ(dos.LastErrorText(), "write /dev/full: No space left on device");
+  EXPECT_TRUE(dos.Close(fh));
+
+  // A write-back failure is reported by Close, with the file's name.
+  dos.AddFault({"close", "out.txt", EIO, 0, 1});
+  fh = dos.Open("PROGDIR:out.txt", MODE_NEWFILE);
+  ASSERT_NE(fh, 0);
+  EXPECT_EQ(dos.Write(fh, "abc", 3), 3);
+  EXPECT_FALSE(dos.Close(fh));
+  EXPECT_EQ(dos.LastErrorText(), "close " + Home("out.txt") + ": Input/output error");
+  // The handle is gone all the same.
+  EXPECT_FALSE(dos.Close(fh));
+  EXPECT_EQ(dos.LastError().code, EBADF);
+
+  EXPECT_FALSE(dos.Rename("PROGDIR:none", "PROGDIR:other"));
+  EXPECT_EQ(dos.LastErrorText(), "rename " + Home("none") + " to " + Home("other") + ": No such file or directory");
+}
+
+// An output file never follows a link and is never anything but a plain
+// file: a link planted where a report goes cannot make it overwrite another
+// file, and a device or pipe is not written to.
+TEST_F(DosFiles, OutputFilesRefuseLinksAndSpecialFiles) {
+  WriteText(Home("victim.txt"), "precious");
+  ASSERT_EQ(::symlink(Home("victim.txt").c_str(), Home("report.txt").c_str()), 0);
+  ASSERT_EQ(::mkfifo(Home("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(Home("folder").c_str(), 0700), 0);
+  const struct {
+    const char* name;
+    const char* why;
+  } refused[] = {
+      {"report.txt", "a symbolic link, not followed"},
+      {"pipe", "not a regular file"},
+      {"folder", "a folder, not a file"},
+  };
+  for (const auto& c : refused) {
+    for (bool append : {false, true}) {
+      EXPECT_EQ(dos.OpenOutput(std::string("PROGDIR:") + c.name, append), 0) << c.name;
+      EXPECT_EQ(dos.LastErrorText(), "open " + Home(c.name) + ": " + c.why);
+    }
+  }
+  EXPECT_EQ(ReadText(Home("victim.txt")), "precious");
+  EXPECT_EQ(dos.OpenOutput("/dev/null", false), 0);
+
+  // A plain file is made, emptied, or continued.
+  for (bool append : {false, false, true}) {
+    int64_t fh = dos.OpenOutput("PROGDIR:log.txt", append);
+    ASSERT_NE(fh, 0) << dos.LastErrorText();
+    EXPECT_EQ(dos.Write(fh, "line\n", 5), 5);
+    EXPECT_TRUE(dos.Close(fh));
+  }
+  EXPECT_EQ(ReadText(Home("log.txt")), "line\nline\n");
+}
+
+// Atomic saves keep the target's permissions, leave no temporary file,
+// and a failing step leaves the old file and says why.
+TEST_F(DosFiles, AtomicSaveKeepsModeAndLeavesNothingBehind) {
+  WriteText(Home("a.cfg"), "old");
+  ASSERT_EQ(::chmod(Home("a.cfg").c_str(), 0600), 0);
+  ASSERT_TRUE(dos.WriteFileAtomic("PROGDIR:a.cfg", "new!", 4));
+  EXPECT_EQ(ReadText(Home("a.cfg")), "new!");
+  struct stat st;
+  ASSERT_EQ(::stat(Home("a.cfg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  dos.spaceLeft = 2;
+  EXPECT_FALSE(dos.WriteFileAtomic("PROGDIR:a.cfg", "newer", 5));
+  EXPECT_EQ(dos.LastErrorText(), "write " + Home("a.cfg") + ": No space left on device");
+  EXPECT_EQ(ReadText(Home("a.cfg")), "new!");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(dos.ListDir("PROGDIR:", entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "a.cfg");
+}
+
+// Two processes saving the same file over and over: every save uses a
+// temporary of its own, so a reader only ever sees one whole version.
+TEST_F(DosFiles, ConcurrentSavesNeverLeaveAShortFile) {
+  const std::string a(2452, 'a'), b(2452, 'b');
+  ASSERT_TRUE(dos.WriteFileAtomic("PROGDIR:x.cfg", a.data(), a.size()));
+  pid_t kids[2];
+  for (int k = 0; k < 2; ++k) {
+    kids[k] = fork();
+    ASSERT_GE(kids[k], 0);
+    if (kids[k] == 0) {
+      LinuxDos mine(home.path(), ram.path());
+      const std::string& text = k ? b : a;
+      int failed = 0;
+      for (int i = 0; i < 300; ++i) failed += !mine.WriteFileAtomic("PROGDIR:x.cfg", text.data(), text.size());
+      _exit(failed ? 1 : 0);
+    }
+  }
+  int bad = 0, reads = 0;
+  for (bool running = true; running;) {
+    std::string seen = ReadText(Home("x.cfg"));
+    ++reads;
+    if (seen != a && seen != b) ++bad;
+    int status;
+    running = waitpid(kids[0], &status, WNOHANG) == 0 || waitpid(kids[1], &status, WNOHANG) == 0;
+  }
+  for (pid_t kid : kids) {
+    int status = 0;
+    waitpid(kid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+  }
+  EXPECT_EQ(bad, 0) << "of " << reads << " reads";
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(dos.ListDir("PROGDIR:", entries));
+  EXPECT_EQ(entries.size(), 1u) << "temporary files left";
+}
+
+// Scratch files in the RAM folder get names no other process uses, and
+// are made exclusively: a name already there is never reused.
+TEST_F(DosFiles, ScratchFilesAreUniqueAcrossProcesses) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const int kKids = 4, kEach = 50;
+  for (int k = 0; k < kKids; ++k) {
+    pid_t kid = fork();
+    ASSERT_GE(kid, 0);
+    if (kid == 0) {
+      LinuxDos mine(home.path(), ram.path());
+      for (int i = 0; i < kEach; ++i) {
+        std::string name = mine.ScratchFile("kr_info", ".txt");
+        if (name.empty()) name = mine.LastErrorText();
+        name += "\n";
+        if (write(fds[1], name.data(), name.size()) != ssize_t(name.size())) _exit(1);
+      }
+      _exit(0);
+    }
+  }
+  close(fds[1]);
+  std::string all;
+  char buf[4096];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) all.append(buf, size_t(n));
+  close(fds[0]);
+  while (wait(nullptr) > 0) {
+  }
+  std::set<std::string> names;
+  for (size_t at = 0, nl; (nl = all.find('\n', at)) != std::string::npos; at = nl + 1) {
+    std::string name = all.substr(at, nl - at);
+    EXPECT_EQ(name.rfind("RAM:kr_info_", 0), 0u) << name;
+    EXPECT_EQ(name.substr(name.size() - 4), ".txt");
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), size_t(kKids * kEach));
+  for (const std::string& name : names) {
+    struct stat st;
+    ASSERT_EQ(::lstat(dos.HostPath(name).c_str(), &st), 0) << name;
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 077, 0u) << "readable by others";
+  }
+
+  // Without a RAM folder there is nothing to write into, not even the
+  // current folder.
+  LinuxDos none(home.path(), "");
+  EXPECT_EQ(none.ScratchFile("kr_info", ".txt"), "");
+  EXPECT_EQ(none.HostPath("RAM:x"), "");
+}
+
+// The RAM folder is private: a runtime folder's "kelvarank" is used only
+// when it is this user's own closed folder; otherwise a new folder of our
+// own is made, never the shared base itself.
+TEST(RamFolder, IsAlwaysAPrivateFolder) {
+  TempDir runtime, shared;
+  ASSERT_EQ(::chmod(shared.path().c_str(), 01777), 0);
+  bool made = true;
+
+  // Usual case: made in the runtime folder, mode 0700.
+  std::string dir = ChooseRamDir(runtime.path().c_str(), {shared.path()}, made);
+  EXPECT_EQ(dir, runtime.path() + "/kelvarank");
+  EXPECT_FALSE(made);
+  EXPECT_TRUE(IsPrivateDir(dir));
+
+  // A planted link, a plain file, or a folder of another user: not used.
+  TempDir elsewhere;
+  const std::string planted = runtime.path() + "/kelvarank";
+  auto plant = [&](int kind) {
+    (void)std::system(("rm -rf '" + planted + "'").c_str());
+    if (kind == 0) {
+      ASSERT_EQ(::symlink(elsewhere.path().c_str(), planted.c_str()), 0);
+    }
+    if (kind == 1) WriteText(planted, "x");
+    if (kind == 2) {
+      ASSERT_EQ(::mkdir(planted.c_str(), 0700), 0);
+      if (::geteuid() != 0) GTEST_SKIP() << "another user's folder needs root to make";
+      ASSERT_EQ(::chown(planted.c_str(), 65534, 65534), 0);
+    }
+  };
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    plant(kind);
+    if (HasFatalFailure() || IsSkipped()) return;
+    dir = ChooseRamDir(runtime.path().c_str(), {shared.path()}, made);
+    EXPECT_TRUE(made);
+    EXPECT_NE(dir, shared.path());
+    EXPECT_EQ(dir.rfind(shared.path() + "/kelvarank-", 0), 0u) << dir;
+    EXPECT_TRUE(IsPrivateDir(dir));
+    if (kind == 1) {
+      EXPECT_EQ(ReadText(planted), "x");
+    }
+  }
+
+  // No runtime folder and no usable base: no RAM folder at all.
+  EXPECT_EQ(ChooseRamDir(nullptr, {"/nonexistent-base"}, made), "");
+  EXPECT_FALSE(made);
+}
+
+// One writer per home: a second taker finds it busy, a waiting one gets it
+// as soon as the first lets go.
+TEST(HomeLockTest, OneHolderAtATime) {
+  TempDir root;
+  const std::string home = root.path() + "/new/home";
+  HomeLock first;
+  ASSERT_EQ(first.Take(home, false), HomeLock::kTaken) << first.error();
+  EXPECT_TRUE(first.held());
+
+  int go[2], done[2];
+  ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(done), 0);
+  pid_t kid = fork();
+  ASSERT_GE(kid, 0);
+  if (kid == 0) {
+    first.Release();  // the copy of the parent's descriptor a fork hands over
+    HomeLock second;
+    char c = second.Take(home, false) == HomeLock::kBusy ? 'b' : 'x';
+    if (write(go[1], &c, 1) != 1) _exit(1);
+    c = second.Take(home, true) == HomeLock::kTaken ? 't' : 'x';
+    if (write(done[1], &c, 1) != 1) _exit(1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(go[0], &c, 1), 1);
+  EXPECT_EQ(c, 'b');
+  first.Release();
+  ASSERT_EQ(read(done[0], &c, 1), 1);
+  EXPECT_EQ(c, 't');
+  int status = 0;
+  waitpid(kid, &status, 0);
+  for (int fd : {go[0], go[1], done[0], done[1]}) close(fd);
+
+  // A home that cannot be made is a clear failure.
+  WriteText(root.path() + "/file", "");
+  HomeLock bad;
+  EXPECT_EQ(bad.Take(root.path() + "/file/home", false), HomeLock::kFailed);
+  EXPECT_NE(bad.error().find("/file/home"), std::string::npos) << bad.error();
+}
+
+}  // namespace
+}  // namespace kr::test
