@@ -302,7 +302,12 @@ int SettingsCommand(System& sys, const std::vector<std::string>& words) {
 int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
   SettingsRecord saved = ctx.settings;
-  const char* scratch = "RAM:kr_info.txt";
+  // A name of its own: other commands may be writing theirs at the same time.
+  const std::string scratch = ctx.dos.ScratchFile("kr_info", ".txt");
+  if (scratch.empty()) {
+    std::cerr << "kelvarank-cli: could not make a scratch file: " << ctx.dos.LastErrorText() << "\n";
+    return kExitFailed;
+  }
   ctx.settings.set_s32(cfg::kReportEnabled, 1);
   ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, scratch);
   OpenReport(ctx);
@@ -408,6 +413,17 @@ int Main(const std::vector<std::string>& args) {
   auto policy = opt.answer == Options::Answer::Yes  ? TerminalRequester::Policy::Yes
                 : opt.answer == Options::Answer::No ? TerminalRequester::Policy::No
                                                     : TerminalRequester::Policy::Ask;
+  // One command at a time on a home: a second one waits for the first.
+  HomeLock lock;
+  HomeLock::Outcome locked = lock.Take(home, false);
+  if (locked == HomeLock::kBusy) {
+    std::cerr << "kelvarank-cli: another command is using " << PlainText(home, false) << "; waiting for it to end\n";
+    locked = lock.Take(home, true);
+  }
+  if (locked != HomeLock::kTaken) {
+    std::cerr << "kelvarank-cli: start-up failed: cannot lock the home: " << PlainText(lock.error(), false) << "\n";
+    return kExitStartup;
+  }
   System sys(home, policy);
   Context& ctx = sys.ctx;
   InstallInterruptHandler();
@@ -416,6 +432,7 @@ int Main(const std::vector<std::string>& args) {
     std::cerr << "kelvarank-cli: start-up failed";
     if (!sys.state.failedStep.empty()) std::cerr << " in " << sys.state.failedStep;
     if (!sys.state.failedPath.empty()) std::cerr << " (" << Shown(sys.state.failedPath) << ")";
+    if (!sys.state.failedReason.empty()) std::cerr << ": " << Shown(sys.state.failedReason);
     std::cerr << "\n";
     return kExitStartup;
   }

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct RunState {
   char serverPath[128]{};
   char serverMailbox[128]{};  // collection mailbox: line 3 of the server description; empty: none
   char hostModel[32]{};  // machine name detected on a no-chip host (sysinfo); empty: none
+  // A start-up check that stopped on a file: the file's host path and why.
+  std::string checkFailedPath;
+  std::string checkFailedReason;
 };
 
 // One error-log entry: three texts of at most 127 significant characters.
@@ -112,6 +116,12 @@ struct Context {
 
   // Loop rate the Bogomips workload keeps (read by the module information).
   uint32_t bogomipsLoopRate = 0;
+
+  // The settings and display records as their files held them when this
+  // process last loaded or saved them; a save changes only what this
+  // process changed since (settings/config_files.h). Empty: not read yet.
+  std::optional<SettingsRecord> settingsOnDisk;
+  std::optional<DisplayRecord> displayOnDisk;
 
   ErrorLog errorLog;
   ReportState report;

@@ -40,11 +40,16 @@ std::string DosDirPart(std::string_view path) {
   return cut == 0 ? "/" : std::string(path.substr(0, cut));
 }
 
+std::string Dos::LastErrorReason() const {
+  const DosError& e = lastError_;
+  if (e.call.empty()) return {};
+  return !e.note.empty() ? e.note : e.code ? std::strerror(e.code) : "failed";
+}
+
 std::string Dos::LastErrorText() const {
   const DosError& e = lastError_;
   if (e.call.empty()) return {};
-  std::string why = !e.note.empty() ? e.note : e.code ? std::strerror(e.code) : "failed";
-  return e.call + " " + e.path + ": " + why;
+  return e.call + " " + (e.path.empty() ? "(no RAM folder)" : e.path) + ": " + LastErrorReason();
 }
 
 bool Dos::Fail(std::string_view call, std::string path, int code, std::string note) {

@@ -57,6 +57,8 @@ class Dos {
   // clear it. Text form: "write /home/u/x.txt: No space left on device".
   const DosError& LastError() const { return lastError_; }
   std::string LastErrorText() const;
+  // Only the reason: "No space left on device".
+  std::string LastErrorReason() const;
   void ClearError() { lastError_ = DosError{}; }
 
   virtual std::string HostPath(std::string_view path) const = 0;

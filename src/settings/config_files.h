@@ -2,13 +2,17 @@
 //   "PROGDIR:KelvaRANK.cfg"  the settings record, exactly 2452 bytes;
 //   "PROGDIR:KelvaRANK.def"  the display record (2128 bytes) and the seven
 //                            32-byte pen specifications, exactly 2352 bytes;
-// plus the module-comment side file "PROGDIR:KelvaRANK.comment" that keeps a
-// comment of up to 200 bytes across a restart (the .cfg field holds 136 bytes;
-// see docs/settings.md).
+// plus the module-comment side file "PROGDIR:KelvaRANK.comment.<hash>" that
+// keeps a comment of up to 200 bytes across a restart (the .cfg field holds
+// 136 bytes); the hash names the .cfg it belongs to (see docs/settings.md).
 //
 // Files are raw big-endian images with no header; a file is current only when
 // its length is exact. Saving writes a new file beside the old one and renames
 // it over (Dos::WriteFileAtomic): a failed save leaves the old file whole.
+// A save changes only what this process changed: the file is read again and
+// every field this process left alone keeps what the file holds (another
+// process may have saved it meanwhile); a file that already holds what would
+// be written is not written again.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +24,8 @@ namespace kr {
 
 inline constexpr std::string_view kConfigFile = "PROGDIR:KelvaRANK.cfg";
 inline constexpr std::string_view kDefaultsFile = "PROGDIR:KelvaRANK.def";
+// The side file of older homes, without the hash; still read, and removed
+// by the next save.
 inline constexpr std::string_view kCommentFile = "PROGDIR:KelvaRANK.comment";
 inline constexpr size_t kConfigFileSize = 2452;
 inline constexpr size_t kDefaultsFileSize = 2352;
@@ -28,26 +34,31 @@ inline constexpr size_t kDefaultsFileSize = 2352;
 bool ConfigExists(Context& ctx);
 bool DefaultsExists(Context& ctx);
 
-// Reads the .cfg into ctx.settings, then the comment side file (taken only
-// when it continues the comment the .cfg holds), then shows the record in the
-// settings form (FormFromSettings). A file that cannot be opened: error-log
-// entry "CONFIG"/"LoadConfig"/"Error loading config!" and false; the record
-// is unchanged. A short file fills the record from its start and leaves the
-// rest as it was (start-up rejects it by its length afterwards).
+// Reads the .cfg into ctx.settings, then the comment side file that belongs
+// to it (taken only when it continues the comment the .cfg holds), then shows
+// the record in the settings form (FormFromSettings) and remembers it as
+// ctx.settingsOnDisk. A file that cannot be opened or read: error-log entry
+// "CONFIG"/"LoadConfig"/"Error loading config!" and false (ctx.dos.LastError
+// says why); the record is unchanged. A short file fills the record from its
+// start and leaves the rest as it was (start-up rejects it by its length).
 bool LoadConfig(Context& ctx);
 
-// Writes ctx.settings as the .cfg (2452 bytes) with Write to Device and
-// SpinUP Device stored as 0 (the record keeps them), and the full comment to
-// the side file. On failure: error-log entry "CONFIG"/"SaveConfig"/
-// "Error saving config!" and false; the old file stays as it was.
+// Writes the settings as the .cfg (2452 bytes) with Write to Device and
+// SpinUP Device stored as 0 (the record keeps them), and a comment longer
+// than the field to its side file, written first. Fields this process did
+// not change since it last loaded or saved take the file's current values,
+// in ctx.settings too. On failure: error-log entry "CONFIG"/"SaveConfig"/
+// "Error saving config!" and false; the old files stay as they were.
 bool SaveConfig(Context& ctx);
 
-// Reads the .def into ctx.display (record and pens). A file that cannot be
-// opened: "DEFAULTS"/"LoadDefaults"/"Error loading defaults!" and false.
+// Reads the .def into ctx.display (record and pens) and remembers it as
+// ctx.displayOnDisk. A file that cannot be opened or read:
+// "DEFAULTS"/"LoadDefaults"/"Error loading defaults!" and false.
 bool LoadDefaults(Context& ctx);
 
-// Writes ctx.display and its pens as the .def (2352 bytes). On failure:
-// "DEFAULTS"/"SaveDefaults"/"Error saving defaults!" and false.
+// Writes ctx.display and its pens as the .def (2352 bytes), unless the file
+// already holds them or this process changed nothing since it read the file.
+// On failure: "DEFAULTS"/"SaveDefaults"/"Error saving defaults!" and false.
 bool SaveDefaults(Context& ctx);
 
 // Built-in defaults into the pages of the settings form named by the scope

@@ -40,6 +40,7 @@ bool PrepareHome(Context& ctx, StartupState& state) {
   if (!MakeHomeFolders(ctx, failed)) {
     state.failedStep = "MakeHome";
     state.failedPath = failed;
+    state.failedReason = ctx.dos.LastErrorReason();
     LogError(ctx, "MAIN", "MakeHome", "Could not create a folder of the home");
     ctx.requester.Request(
         kErrorTitle,
@@ -55,6 +56,7 @@ bool PrepareHome(Context& ctx, StartupState& state) {
   if (!installed) {
     state.failedStep = "InstallAssets";
     state.failedPath = failed;
+    state.failedReason = ctx.dos.LastErrorReason();
     LogError(ctx, "MAIN", "InstallAssets", "Could not write a data file of the home");
     ctx.requester.Request(
         kErrorTitle, "Could not write the file\n'" + failed + "'!\n\nMake sure KelvaRANK may write to its home folder.",
@@ -70,7 +72,11 @@ bool RunChecksUntilCurrent(Context& ctx, StartupHooks& hooks, StartupState& stat
   for (int pass = 1;; ++pass) {
     ctx.run.defaultsOutdated = 0;
     ctx.run.configOutdated = 0;
-    if (!RunStartupChecks(ctx, hooks.Progress(), options)) return false;
+    if (!RunStartupChecks(ctx, hooks.Progress(), options)) {
+      state.failedPath = ctx.run.checkFailedPath;
+      state.failedReason = ctx.run.checkFailedReason;
+      return false;
+    }
     if (ctx.run.firstRun) state.firstRun = true;
     if (!ctx.run.defaultsOutdated && !ctx.run.configOutdated) return true;
     if (pass == kCheckPasses) {

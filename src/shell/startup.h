@@ -71,9 +71,11 @@ struct StartupState {
   bool firstRun = false;  // the settings were newly made at this start
   // After a failure: the step that failed ("InitFonts", "OpenTimer",
   // "BuildGui", "MakeHome", "InstallAssets", "RunStartupChecks",
-  // "LoadDatabases", "OpenMainWindow") and, for the home steps, the path.
+  // "LoadDatabases", "OpenMainWindow") and, when a file or folder stopped
+  // it, its path and the system's reason ("No space left on device").
   std::string failedStep;
   std::string failedPath;
+  std::string failedReason;
 };
 
 // 0 when the program is up, 20 when start-up failed (everything acquired is

@@ -1,5 +1,6 @@
 #include "shell/startup_checks.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -28,6 +29,42 @@ bool AskContinue(Context& ctx, std::string_view title, std::string_view text, st
 
 void Tell(Context& ctx, std::string_view title, std::string_view text, std::string_view button) {
   (void)ctx.requester.Request(title, text, button);
+}
+
+// Notes the file a check stopped on and the dos layer's reason, for the
+// start-up's failure report. Returns false.
+bool NoteFileFailure(Context& ctx, std::string_view path) {
+  ctx.run.checkFailedPath = ctx.dos.HostPath(path);
+  ctx.run.checkFailedReason = ctx.dos.LastErrorReason();
+  return false;
+}
+
+// A file that was not written whole is removed: it must not pass for a
+// good one at the next start. The write's error is the one reported.
+bool DropPartialFile(Context& ctx, std::string_view path) {
+  NoteFileFailure(ctx, path);
+  if (!ctx.dos.DeleteFile(path) && ctx.dos.LastError().code != ENOENT)
+    ctx.run.checkFailedReason += "; the partial file could not be removed";
+  return false;
+}
+
+// Whether a settings file is known to be missing (a first start), as
+// opposed to being there or being out of reach (ctx.dos says why).
+bool KnownMissing(Context& ctx, std::string_view path) {
+  if (ctx.dos.FileSize(path) >= 0) return false;
+  int code = ctx.dos.LastError().code;
+  return code == ENOENT;
+}
+
+// A settings file that is there but cannot be read stops start-up: going on
+// would show or save the built-in values as if they were the user's.
+bool SettingsFileUnreadable(Context& ctx, std::string_view path) {
+  NoteFileFailure(ctx, path);
+  Tell(ctx, kError,
+       "Could not read the file\n'" + ctx.run.checkFailedPath + "'!\n\n" + ctx.run.checkFailedReason +
+           "\n\nMake sure KelvaRANK may read its home folder.",
+       "Abort");
+  return false;
 }
 
 }  // namespace
@@ -74,6 +111,7 @@ bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mod
     int64_t fh = ctx.dos.Open(path, MODE_NEWFILE);
     if (fh == 0) {
       ctx.exec.FreeVec(buf);
+      NoteFileFailure(ctx, path);
       Tell(ctx, kError,
            "Could not open a datafile for write.\n\nDelete the complete KelvaRANK-folder per Hand and reinstall.",
            "Abort");
@@ -83,7 +121,7 @@ bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mod
     // A file that did not reach the disk whole is a short write as well.
     written = ctx.dos.Close(fh) && written;
     ctx.exec.FreeVec(buf);
-    if (!written) return false;
+    if (!written) return DropPartialFile(ctx, path);
   }
   progress.SetGauge(100);
   return true;
@@ -109,6 +147,10 @@ bool CheckInstallMarker(Context& ctx, StartupProgress& progress) {
     const int64_t len = int64_t(kInstallMarkerText.size());
     written = ctx.dos.Write(fh, kInstallMarkerText.data(), len) == len;
     written = ctx.dos.Close(fh) && written;
+    // A partial marker would pass for a finished first start.
+    if (!written) DropPartialFile(ctx, kInstallMarkerFile);
+  } else {
+    NoteFileFailure(ctx, kInstallMarkerFile);
   }
   if (!written) {
     Tell(ctx, kError, "Could not generate KelvaRANK.ins!\n\n\033bReinstall KelvaRANK\033n", "Abort");
@@ -197,6 +239,7 @@ bool CheckDataFiles(Context& ctx, StartupProgress& progress) {
 
 bool CheckServerData(Context& ctx) {
   if (LoadServerData(ctx)) return true;
+  NoteFileFailure(ctx, kServerDataFile);
   Tell(ctx, kError, "Could not read 'PROGDIR:Data/server.txt'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
   return false;
 }
@@ -276,6 +319,8 @@ bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOpti
       {"Checking Libraries...", [](Context& c, StartupProgress&) { return CheckLibraries(c); }, 80},
   };
 
+  ctx.run.checkFailedPath.clear();
+  ctx.run.checkFailedReason.clear();
   progress.Open();
   bool ok = true;
   for (const Step& step : kSteps) {
@@ -287,11 +332,11 @@ bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOpti
   }
 
   if (ok) {
-    // Load failures are in the error log; the length checks below catch a
-    // file that is not current.
-    if (DefaultsExists(ctx)) {
+    // A file that is there but cannot be read stops start-up; a missing one
+    // is made. The length checks below catch a file that is not current.
+    if (!KnownMissing(ctx, kDefaultsFile)) {
       progress.SetText("Loading KelvaRANK.def...");
-      (void)LoadDefaults(ctx);
+      if (!DefaultsExists(ctx) || !LoadDefaults(ctx)) ok = SettingsFileUnreadable(ctx, kDefaultsFile);
     } else {
       progress.SetText("Making KelvaRANK.def...");
       ResetDisplaySettings(ctx);
@@ -299,10 +344,11 @@ bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOpti
       (void)LoadDefaults(ctx);
     }
     progress.SetGauge(90);
-
-    if (ConfigExists(ctx)) {
+  }
+  if (ok) {
+    if (!KnownMissing(ctx, kConfigFile)) {
       progress.SetText("Loading KelvaRANK.cfg...");
-      (void)LoadConfig(ctx);
+      if (!ConfigExists(ctx) || !LoadConfig(ctx)) ok = SettingsFileUnreadable(ctx, kConfigFile);
     } else {
       progress.SetText("Making KelvaRANK.cfg...");
       ResetSettings(ctx, ResetScope::Everything);
@@ -310,6 +356,8 @@ bool RunStartupChecks(Context& ctx, StartupProgress& progress, const StartupOpti
       (void)LoadConfig(ctx);
       ctx.run.firstRun = 1;
     }
+  }
+  if (ok) {
     progress.SetGauge(100);
 
     progress.SetText("Checking KelvaRANK.def...");

@@ -82,22 +82,27 @@ TEST_F(DosFiles, OutputFilesRefuseLinksAndSpecialFiles) {
       {"folder", "a folder, not a file"},
   };
   for (const auto& c : refused) {
-    for (bool append : {false, true}) {
-      EXPECT_EQ(dos.OpenOutput(std::string("PROGDIR:") + c.name, append), 0) << c.name;
+    for (int32_t mode : {MODE_NEWFILE, MODE_READWRITE, MODE_OLDFILE}) {
+      EXPECT_EQ(dos.OpenNoFollow(std::string("PROGDIR:") + c.name, mode), 0) << c.name;
       EXPECT_EQ(dos.LastErrorText(), "open " + Home(c.name) + ": " + c.why);
     }
   }
   EXPECT_EQ(ReadText(Home("victim.txt")), "precious");
-  EXPECT_EQ(dos.OpenOutput("/dev/null", false), 0);
+  EXPECT_EQ(dos.OpenNoFollow("/dev/null", MODE_NEWFILE), 0);
 
-  // A plain file is made, emptied, or continued.
-  for (bool append : {false, false, true}) {
-    int64_t fh = dos.OpenOutput("PROGDIR:log.txt", append);
+  // A plain file is made, emptied, or kept.
+  for (int32_t mode : {MODE_NEWFILE, MODE_NEWFILE, MODE_READWRITE}) {
+    int64_t fh = dos.OpenNoFollow("PROGDIR:log.txt", mode);
     ASSERT_NE(fh, 0) << dos.LastErrorText();
+    if (mode == MODE_READWRITE) {
+      EXPECT_EQ(dos.Seek(fh, 0, OFFSET_END), 0);
+    }
     EXPECT_EQ(dos.Write(fh, "line\n", 5), 5);
     EXPECT_TRUE(dos.Close(fh));
   }
   EXPECT_EQ(ReadText(Home("log.txt")), "line\nline\n");
+  EXPECT_EQ(dos.OpenNoFollow("PROGDIR:absent.txt", MODE_OLDFILE), 0);
+  EXPECT_EQ(dos.LastError().code, ENOENT);
 }
 
 // Atomic saves keep the target's permissions, leave no temporary file,

@@ -20,6 +20,16 @@ struct ConfigFiles : ::testing::Test {
   std::string defPath = t.home.path() + "/KelvaRANK.def";
   std::string commentPath = t.home.path() + "/KelvaRANK.comment";
 
+  // The comment side files in the home, by name.
+  std::vector<std::string> SideFiles() {
+    std::vector<DirEntry> entries;
+    std::vector<std::string> names;
+    if (t.dos.ListDir("PROGDIR:", entries))
+      for (const DirEntry& e : entries)
+        if (e.name.rfind("KelvaRANK.comment", 0) == 0) names.push_back(e.name);
+    return names;
+  }
+
   bool LoggedOnce(std::string_view loc, std::string_view fn, std::string_view reason) const {
     int n = 0;
     for (const ErrorEntry& e : ctx.errorLog.entries)
@@ -182,7 +192,9 @@ TEST_F(ConfigFiles, LongCommentSurvivesARestartBesideTheFixedLayout) {
   // A restart: fresh records, the files read again.
   TestContext fresh;
   WriteHostFile(fresh.home.path() + "/KelvaRANK.cfg", b);
-  WriteHostFile(fresh.home.path() + "/KelvaRANK.comment", ReadHostFile(commentPath));
+  ASSERT_EQ(SideFiles().size(), 1u);
+  for (const std::string& name : SideFiles())
+    WriteHostFile(fresh.home.path() + "/" + name, ReadHostFile(t.home.path() + "/" + name));
   ASSERT_TRUE(LoadConfig(fresh.ctx));
   EXPECT_EQ(fresh.ctx.settings.moduleComment(), comment);
   EXPECT_EQ(fresh.ctx.form.comment, comment);
@@ -193,7 +205,7 @@ TEST_F(ConfigFiles, CommentSideFileCountsOnlyWhileItContinuesTheRecord) {
   std::string longText(180, 'x');
   ctx.settings.setModuleComment(longText);
   ASSERT_TRUE(SaveConfig(ctx));
-  ASSERT_TRUE(HostFileExists(commentPath));
+  ASSERT_EQ(SideFiles().size(), 1u);
 
   // The .cfg replaced by one with another comment: the side file is stale.
   SettingsRecord other;
@@ -206,9 +218,114 @@ TEST_F(ConfigFiles, CommentSideFileCountsOnlyWhileItContinuesTheRecord) {
   // A short comment needs no side file: saving removes the old one.
   ctx.settings.setModuleComment("short");
   ASSERT_TRUE(SaveConfig(ctx));
-  EXPECT_FALSE(HostFileExists(commentPath));
+  EXPECT_TRUE(SideFiles().empty());
   ASSERT_TRUE(LoadConfig(ctx));
   EXPECT_EQ(ctx.settings.moduleComment(), "short");
+}
+
+// The comment and its side file change together: a process killed between
+// the two renames (the second one never happens) leaves the old pair, one
+// killed after them leaves the new pair; never a mix of the two.
+TEST_F(ConfigFiles, CommentAndSideFileChangeAsOne) {
+  auto text = [](char first) {
+    std::string c(200, ' ');
+    for (size_t i = 0; i < c.size(); ++i) c[i] = char(first + i % 20);
+    return c;
+  };
+  const std::string oldComment = text('a'), newComment = text('A');
+  ctx.settings.setModuleComment(oldComment);
+  ASSERT_TRUE(SaveConfig(ctx));
+
+  auto loadedAfterRestart = [&] {
+    TestContext fresh;
+    FakeDos again(t.home.path(), t.ram.path());
+    Context c{fresh.exec, fresh.timer, again, fresh.requester, fresh.status};
+    EXPECT_TRUE(LoadConfig(c));
+    return std::string(c.settings.moduleComment());
+  };
+
+  // Killed after the first rename.
+  ctx.settings.setModuleComment(newComment);
+  t.dos.AddFault({"rename", "", EINTR, 1, 1});
+  EXPECT_FALSE(SaveConfig(ctx));
+  EXPECT_EQ(loadedAfterRestart(), oldComment);
+
+  // Killed after both renames, before the old side file is removed.
+  t.dos.ClearFaults();
+  t.dos.AddFault({"unlink", "", EINTR});
+  ASSERT_TRUE(SaveConfig(ctx));
+  EXPECT_EQ(loadedAfterRestart(), newComment);
+  t.dos.ClearFaults();
+
+  // The next save tidies up: one side file, the one of the .cfg on disk.
+  ctx.settings.set_s32(cfg::kSmtpPort, 2526);
+  ASSERT_TRUE(SaveConfig(ctx));
+  EXPECT_EQ(SideFiles().size(), 1u);
+  EXPECT_EQ(loadedAfterRestart(), newComment);
+}
+
+// A home from before the side file was named after its .cfg still loads
+// its long comment; the next save moves it to the new name.
+TEST_F(ConfigFiles, OldCommentSideFileStillLoads) {
+  SettingsRecord old;
+  SetBuiltinDefaults(old);
+  const std::string comment = std::string(135, 'q') + "tail of the comment";
+  old.setModuleComment(comment);
+  WriteHostFile(cfgPath, std::vector<uint8_t>(old.bytes.begin(), old.bytes.end()));
+  WriteHostFile(commentPath, comment);
+  ASSERT_TRUE(LoadConfig(ctx));
+  EXPECT_EQ(ctx.settings.moduleComment(), comment);
+  ctx.settings.set_s32(cfg::kSmtpPort, 2526);
+  ASSERT_TRUE(SaveConfig(ctx));
+  EXPECT_FALSE(HostFileExists(commentPath));
+  ASSERT_EQ(SideFiles().size(), 1u);
+  ASSERT_TRUE(LoadConfig(ctx));
+  EXPECT_EQ(ctx.settings.moduleComment(), comment);
+}
+
+// Two processes on one home: each save keeps the other's changes to fields
+// it left alone, and one that changed nothing writes nothing.
+TEST_F(ConfigFiles, SavesKeepAnotherProcesssChanges) {
+  ASSERT_TRUE(SaveConfig(ctx));
+  ASSERT_TRUE(SaveDefaults(ctx));
+  ASSERT_TRUE(LoadConfig(ctx));
+  ASSERT_TRUE(LoadDefaults(ctx));
+
+  TestContext side;  // the other process's services, on the same home
+  FakeDos otherDos(t.home.path(), t.ram.path());
+  Context other{side.exec, side.timer, otherDos, side.requester, side.status};
+  ASSERT_TRUE(LoadConfig(other));
+  ASSERT_TRUE(LoadDefaults(other));
+  other.settings.set_s32(cfg::kSmtpPort, 5555);
+  other.display.set_s32(disp::kRoughScale, 9);
+  ASSERT_TRUE(SaveConfig(other));
+  ASSERT_TRUE(SaveDefaults(other));
+
+  // This one changed nothing: its saves leave the files alone.
+  struct stat before {}, after {};
+  ASSERT_EQ(::stat(cfgPath.c_str(), &before), 0);
+  ASSERT_TRUE(SaveConfig(ctx));
+  ASSERT_TRUE(SaveDefaults(ctx));
+  ASSERT_EQ(::stat(cfgPath.c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino) << "the .cfg was written again";
+  EXPECT_EQ(BE32(ReadHostFile(cfgPath), cfg::kSmtpPort), 5555);
+  EXPECT_EQ(BE32(ReadHostFile(defPath), disp::kRoughScale), 9);
+
+  // Now it changes another field: both changes are kept, here and on disk.
+  ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, "second");
+  ASSERT_TRUE(SaveConfig(ctx));
+  std::vector<uint8_t> b = ReadHostFile(cfgPath);
+  EXPECT_EQ(BE32(b, cfg::kSmtpPort), 5555);
+  EXPECT_EQ(TextAt(b, cfg::kUserName, cfg::kNameWidth), "second");
+  EXPECT_EQ(ctx.settings.s32(cfg::kSmtpPort), 5555);
+
+  // A field both changed: the later save wins.
+  other.settings.set_s32(cfg::kSmtpPort, 6666);
+  ctx.settings.set_s32(cfg::kSmtpPort, 7777);
+  ASSERT_TRUE(SaveConfig(other));
+  ASSERT_TRUE(SaveConfig(ctx));
+  EXPECT_EQ(BE32(ReadHostFile(cfgPath), cfg::kSmtpPort), 7777);
+  EXPECT_EQ(TextAt(ReadHostFile(cfgPath), cfg::kUserName, cfg::kNameWidth), "second");
 }
 
 TEST_F(ConfigFiles, MissingFilesAreLoggedAndLeaveTheRecords) {
@@ -308,13 +425,15 @@ TEST_F(ConfigFiles, FailedSavesKeepTheOldFiles) {
       {{"close", "", EIO}, ": Input/output error"},
       {{"rename", "", EROFS}, ": Read-only file system"},
   };
+  int32_t round = 0;
   for (const auto& [fault, why] : faults) {
     SCOPED_TRACE(fault.call);
+    ++round;
     t.dos.ClearFaults();
     t.dos.AddFault(fault);
     ctx.errorLog.entries.clear();
     ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, "changed " + fault.call);
-    ctx.display.set_s32(disp::kDrawMode, ctx.display.drawMode() ^ 1);
+    ctx.display.set_s32(disp::kFineScale, 100 + round);
     EXPECT_FALSE(SaveConfig(ctx));
     EXPECT_EQ(t.dos.LastErrorText().substr(0, fault.call.size() + 1), fault.call + " ");
     EXPECT_NE(t.dos.LastErrorText().find(cfgPath + why), std::string::npos) << t.dos.LastErrorText();

@@ -212,6 +212,70 @@ TEST(StartUp, UnreadableServerDescriptionIsShown) {
   EXPECT_STREQ(again.ctx.errorLog.entries[0].function, "LoadServerData");
 }
 
+// A settings file that is there but cannot be read is not a first start:
+// start-up stops, names the file and the reason, and leaves it alone
+// (showing or saving the built-in values would pass them off as the user's).
+TEST(StartUp, UnreadableSettingsFileStopsWithItsReason) {
+  ShellWorld w;
+  StartupState state;
+  ASSERT_EQ(w.Start(state), kStartupOk);
+  w.ctx.settings.set_s32(cfg::kSmtpPort, 2525);
+  ASSERT_TRUE(SaveConfig(w.ctx));
+  ShutDown(w.ctx, w.hooks, state);
+
+  for (const char* file : {"KelvaRANK.cfg", "KelvaRANK.def"}) {
+    SCOPED_TRACE(file);
+    const std::vector<uint8_t> before = ReadHostFile(w.HomeFile(file));
+    ShellWorld again(w.Home());
+    again.dos.unreadable = std::string("PROGDIR:") + file;
+    StartupState second;
+    EXPECT_EQ(again.Start(second), kStartupFailed);
+    EXPECT_EQ(second.failedStep, "RunStartupChecks");
+    EXPECT_EQ(second.failedPath, w.HomeFile(file));
+    EXPECT_EQ(second.failedReason, "Permission denied");
+    EXPECT_EQ(again.Asked("Could not read the file\n'" + w.HomeFile(file) + "'!\n\nPermission denied"), 1);
+    EXPECT_EQ(again.Asked("too old"), 0);
+    EXPECT_EQ(ReadHostFile(w.HomeFile(file)), before);
+    EXPECT_EQ(again.timer.opens, again.timer.closes);
+  }
+}
+
+// A first start on a disk that fills up: start-up stops naming the file and
+// the reason, and no partly written file is left to pass for a good one.
+TEST(StartUp, FirstStartOnAFullDiskNamesTheFileAndLeavesNoPartialOne) {
+  // How much a first start writes up to the install marker.
+  ShellWorld probe;
+  probe.dos.spaceLeft = int64_t(1) << 40;
+  StartupState probed;
+  ASSERT_EQ(probe.Start(probed), kStartupOk);
+  const int64_t settingsBytes = 19 + 2352 + 2452;  // marker, .def, .cfg
+  const int64_t beforeMarker = (int64_t(1) << 40) - probe.dos.spaceLeft - settingsBytes;
+
+  const struct {
+    int64_t space;
+    std::string file;  // the file that does not fit
+  } cases[] = {
+      {beforeMarker - 3000000, "Data/" + DataFileName(16)},
+      {beforeMarker + 5, "KelvaRANK.ins"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ShellWorld w;
+    w.dos.spaceLeft = c.space;
+    StartupState state;
+    EXPECT_EQ(w.Start(state), kStartupFailed);
+    EXPECT_EQ(state.failedStep, "RunStartupChecks");
+    EXPECT_EQ(state.failedPath, w.HomeFile(c.file));
+    EXPECT_EQ(state.failedReason, "No space left on device");
+    EXPECT_FALSE(HostExists(w.HomeFile(c.file)));
+    for (int k = 0; k < kDataFileCount; ++k) {
+      int64_t size = HostFileSize(w.HomeFile("Data/" + DataFileName(k)));
+      EXPECT_TRUE(size == -1 || size == DataFileSize(k)) << DataFileName(k) << " is " << size << " bytes";
+    }
+    EXPECT_FALSE(HostExists(w.HomeFile("KelvaRANK.ins")));
+  }
+}
+
 TEST(StartUp, MissingDataFolderIsRebuilt) {
   ShellWorld w;
   StartupState state;

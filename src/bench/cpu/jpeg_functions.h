@@ -1,5 +1,5 @@
 // LibJPEG functions: five colour spaces written to and read back from
-// "RAM:data.jpg" with libjpeg, ten timed methods.
+// a scratch file in the RAM folder with libjpeg, ten timed methods.
 #pragma once
 
 #include <cstdint>
