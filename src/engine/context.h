@@ -114,8 +114,10 @@ struct Context {
   TimeVal startStamp, endStamp;
   bool timingOpen = false;
 
-  // Loop rate the Bogomips workload keeps (read by the module information).
-  uint32_t bogomipsLoopRate = 0;
+  // Loop rate the Bogomips workload keeps (read by the module information);
+  // 64-bit, as present-day processors exceed 2^32 delay-loop iterations a
+  // second.
+  uint64_t bogomipsLoopRate = 0;
 
   // The settings and display records as their files held them when this
   // process last loaded or saved them; a save changes only what this

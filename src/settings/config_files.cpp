@@ -174,7 +174,7 @@ void RepairDisplay(DisplayRecord& d) {
   if (d.s32(disp::kRoughScale) <= 0) d.set_s32(disp::kRoughScale, disp::kDefaultRoughScale);
   for (size_t i = 0; i < disp::kPenCount; ++i) {
     PenColor c;
-    if (!ParsePenSpec(d.penText(int(i)), c)) d.pens[i] = DefaultPenSpec(int(i));
+    if (!ParsePenText(d.penText(int(i)), c)) d.pens[i] = DefaultPenText(int(i));
   }
 }
 

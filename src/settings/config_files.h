@@ -1,7 +1,7 @@
 // The two settings files below the program home:
 //   "PROGDIR:KelvaRANK.cfg"  the settings record, exactly 2452 bytes;
 //   "PROGDIR:KelvaRANK.def"  the display record (2128 bytes) and the seven
-//                            32-byte pen specifications, exactly 2352 bytes;
+//                            32-byte pen texts, exactly 2352 bytes;
 // plus the module-comment side file "PROGDIR:KelvaRANK.comment.<hash>" that
 // keeps a comment of up to 200 bytes across a restart (the .cfg field holds
 // 136 bytes); the hash names the .cfg it belongs to (see docs/settings.md).

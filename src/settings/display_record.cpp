@@ -7,16 +7,16 @@
 
 namespace kr {
 
-PenSpec RgbPenSpec(uint32_t r, uint32_t g, uint32_t b) {
-  PenSpec p{};
+PenText RgbPenText(uint32_t r, uint32_t g, uint32_t b) {
+  PenText p{};
   char buf[40];
   std::snprintf(buf, sizeof buf, "r%08X,%08X,%08X", unsigned(r), unsigned(g), unsigned(b));
   PutText(p.data(), p.size(), buf);
   return p;
 }
 
-PenSpec ToolkitPenSpec(int32_t pen) {
-  PenSpec p{};
+PenText ToolkitPenText(int32_t pen) {
+  PenText p{};
   char buf[24];
   std::snprintf(buf, sizeof buf, "m%d", int(pen));
   PutText(p.data(), p.size(), buf);
@@ -37,7 +37,7 @@ bool ParseHex8(std::string_view s, uint32_t& out) {
 }
 }  // namespace
 
-bool ParsePenSpec(std::string_view t, PenColor& out) {
+bool ParsePenText(std::string_view t, PenColor& out) {
   if (t.size() == 27 && t[0] == 'r' && t[9] == ',' && t[18] == ',') {
     PenColor c;
     c.isRgb = true;
@@ -59,16 +59,16 @@ bool ParsePenSpec(std::string_view t, PenColor& out) {
   return false;
 }
 
-PenSpec DefaultPenSpec(int pen) {
+PenText DefaultPenText(int pen) {
   constexpr uint32_t F = 0xFFFFFFFFu;
   switch (pen) {
-    case disp::kPenModule1: return RgbPenSpec(F, 0, 0);
-    case disp::kPenModule2: return RgbPenSpec(0, F, 0);
-    case disp::kPenModule3: return RgbPenSpec(0, 0, F);
-    case disp::kPenModule4: return RgbPenSpec(F, F, 0);
-    case disp::kPenBackground: return ToolkitPenSpec(2);
-    case disp::kPenChart: return RgbPenSpec(0, 0, 0);
-    default: return RgbPenSpec(F, F, F);  // "THIS Session"
+    case disp::kPenModule1: return RgbPenText(F, 0, 0);
+    case disp::kPenModule2: return RgbPenText(0, F, 0);
+    case disp::kPenModule3: return RgbPenText(0, 0, F);
+    case disp::kPenModule4: return RgbPenText(F, F, 0);
+    case disp::kPenBackground: return ToolkitPenText(2);
+    case disp::kPenChart: return RgbPenText(0, 0, 0);
+    default: return RgbPenText(F, F, F);  // "THIS Session"
   }
 }
 
@@ -77,7 +77,7 @@ void SetDisplayDefaults(DisplayRecord& d) {
   d.set_s32(disp::kFineScale, disp::kDefaultFineScale);
   d.set_s32(disp::kRoughScale, disp::kDefaultRoughScale);
   for (int i = 0; i < 4; ++i) d.set_s32(disp::kShowModule + 4 * size_t(i), 1);
-  for (size_t i = 0; i < disp::kPenCount; ++i) d.pens[i] = DefaultPenSpec(int(i));
+  for (size_t i = 0; i < disp::kPenCount; ++i) d.pens[i] = DefaultPenText(int(i));
 }
 
 void ResetDisplaySettings(Context& ctx) { SetDisplayDefaults(ctx.display); }

@@ -33,7 +33,7 @@ static_assert(kSlotPath + 4 * kSlotWidth == kSize);
 
 constexpr int32_t kDefaultFineScale = 50, kDefaultRoughScale = 5;
 
-// Pen specifications: 32-byte texts in the toolkit's pen-text form,
+// Pen texts: 32-byte texts in the toolkit's pen-text form,
 // "r" + three 8-digit hex components separated by "," or "m" + pen number.
 constexpr size_t kPenCount = 7;
 constexpr size_t kPenWidth = 32;
@@ -41,12 +41,12 @@ constexpr size_t kPenWidth = 32;
 enum Pen : int { kPenModule1 = 0, kPenModule2, kPenModule3, kPenModule4, kPenBackground, kPenChart, kPenThisSession };
 }  // namespace disp
 
-using PenSpec = std::array<uint8_t, disp::kPenWidth>;
+using PenText = std::array<uint8_t, disp::kPenWidth>;
 
 struct DisplayRecord : ByteImage<disp::kSize> {
-  // The seven colour pickers' pen specifications (not part of the 2128-byte
+  // The seven colour pickers' pen texts (not part of the 2128-byte
   // image; the .def stores them right after it).
-  std::array<PenSpec, disp::kPenCount> pens{};
+  std::array<PenText, disp::kPenCount> pens{};
 
   int32_t drawMode() const { return s32(disp::kDrawMode); }
   int32_t showMode() const { return s32(disp::kShowMode); }
@@ -61,7 +61,7 @@ struct DisplayRecord : ByteImage<disp::kSize> {
   std::string_view penText(int pen) const { return GetText(pens[size_t(pen)].data(), disp::kPenWidth); }
 };
 
-// A pen specification decoded: an RGB colour with 32-bit components, or a
+// A pen text decoded: an RGB colour with 32-bit components, or a
 // toolkit pen number.
 struct PenColor {
   bool isRgb = false;
@@ -69,12 +69,12 @@ struct PenColor {
   int32_t pen = 0;
 };
 // Builds the pen text of an RGB colour / of a toolkit pen (zero-filled field).
-PenSpec RgbPenSpec(uint32_t r, uint32_t g, uint32_t b);
-PenSpec ToolkitPenSpec(int32_t pen);
+PenText RgbPenText(uint32_t r, uint32_t g, uint32_t b);
+PenText ToolkitPenText(int32_t pen);
 // Parses a pen text; false (and `out` untouched) when it is not one.
-bool ParsePenSpec(std::string_view text, PenColor& out);
+bool ParsePenText(std::string_view text, PenColor& out);
 // The built-in colour of each picker.
-PenSpec DefaultPenSpec(int pen);
+PenText DefaultPenText(int pen);
 
 // The built-in display record: radios and cycles 0, scales 50 and 5, all
 // four modules shown, names and paths zero-filled, default pens.

@@ -210,7 +210,7 @@ std::vector<KeyDef> BuildKeys() {
     k.display = true;
     k.getText = [p](T& t) { return std::string(t.display.penText(int(p))); };
     k.setText = [p](T& t, const std::string& v) {
-      t.display.pens[p] = PenSpec{};
+      t.display.pens[p] = PenText{};
       PutText(t.display.pens[p].data(), disp::kPenWidth, v);
     };
     keys.push_back(std::move(k));
@@ -386,12 +386,12 @@ bool SetValue(const KeyDef& k, std::string_view value, Target& t, std::string& e
         auto [end, ec] = std::from_chars(pen.data() + 1, pen.data() + 7, rgb, 16);
         if (ec == std::errc() && end == pen.data() + 7) {
           auto wide = [](uint32_t byte) { return byte * 0x01010101u; };
-          pen = std::string(GetText(RgbPenSpec(wide(rgb >> 16), wide((rgb >> 8) & 0xFF), wide(rgb & 0xFF)).data(),
+          pen = std::string(GetText(RgbPenText(wide(rgb >> 16), wide((rgb >> 8) & 0xFF), wide(rgb & 0xFF)).data(),
                                     disp::kPenWidth));
         }
       }
       PenColor c;
-      if (!ParsePenSpec(pen, c)) {
+      if (!ParsePenText(pen, c)) {
         error = k.name + ": '" + v + "' is not a colour (rRRRRRRRR,GGGGGGGG,BBBBBBBB, mN or #RRGGBB)";
         return false;
       }

@@ -2,6 +2,8 @@
 // lines written to it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,5 +36,15 @@ struct ReportContext : TestContext {
     return lines;
   }
 };
+
+// Every card line is 76 columns, except the "100 Percent at" line: its
+// template's blanks are fixed, so a reference value wider than the template's
+// fields moves its right border by `referenceExtra` columns.
+inline void ExpectCardColumns(const std::vector<std::string>& lines, size_t referenceExtra) {
+  for (const auto& l : lines) {
+    const bool reference = l.rfind("|   100 Percent at", 0) == 0;
+    EXPECT_EQ(l.size(), reference ? 76 + referenceExtra : 76u) << l;
+  }
+}
 
 }  // namespace kr::test

@@ -75,10 +75,10 @@ TEST(FibonacciTest, FigureOfAboutSixPointEightSecondsScoresFull) {
 
 TEST(BogomipsTest, TextOfALoopRate) {
   struct Case {
-    uint32_t rate;
+    uint64_t rate;
     const char* text;
   } cases[] = {{123456789, "246.91"}, {0, "0.00"}, {500000, "1.00"}, {504999, "1.00"}, {505000, "1.01"},
-               {4294967200u, "8589.93"}};
+               {4294967200u, "8589.93"}, {8589934500u, "17179.86"}};
   for (const Case& c : cases) EXPECT_EQ(BogomipsText(c.rate), c.text) << c.rate;
 }
 
@@ -93,15 +93,15 @@ void ScriptTrials(FakeTimer& timer, const std::vector<uint32_t>& ticks) {
   }
 }
 
-std::vector<uint32_t> g_counts;  // counts given to the recording loop
-void RecordCount(uint32_t count) { g_counts.push_back(count); }
+std::vector<uint64_t> g_counts;  // counts given to the recording loop
+void RecordCount(uint64_t count) { g_counts.push_back(count); }
 
 TEST(BogomipsTest, TrialsDoubleUntilOneLastsHundredTicks) {
   struct Case {
     std::vector<uint32_t> ticks;
     int32_t noChip;
-    uint32_t count;  // count of the measured trial
-    uint32_t rate;
+    uint64_t count;  // count of the measured trial
+    uint64_t rate;
   } cases[] = {
       // 99 ticks is too short and doubles the count; 100 is measured.
       {{99, 100}, 0, 4, 0},
@@ -109,17 +109,21 @@ TEST(BogomipsTest, TrialsDoubleUntilOneLastsHundredTicks) {
       // Count 2^26 after 25 short trials: (67108864 / 100) x 100.
       {std::vector<uint32_t>(25, 50), 0, 1u << 26, 67108800},
       {std::vector<uint32_t>(25, 50), 1, 1u << 26, 134217600},
+      // A fast processor: 2^31 still runs under a second, the count keeps
+      // doubling to 2^33 and the rate no longer fits 32 bits.
+      {std::vector<uint32_t>(32, 60), 0, uint64_t(1) << 33, 8589934500u},
+      {std::vector<uint32_t>(32, 60), 1, uint64_t(1) << 33, 17179869000u},
   };
   for (Case& c : cases) {
     test::TestContext t;
     t.ctx.run.noChipMemory = c.noChip;
-    if (c.ticks.size() == 25) c.ticks.push_back(100);
+    if (c.ticks.size() >= 25) c.ticks.push_back(100);
     ScriptTrials(t.timer, c.ticks);
     g_counts.clear();
-    uint32_t rate = 12345;
+    uint64_t rate = 12345;
     ASSERT_TRUE(BogomipsLoopRate(t.ctx, 1, 1, RecordCount, rate));
     ASSERT_EQ(g_counts.size(), c.ticks.size());
-    for (size_t j = 0; j < g_counts.size(); ++j) EXPECT_EQ(g_counts[j], 2u << j);
+    for (size_t j = 0; j < g_counts.size(); ++j) EXPECT_EQ(g_counts[j], uint64_t(2) << j);
     EXPECT_EQ(g_counts.back(), c.count);
     EXPECT_EQ(rate, c.rate);
   }
@@ -129,7 +133,7 @@ TEST(BogomipsTest, SwitchesAreToggledAroundEachTrial) {
   test::TestContext t;
   ScriptTrials(t.timer, {5, 100});
   g_counts.clear();
-  uint32_t rate = 0;
+  uint64_t rate = 0;
   ASSERT_TRUE(BogomipsLoopRate(t.ctx, 0, 0, RecordCount, rate));
   const std::vector<std::string> trial = {"CacheOff", "Forbid", "CacheOn", "Permit"};
   std::vector<std::string> want = trial;
@@ -137,14 +141,15 @@ TEST(BogomipsTest, SwitchesAreToggledAroundEachTrial) {
   EXPECT_EQ(t.exec.calls, want);
 }
 
-TEST(BogomipsTest, NoResultAfterThirtyOneDoublings) {
+// Only a clock that never advances a second runs the 64-bit count out.
+TEST(BogomipsTest, NoResultAfterSixtyThreeDoublings) {
   test::TestContext t;
   t.timer.defaultStep = 1000;  // every trial lasts 0 ticks
   g_counts.clear();
-  uint32_t rate = 0;
+  uint64_t rate = 0;
   EXPECT_FALSE(BogomipsLoopRate(t.ctx, 1, 0, RecordCount, rate));
-  EXPECT_EQ(g_counts.size(), 31u);
-  EXPECT_EQ(g_counts.back(), 1u << 31);
+  EXPECT_EQ(g_counts.size(), 63u);
+  EXPECT_EQ(g_counts.back(), uint64_t(1) << 63);
 }
 
 // The whole test on a clock that never reaches a second per trial.
@@ -166,10 +171,12 @@ TEST(BogomipsTest, NoResultLeavesRecordAndCardAfterHead) {
 // ---------------------------------------------------------------- whole tests
 
 // The card of a whole run: head of 10 + parameter lines, the method line, an
-// empty line, the score line and the closing line; every line 76 columns.
-void ExpectCard(const std::vector<std::string>& lines, size_t params, const std::string& method, bool scored) {
+// empty line, the score line and the closing line; every line 76 columns but
+// a "100 Percent at" line with a wider reference (`referenceExtra`).
+void ExpectCard(const std::vector<std::string>& lines, size_t params, const std::string& method, bool scored,
+                size_t referenceExtra = 0) {
   ASSERT_EQ(lines.size(), 10 + params + 4);
-  for (const auto& l : lines) EXPECT_EQ(l.size(), 76u) << l;
+  test::ExpectCardColumns(lines, referenceExtra);
   const std::string& m = lines[10 + params];
   EXPECT_EQ(m.substr(0, 8 + method.size()), std::string("|   [") + (scored ? "+" : "-") + "] " + method);
   EXPECT_NE(lines[10 + params + 2].find(scored ? "Percent" : "DISABLED"), std::string::npos);
@@ -186,7 +193,7 @@ TEST(IntegerRunTest, DhrystonesDisabledAndScored) {
     t.timer.steps = {2000000};  // the timed span lasts 2 s
     RunDhrystonesWith(t.ctx, c.cache, c.mt, 1000);
     auto lines = t.Lines();
-    ExpectCard(lines, 1, "Dhrystones/sec", c.scored);
+    ExpectCard(lines, 1, "Dhrystones/sec", c.scored, 4);
     EXPECT_EQ(lines[6].substr(0, 24), std::string("|   CPU Cache      : ") + (c.cache ? "YES" : "NO "));
     EXPECT_EQ(lines[5], "|   Rounds         : 1000                                                  |");
     EXPECT_DOUBLE_EQ(t.ctx.results.figure(rec::kDhrystones), 500.0);
@@ -204,7 +211,7 @@ TEST(IntegerRunTest, DhrystonesFullRun) {
   t.timer.steps = {2000000};
   RunDhrystones(t.ctx, 1, 0);
   auto lines = t.Lines();
-  ExpectCard(lines, 1, "Dhrystones/sec", true);
+  ExpectCard(lines, 1, "Dhrystones/sec", true, 4);
   EXPECT_EQ(lines[5], "|   Rounds         : 5000000                                               |");
   EXPECT_DOUBLE_EQ(t.ctx.results.figure(rec::kDhrystones), 2500000.0);
   EXPECT_NEAR(t.ctx.results.score(slot::kDhrystones).percent, 25.0, 1e-9);
@@ -215,7 +222,7 @@ TEST(IntegerRunTest, DhrystonesWithoutRecordsIsNotScored) {
   t.exec.failAllocs = {2};
   RunDhrystones(t.ctx, 1, 0);
   auto lines = t.Lines();
-  ExpectCard(lines, 1, "Dhrystones/sec", false);
+  ExpectCard(lines, 1, "Dhrystones/sec", false, 4);
   EXPECT_EQ(t.ctx.results.score(slot::kDhrystones).valid, 0.0);
   EXPECT_EQ(t.exec.liveBlocks, 0);
   ASSERT_EQ(t.ctx.errorLog.entries.size(), 1u);
@@ -248,6 +255,23 @@ TEST(IntegerRunTest, BogomipsCardAndSharedRate) {
   EXPECT_EQ(lines[4], "|   Score weight   :  80.0%                                                |");
   EXPECT_EQ(t.ctx.bogomipsLoopRate, 0u);
   EXPECT_EQ(t.status.text(Section::Processor, StatusField::LastResult), "\x1b" "b0.00\x1b" "n BogoMIPS");
+}
+
+// A processor past 2^32 loop iterations a second: the kept rate and the
+// figure come from the 64-bit count.
+TEST(IntegerRunTest, BogomipsFastProcessorScores) {
+  test::ReportContext t;
+  t.ctx.run.noChipMemory = 1;
+  std::vector<uint32_t> ticks(32, 60);
+  ticks.push_back(100);
+  ScriptTrials(t.timer, ticks);
+  RunBogomipsWith(t.ctx, 1, 0, RecordCount);
+  auto lines = t.Lines();
+  ExpectCard(lines, 0, "BogoMIPS", true);
+  EXPECT_EQ(t.ctx.bogomipsLoopRate, 17179869000u);
+  EXPECT_EQ(t.ctx.results.figure(rec::kBogomips), 34359.73);
+  EXPECT_EQ(lines[10].substr(57), "      34359.73    |");
+  EXPECT_EQ(t.ctx.results.score(slot::kBogomips).percent, 100.0);
 }
 
 TEST(IntegerRunTest, TableHoldsTheFourTests) {

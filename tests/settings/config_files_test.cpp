@@ -143,7 +143,7 @@ TEST_F(ConfigFiles, SaveAndLoadKeepEveryByte) {
   ctx.display.set_s32(disp::kRoughScale, 9);
   ctx.display.set_s32(disp::kShowMode, 0);
   ctx.display.set_s32(disp::kSplineMode, 1);
-  for (size_t i = 0; i < 7; ++i) ctx.display.pens[i] = DefaultPenSpec(int(6 - i));
+  for (size_t i = 0; i < 7; ++i) ctx.display.pens[i] = DefaultPenText(int(6 - i));
   ctx.display.pens[3][30] = 0x77;  // after the terminator
   SettingsRecord settings = ctx.settings;
   DisplayRecord display = ctx.display;
@@ -408,7 +408,7 @@ TEST_F(ConfigFiles, GarbageFilesOfTheRightLengthLoadWithoutHarm) {
   EXPECT_EQ(ctx.display.masterSection(), 0);
   EXPECT_EQ(ctx.display.slaveSection(), 0);
   EXPECT_GT(ctx.display.fineScale(), 0);
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(ctx.display.pens[size_t(i)], DefaultPenSpec(i)) << "pen " << i;
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(ctx.display.pens[size_t(i)], DefaultPenText(i)) << "pen " << i;
 }
 
 // Saving on a disk that fills up, or where the new file cannot be made or

@@ -11,19 +11,19 @@
 
 namespace kr {
 namespace {
-constexpr CardSpec kCard = {"BogoMIPS ppc-assembler inline", "%4lu.%0.1lu BogoMIPS", &ProcessorEntry(cpu::kBogomips),
+constexpr CardLayout kCard = {"BogoMIPS ppc-assembler inline", "%4lu.%0.1lu BogoMIPS", &ProcessorEntry(cpu::kBogomips),
                             14, nullptr, 0, "Result", "Result"};
 }  // namespace
 
 // The loop is written out in assembly so that the compiler can neither drop
 // it nor change its shape: the count register is decremented and the branch
 // taken until it reaches zero.
-__attribute__((noinline)) void DelayLoop(uint32_t count) {
+__attribute__((noinline)) void DelayLoop(uint64_t count) {
   if (count == 0) return;
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
   asm volatile(
       "1:\n\t"
-      "decl %0\n\t"
+      "decq %0\n\t"
       "jnz 1b"
       : "+r"(count)
       :
@@ -31,7 +31,7 @@ __attribute__((noinline)) void DelayLoop(uint32_t count) {
 #elif defined(__aarch64__)
   asm volatile(
       "1:\n\t"
-      "subs %w0, %w0, #1\n\t"
+      "subs %x0, %x0, #1\n\t"
       "b.ne 1b"
       : "+r"(count)
       :
@@ -45,10 +45,10 @@ __attribute__((noinline)) void DelayLoop(uint32_t count) {
 #endif
 }
 
-bool BogomipsLoopRate(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint32_t),
-                      uint32_t& rate) {
+bool BogomipsLoopRate(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t),
+                      uint64_t& rate) {
   const bool forbid = (multitaskingOn & 0xFFFF) == 0;
-  uint32_t count = 2;
+  uint64_t count = 2;
   for (;;) {
     if (cacheOn == 0) ctx.exec.CacheControl(0, CACRF_EnableD);
     if (forbid) ctx.exec.Forbid();
@@ -68,22 +68,23 @@ bool BogomipsLoopRate(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, voi
   }
 }
 
-std::string BogomipsText(uint32_t loopRate) {
-  return Format("%lu.%02lu", (unsigned long)(loopRate / 500000u), (unsigned long)((loopRate / 5000u) % 100u));
+std::string BogomipsText(uint64_t loopRate) {
+  return Format("%llu.%02llu", (unsigned long long)(loopRate / 500000u),
+                (unsigned long long)((loopRate / 5000u) % 100u));
 }
 
 int RunBogomips(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   return RunBogomipsWith(ctx, cacheOn, multitaskingOn, DelayLoop);
 }
 
-int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint32_t)) {
+int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t)) {
   const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
   WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
   ShowProcessorTest(ctx, "\x1b" "bBogoMips\x1b" "n", "BogoMips ppc-assembler inline", cacheOn, multitaskingOn, 0,
                     true, false);
   SetState(ctx, Section::Processor, "Calculating...");
 
-  uint32_t rate = 0;
+  uint64_t rate = 0;
   if (!BogomipsLoopRate(ctx, cacheOn, multitaskingOn, loop, rate)) {
     // No trial lasted a second: the card ends after its head, the record
     // and the kept loop rate stay as they were.

@@ -40,7 +40,24 @@ void WriteParamLine(Context& ctx, std::string_view label, int width, std::string
   WriteBodyLine(ctx, s);
 }
 
-void WriteColumnHeader(Context& ctx, const CardSpec& spec) {
+void WriteFixedParamLine(Context& ctx, std::string_view label, int width, const char* format, double value) {
+  std::string head = "|   ";
+  head += label;
+  PadTo(head, size_t(width) + 4);
+  head += " : ";
+  // The template's blanks: those that close the line at column 76 when the
+  // value has the width of the format's fields (a zero value has exactly
+  // that width: "%4lu.%0.1lu" gives "   0.0").
+  const size_t nominal = head.size() + Format(format, 0ul, 0ul).size();
+  const size_t blanks = nominal < kReportWidth - 1 ? kReportWidth - 1 - nominal : 0;
+  FixedSplit v = SplitFixed(value, 10);
+  std::string s = head + Format(format, (unsigned long)v.whole, (unsigned long)v.frac);
+  s.append(blanks, ' ');
+  s += "|\n";
+  ReportLine(ctx, s);
+}
+
+void WriteColumnHeader(Context& ctx, const CardLayout& spec) {
   std::string s = "|   ";
   s += spec.columnFirst;
   if (spec.columnMiddle) {
@@ -53,15 +70,13 @@ void WriteColumnHeader(Context& ctx, const CardSpec& spec) {
   ReportLine(ctx, s);
 }
 
-void WriteCardHead(Context& ctx, const CardSpec& spec, int32_t cacheOn, int32_t multitaskingOn) {
+void WriteCardHead(Context& ctx, const CardLayout& spec, int32_t cacheOn, int32_t multitaskingOn) {
   const int w = spec.labelWidth;
   WriteTopRule(ctx);
   WriteBodyLine(ctx, spec.title);
   WriteSeparator(ctx);
-  FixedSplit r = SplitFixed(spec.test->reference, 10);
-  WriteParamLine(ctx, "100 Percent at", w, Format(spec.referenceFormat, (unsigned long)r.whole, (unsigned long)r.frac));
-  FixedSplit wt = SplitFixed(spec.test->weight, 10);
-  WriteParamLine(ctx, "Score weight", w, Format("%3lu.%.1lu%%", (unsigned long)wt.whole, (unsigned long)wt.frac));
+  WriteFixedParamLine(ctx, "100 Percent at", w, spec.referenceFormat, spec.test->reference);
+  WriteFixedParamLine(ctx, "Score weight", w, "%3lu.%.1lu%%", spec.test->weight);
   for (int i = 0; i < spec.paramCount; ++i) {
     const CardParam& p = spec.params[i];
     WriteParamLine(ctx, p.label, w, p.text ? std::string(p.text) : Format("%lu", (unsigned long)p.number));
@@ -92,11 +107,11 @@ void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int l
   ReportFixed2(ctx, tail, figure);
 }
 
-double CardScore(const CardSpec& spec, double figure) {
+double CardScore(const CardLayout& spec, double figure) {
   return ScorePercent(figure, spec.test->reference, spec.test->weight);
 }
 
-void FinishCard(Context& ctx, const CardSpec& spec, double figure, bool scored) {
+void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored) {
   WriteEmptyLine(ctx);
   WriteScore(ctx, spec.test->slot, CardScore(spec, figure), scored);
   if (spec.closingLine) WriteClosingLine(ctx);

@@ -4,14 +4,14 @@
 // "100 Percent at", "Score weight", its parameter lines, "CPU Cache" and
 // "Multitasking", the column header), one method line per figure, and a foot
 // (empty body line, score line, closing line). The card's constants are one
-// `CardSpec` row per test; the functions below write its lines. Every line is
+// `CardLayout` row per test; the functions below write its lines. Every line is
 // 76 columns plus "\n" when the values have their nominal width; a wider value
 // moves the right border, as the fixed templates do.
 //
 // How a test uses it (one method, timed with StartTiming/StopTiming):
 //
 //   constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}};
-//   constexpr CardSpec kCard = {
+//   constexpr CardLayout kCard = {
 //       "Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
 //       14, kParams, 1, "Method", "Result"};
 //
@@ -55,7 +55,7 @@ struct CardParam {
 };
 
 // The constants of one processor card.
-struct CardSpec {
+struct CardLayout {
   const char* title;            // title line text
   const char* referenceFormat;  // "100 Percent at" value, e.g. "%4lu.%0.1lu BogoMIPS"
   const CatalogueEntry* test;   // its catalogue row: reference R, weight W (percent), score slot
@@ -93,14 +93,20 @@ void WriteClosingLine(Context& ctx);  // "!" 74 blanks "!"
 void WriteBodyLine(Context& ctx, std::string_view text);
 // "|   label : value" with the label padded to width.
 void WriteParamLine(Context& ctx, std::string_view label, int width, std::string_view value);
+// "|   label : value" from a template with one "%lu.%lu"-family pair of
+// fields (value split into whole and tenths): the blanks after the value are
+// fixed, so the line is 76 columns when the value has the fields' width and
+// a wider value moves the right border ("%4lu.%0.1lu" of 10000000.0 makes
+// 80 columns).
+void WriteFixedParamLine(Context& ctx, std::string_view label, int width, const char* format, double value);
 // Column header: first word in column 5, unit in column 68, the optional
 // middle header at its column.
-void WriteColumnHeader(Context& ctx, const CardSpec& spec);
+void WriteColumnHeader(Context& ctx, const CardLayout& spec);
 
 // The whole head: top rule, title, separator, "100 Percent at", "Score
 // weight", parameter lines, "CPU Cache", "Multitasking", empty body line,
 // column header, separator.
-void WriteCardHead(Context& ctx, const CardSpec& spec, int32_t cacheOn, int32_t multitaskingOn);
+void WriteCardHead(Context& ctx, const CardLayout& spec, int32_t cacheOn, int32_t multitaskingOn);
 
 // "|   [+] text" (or "[-]") padded with blanks to width columns.
 std::string MethodLeft(bool scored, std::string_view text, int width);
@@ -113,12 +119,12 @@ void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int l
                          double figure);
 
 // Scores F against the card (S = F x (100 / R) x (W x 0.01), clamped 0..100).
-double CardScore(const CardSpec& spec, double figure);
+double CardScore(const CardLayout& spec, double figure);
 
 // The foot: empty body line, score line and score slot (S, 1.0) or the
 // DISABLED line and (0.0, 0.0), the closing line when the card has one, and
 // "Done" in the "State:" field when the card sets it.
-void FinishCard(Context& ctx, const CardSpec& spec, double figure, bool scored);
+void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored);
 
 // The figure as "%lu.%0.2lu" (truncated) parsed back: at most two decimals.
 double TruncateToHundredths(double figure);

@@ -229,7 +229,7 @@ DHRY_PROC void Run(State& g, int32_t runs, Locals& out) {
 
 namespace {
 constexpr CardParam kParams[] = {{"Rounds", nullptr, uint32_t(kDhrystoneRuns)}};
-constexpr CardSpec kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
+constexpr CardLayout kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
                             14, kParams, 1, "Method", "Result"};
 }  // namespace
 
@@ -240,7 +240,7 @@ int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
 int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs) {
   bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
   const CardParam params[] = {{"Rounds", nullptr, uint32_t(runs)}};
-  CardSpec card = kCard;
+  CardLayout card = kCard;
   card.params = params;
   WriteCardHead(ctx, card, cacheOn, multitaskingOn);
   ShowProcessorTest(ctx, "\x1b" "bDhrystones\x1b" "n", "Internal", cacheOn, multitaskingOn, 0, true, false);

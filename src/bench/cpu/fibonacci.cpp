@@ -8,7 +8,7 @@
 
 namespace kr {
 namespace {
-constexpr CardSpec kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 FiboGHZ]",
+constexpr CardLayout kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 FiboGHZ]",
                             &ProcessorEntry(cpu::kFibonacci), 14, nullptr, 0, "Method", "FiboMHZ"};
 }  // namespace
 

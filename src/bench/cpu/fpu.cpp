@@ -307,7 +307,7 @@ const char* const kModuleText[9] = {
     "Int. sin(x)*cos(x)*cos(x) from 0 to PI/3 (Trap.)",
 };
 
-constexpr CardSpec kCard = {"FPU query [Double Precision] - Tervallon", "%2lu.%0.1lu MFlops", &ProcessorEntry(cpu::kFpu),
+constexpr CardLayout kCard = {"FPU query [Double Precision] - Tervallon", "%2lu.%0.1lu MFlops", &ProcessorEntry(cpu::kFpu),
                             14, nullptr, 0, "Method", "MFlops"};
 
 }  // namespace

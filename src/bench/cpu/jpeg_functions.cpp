@@ -16,7 +16,7 @@ namespace kr {
 namespace {
 
 constexpr CardParam kParams[] = {{"Imagedata", "1600x1200x24", 0}, {"Imagequality", "100%", 0}};
-constexpr CardSpec kCard = {"LibJPEG - libjpeg [v6b]", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kJpeg), 14,
+constexpr CardLayout kCard = {"LibJPEG - libjpeg [v6b]", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kJpeg), 14,
                             kParams, 2, "Method", "MBits/s", "MPixel/s", 48};
 
 struct ColourSpace {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr CardParam kParams[] = {{"Byteorder", "Intel", 0}, {"Filesize (bytes)", nullptr, 596940}};
 // The MP3 card has no closing line.
-constexpr CardSpec kCard = {"MP3 -> CDDA [mpega.library]", "%4lu.%0.1lu Frames/sec", &ProcessorEntry(cpu::kMp3), 16,
+constexpr CardLayout kCard = {"MP3 -> CDDA [mpega.library]", "%4lu.%0.1lu Frames/sec", &ProcessorEntry(cpu::kMp3), 16,
                             kParams, 2, "Method", "Result", nullptr, 48, false, true};
 
 constexpr size_t kChannelBytes = 2 * kMpegaPcmSize;  // 2304

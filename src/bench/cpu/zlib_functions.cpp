@@ -21,7 +21,7 @@ constexpr double kMegabytes = 2.0;  // 2 MiB counted as 2 MB
 
 constexpr CardParam kParams[] = {{"Filesize (bytes)", nullptr, kFileSize}};
 // ZLib functions leaves its last activity text instead of "Done".
-constexpr CardSpec kCard = {"ZLib functions [v1.1.4]", "%2lu.%0.1lu MB/s", &ProcessorEntry(cpu::kZLib), 16,
+constexpr CardLayout kCard = {"ZLib functions [v1.1.4]", "%2lu.%0.1lu MB/s", &ProcessorEntry(cpu::kZLib), 16,
                             kParams, 1, "Methode", "MB/s", nullptr, 48, true, false};
 
 struct Combination {

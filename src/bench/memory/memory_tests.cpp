@@ -212,7 +212,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   // Card head.
   const std::string loopText = Format("%-10lu", (unsigned long)loopSize);
   const CardParam params[] = {{"Loopsize (bytes)", loopText.c_str(), 0}};
-  CardSpec card{};
+  CardLayout card{};
   card.title = texts.card;
   card.referenceFormat = "%4lu.%0.1lu MB/sec";
   card.test = &entry;

@@ -20,7 +20,7 @@ inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); 
 
 int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds) {
   const CardParam params[] = {{"Buffersize (bytes)", nullptr, kMd5BufferSize}, {"Rounds", nullptr, rounds}};
-  const CardSpec card = {"MD5 checksuming (RFC 1321) Branvelorquistad",
+  const CardLayout card = {"MD5 checksuming (RFC 1321) Branvelorquistad",
                          "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMd5), 18, params, 2, "Method", "MBits/s"};
 
   double figure = 0.0;

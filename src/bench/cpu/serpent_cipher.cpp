@@ -23,7 +23,7 @@ constexpr const char* kKeyText = "0123456789abcdeffedcba987654321000112233445566
 
 int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, const SerpentRun& run) {
   const CardParam params[] = {{"En-/Decrypting Rounds", nullptr, run.rounds}};
-  const CardSpec card = {"Serpent chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kSerpent), 21, params, 1,
+  const CardLayout card = {"Serpent chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kSerpent), 21, params, 1,
                          "Method", "MBits/s"};
   const double megaBits = double(run.rounds) * 128.0 / 1e6;
 

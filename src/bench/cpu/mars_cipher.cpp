@@ -28,7 +28,7 @@ int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uin
                       uint32_t cryptRounds) {
   const CardParam params[] = {{"Setup Rounds", nullptr, setupRounds},
                               {"En-/Decrypting Rounds", nullptr, cryptRounds}};
-  const CardSpec card = {"Mars chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMars), 21, params, 2,
+  const CardLayout card = {"Mars chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMars), 21, params, 2,
                          "Method", "MBits/s"};
 
   const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
