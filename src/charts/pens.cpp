@@ -15,7 +15,7 @@ constexpr Rgb kToolkitPens[8] = {
 
 bool Decode(std::string_view text, Rgb& out) {
   PenColor pc;
-  if (!ParsePenSpec(text, pc)) return false;
+  if (!ParsePenText(text, pc)) return false;
   if (pc.isRgb) {
     out = {uint8_t(pc.r >> 24), uint8_t(pc.g >> 24), uint8_t(pc.b >> 24)};
     return true;
@@ -32,7 +32,7 @@ Rgb PenTextColor(std::string_view text, int role) {
   Rgb c;
   if (Decode(text, c)) return c;
   if (role < 0 || role >= int(disp::kPenCount)) return Rgb{};
-  const PenSpec def = DefaultPenSpec(role);
+  const PenText def = DefaultPenText(role);
   Decode(GetText(def.data(), def.size()), c);
   return c;
 }

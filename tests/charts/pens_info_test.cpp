@@ -24,7 +24,7 @@ TEST(PenTextColor, ReadsBothFormsAndFallsBackPerRole) {
 TEST(PenTextColor, PaletteOfTheDisplayRecord) {
   DisplayRecord d;
   SetDisplayDefaults(d);
-  d.pens[disp::kPenModule3] = RgbPenSpec(0x10000000, 0x20000000, 0x30000000);
+  d.pens[disp::kPenModule3] = RgbPenText(0x10000000, 0x20000000, 0x30000000);
   d.pens[disp::kPenChart].fill(0xFF);  // no terminator, no pen text
   const auto p = ChartPalette(d);
   EXPECT_EQ(p[disp::kPenModule1], (Rgb{0xFF, 0, 0}));
