@@ -51,6 +51,16 @@ constexpr const char* kNoDestinationBuffer = "Could not get destination buffer";
 constexpr const char* kNoRom = "No system ROM to read";
 constexpr const char* kPastRom = "Blocksize exceeds the system ROM";
 
+// A calibrated block whose net time (measured less empty loop) is not
+// positive, or under a tenth of the measured time, is measured again: the
+// subtraction would decide its figure, not the memory. At most this many
+// repeats of calibration and kernel.
+constexpr int kMeasureAgain = 3;
+bool Settled(double t, double t0) {
+  const double net = t - t0;
+  return net > 0.0 && net * 10.0 >= t;
+}
+
 bool Calibrated(const MemoryTestDef& d) { return d.kernel == Kernel::Read || d.kernel == Kernel::Write || d.kernel == Kernel::ReadRom; }
 
 double Calibrate(Context& ctx, uint32_t width, uint32_t block, uint32_t passes, int32_t cacheOn, int32_t mt) {
@@ -250,16 +260,22 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
     ctx.status.SetNumber(Section::Memory, StatusField::Passes, int32_t(passes));
     ++count;
 
-    double t0 = 0.0;
-    if (Calibrated(d)) t0 = Calibrate(ctx, d.width, block, passes, cacheOn, mt);
-
     // A block that could not be measured, ran no pass, or whose time (less
-    // the empty loop) is not positive records 0.0.
-    double t = 0.0;
+    // the empty loop) is not positive records 0.0. A calibrated block that
+    // does not settle within the repeats records 0.0 and is logged.
     double figure = 0.0;
-    if (MeasureBlock(ctx, d, texts.logName, block, passes, cacheOn, mt, t) && passes > 0) {
+    for (int attempt = 0;; ++attempt) {
+      double t0 = 0.0, t = 0.0;
+      if (Calibrated(d)) t0 = Calibrate(ctx, d.width, block, passes, cacheOn, mt);
+      if (!MeasureBlock(ctx, d, texts.logName, block, passes, cacheOn, mt, t) || passes == 0) break;
+      if (Calibrated(d) && !Settled(t, t0)) {
+        if (attempt < kMeasureAgain) continue;
+        LogError(ctx, "MEMORY", texts.logName, Format("Loop overhead swamped blocksize %lu", (unsigned long)block));
+        break;
+      }
       const double net = t - t0;
       figure = net > 0.0 ? mb / net : 0.0;
+      break;
     }
 
     if (figure < minimum) minimum = figure;
