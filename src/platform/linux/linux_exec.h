@@ -5,6 +5,9 @@
 namespace kr {
 
 // Ordinary memory as FAST (large blocks page-aligned), no chip memory, no ROM.
+// AllocVec returns memory that is resident, as the host's memory always is:
+// every page has been faulted in (cleared or populated) before it returns, so
+// no timed region pays the page faults of a fresh block.
 // Forbid pins the thread to its CPU and moves it to SCHED_FIFO where allowed;
 // Permit restores both exactly. The data-cache switch is recorded only.
 class LinuxExec : public Exec {
