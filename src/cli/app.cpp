@@ -22,6 +22,7 @@
 #include "platform/linux/linux_exec.h"
 #include "platform/linux/linux_timer.h"
 #include "platform/mpega.h"
+#include "platform/run_conditions.h"
 #include "report/frame.h"
 #include "report/report.h"
 #include "settings/settings_keys.h"
@@ -34,7 +35,7 @@ namespace kr::cli {
 namespace {
 
 const char kUsage[] =
-    "Usage: kelvarank-cli [--home DIR] [--yes | --no] COMMAND\n"
+    "Usage: kelvarank-cli [--home DIR] [--yes | --no] [--quiet] COMMAND\n"
     "\n"
     "Commands:\n"
     "  run processor|memory|drive [--all] [--report FILE] [--repeat N]\n"
@@ -55,6 +56,8 @@ const char kUsage[] =
     "  --home DIR   the program home (default $XDG_DATA_HOME/kelvarank or ~/.local/share/kelvarank)\n"
     "  --yes        answer a two-button request with its first button\n"
     "  --no         answer a two-button request with its second button\n"
+    "  --quiet      no note before a run about what the host could not grant it\n"
+    "               (real-time priority, a fixed processor clock, an idle machine)\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
@@ -368,6 +371,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& out, std::strin
         return false;
       }
       out.answer = want;
+    } else if (a == "--quiet") {
+      out.quiet = true;
     } else if (a == "--home" || a.rfind("--home=", 0) == 0) {
       if (a == "--home") {
         if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -436,6 +441,10 @@ int Main(const std::vector<std::string>& args) {
     std::cerr << "\n";
     return kExitStartup;
   }
+
+  // Before a run: once, what the host could not grant it and how to get it.
+  if (cmd == "run" && !opt.quiet)
+    for (const std::string& line : RunConditionNotice(ProbeRunConditions())) std::cerr << "NOTE: " << line << "\n";
 
   int code = cmd == "run" ? RunCommand(sys, opt.command)
              : cmd == "settings" ? SettingsCommand(sys, opt.command)

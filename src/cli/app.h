@@ -16,6 +16,7 @@ constexpr int kExitInterrupted = 130;
 struct Options {
   std::string home;  // empty: the default home
   enum class Answer { Ask, Yes, No } answer = Answer::Ask;
+  bool quiet = false;  // --quiet: no run-condition note before a run
   std::vector<std::string> command;  // the command and its words
 };
 

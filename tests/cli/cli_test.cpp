@@ -56,6 +56,18 @@ TEST(CliOptions, ParsesAndRefuses) {
   }
 }
 
+TEST(CliOptions, QuietBeforeTheCommand) {
+  Options o;
+  std::string err;
+  bool help, version;
+  ASSERT_TRUE(ParseOptions({"--quiet", "--yes", "run", "processor"}, o, err, help, version));
+  EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.command.size(), 2u);
+  Options plain;
+  ASSERT_TRUE(ParseOptions({"run", "processor"}, plain, err, help, version));
+  EXPECT_FALSE(plain.quiet);
+}
+
 TEST(CliText, Latin1AndEscapes) {
   EXPECT_EQ(Latin1ToUtf8("KelvaRANK \xB7 x"), "KelvaRANK \xC2\xB7 x");
   EXPECT_EQ(PlainText("No \x1b" "bProcessor\x1b" "n Benchmark selected", false), "No Processor Benchmark selected");
