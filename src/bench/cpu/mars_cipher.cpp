@@ -1,6 +1,6 @@
 // Mars Cipher: key setups, then one block encrypted and decrypted over and
 // over, each timed on its own.
-#include "bench/cpu/mars_test.h"
+#include "bench/cpu/mars_cipher.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // MD5 Checksuming: the digest of one zero-filled mebibyte, over and over.
-#include "bench/cpu/md5_test.h"
+#include "bench/cpu/md5_checksuming.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Serpent Cipher: one block encrypted in place over and over, then
 // decrypted in place, through the AES-candidate interface.
-#include "bench/cpu/serpent_test.h"
+#include "bench/cpu/serpent_cipher.h"
 
 #include "bench/cpu/card.h"
 #include "bench/cpu/processor_tests.h"
