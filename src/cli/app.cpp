@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <charconv>
+#include <cstring>
 #include <climits>
 #include <cstdlib>
 #include <iostream>
@@ -66,15 +67,40 @@ const char kUsage[] =
 
 std::atomic<bool> gInterrupt{false};
 
+// The host path of the report a run is writing (its temporary name beside
+// the target), for a second signal to remove.
+char gPartial[PATH_MAX];
+std::atomic<bool> gPartialSet{false};
+
 // The first SIGINT or SIGTERM asks the run to stop after the current test
-// (the report is completed); a second one ends the program at once by the
-// signal that arrived, so the parent sees which one it was.
+// (the report is completed); a second one removes the unfinished report and
+// ends the program at once by the signal that arrived, so the parent sees
+// which one it was. An older report of the same name is never touched.
 void OnInterrupt(int sig) {
   if (gInterrupt.exchange(true)) {
+    if (gPartialSet.load()) unlink(gPartial);
     signal(sig, SIG_DFL);
     raise(sig);
   }
 }
+
+// Keeps gPartial up to date while a run writes its report.
+class PartialReport : public RunListener {
+ public:
+  explicit PartialReport(const Context& ctx) : ctx_(ctx) {}
+  ~PartialReport() override { gPartialSet.store(false); }
+  void TestStarted(const CatalogueEntry&) override {
+    if (gPartialSet.load() || !ctx_.report.open || ctx_.report.temp.empty()) return;
+    std::string path = ctx_.dos.HostPath(ctx_.report.temp);
+    if (path.size() >= sizeof gPartial) return;
+    std::memcpy(gPartial, path.c_str(), path.size() + 1);
+    gPartialSet.store(true);
+  }
+  void RunFinished(const RunOutcome&) override { gPartialSet.store(false); }
+
+ private:
+  const Context& ctx_;
+};
 
 void InstallInterruptHandler() {
   struct sigaction sa {};
@@ -234,6 +260,8 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
   RepeatTable table;
   FigureCollector figures(ctx);
   if (args.repeat > 1) ctx.listeners.push_back(&figures);
+  PartialReport partial(ctx);
+  ctx.listeners.push_back(&partial);
   std::optional<RunOutcome> outcome;
   for (int i = 0; i < args.repeat; ++i) {
     // Every run writes the report over the last one's: the report is the
@@ -246,6 +274,7 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
   }
   ctx.interrupt = nullptr;
   std::erase(ctx.listeners, &figures);
+  std::erase(ctx.listeners, &partial);
   ctx.settings = saved;
   if (!outcome) return kExitFailed;
 
@@ -304,25 +333,26 @@ int SettingsCommand(System& sys, const std::vector<std::string>& words) {
 // the RAM folder and printed.
 int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
-  SettingsRecord saved = ctx.settings;
-  // A name of its own: other commands may be writing theirs at the same time.
+  // A scratch name of its own, so two commands never share one.
   const std::string scratch = ctx.dos.ScratchFile("kr_info", ".txt");
   if (scratch.empty()) {
-    std::cerr << "kelvarank-cli: could not make a scratch file: " << ctx.dos.LastErrorText() << "\n";
+    std::cerr << "kelvarank-cli: no scratch file for the system information: " << Shown(ctx.dos.LastErrorText())
+              << "\n";
     return kExitFailed;
   }
+  SettingsRecord saved = ctx.settings;
   ctx.settings.set_s32(cfg::kReportEnabled, 1);
   ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, scratch);
   OpenReport(ctx);
-  bool opened = ctx.report.open;
   WriteSystemInformation(ctx);
   CloseReport(ctx);
   ctx.settings = saved;
+  std::string error = ctx.report.error;
   std::vector<uint8_t> text;
-  bool read = opened && ctx.dos.ReadWholeFile(scratch, text);
+  if (error.empty() && !ctx.dos.ReadWholeFile(scratch, text)) error = ctx.dos.LastErrorText();
   ctx.dos.DeleteFile(scratch);
-  if (!read) {
-    std::cerr << "kelvarank-cli: could not write the system information to " << ctx.dos.HostPath(scratch) << "\n";
+  if (!error.empty()) {
+    std::cerr << "kelvarank-cli: could not write the system information: " << Shown(error) << "\n";
     return kExitFailed;
   }
   std::cout << TerminalText(Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));

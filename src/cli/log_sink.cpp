@@ -11,7 +11,8 @@ namespace kr::cli {
 
 void StderrLogSink::Write(Kind kind, std::string_view text) {
   (void)kind;
-  const std::string out = Latin1ToUtf8(text);
+  // Control characters (from paths or settings texts) are shown escaped.
+  const std::string out = TerminalText(Latin1ToUtf8(text));
   size_t done = 0;
   while (done < out.size()) {
     ssize_t n = ::write(fd_, out.data() + done, out.size() - done);

@@ -8,7 +8,8 @@ namespace kr::cli {
 class StderrLogSink : public LogSink {
  public:
   explicit StderrLogSink(int fd = 2) : fd_(fd) {}
-  // Writes the text as it is (Latin-1 converted to UTF-8), whole.
+  // Writes the text (Latin-1 converted to UTF-8, control characters but the
+  // line break escaped), whole.
   void Write(Kind kind, std::string_view text) override;
 
  private:

@@ -75,9 +75,12 @@ struct ReportState {
   bool open = false;
   int64_t file = 0;
   std::string buffer;  // lines not yet written to the file
-  std::string path;    // host path of the file last opened (or tried)
-  // Set by the first failing open, write or close since the last open;
-  // error names the call, the path and the reason.
+  std::string path;    // host path of the report last opened (or tried)
+  std::string target;  // its dos path, as the settings name it
+  std::string temp;    // dos path written while open; renamed to target at close
+  // Set by the first failing open, write, sync, close or rename since the
+  // last open; error names the call, the report's path and the reason
+  // ("write /home/u/r.txt: No space left on device").
   bool failed = false;
   std::string error;
 };

@@ -1,9 +1,10 @@
 #include "report/report.h"
 
-#include <cerrno>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "engine/errorlog.h"
 #include "util/numtext.h"
@@ -14,19 +15,29 @@ namespace {
 // timed region because no test calls a primitive there.
 constexpr size_t kFlushAt = 16 * 1024;
 
-// Keeps the first failure of the open report: the call, the path, the reason.
-void Failed(ReportState& r, const char* call, int err) {
+// The last failing dos call, told under the report's own name (the name
+// written to is a temporary one): "write /home/u/r.txt: No space left on device".
+std::string FailureText(Context& ctx, const char* call) {
+  const DosError& e = ctx.dos.LastError();
+  std::string why = !e.note.empty() ? e.note : e.code != 0 ? std::strerror(e.code) : "failed";
+  return (e.call.empty() ? std::string(call) : e.call) + " " + ctx.report.path + ": " + why;
+}
+
+// A failure of the open report: kept with its reason and logged once;
+// nothing more is written and the report is not put in place at close.
+void Failed(Context& ctx, const char* call) {
+  ReportState& r = ctx.report;
   if (r.failed) return;
   r.failed = true;
-  r.error = std::string(call) + " " + r.path + ": " + (err != 0 ? std::strerror(err) : "failed");
+  r.error = FailureText(ctx, call);
+  LogError(ctx, "GENERAL", "Make Text Report", "Cant write output file");
 }
 
 void Flush(Context& ctx) {
   ReportState& r = ctx.report;
   if (!r.open || r.buffer.empty()) return;
-  errno = 0;
-  if (ctx.dos.Write(r.file, r.buffer.data(), int64_t(r.buffer.size())) != int64_t(r.buffer.size()))
-    Failed(r, "write", errno);
+  if (!r.failed && ctx.dos.Write(r.file, r.buffer.data(), int64_t(r.buffer.size())) != int64_t(r.buffer.size()))
+    Failed(ctx, "write");
   r.buffer.clear();
 }
 
@@ -34,33 +45,82 @@ void Append(Context& ctx, std::string_view text) {
   ctx.report.buffer.append(text.data(), text.size());
   if (ctx.report.buffer.size() >= kFlushAt) Flush(ctx);
 }
+
+// A name beside the target no other writer uses: target + ".<16 hex>.part".
+std::string TempName(const std::string& target) {
+  static std::atomic<uint64_t> counter{0};
+  static const uint64_t seed = [] {
+    std::random_device rd;
+    return (uint64_t(rd()) << 32) ^ rd();
+  }();
+  uint64_t x = seed + 0x9E3779B97F4A7C15ull * (counter.fetch_add(1) + 1);
+  x ^= x >> 31;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 29;
+  char part[24];
+  std::snprintf(part, sizeof part, ".%016llx", static_cast<unsigned long long>(x));
+  return target + part + ".part";
+}
+
+void OpenFailed(Context& ctx) {
+  ctx.report.failed = true;
+  ctx.report.error = FailureText(ctx, "open");
+  LogError(ctx, "GENERAL", "Make Text Report", "Cant open output file");
+}
 }  // namespace
 
 void OpenReport(Context& ctx) {
-  if (ctx.report.open || ctx.settings.reportEnabled() == 0) return;
   ReportState& r = ctx.report;
-  r.path = ctx.dos.HostPath(ctx.settings.reportFile());
+  if (r.open || ctx.settings.reportEnabled() == 0) return;
   r.failed = false;
   r.error.clear();
-  errno = 0;
-  int64_t fh = ctx.dos.Open(ctx.settings.reportFile(), MODE_NEWFILE);
-  if (fh == 0) {
-    Failed(r, "open", errno);
-    LogError(ctx, "GENERAL", "Make Text Report", "Cant open output file");
-    return;
+  r.buffer.clear();
+  r.target = std::string(ctx.settings.reportFile());
+  r.path = ctx.dos.HostPath(r.target);
+  r.temp.clear();
+  // The target must be a regular file or missing (a link is not followed,
+  // a device or folder refused): opening it without emptying it checks that
+  // without touching what it holds. A file made by the check goes again,
+  // so a run that never finishes leaves nothing behind.
+  const bool existed = ctx.dos.FileSize(r.target) >= 0;
+  int64_t probe = ctx.dos.OpenNoFollow(r.target, MODE_READWRITE);
+  if (probe == 0) return OpenFailed(ctx);
+  ctx.dos.Close(probe);
+  if (!existed) ctx.dos.DeleteFile(r.target);
+  // The report is written beside the target and renamed over it at close:
+  // an older report stays whole until the new one is complete.
+  int64_t fh = 0;
+  for (int i = 0; i < 16 && fh == 0; ++i) {
+    r.temp = TempName(r.target);
+    fh = ctx.dos.CreateNew(r.temp);
   }
-  ctx.report.file = fh;
-  ctx.report.open = true;
-  ctx.report.buffer.clear();
+  if (fh == 0 || !ctx.dos.SetModeLike(fh, r.target)) {
+    if (fh != 0) {
+      ctx.dos.Close(fh);
+      ctx.dos.DeleteFile(r.temp);
+    }
+    return OpenFailed(ctx);
+  }
+  r.file = fh;
+  r.open = true;
 }
 
 void CloseReport(Context& ctx) {
-  if (!ctx.report.open) return;
+  ReportState& r = ctx.report;
+  if (!r.open) return;
   Flush(ctx);
-  errno = 0;
-  if (!ctx.dos.Close(ctx.report.file)) Failed(ctx.report, "close", errno);
-  ctx.report.file = 0;
-  ctx.report.open = false;
+  if (!r.failed && !ctx.dos.Sync(r.file)) Failed(ctx, "fsync");
+  // A delayed write failure shows at close.
+  if (!ctx.dos.Close(r.file)) Failed(ctx, "close");
+  r.file = 0;
+  r.open = false;
+  if (r.temp.empty()) return;  // a file handed in directly (tests): written in place
+  if (!r.failed && !ctx.dos.Rename(r.temp, r.target)) Failed(ctx, "rename");
+  if (!r.failed)
+    (void)ctx.dos.SyncDir(DosDirPart(r.target));  // a rename not yet on disk is not a failed report
+  else
+    ctx.dos.DeleteFile(r.temp);
+  r.temp.clear();
 }
 
 void ReportLine(Context& ctx, std::string_view text) {

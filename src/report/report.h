@@ -10,10 +10,20 @@
 
 namespace kr {
 
-// Opens the report path of the settings with MODE_NEWFILE when reportEnabled
-// is on; on failure logs ("GENERAL", "Make Text Report", "Cant open output
-// file") and the run goes on without a report.
+// Opens the report when reportEnabled is on. The report path of the settings
+// (ctx.report.target) must be a regular file or missing: a symbolic link is
+// not followed, a folder or device is refused. The lines go to a new file
+// beside it under a name of its own (ctx.report.temp), which CloseReport
+// forces to the disk and renames over the target: an older report stays
+// whole until the new one is complete, and a report that fails is never
+// put in place. A failed open logs ("GENERAL", "Make Text Report", "Cant open
+// output file") and the run goes on without a report.
 void OpenReport(Context& ctx);
+// A failed write, sync, close or rename logs ("GENERAL", "Make Text Report",
+// "Cant write output file") once and removes the temporary file. Either way
+// ctx.report.failed afterwards is false exactly when the report is complete
+// at ctx.report.path; else ctx.report.error names the call, that path and
+// the reason.
 void CloseReport(Context& ctx);
 
 // Writes the text unchanged (it carries its own "\n").

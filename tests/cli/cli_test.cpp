@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/app.h"
+#include "cli/log_sink.h"
 #include "cli/repeat.h"
 #include "cli/text.h"
 #include "settings/settings_form.h"
@@ -66,6 +67,19 @@ TEST(CliOptions, QuietBeforeTheCommand) {
   Options plain;
   ASSERT_TRUE(ParseOptions({"run", "processor"}, plain, err, help, version));
   EXPECT_FALSE(plain.quiet);
+}
+
+TEST(CliText, ControlCharactersAreEscaped) {
+  EXPECT_EQ(TerminalText("a\x1b]0;t\x07\tb\n\x7f\xC2\x9B\xC3\xA9"), "a\\e]0;t\\x07\\tb\n\\x7F\\x9B\xC3\xA9");
+  EXPECT_EQ(PlainText("\x1b" "bBold\x1b" "n \x9b\x01", false), "Bold \\x9B\\x01");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  StderrLogSink(fds[1]).Write(LogSink::Kind::ErrorLogEcho, "REASON  : \x1b[2J\xE9\n");
+  close(fds[1]);
+  char buf[64] = {};
+  ssize_t n = read(fds[0], buf, sizeof buf - 1);
+  close(fds[0]);
+  EXPECT_EQ(std::string(buf, n > 0 ? size_t(n) : 0), "REASON  : \\e[2J\xC3\xA9\n");
 }
 
 TEST(CliText, Latin1AndEscapes) {
@@ -224,6 +238,7 @@ TEST(CliProgram, UnwritableReportStillRunsAndFails) {
       << run.err;
 }
 
+
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> names;
   if (DIR* d = opendir(dir.c_str())) {
@@ -241,6 +256,41 @@ std::string FibonacciHome(const test::TempDir& home, const std::string& reportFi
   Result set = RunCli(h + "settings set " + ProfileArgs(reportFile) + " processor.40thfibonacci.enabled=1");
   EXPECT_EQ(set.code, 0) << set.err;
   return h;
+}
+
+// A report that cannot be written completely fails the command with the
+// file and the reason, and an older report of that name stays whole.
+TEST(CliProgram, ReportWriteFailuresAreNamed) {
+  test::TempDir home, out;
+  const std::string h = FibonacciHome(home, "PROGDIR:Reports/x.txt");
+  const std::string report = out.path() + "/r.txt", older = "an older report\n";
+
+  Result full = RunCli(h + "run processor --report /dev/full");
+  EXPECT_EQ(full.code, 10);
+  EXPECT_NE(full.out.find("Processor total:"), std::string::npos);  // the run completed
+  EXPECT_NE(full.err.find("could not be written: open /dev/full: not a regular file"), std::string::npos) << full.err;
+  EXPECT_EQ(full.out.find("Report:"), std::string::npos) << full.out;
+
+  // A file size limit makes the writes fail as a full disk does.
+  std::ofstream(report, std::ios::binary) << older;
+  std::string cmd = "bash -c \"trap '' XFSZ; ulimit -f 4; exec " + std::string(KR_CLI_PATH) + " " + h +
+                    "run processor --report " + report + "\"";
+  test::TempDir tmp;
+  int status = std::system((cmd + " >" + tmp.path() + "/o 2>" + tmp.path() + "/e").c_str());
+  std::string err = Slurp(tmp.path() + "/e");
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 10) << err;
+  EXPECT_NE(err.find("could not be written: write " + report + ": File too large"), std::string::npos) << err;
+  EXPECT_EQ(Slurp(report), older);
+  EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"r.txt"});
+
+  // A planted link is not followed.
+  const std::string link = out.path() + "/link.txt";
+  ASSERT_EQ(::symlink(report.c_str(), link.c_str()), 0);
+  Result linked = RunCli(h + "run processor --report " + link);
+  EXPECT_EQ(linked.code, 10);
+  EXPECT_NE(linked.err.find("open " + link + ": a symbolic link"), std::string::npos) << linked.err;
+  EXPECT_EQ(Slurp(report), older);
 }
 
 // The pages refuse to save the default report name, but a first start has
@@ -391,6 +441,8 @@ TEST(CliProgram, TerminationKeepsTheReportWhole) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status)) << Slurp(err2);
   EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_EQ(Slurp(report), older);
+  EXPECT_EQ(FilesIn(tmp.path()), (std::vector<std::string>{"err", "err2", "report.txt"}));  // nothing half-written
 }
 
 TEST(CliProgram, InfoPrintsTheSystemInformation) {

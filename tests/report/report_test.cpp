@@ -1,7 +1,11 @@
 // The report primitives, the size text and the report's own blocks.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -12,6 +16,8 @@
 #include "report/report.h"
 #include "support/fixed_clock_context.h"
 #include "support/report_file.h"
+#include "support/test_context.h"
+#include "util/numtext.h"
 
 namespace kr {
 namespace {
@@ -258,6 +264,134 @@ TEST(ScsiAndDosTexts, KeyedLookupsFallBackToTheirEndRow) {
   EXPECT_STREQ(DosTypeIdText(0xEF53), "0x0000EF53 [EXT4]");  // Linux file systems have their own rows
   EXPECT_STREQ(DosTypeIdText(0x01021994), "Unknown");      // tmpfs: no block device, no row
   EXPECT_STREQ(DosTypeNameText(0), "Unknown");
+}
+
+// The real dos layer, with one call made to fail as the system would.
+class FailingDos : public LinuxDos {
+ public:
+  using LinuxDos::LinuxDos;
+  std::string failing;  // "write", "fsync", "close" or "rename"
+  int64_t Write(int64_t fh, const void* buf, int64_t len) override {
+    if (failing == "write") return Fail("write", "x", ENOSPC), -1;
+    return LinuxDos::Write(fh, buf, len);
+  }
+  bool Sync(int64_t fh) override { return failing == "fsync" ? Fail("fsync", "x", EIO) : LinuxDos::Sync(fh); }
+  bool Close(int64_t fh) override {
+    bool ok = LinuxDos::Close(fh);
+    return failing == "close" ? Fail("close", "x", EDQUOT) : ok;
+  }
+  bool Rename(std::string_view from, std::string_view to) override {
+    return failing == "rename" ? Fail("rename", "x", EXDEV) : LinuxDos::Rename(from, to);
+  }
+};
+
+struct ReportFiles : ::testing::Test {
+  test::TempDir home, ram;
+  FakeExec exec;
+  FakeTimer timer;
+  FakeRequester requester;
+  StatusModel status;
+  FailingDos dos{home.path(), ram.path()};
+  Context ctx{exec, timer, dos, requester, status};
+  std::string path = home.path() + "/r.txt";
+
+  void SetUp() override {
+    SetBuiltinDefaults(ctx.settings);
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:r.txt");
+  }
+  void Write(const char* text) {
+    OpenReport(ctx);
+    ReportLine(ctx, text);
+    CloseReport(ctx);
+  }
+  std::vector<std::string> Files() {
+    std::vector<DirEntry> list;
+    dos.ListDir("PROGDIR:", list);
+    std::vector<std::string> names;
+    for (const DirEntry& e : list) names.push_back(e.name);
+    return names;
+  }
+};
+
+TEST_F(ReportFiles, ANewReportReplacesTheOldOneWhole) {
+  std::ofstream(path) << "an older report\n";
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  OpenReport(ctx);
+  ReportLine(ctx, "new\n");
+  EXPECT_EQ(test::ReadReport(ctx), "an older report\n");  // untouched while the run writes
+  CloseReport(ctx);
+  EXPECT_EQ(ctx.report.error, "");
+  EXPECT_EQ(test::ReadReport(ctx), "new\n");
+  EXPECT_EQ(Files(), std::vector<std::string>{"r.txt"});
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// A failure anywhere keeps the older report, leaves no temporary file and
+// says which call failed on which file, and why.
+TEST_F(ReportFiles, AFailedWriteKeepsTheOlderReport) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"write", "write %s: No space left on device"},
+      {"fsync", "fsync %s: Input/output error"},
+      {"close", "close %s: Disk quota exceeded"},
+      {"rename", "rename %s: Invalid cross-device link"},
+  };
+  for (const auto& [call, error] : cases) {
+    SCOPED_TRACE(call);
+    std::ofstream(path, std::ios::trunc) << "an older report\n";
+    ClearErrorLog(ctx);
+    dos.failing = call;
+    Write("new\n");
+    EXPECT_EQ(ctx.report.error, Format(error, path.c_str()));
+    EXPECT_EQ(test::ReadReport(ctx), "an older report\n");
+    EXPECT_EQ(Files(), std::vector<std::string>{"r.txt"});
+    ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+    EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Cant write output file");
+    // The next report is sound again.
+    dos.failing.clear();
+    Write("new\n");
+    EXPECT_EQ(ctx.report.error, "");
+    EXPECT_EQ(test::ReadReport(ctx), "new\n");
+  }
+}
+
+// Only a regular file or a new name is a report target: a link is not
+// followed and a folder or device is refused, all before anything is written.
+TEST_F(ReportFiles, TargetsThatAreNotRegularFilesAreRefused) {
+  const std::string other = home.path() + "/other.txt";
+  std::ofstream(other) << "someone else's file\n";
+  ASSERT_EQ(::symlink(other.c_str(), path.c_str()), 0);
+  Write("new\n");
+  EXPECT_NE(ctx.report.error.find("open " + path + ": "), std::string::npos) << ctx.report.error;
+  EXPECT_NE(ctx.report.error.find("link"), std::string::npos) << ctx.report.error;
+  EXPECT_EQ(test::ReadReport(ctx), "someone else's file\n");
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+
+  ASSERT_EQ(::symlink((home.path() + "/missing.txt").c_str(), path.c_str()), 0);  // dangling
+  Write("new\n");
+  EXPECT_FALSE(ctx.report.error.empty());
+  EXPECT_EQ(Files(), (std::vector<std::string>{"other.txt", "r.txt"}));
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+
+  ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+  Write("new\n");
+  EXPECT_NE(ctx.report.error.find("open " + path + ": "), std::string::npos) << ctx.report.error;
+  ASSERT_EQ(::rmdir(path.c_str()), 0);
+
+  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "/dev/full");
+  Write("new\n");
+  EXPECT_EQ(ctx.report.error.rfind("open /dev/full: ", 0), 0u) << ctx.report.error;
+  ASSERT_FALSE(ctx.errorLog.entries.empty());
+  EXPECT_STREQ(ctx.errorLog.entries.back().reason, "Cant open output file");
+  EXPECT_EQ(Files(), std::vector<std::string>{"other.txt"});
+
+  // A run that never reaches its close leaves no report and no empty file.
+  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:r.txt");
+  OpenReport(ctx);
+  EXPECT_TRUE(ctx.report.open);
+  EXPECT_EQ(::access(path.c_str(), F_OK), -1);
+  CloseReport(ctx);
 }
 
 TEST(Locale, ReportBytesDoNotDependOnLcAll) {
