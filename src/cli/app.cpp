@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "cli/log_sink.h"
+#include "cli/modules_commands.h"
 #include "cli/repeat.h"
 #include "cli/terminal.h"
 #include "cli/text.h"
@@ -52,6 +53,14 @@ const char kUsage[] =
     "  settings reset [general|processor|memory|drive|tests|display|all]\n"
     "                                       back to the built-in values (default: all), then save\n"
     "  info                                 the system information as the report prints it\n"
+    "  modules list [--server]              the Local (or Server) database: serial, date, user, CPU\n"
+    "                                       and the three section totals\n"
+    "  modules show SERIAL                  a Local module's fields and totals\n"
+    "  modules import FILE...               add module files to the Local database\n"
+    "  modules export SERIAL FILE           copy a Local module to a file\n"
+    "  modules remove SERIAL                remove a Local module (asks when the server has no copy)\n"
+    "  modules export-json SERIAL|--all [FILE]\n"
+    "                                       Local modules as JSON, to FILE or standard output\n"
     "\n"
     "Options:\n"
     "  --home DIR   the program home (default $XDG_DATA_HOME/kelvarank or ~/.local/share/kelvarank)\n"
@@ -376,6 +385,7 @@ std::string CheckCommand(const std::vector<std::string>& w) {
     return "settings takes show, set KEY=VALUE... or reset [SCOPE]";
   }
   if (cmd == "info") return w.size() == 1 ? std::string() : "info takes no arguments";
+  if (cmd == "modules") return CheckModulesCommand(w);
   return "unknown command " + cmd;
 }
 
@@ -478,6 +488,7 @@ int Main(const std::vector<std::string>& args) {
 
   int code = cmd == "run" ? RunCommand(sys, opt.command)
              : cmd == "settings" ? SettingsCommand(sys, opt.command)
+             : cmd == "modules"  ? ModulesCommand(ctx, opt.command)
                                  : InfoCommand(sys);
   ShutDown(ctx, sys.hooks, sys.state);
   return code;

@@ -37,19 +37,8 @@ size_t SlotField(size_t base, int slot) { return base + disp::kSlotWidth * size_
 
 void ClearField(DisplayRecord& d, size_t offset) { std::memset(d.data() + offset, 0, disp::kSlotWidth); }
 
-// Reads exactly one module file's 9504 bytes; false when the file cannot be
-// opened or gives fewer.
 bool ReadModuleBytes(Dos& dos, std::string_view path, ModuleRecord& out) {
-  int64_t fh = dos.Open(path, MODE_OLDFILE);
-  if (fh == 0) return false;
-  int64_t got = 0;
-  while (got < int64_t(mod::kSize)) {
-    int64_t n = dos.Read(fh, out.data() + got, int64_t(mod::kSize) - got);
-    if (n <= 0) break;
-    got += n;
-  }
-  dos.Close(fh);
-  return got == int64_t(mod::kSize);
+  return ReadStoredModule(dos, path, out) == ModuleRead::Ok;
 }
 
 void EmptySlot(Context& ctx, int slot) {

@@ -150,19 +150,23 @@ bool ValidateModule(Context& ctx, const ModuleRecord& m) {
   return false;
 }
 
-ModuleRead ReadModuleFile(Context& ctx, std::string_view path, ModuleRecord& dest) {
-  int64_t fh = ctx.dos.Open(path, MODE_OLDFILE);
+ModuleRead ReadStoredModule(Dos& dos, std::string_view path, ModuleRecord& stored) {
+  int64_t fh = dos.Open(path, MODE_OLDFILE);
   if (fh == 0) return ModuleRead::OpenFailed;
-  ModuleRecord work;
   int64_t got = 0;
   // Read until the record is full or the file ends (a read may return less).
   while (got < int64_t(mod::kSize)) {
-    int64_t n = ctx.dos.Read(fh, work.data() + got, int64_t(mod::kSize) - got);
+    int64_t n = dos.Read(fh, stored.data() + got, int64_t(mod::kSize) - got);
     if (n <= 0) break;
     got += n;
   }
-  ctx.dos.Close(fh);
-  if (got != int64_t(mod::kSize)) return ModuleRead::ShortFile;
+  dos.Close(fh);
+  return got == int64_t(mod::kSize) ? ModuleRead::Ok : ModuleRead::ShortFile;
+}
+
+ModuleRead ReadModuleFile(Context& ctx, std::string_view path, ModuleRecord& dest) {
+  ModuleRecord work;
+  if (ModuleRead r = ReadStoredModule(ctx.dos, path, work); r != ModuleRead::Ok) return r;
   ScrambleModule(work);
   if (!ValidateModule(ctx, work)) return ModuleRead::Invalid;
   dest = work;

@@ -13,6 +13,7 @@
 namespace kr {
 
 struct Context;
+class Dos;
 
 // A module is a results record; the same 9504 bytes.
 using ModuleRecord = ResultsRecord;
@@ -140,6 +141,9 @@ void ShowNotValid(Context& ctx);
 // fewer is ShortFile; the bytes are unscrambled and validated (requester on
 // failure) and only a valid record is copied into `dest`.
 enum class ModuleRead { Ok, OpenFailed, ShortFile, Invalid };
+// The stored (scrambled) 9504 bytes of a module file, without a request:
+// Ok, OpenFailed or ShortFile.
+ModuleRead ReadStoredModule(Dos& dos, std::string_view path, ModuleRecord& stored);
 ModuleRead ReadModuleFile(Context& ctx, std::string_view path, ModuleRecord& dest);
 // Writing a module file: the scrambled copy of `m`, 9504 bytes, written as a
 // new file beside the target and renamed over it; false (and no file, no

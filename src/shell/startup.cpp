@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "engine/errorlog.h"
+#include "modules/module_base.h"
 #include "settings/config_files.h"
 #include "settings/server_data.h"
 #include "shell/assets.h"
@@ -97,6 +98,12 @@ bool RunChecksUntilCurrent(Context& ctx, StartupHooks& hooks, StartupState& stat
 }
 
 }  // namespace
+
+bool StartupHooks::LoadDatabases(Context& ctx) {
+  LoadIndex(ctx, Database::Local);
+  LoadIndex(ctx, Database::Server);
+  return true;
+}
 
 int StartUp(Context& ctx, HostProbe& probe, StartupHooks& hooks, StartupState& state) {
   state = StartupState{};

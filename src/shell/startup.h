@@ -54,7 +54,9 @@ class StartupHooks {
   virtual void CloseFonts(Context&) {}
   virtual bool BuildGui(Context&) { return true; }
   virtual void DisposeGui(Context&) {}
-  virtual bool LoadDatabases(Context&) { return true; }
+  // Loads the Local and Server indexes into ctx.modules (a missing index is
+  // an empty database); a front end that overrides it calls this first.
+  virtual bool LoadDatabases(Context& ctx);
   virtual void SaveDatabases(Context&) {}
   virtual bool OpenMainWindow(Context&) { return true; }
   virtual void OpenFirstRunSettings(Context&) {}
