@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/context.h"
 #include "settings/settings_keys.h"
 #include "util/numtext.h"
 
@@ -319,6 +320,16 @@ size_t ChoiceFigureOffset(const ChartChoice& c, int i) {
 bool ChartSources::drawn(int i) const {
   if (i == 0) return records[0] != nullptr;
   return records[size_t(i)] != nullptr && shown[size_t(i - 1)];
+}
+
+ChartSources ChartSourcesOf(const Context& ctx) {
+  ChartSources s;
+  s.records[0] = &ctx.results;
+  for (size_t i = 0; i < 4; ++i) {
+    s.records[i + 1] = ctx.modules.slotLoaded[i] != 0 ? &ctx.compare[i] : nullptr;
+    s.shown[i] = ctx.display.showModule(int(i)) != 0;
+  }
+  return s;
 }
 
 ChartModel BuildChartModel(const ChartState& s, const ChartSources& src) {

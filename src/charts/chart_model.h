@@ -112,6 +112,11 @@ struct ChartSources {
   std::array<bool, 4> shown{true, true, true, true};
 };
 
+struct Context;
+// The sources of a running system: its results record and the comparison
+// slots the module base marks as loaded, shown as the display record says.
+ChartSources ChartSourcesOf(const Context& ctx);
+
 // Everything the drawing needs besides the geometry.
 struct ChartModel {
   ChartChoice choice;

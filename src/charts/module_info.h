@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/results.h"
+
 namespace kr {
 
 // The descriptive fields of a module record (Latin-1, each as stored up to
@@ -20,6 +22,9 @@ struct ModuleDescription {
   std::string diskVendor, diskProduct, diskRevision, deviceName, fileSystem, driveSize;
   std::string date, time, serial, nativeBuild, comment;
 };
+
+// The descriptive fields of a module record.
+ModuleDescription DescribeModule(const ResultsRecord& module);
 
 // One line of the window: its group frame ("" for the personal fields at the
 // top, "Hardware", "System", "Module"), its label and its text.

@@ -2,6 +2,8 @@
 
 #include "charts/module_info.h"
 #include "charts/pens.h"
+#include "modules/module_fixture.h"
+#include "modules/module_record.h"
 
 namespace kr::test {
 namespace {
@@ -120,6 +122,38 @@ TEST(MaximumValues, OneLinePerCatalogueTest) {
     EXPECT_EQ(lines[w.i].reference, w.reference) << w.label;
     EXPECT_EQ(lines[w.i].weight, w.weight) << w.label;
   }
+}
+
+}  // namespace
+}  // namespace kr::test
+
+namespace kr::test {
+namespace {
+
+// A module made on this system, read back field by field into the window.
+TEST(ModuleInformation, FromAMadeModule) {
+  ModuleContext t;
+  FillModuleDescription(t.ctx, t.ctx.results);
+  const ModuleInformation m = ComposeModuleInformation(DescribeModule(t.ctx.results));
+  EXPECT_EQ(Line(m, "Username:").text, "Tester");
+  EXPECT_EQ(Line(m, "Mainmodel:").text, "Micronik - A4000 Tower");
+  EXPECT_EQ(Line(m, "Busboard:").text, "None");
+  EXPECT_EQ(Line(m, "Accelerator:").text, "HomeBrew 060");
+  EXPECT_EQ(Line(m, "CPU:").text, "Test CPU 3.0GHz");
+  EXPECT_EQ(Line(m, "Device:").text, "/dev/sdz");
+  EXPECT_EQ(Line(m, "Module Serial:").text, std::string(ModuleSerial(t.ctx.results)));
+  EXPECT_EQ(Line(m, "Module Date:").text,
+            std::string(t.ctx.results.text(rec::kModuleDate, 32)) + " - " +
+                std::string(t.ctx.results.text(rec::kModuleTime, 32)));
+  EXPECT_EQ(Line(m, "Native Build:").text, NativeBuildText());
+  EXPECT_EQ(m.comment, "A module of the test suite.");
+
+  // Made on a host without chip memory.
+  t.ctx.run.noChipMemory = 1;
+  FillModuleDescription(t.ctx, t.ctx.results);
+  const ModuleInformation p = ComposeModuleInformation(DescribeModule(t.ctx.results));
+  EXPECT_EQ(Line(p, "Mainmodel:").text, "Pegasos Hardware");
+  EXPECT_EQ(Line(p, "Overclocked:").text, "Not avail");
 }
 
 }  // namespace
