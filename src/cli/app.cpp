@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/chart_command.h"
 #include "cli/log_sink.h"
 #include "cli/modules_commands.h"
 #include "cli/repeat.h"
@@ -61,6 +62,12 @@ const char kUsage[] =
     "  modules remove SERIAL                remove a Local module (asks when the server has no copy)\n"
     "  modules export-json SERIAL|--all [FILE]\n"
     "                                       Local modules as JSON, to FILE or standard output\n"
+    "  chart --png FILE [--section S] [--test T] [--slot N=SERIAL]... [--blocks|--splines]\n"
+    "        [--cover|--side-by-side] [--absolute|--relative] [--size WxH]\n"
+    "                                       draw the comparison chart into a PNG (default: the\n"
+    "                                       chart settings; slots from the module base)\n"
+    "  modules info SERIAL                  the module information of a Local module\n"
+    "  max-values                           the maximum values and weights of every test\n"
     "\n"
     "Options:\n"
     "  --home DIR   the program home (default $XDG_DATA_HOME/kelvarank or ~/.local/share/kelvarank)\n"
@@ -385,7 +392,11 @@ std::string CheckCommand(const std::vector<std::string>& w) {
     return "settings takes show, set KEY=VALUE... or reset [SCOPE]";
   }
   if (cmd == "info") return w.size() == 1 ? std::string() : "info takes no arguments";
+  if (cmd == "chart") return CheckChartWords(w);
+  if (cmd == "modules" && w.size() >= 2 && w[1] == "info")
+    return w.size() == 3 ? std::string() : "modules info takes one module serial";
   if (cmd == "modules") return CheckModulesCommand(w);
+  if (cmd == "max-values") return w.size() == 1 ? std::string() : "max-values takes no arguments";
   return "unknown command " + cmd;
 }
 
@@ -488,7 +499,10 @@ int Main(const std::vector<std::string>& args) {
 
   int code = cmd == "run" ? RunCommand(sys, opt.command)
              : cmd == "settings" ? SettingsCommand(sys, opt.command)
-             : cmd == "modules"  ? ModulesCommand(ctx, opt.command)
+             : cmd == "chart"      ? ChartCommand(sys.ctx, opt.command, std::cout, std::cerr)
+             : cmd == "modules" && opt.command[1] == "info" ? ModuleInfoCommand(sys.ctx, opt.command[2], std::cout, std::cerr)
+             : cmd == "modules"    ? ModulesCommand(ctx, opt.command)
+             : cmd == "max-values" ? MaxValuesCommand(std::cout)
                                  : InfoCommand(sys);
   ShutDown(ctx, sys.hooks, sys.state);
   return code;
