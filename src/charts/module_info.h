@@ -6,25 +6,9 @@
 #include <vector>
 
 #include "engine/results.h"
+#include "modules/module_description.h"
 
 namespace kr {
-
-// The descriptive fields of a module record (Latin-1, each as stored up to
-// its terminator). A slot without a module gives all-empty fields.
-struct ModuleDescription {
-  std::string userName, realName, location, email, homepage;
-  std::string mainVendor, mainModel, mainOther;
-  std::string busVendor, busModel, busOther;
-  std::string accelVendor, accelModel, accelOther;
-  std::string controllerVendor, controllerModel, controllerOther;
-  std::string overclocked, realMhz;
-  std::string cpu, fpu, mmu, totalFast, totalChip, osVersion, ksVersion, wbVersion;
-  std::string diskVendor, diskProduct, diskRevision, deviceName, fileSystem, driveSize;
-  std::string date, time, serial, nativeBuild, comment;
-};
-
-// The descriptive fields of a module record.
-ModuleDescription DescribeModule(const ResultsRecord& module);
 
 // One line of the window: its group frame ("" for the personal fields at the
 // top, "Hardware", "System", "Module"), its label and its text.

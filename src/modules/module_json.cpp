@@ -207,46 +207,6 @@ std::string OneModule(const ModuleRecord& m) {
 
 }  // namespace
 
-ModuleDescription DescribeModule(const ModuleRecord& m) {
-  ModuleDescription d;
-  d.userName = Field(m, mod::kUserName, mod::kUserNameWidth);
-  d.realName = Field(m, mod::kRealName, mod::kRealNameWidth);
-  d.location = Field(m, mod::kLocation, mod::kLocationWidth);
-  d.email = Field(m, mod::kEmail, mod::kEmailWidth);
-  d.homepage = Field(m, mod::kHomepage, mod::kHomepageWidth);
-  std::string* groups[4][3] = {{&d.mainVendor, &d.mainModel, &d.mainOther},
-                               {&d.busVendor, &d.busModel, &d.busOther},
-                               {&d.accelVendor, &d.accelModel, &d.accelOther},
-                               {&d.controllerVendor, &d.controllerModel, &d.controllerOther}};
-  for (int g = 0; g < 4; ++g) {
-    *groups[g][0] = Field(m, Group(g) + mod::kHardwareVendor, mod::kHardwareTextWidth);
-    *groups[g][1] = Field(m, Group(g) + mod::kHardwareModel, mod::kHardwareTextWidth);
-    *groups[g][2] = Field(m, Group(g) + mod::kHardwareOther, mod::kHardwareTextWidth);
-  }
-  d.overclocked = Field(m, mod::kOverclocked, mod::kOverclockedWidth);
-  d.realMhz = Field(m, mod::kClock, mod::kClockWidth);
-  d.cpu = Field(m, mod::kCpu, mod::kSysTextWidth);
-  d.fpu = Field(m, mod::kFpu, mod::kSysTextWidth);
-  d.mmu = Field(m, mod::kMmu, mod::kSysTextWidth);
-  d.totalFast = Field(m, mod::kTotalFast, mod::kSysTextWidth);
-  d.totalChip = Field(m, mod::kTotalChip, mod::kSysTextWidth);
-  d.osVersion = Field(m, mod::kOs, mod::kSysTextWidth);
-  d.ksVersion = Field(m, mod::kKs, mod::kSysTextWidth);
-  d.wbVersion = Field(m, mod::kWb, mod::kSysTextWidth);
-  d.diskVendor = Field(m, mod::kDiskVendor, mod::kDiskVendorWidth);
-  d.diskProduct = Field(m, mod::kDiskProduct, mod::kDiskProductWidth);
-  d.diskRevision = Field(m, mod::kDiskRevision, mod::kDiskRevisionWidth);
-  d.deviceName = Field(m, mod::kDeviceName, mod::kDeviceNameWidth);
-  d.fileSystem = Field(m, mod::kFileSystem, mod::kFileSystemWidth);
-  d.driveSize = Field(m, mod::kDriveSize, mod::kDriveSizeWidth);
-  d.date = Field(m, mod::kDate, mod::kStampWidth);
-  d.time = Field(m, mod::kTime, mod::kStampWidth);
-  d.serial = Field(m, mod::kSerial, mod::kSerialWidth);
-  d.nativeBuild = Field(m, mod::kBuild, mod::kBuildWidth);
-  d.comment = Field(m, mod::kComment, mod::kCommentWidth);
-  return d;
-}
-
 std::string ModulesJson(const std::vector<ModuleRecord>& modules) {
   std::string list = "[";
   for (size_t i = 0; i < modules.size(); ++i) list += std::string(i ? "," : "") + "\n    " + OneModule(modules[i]);

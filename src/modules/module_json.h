@@ -6,14 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "charts/module_info.h"
+#include "modules/module_description.h"
 #include "modules/module_record.h"
 
 namespace kr {
-
-// The descriptive fields of a record, each as stored up to its terminator
-// (Latin-1).
-ModuleDescription DescribeModule(const ModuleRecord& m);
 
 // The JSON document of a list of modules: {"format": "kelvarank-modules",
 // "version": 1, "modules": [...]}, UTF-8, every field, every figure and

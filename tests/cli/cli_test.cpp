@@ -22,6 +22,7 @@
 #include "cli/text.h"
 #include "settings/settings_form.h"
 #include "settings/settings_record.h"
+#include "cli/run_cli.h"
 #include "support/test_context.h"
 
 namespace kr::cli {
@@ -89,23 +90,6 @@ TEST(CliText, Latin1AndEscapes) {
   EXPECT_TRUE(Utf8ToLatin1("M\xC3\xBCnchen", l1));
   EXPECT_EQ(l1, "M\xFCnchen");
   EXPECT_FALSE(Utf8ToLatin1("\xE2\x82\xAC", l1));  // the euro sign has no Latin-1 form
-}
-
-// Runs the program with no terminal; returns its exit code and output.
-struct Result {
-  int code;
-  std::string out, err;
-};
-Result RunCli(const std::string& args) {
-  test::TempDir tmp;
-  std::string out = tmp.path() + "/out", err = tmp.path() + "/err";
-  std::string cmd = std::string(KR_CLI_PATH) + " " + args + " </dev/null >" + out + " 2>" + err;
-  int status = std::system(cmd.c_str());
-  auto slurp = [](const std::string& p) {
-    std::ifstream f(p);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-  };
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
 }
 
 TEST(CliProgram, HelpVersionAndUsage) {
