@@ -194,23 +194,11 @@ std::string ParseRun(const std::vector<std::string>& w, RunArgs& out) {
   if (out.mode == RunMode::None) return usage;
   for (size_t i = 2; i < w.size(); ++i) {
     const std::string& a = w[i];
-    auto value = [&](const char* name, std::string& v) {
-      std::string eq = std::string(name) + "=";
-      if (a.rfind(eq, 0) == 0) {
-        v = a.substr(eq.size());
-        return true;
-      }
-      if (a == name && i + 1 < w.size()) {
-        v = w[++i];
-        return true;
-      }
-      return false;
-    };
     std::string v;
     if (a == "--all") {
       out.all = true;
     } else if (a.rfind("--report", 0) == 0) {
-      if (!value("--report", v) || v.empty()) return "--report needs a file name";
+      if (!OptionValue(w, i, "--report", v) || v.empty()) return "--report needs a file name";
       // A host path: its bytes are used as given (not converted to Latin-1).
       std::string path = AbsolutePath(v);
       // A colon would read as a partition or volume name.
@@ -218,7 +206,7 @@ std::string ParseRun(const std::vector<std::string>& w, RunArgs& out) {
       if (path.size() > limit::kPath) return "--report: the path is longer than 255 bytes";
       out.report = path;
     } else if (a.rfind("--repeat", 0) == 0) {
-      if (!value("--repeat", v)) return "--repeat needs a count";
+      if (!OptionValue(w, i, "--repeat", v)) return "--repeat needs a count";
       int n = 0;
       auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
       if (v.empty() || ec != std::errc() || end != v.data() + v.size() || n < 1 || n > kMaxRepeat)

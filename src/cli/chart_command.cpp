@@ -57,18 +57,6 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
   for (size_t i = 1; i < w.size(); ++i) {
     const std::string& word = w[i];
     std::string v;
-    auto value = [&](const char* name) {
-      const std::string eq = std::string(name) + "=";
-      if (word.rfind(eq, 0) == 0) {
-        v = word.substr(eq.size());
-        return true;
-      }
-      if (word == name && i + 1 < w.size()) {
-        v = w[++i];
-        return true;
-      }
-      return false;
-    };
     if (word == "--blocks" || word == "--splines") {
       if (!once(a.drawMode, word == "--blocks" ? kDrawBlocks : kDrawSplines)) return "--blocks and --splines exclude each other";
     } else if (word == "--cover" || word == "--side-by-side") {
@@ -78,14 +66,14 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
       if (!once(a.showMode, word == "--absolute" ? kShowAbsolute : kShowRelative))
         return "--absolute and --relative exclude each other";
     } else if (word.rfind("--section", 0) == 0) {
-      if (!value("--section") || MasterSectionByName(v) == 0)
+      if (!OptionValue(w, i, "--section", v) || MasterSectionByName(v) == 0)
         return "--section takes kelvaranks, processor, memory, harddisk or 1..4";
       a.section = v;
     } else if (word.rfind("--test", 0) == 0) {
-      if (!value("--test") || v.empty()) return "--test needs a test name or number";
+      if (!OptionValue(w, i, "--test", v) || v.empty()) return "--test needs a test name or number";
       a.test = v;
     } else if (word.rfind("--slot", 0) == 0) {
-      const size_t eq = value("--slot") ? v.find('=') : std::string::npos;
+      const size_t eq = OptionValue(w, i, "--slot", v) ? v.find('=') : std::string::npos;
       int n = 0;
       if (eq == std::string::npos || !ParseInt(std::string_view(v).substr(0, eq), n) || n < 1 || n > 4 ||
           eq + 1 == v.size())
@@ -94,13 +82,13 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
         if (s.first == n) return "--slot " + std::to_string(n) + " is given twice";
       a.slots.emplace_back(n, v.substr(eq + 1));
     } else if (word.rfind("--size", 0) == 0) {
-      const size_t x = value("--size") ? v.find('x') : std::string::npos;
+      const size_t x = OptionValue(w, i, "--size", v) ? v.find('x') : std::string::npos;
       if (x == std::string::npos || !ParseInt(std::string_view(v).substr(0, x), a.width) ||
           !ParseInt(std::string_view(v).substr(x + 1), a.height) || a.width < 1 || a.height < 1 ||
           a.width > kMaxChartImageSide || a.height > kMaxChartImageSide)
         return "--size takes WIDTHxHEIGHT, each from 1 to " + std::to_string(kMaxChartImageSide) + " pixels";
     } else if (word.rfind("--png", 0) == 0) {
-      if (!value("--png") || v.empty()) return "--png needs a file name";
+      if (!OptionValue(w, i, "--png", v) || v.empty()) return "--png needs a file name";
       std::string path = AbsolutePath(v);
       // A colon would read as a partition or volume name.
       if (path.find(':') != std::string::npos) return "--png: a file name with ':' cannot be used";

@@ -45,4 +45,17 @@ std::string TerminalText(std::string_view utf8) {
   return out;
 }
 
+bool OptionValue(const std::vector<std::string>& w, size_t& i, std::string_view name, std::string& value) {
+  const std::string& word = w[i];
+  if (word.size() > name.size() && word.compare(0, name.size(), name) == 0 && word[name.size()] == '=') {
+    value = word.substr(name.size() + 1);
+    return true;
+  }
+  if (word == name && i + 1 < w.size()) {
+    value = w[++i];
+    return true;
+  }
+  return false;
+}
+
 }  // namespace kr::cli

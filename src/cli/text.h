@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/latin1.h"
 
@@ -21,5 +22,10 @@ using kr::Utf8ToLatin1;
 std::string PlainText(std::string_view text, bool ansi);
 // A UTF-8 text (a message, an argument) with its control characters escaped.
 std::string TerminalText(std::string_view utf8);
+
+// The value of option name at w[i]: "NAME=VALUE" in one word, or "NAME" with
+// the value in the next word (i then moves past it). False when w[i] is
+// neither or the value is missing.
+bool OptionValue(const std::vector<std::string>& w, size_t& i, std::string_view name, std::string& value);
 
 }  // namespace kr::cli

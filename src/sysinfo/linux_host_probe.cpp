@@ -10,6 +10,7 @@
 #include "sysinfo/sysinfo.h"
 #include "util/bytes.h"
 #include "util/numtext.h"
+#include "util/words.h"
 
 namespace kr {
 namespace {
@@ -27,18 +28,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualNoCase(s.substr(0, prefix.size()), prefix);
-}
-
-std::vector<std::string_view> Words(std::string_view s) {
-  std::vector<std::string_view> words;
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && s[i] == ' ') ++i;
-    size_t start = i;
-    while (i < s.size() && s[i] != ' ') ++i;
-    if (i > start) words.push_back(s.substr(start, i - start));
-  }
-  return words;
 }
 
 std::string JoinWords(const std::vector<std::string_view>& words) {
@@ -75,7 +64,7 @@ std::string CpuInfoValue(std::string_view text, std::string_view key) {
 }
 
 bool HasWord(std::string_view words, std::string_view word) {
-  for (std::string_view w : Words(words))
+  for (std::string_view w : SplitWords(words))
     if (w == word) return true;
   return false;
 }
@@ -87,7 +76,7 @@ std::string ShortProcessorName(std::string name) {
   size_t with = name.find(" with ");
   if (with != std::string::npos) name.erase(with);
   std::vector<std::string_view> kept;
-  for (std::string_view w : Words(name)) {
+  for (std::string_view w : SplitWords(name)) {
     if (w == "CPU" || w == "Processor" || w == "processor" || w == "@") continue;
     kept.push_back(w);
   }
@@ -149,7 +138,7 @@ std::string ShortVendor(std::string_view vendor) {
                                                    "Corp",   "Co.,",       "Co.",     "Ltd.", "Ltd",         "LTD.",
                                                    "LTD",    "COMPUTER",   "Computer", "GmbH", "AG",          "S.A.",
                                                    "Limited", "Technology", "International"};
-  std::vector<std::string_view> words = Words(vendor);
+  std::vector<std::string_view> words = SplitWords(vendor);
   while (words.size() > 1) {
     std::string_view last = words.back();
     while (!last.empty() && last.back() == ',') last.remove_suffix(1);

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "platform/exec.h"
+#include "util/words.h"
 
 namespace kr {
 namespace {
@@ -34,19 +35,6 @@ std::string Unescape(std::string_view s) {
     }
   }
   return out;
-}
-
-std::vector<std::string_view> Words(std::string_view line) {
-  std::vector<std::string_view> w;
-  size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && line[i] == ' ') ++i;
-    size_t j = i;
-    while (j < line.size() && line[j] != ' ') ++j;
-    if (j > i) w.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return w;
 }
 
 std::string Trim(std::string s) {
@@ -160,7 +148,7 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
     std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
     pos = nl == std::string_view::npos ? text.size() : nl + 1;
     // id parent maj:min root mountpoint options [optional...] - fstype source superoptions
-    std::vector<std::string_view> w = Words(line);
+    std::vector<std::string_view> w = SplitWords(line);
     if (w.size() < 7) continue;
     size_t sep = 6;
     while (sep < w.size() && w[sep] != "-") ++sep;
