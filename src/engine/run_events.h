@@ -41,6 +41,19 @@ struct RunOutcome {
   // and the system total; a slot that does not count was not scored.
   ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;
   int errorCount = 0;  // entries in the error log at the end of the run
+
+  // Make Module only: what became of the module.
+  enum class Module : uint8_t {
+    None,             // not a Make Module run
+    Stored,           // added to the Local database as moduleSerial
+    SettingsRefused,  // the settings pages refused the settings; nothing ran
+    NotValid,         // a section total was not valid (abortedSection)
+    Interrupted,      // a stop request ended the run
+    NotStored,        // all totals valid, but the module could not be stored
+  };
+  Module module = Module::None;
+  std::string moduleSerial;
+  Section abortedSection = Section::Processor;  // with NotValid
 };
 
 // Subscribers to a run. Default implementations ignore the event.

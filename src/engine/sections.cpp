@@ -89,6 +89,68 @@ void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
 
 bool StopRequested(const Context& ctx) { return ctx.Interrupted(); }
 
+const SectionRuns kSectionRuns = {RunProcessorSection, RunMemorySection, RunDriveSection};
+
+namespace {
+
+// Run mode 4 between the banner and the system information (see
+// RunBenchmark in sections.h).
+void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, RunOutcome& outcome) {
+  if (!making.PrepareSettings(ctx)) {
+    outcome.module = RunOutcome::Module::SettingsRefused;
+    making.RestoreSettings(ctx);
+    return;
+  }
+  ctx.results.Clear();
+  MakeStamp(ctx, StampKind::Results);
+  CountAllTests(ctx);
+
+  struct Step {
+    Section section;
+    int (*run)(Context&);
+    int totalSlot;
+    const char* name;  // as the request names the section
+  };
+  const Step steps[3] = {
+      {Section::Processor, runs.processor, slot::kProcessorTotal, "Processor"},
+      {Section::Memory, runs.memory, slot::kMemoryTotal, "Memory"},
+      {Section::Drive, runs.drive, slot::kDriveTotal, "Harddrive"},
+  };
+  bool complete = true;
+  for (const Step& step : steps) {
+    step.run(ctx);
+    // A stop request ends the making: a module holds complete sections only.
+    if (StopRequested(ctx)) {
+      outcome.module = RunOutcome::Module::Interrupted;
+      complete = false;
+      break;
+    }
+    if (!ctx.results.score(step.totalSlot).counts()) {
+      ctx.requester.Request("\x1b" "bERROR\x1b" "n",
+                            std::string("The KelvaRANKS at \x1b" "b") + step.name +
+                                "\x1b" "n are not valid!\nSee Benchmark-Report for details.\n\n'Make Module' aborted!",
+                            "Damn!");
+      outcome.module = RunOutcome::Module::NotValid;
+      outcome.abortedSection = step.section;
+      complete = false;
+      break;
+    }
+  }
+
+  if (complete) {
+    ctx.results.setScore(slot::kSystemTotal, SystemTotal(ctx.results));
+    WriteSystemTotal(ctx, ctx.results.score(slot::kSystemTotal));
+    outcome.moduleSerial = making.StoreModule(ctx);
+    outcome.module = outcome.moduleSerial.empty() ? RunOutcome::Module::NotStored : RunOutcome::Module::Stored;
+  } else {
+    ctx.results.setScore(slot::kSystemTotal, {0.0, 0.0});
+    WriteSystemTotal(ctx, {0.0, 0.0});
+  }
+  making.RestoreSettings(ctx);
+}
+
+}  // namespace
+
 int RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
 
 int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
@@ -165,7 +227,7 @@ std::string MakeStamp(Context& ctx, StampKind kind) {
   return name;
 }
 
-RunOutcome RunBenchmark(Context& ctx) {
+RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& runs) {
   RunOutcome outcome;
   outcome.mode = RunMode(ctx.run.runMode);
   {
@@ -192,18 +254,28 @@ RunOutcome RunBenchmark(Context& ctx) {
     CountAllTests(ctx);
     switch (outcome.mode) {
       case RunMode::Processor:
-        RunProcessorSection(ctx);
+        runs.processor(ctx);
         outcome.processorTotal = ctx.results.score(slot::kProcessorTotal);
         break;
       case RunMode::Memory:
-        RunMemorySection(ctx);
+        runs.memory(ctx);
         outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
         break;
       case RunMode::Drive:
-        RunDriveSection(ctx);
+        runs.drive(ctx);
         outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
         break;
-      case RunMode::MakeModule: LogError(ctx, "GENERAL", "RunBenchmark", "Make Module is not built yet"); break;
+      case RunMode::MakeModule:
+        if (!making) {
+          LogError(ctx, "GENERAL", "RunBenchmark", "Make Module without the module base");
+          break;
+        }
+        MakeModule(ctx, *making, runs, outcome);
+        outcome.processorTotal = ctx.results.score(slot::kProcessorTotal);
+        outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
+        outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
+        outcome.systemTotal = ctx.results.score(slot::kSystemTotal);
+        break;
       default: LogError(ctx, "GENERAL", "RunBenchmark", "Unknown run mode"); break;
     }
 

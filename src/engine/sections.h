@@ -8,16 +8,51 @@
 
 namespace kr {
 
-// The overall run for ctx.run.runMode (a RunMode: Processor, Memory, Drive):
-// clears the error log, zero-fills the results when flushResults is on,
-// stamps date and time, opens the report with its banner, runs the section,
-// then writes the system information, the error log (appendErrorLog) and the
-// footer, closes the report and sets the CHIP-ram tests option back to 1.
-// Make Module is not part of this build: it is logged and runs nothing.
+// The three section runs a run calls; tests hand in their own.
+struct SectionRuns {
+  int (*processor)(Context&);
+  int (*memory)(Context&);
+  int (*drive)(Context&);
+};
+extern const SectionRuns kSectionRuns;  // RunProcessorSection, RunMemorySection, RunDriveSection
+
+// The steps of a Make Module run that belong to the settings and the module
+// base (the shell implements them: shell/make_module.h).
+class ModuleMaking {
+ public:
+  virtual ~ModuleMaking() = default;
+  // Every test switched on with its default parameters, then the Make
+  // Module options applied. False when the settings were refused (their
+  // requester was shown): no section runs.
+  virtual bool PrepareSettings(Context& ctx) = 0;
+  // Completes the results record and stores it in the Local database.
+  // Returns the serial stored; empty when nothing was stored.
+  virtual std::string StoreModule(Context& ctx) = 0;
+  // The user's own saved settings back (after a made and an aborted module).
+  virtual void RestoreSettings(Context& ctx) = 0;
+};
+
+// The overall run for ctx.run.runMode (a RunMode): clears the error log,
+// zero-fills the results when flushResults is on, stamps date and time,
+// opens the report with its banner, runs the section (Processor, Memory,
+// Drive) or makes a module (MakeModule, with `making`), then writes the
+// system information, the error log (appendErrorLog) and the footer, closes
+// the report and sets the CHIP-ram tests option back to 1.
+//
+// Make Module: `making` prepares the settings; the results are zero-filled
+// and stamped, the counts recounted; the processor, memory and drive
+// sections run in this order, and a section whose total is not valid (or a
+// stop request) aborts the run after it with the "not valid!" request
+// ("Damn!"). When all three totals are valid the system total is computed
+// and written and `making` stores the module; otherwise the system slot is
+// (0.0, 0.0) and its report line DISABLED. In both cases `making` restores
+// the user's settings. Without `making` run mode 4 is logged and runs
+// nothing.
+//
 // The program is busy (StatusDisplay::SetBusy) for the whole run; the
 // listeners of ctx hear RunStarted, TestStarted/TestFinished per test and
 // RunFinished with the outcome returned.
-RunOutcome RunBenchmark(Context& ctx);
+RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making = nullptr, const SectionRuns& runs = kSectionRuns);
 
 // True when the user asked the run to stop. Tests with long inner loops (the
 // memory sweeps) check it between steps and end early; the sections check it

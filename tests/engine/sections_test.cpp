@@ -452,11 +452,11 @@ TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
   EXPECT_FALSE(ctx.report.open);
 }
 
-TEST_F(OverallRun, MakeModuleIsRefusedClearly) {
+TEST_F(OverallRun, MakeModuleWithoutTheModuleBaseIsRefusedClearly) {
   ctx.run.runMode = int32_t(RunMode::MakeModule);
   RunBenchmark(ctx);
   ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
-  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Make Module is not built yet");
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Make Module without the module base");
   std::string report = test::ReadReport(ctx);
   EXPECT_EQ(report.find("R E S U L T S  "), std::string::npos);
   EXPECT_NE(report.find("S  Y  S  T  E  M     I  N  F  O"), std::string::npos);

@@ -1,0 +1,82 @@
+#include "shell/make_module.h"
+
+#include "engine/errorlog.h"
+#include "modules/module_base.h"
+#include "settings/config_files.h"
+#include "settings/settings_form.h"
+
+namespace kr {
+
+namespace {
+
+constexpr std::string_view kInformationTitle = "\x1b" "bINFORMATION\x1b" "n";
+
+}  // namespace
+
+void ShowWriteDeviceWarning(Context& ctx) {
+  ctx.requester.Request(
+      kInformationTitle,
+      "* This test reads data located at block '123' and stores it to a buffer.\n"
+      "  Then this data would be writen back raw, not via the filesystem.\n\n"
+      "* This Test could be dangerous if the system crashes or freezes while this action!\n"
+      "* If so, the filesystem could be damaged.\n"
+      "* Use only if you want to know the device WRITE-speed and the KelvaRANKS.\n\n\n"
+      "Test is now \x1b" "bENABLED\x1b" "n !",
+      "I understand");
+}
+
+void ShowSpinUpDeviceWarning(Context& ctx) {
+  ctx.requester.Request(kInformationTitle,
+                        "* This test measures the time between stoping and re-starting the harddrive.\n"
+                        "* Use if you want to know the time the device needs to spin-up and the KelvaRANKS.\n\n"
+                        "* Don't be angry enabling this test on a real amiga/pegasos.\n"
+                        "* But better avoid it on AmigaXL/Amithlon...",
+                        "I understand");
+}
+
+bool ModuleMaker::PrepareSettings(Context& ctx) {
+  ResetSettings(ctx, ResetScope::TestPages);
+  SettingsForm& f = ctx.form;
+  f.procEnabled.fill(true);
+  f.procEnabled[0] = false;  // index 0 is not a test
+  f.memEnabled.fill(true);
+  // Write to Device (4) and SpinUP Device (6) only by their options, below.
+  for (size_t i = 0; i < f.driveEnabled.size(); ++i) f.driveEnabled[i] = i != 4 && i != 6;
+  if (!ReadSettingsFromWindow(ctx)) return false;
+  if (options_.writeDevice) ctx.settings.setDriveEnabled(4, 1);
+  if (options_.spinUpDevice) ctx.settings.setDriveEnabled(6, 1);
+  return true;
+}
+
+std::string ModuleMaker::StoreModule(Context& ctx) {
+  FillResult r = FillModuleHeader(ctx);
+  if (r.add != AddResult::Added) {
+    // Invalid and duplicate modules have had their request; a module file
+    // that could not be written has not.
+    if (r.add == AddResult::WriteFailed)
+      LogError(ctx, "GENERAL", "FillModuleHeader", "Can't write module to 'Local' database!");
+    return {};
+  }
+  if (!r.indexSaved) LogError(ctx, "GENERAL", "FillModuleHeader", "Can't save 'Local' database index!");
+  ctx.requester.Request(kInformationTitle,
+                        "Creation completed!\n\nYour new module was added to the 'Local' database.\n\n\nPress "
+                        "\x1b" "b'Upload'\x1b" "n to make it public!",
+                        "Nice");
+  return std::string(ModuleSerial(ctx.results));
+}
+
+void ModuleMaker::RestoreSettings(Context& ctx) { LoadConfig(ctx); }
+
+std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options, const SectionRuns& runs) {
+  int answer = ctx.requester.Request("\x1b" "bREQUEST\x1b" "n",
+                                     "Are you sure? - You \x1b" "bcan't\x1b" "n (yet) abort this action",
+                                     "Continue|Abort");
+  if (answer != 0) return std::nullopt;
+  ctx.run.chipRamTests = options.chipRamTests ? 1 : 0;
+  ctx.run.multitaskingAtAll = options.multitaskingAtAll ? 1 : 0;
+  ctx.run.runMode = int32_t(RunMode::MakeModule);
+  ModuleMaker maker(options);
+  return RunBenchmark(ctx, &maker, runs);
+}
+
+}  // namespace kr
