@@ -29,7 +29,10 @@
 #include "report/frame.h"
 #include "report/report.h"
 #include "settings/settings_keys.h"
+#include "modules/module_json.h"
+#include "modules/module_record.h"
 #include "shell/commands.h"
+#include "shell/make_module.h"
 #include "shell/startup.h"
 #include "sysinfo/linux_host_probe.h"
 #include "util/numtext.h"
@@ -41,13 +44,22 @@ const char kUsage[] =
     "Usage: kelvarank-cli [--home DIR] [--yes | --no] [--quiet] COMMAND\n"
     "\n"
     "Commands:\n"
-    "  run processor|memory|drive [--all] [--report FILE] [--repeat N]\n"
+    "  run processor|memory|drive [--all] [--report FILE] [--repeat N] [--json FILE]\n"
     "                                       run one benchmark section and write the report\n"
     "                 --all                 every test of the section, for this run only\n"
     "                 --report FILE         the report's file (default: the settings' name; the\n"
     "                                       default name becomes KR_Report_<date>_<time>.txt)\n"
     "                 --repeat N            run the section N times; print each figure's median,\n"
     "                                       minimum, maximum and coefficient of variation\n"
+    "                 --json FILE           also write the run's results as JSON (docs/module-json.md)\n"
+    "  make-module [--write-device] [--spinup-device] [--no-chip] [--jit] [--report FILE]\n"
+    "              [--json FILE]            run all three sections under default settings and add\n"
+    "                                       the module to the Local database (asks first: --yes)\n"
+    "                 --write-device        include Write to Device (writes raw to the partition's\n"
+    "                                       device)\n"
+    "                 --spinup-device       include SpinUP Device (stops and starts the drive)\n"
+    "                 --no-chip             leave out the CHIP-ram tests\n"
+    "                 --jit                 run every test with multitasking on\n"
     "  settings show                        every setting by its key, with its value\n"
     "  settings set KEY=VALUE...            change settings (checked as the settings pages check\n"
     "                                       them), then save\n"
@@ -178,14 +190,37 @@ struct RunArgs {
   bool all = false;         // every test of the section, for this run
   std::string report;       // --report: an absolute host path; empty: the settings' name
   int repeat = 1;           // --repeat N
+  std::string json;         // --json: an absolute host path; empty: none
 };
+
+// A file named on the command line: an absolute host path, or empty with
+// `error` set.
+std::string CommandLineFile(const std::vector<std::string>& w, size_t& i, const char* option, std::string& error) {
+  std::string v;
+  if (!OptionValue(w, i, option, v) || v.empty()) {
+    error = std::string(option) + " needs a file name";
+    return {};
+  }
+  // A host path: its bytes are used as given (not converted to Latin-1).
+  std::string path = AbsolutePath(v);
+  // A colon would read as a partition or volume name.
+  if (path.find(':') != std::string::npos) {
+    error = std::string(option) + ": a file name with ':' cannot be used";
+    return {};
+  }
+  if (path.size() > limit::kPath) {
+    error = std::string(option) + ": the path is longer than 255 bytes";
+    return {};
+  }
+  return path;
+}
 
 constexpr int kMaxRepeat = 1000;
 
 // Empty when the words make a run, else the usage message.
 std::string ParseRun(const std::vector<std::string>& w, RunArgs& out) {
-  const char* usage = "run takes a section (processor, memory or drive) and optionally --all, --report FILE "
-                      "and --repeat N";
+  const char* usage = "run takes a section (processor, memory or drive) and optionally --all, --report FILE, "
+                      "--repeat N and --json FILE";
   if (w.size() < 2) return usage;
   out.mode = w[1] == "processor" ? RunMode::Processor
              : w[1] == "memory"  ? RunMode::Memory
@@ -198,13 +233,13 @@ std::string ParseRun(const std::vector<std::string>& w, RunArgs& out) {
     if (a == "--all") {
       out.all = true;
     } else if (a.rfind("--report", 0) == 0) {
-      if (!OptionValue(w, i, "--report", v) || v.empty()) return "--report needs a file name";
-      // A host path: its bytes are used as given (not converted to Latin-1).
-      std::string path = AbsolutePath(v);
-      // A colon would read as a partition or volume name.
-      if (path.find(':') != std::string::npos) return "--report: a file name with ':' cannot be used";
-      if (path.size() > limit::kPath) return "--report: the path is longer than 255 bytes";
-      out.report = path;
+      std::string error;
+      out.report = CommandLineFile(w, i, "--report", error);
+      if (out.report.empty()) return error;
+    } else if (a.rfind("--json", 0) == 0) {
+      std::string error;
+      out.json = CommandLineFile(w, i, "--json", error);
+      if (out.json.empty()) return error;
     } else if (a.rfind("--repeat", 0) == 0) {
       if (!OptionValue(w, i, "--repeat", v)) return "--repeat needs a count";
       int n = 0;
@@ -235,6 +270,34 @@ std::string StampedReportName(Context& ctx) {
 // Latin-1 system text (a path) for the terminal.
 std::string Shown(std::string_view latin1) { return TerminalText(Latin1ToUtf8(latin1)); }
 
+// The report of a run: a file named on the command line, else the
+// settings' name, where the default name becomes a stamped one (it would make
+// every run replace the last report).
+void SetRunReport(Context& ctx, const std::string& commandLineFile) {
+  if (!commandLineFile.empty()) {
+    ctx.settings.set_s32(cfg::kReportEnabled, 1);
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, commandLineFile);
+  } else if (ctx.settings.reportEnabled() != 0 && ctx.settings.reportFile() == kDefaultReportFile) {
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, StampedReportName(ctx));
+  }
+}
+
+// The JSON form of the run just made (docs/module-json.md) into `path`: the
+// stored module itself, or else the results record with its descriptive part
+// filled as a module's would be (the record itself is left as it is).
+bool WriteRunJson(Context& ctx, const std::string& path, bool isStoredModule) {
+  ModuleRecord record = ctx.results;
+  if (!isStoredModule) FillModuleDescription(ctx, record);
+  std::string json = ModulesJson({record});
+  if (!ctx.dos.WriteFileAtomic(path, json.data(), json.size())) {
+    std::cerr << "kelvarank-cli: " << TerminalText(path) << " could not be written: "
+              << Shown(ctx.dos.LastErrorText()) << "\n";
+    return false;
+  }
+  std::cout << "JSON: " << TerminalText(path) << "\n";
+  return true;
+}
+
 int RunCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
   RunArgs args;
@@ -250,13 +313,7 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
                 : mode == RunMode::Memory  ? TestPages::Memory
                                            : TestPages::Drive,
                 true);
-  if (!args.report.empty()) {
-    ctx.settings.set_s32(cfg::kReportEnabled, 1);
-    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, args.report);
-  } else if (ctx.settings.reportEnabled() != 0 && ctx.settings.reportFile() == kDefaultReportFile) {
-    // The default name would make every run replace the last report.
-    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, StampedReportName(ctx));
-  }
+  SetRunReport(ctx, args.report);
   // A path given on the command line is shown as given; the settings' is Latin-1.
   auto shown = [&](std::string_view text) { return args.report.empty() ? Shown(text) : TerminalText(text); };
 
@@ -301,10 +358,122 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
   } else {
     std::cout << "Report: " << shown(outcome->reportPath) << "\n";
   }
+  if (!args.json.empty() && !WriteRunJson(ctx, args.json, false)) code = kExitFailed;
   if (outcome->interrupted) {
     std::cerr << "kelvarank-cli: interrupted; the report was closed after the last finished test\n";
     code = kExitInterrupted;
   }
+  return code;
+}
+
+// The words of "make-module", checked before anything starts.
+struct MakeModuleArgs {
+  MakeModuleOptions options;
+  std::string report, json;  // absolute host paths; empty: the settings' report, no JSON
+};
+
+// Empty when the words make a module, else the usage message.
+std::string ParseMakeModule(const std::vector<std::string>& w, MakeModuleArgs& out) {
+  for (size_t i = 1; i < w.size(); ++i) {
+    const std::string& a = w[i];
+    std::string error;
+    if (a == "--write-device") {
+      out.options.writeDevice = true;
+    } else if (a == "--spinup-device") {
+      out.options.spinUpDevice = true;
+    } else if (a == "--no-chip") {
+      out.options.chipRamTests = false;
+    } else if (a == "--jit") {
+      out.options.multitaskingAtAll = true;
+    } else if (a.rfind("--report", 0) == 0) {
+      out.report = CommandLineFile(w, i, "--report", error);
+      if (out.report.empty()) return error;
+    } else if (a.rfind("--json", 0) == 0) {
+      out.json = CommandLineFile(w, i, "--json", error);
+      if (out.json.empty()) return error;
+    } else {
+      return "make-module takes --write-device, --spinup-device, --no-chip, --jit, --report FILE and --json FILE";
+    }
+  }
+  return {};
+}
+
+int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
+  Context& ctx = sys.ctx;
+  MakeModuleArgs args;
+  ParseMakeModule(words, args);  // checked before start-up
+  // The main window offers "Make Module" only when the drive gathering
+  // found both the file and the device tests possible on the partition.
+  if (!ctx.drive.makeModuleEnabled) {
+    std::string why = "Make Module needs the file and the device tests of the partition " +
+                      Shown(ctx.settings.partition());
+    if (!ctx.drive.openFailure.empty()) why += " (its device: " + Shown(ctx.drive.openFailure) + ")";
+    std::cerr << "kelvarank-cli: " << why << "; choose one with settings set drive.partition=DIR\n";
+    return kExitFailed;
+  }
+  // The check boxes' warnings, as when they are switched on in the window.
+  if (args.options.writeDevice) ShowWriteDeviceWarning(ctx);
+  if (args.options.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
+
+  const SettingsRecord saved = ctx.settings;
+  const SettingsForm savedForm = ctx.form;
+  SetRunReport(ctx, args.report);
+  // The module is made with the pages' settings: they name the report too.
+  ctx.form.reportEnabled = ctx.settings.reportEnabled() != 0;
+  ctx.form.reportFile = std::string(ctx.settings.reportFile());
+  auto shown = [&](std::string_view text) { return args.report.empty() ? Shown(text) : TerminalText(text); };
+
+  ctx.interrupt = &gInterrupt;
+  PartialReport partial(ctx);
+  ctx.listeners.push_back(&partial);
+  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options);
+  sys.status.Finish();
+  ctx.interrupt = nullptr;
+  std::erase(ctx.listeners, &partial);
+  ctx.settings = saved;
+  ctx.form = savedForm;
+  if (!outcome) {
+    std::cerr << "kelvarank-cli: Make Module not started\n";
+    return kExitFailed;
+  }
+
+  auto total = [](const char* name, ScoreSlot s) {
+    std::cout << name << (s.counts() ? FixedText(s.percent, 100) + " KelvaRANKS" : std::string("DISABLED")) << "\n";
+  };
+  using M = RunOutcome::Module;
+  if (outcome->module != M::SettingsRefused) {
+    total("Processor total: ", outcome->processorTotal);
+    total("Memory total: ", outcome->memoryTotal);
+    total("Hard Drive total: ", outcome->driveTotal);
+    total("System total: ", outcome->systemTotal);
+  }
+  int code = kExitFailed;
+  switch (outcome->module) {
+    case M::Stored:
+      std::cout << "Module " << outcome->moduleSerial << " added to the Local database\n";
+      code = kExitOk;
+      break;
+    case M::SettingsRefused: std::cerr << "kelvarank-cli: the settings were refused; no module made\n"; break;
+    case M::NotValid: {
+      static const char* const kNames[] = {"Processor", "Memory", "Hard Drive"};
+      std::cerr << "kelvarank-cli: the " << kNames[int(outcome->abortedSection)]
+                << " total is not valid; no module made (see the report)\n";
+      break;
+    }
+    case M::Interrupted: std::cerr << "kelvarank-cli: interrupted; no module made\n"; break;
+    case M::NotStored: std::cerr << "kelvarank-cli: the module could not be stored in the Local database\n"; break;
+    case M::None: break;
+  }
+  if (outcome->report == RunOutcome::Report::Written) {
+    std::cout << "Report: " << shown(outcome->reportPath) << "\n";
+  } else if (outcome->report == RunOutcome::Report::Failed) {
+    std::cerr << "kelvarank-cli: the report could not be written: " << shown(outcome->reportError) << "\n";
+    code = kExitFailed;
+  }
+  if (!args.json.empty() && outcome->module != M::SettingsRefused &&
+      !WriteRunJson(ctx, args.json, outcome->module == M::Stored))
+    code = kExitFailed;
+  if (outcome->module == M::Interrupted) code = kExitInterrupted;
   return code;
 }
 
@@ -378,6 +547,10 @@ std::string CheckCommand(const std::vector<std::string>& w) {
     if (sub == "reset" && w.size() == 3) return CheckResetScope(w[2]);
     if ((sub == "show" && w.size() == 2) || (sub == "reset" && w.size() == 2)) return {};
     return "settings takes show, set KEY=VALUE... or reset [SCOPE]";
+  }
+  if (cmd == "make-module") {
+    MakeModuleArgs args;
+    return ParseMakeModule(w, args);
   }
   if (cmd == "info") return w.size() == 1 ? std::string() : "info takes no arguments";
   if (cmd == "chart") return CheckChartWords(w);
@@ -482,10 +655,11 @@ int Main(const std::vector<std::string>& args) {
   }
 
   // Before a run: once, what the host could not grant it and how to get it.
-  if (cmd == "run" && !opt.quiet)
+  if ((cmd == "run" || cmd == "make-module") && !opt.quiet)
     for (const std::string& line : RunConditionNotice(ProbeRunConditions())) std::cerr << "NOTE: " << line << "\n";
 
   int code = cmd == "run" ? RunCommand(sys, opt.command)
+             : cmd == "make-module" ? MakeModuleCmd(sys, opt.command)
              : cmd == "settings" ? SettingsCommand(sys, opt.command)
              : cmd == "chart"      ? ChartCommand(sys.ctx, opt.command, std::cout, std::cerr)
              : cmd == "modules" && opt.command[1] == "info" ? ModuleInfoCommand(sys.ctx, opt.command[2], std::cout, std::cerr)

@@ -318,6 +318,34 @@ TEST(CliProgram, ReportOptionNamesTheFile) {
     EXPECT_EQ(RunCli(h + bad).code, 2) << bad;
 }
 
+TEST(CliProgram, JsonOfTheRunJustMadeAndMakeModuleRefusals) {
+  test::TempDir home, out;
+  const std::string h = FibonacciHome(home, "PROGDIR:Reports/x.txt");
+  const std::string json = out.path() + "/run.json";
+  Result run = RunCli(h + "run processor --json " + json);
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("JSON: " + json + "\n"), std::string::npos) << run.out;
+  std::string doc = Slurp(json);
+  for (const char* part : {"\"format\": \"kelvarank-modules\"", "\"userName\": \"tester\"",
+                           "\"processor\": {\"percent\": 0, \"valid\": false}", "\"name\": \"40th Fibonacci\"",
+                           "\"fibonacci\": "})
+    EXPECT_NE(doc.find(part), std::string::npos) << part << "\n" << doc.substr(0, 2000);
+  // The run's record is not a module: nothing went into the Local database.
+  EXPECT_EQ(RunCli(h + "modules list").out, "No modules in the Local database.\n");
+
+  for (const char* bad : {"make-module --bogus", "make-module --json", "make-module --report a:b.txt",
+                          "run processor --json", "run processor --json a:b"})
+    EXPECT_EQ(RunCli(h + bad).code, 2) << bad;
+  // Refused here either way: a partition whose device cannot be tested, or
+  // the are-you-sure request answered "Abort".
+  Result refused = RunCli("--home " + home.path() + " --no --quiet make-module");
+  EXPECT_EQ(refused.code, 10) << refused.err;
+  EXPECT_TRUE(refused.err.find("Make Module needs the file and the device tests") != std::string::npos ||
+              refused.err.find("Make Module not started") != std::string::npos)
+      << refused.err;
+  EXPECT_EQ(RunCli(h + "modules list").out, "No modules in the Local database.\n");
+}
+
 TEST(Repeat, Summaries) {
   struct Case {
     std::vector<double> samples;
