@@ -15,6 +15,7 @@
 #include "cli/chart_command.h"
 #include "cli/log_sink.h"
 #include "cli/modules_commands.h"
+#include "cli/net_commands.h"
 #include "cli/repeat.h"
 #include "cli/terminal.h"
 #include "cli/text.h"
@@ -79,6 +80,15 @@ const char kUsage[] =
     "                                       draw the comparison chart into a PNG (default: the\n"
     "                                       chart settings; slots from the module base)\n"
     "  modules info SERIAL                  the module information of a Local module\n"
+    "  modules fetch-list [--timeout S]     fetch the collection server's module list into the\n"
+    "                                       Server database\n"
+    "  modules download SERIAL [--timeout S]\n"
+    "                                       fetch a module of the Server database into the Local one\n"
+    "  modules upload SERIAL [--save-log] [--timeout S]\n"
+    "                                       mail a Local module to the collection mailbox through\n"
+    "                                       the settings' SMTP server (--save-log: keep the\n"
+    "                                       conversation in the RAM folder's kr_maillog.txt)\n"
+    "               --timeout S             give up after S seconds without progress (default 30)\n"
     "  max-values                           the maximum values and weights of every test\n"
     "\n"
     "Options:\n"
@@ -556,6 +566,7 @@ std::string CheckCommand(const std::vector<std::string>& w) {
   if (cmd == "chart") return CheckChartWords(w);
   if (cmd == "modules" && w.size() >= 2 && w[1] == "info")
     return w.size() == 3 ? std::string() : "modules info takes one module serial";
+  if (IsNetworkCommand(w)) return CheckNetworkCommand(w);
   if (cmd == "modules") return CheckModulesCommand(w);
   if (cmd == "max-values") return w.size() == 1 ? std::string() : "max-values takes no arguments";
   return "unknown command " + cmd;
@@ -662,6 +673,7 @@ int Main(const std::vector<std::string>& args) {
              : cmd == "make-module" ? MakeModuleCmd(sys, opt.command)
              : cmd == "settings" ? SettingsCommand(sys, opt.command)
              : cmd == "chart"      ? ChartCommand(sys.ctx, opt.command, std::cout, std::cerr)
+             : IsNetworkCommand(opt.command) ? NetworkCommand(ctx, opt.command, &gInterrupt)
              : cmd == "modules" && opt.command[1] == "info" ? ModuleInfoCommand(sys.ctx, opt.command[2], std::cout, std::cerr)
              : cmd == "modules"    ? ModulesCommand(ctx, opt.command)
              : cmd == "max-values" ? MaxValuesCommand(std::cout)

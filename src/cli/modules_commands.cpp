@@ -191,8 +191,8 @@ std::string CheckModulesCommand(const std::vector<std::string>& w) {
   if (sub == "export" && n == 4) return {};
   if (sub == "remove" && n == 3) return {};
   if (sub == "export-json" && (n == 3 || n == 4)) return {};
-  return "modules takes list [--server], show SERIAL, import FILE..., export SERIAL FILE, remove SERIAL or "
-         "export-json SERIAL|--all [FILE]";
+  return "modules takes list [--server], show SERIAL, import FILE..., export SERIAL FILE, remove SERIAL, "
+         "export-json SERIAL|--all [FILE], info SERIAL, fetch-list, download SERIAL or upload SERIAL";
 }
 
 int ModulesCommand(Context& ctx, const std::vector<std::string>& w) {

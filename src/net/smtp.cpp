@@ -169,7 +169,7 @@ bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, 
   return true;
 }
 
-UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial) {
+UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial, std::optional<bool> saveLog) {
   if (IsInDatabase(ctx, serial, Database::Server)) {
     ctx.requester.Request("\x1b" "bERROR\x1bn", "Module is already at 'Server'", "Ok");
     return UploadResult::AlreadyOnServer;
@@ -185,9 +185,9 @@ UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial) {
   }
   int s = NetConnect(net, host, uint16_t(port));
   if (s < 0) return UploadResult::Failed;
-  bool saveLog = ctx.requester.Request("\x1b" "bREQUEST\x1bn", "Should log saved to 'RAM:kr_maillog.txt'?",
-                                       "Save|No") == 0;
-  bool sent = SendModuleMail(ctx, net, s, serial, saveLog);
+  if (!saveLog)
+    saveLog = ctx.requester.Request("\x1b" "bREQUEST\x1bn", "Should log saved to 'RAM:kr_maillog.txt'?", "Save|No") == 0;
+  bool sent = SendModuleMail(ctx, net, s, serial, *saveLog);
   net.sockets.Close(s);
   return sent ? UploadResult::Uploaded : UploadResult::Failed;
 }

@@ -3,6 +3,7 @@
 // waits for each reply.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,8 +50,10 @@ bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, 
 // "Upload": a module already on the Server list gets the "Module is already
 // at 'Server'" requester; otherwise connects to the SMTP server of the
 // settings ("SMTP server:", "SMTP port:"), asks whether to save the log
-// (a requester that cannot ask counts as "No"), sends the mail and closes.
+// (a requester that cannot ask counts as "No") unless `saveLog` already
+// holds the answer (the terminal's --save-log), sends the mail and closes.
 enum class UploadResult { Uploaded, AlreadyOnServer, Failed };
-UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial);
+UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial,
+                          std::optional<bool> saveLog = std::nullopt);
 
 }  // namespace kr
