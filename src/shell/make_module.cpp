@@ -35,6 +35,8 @@ void ShowSpinUpDeviceWarning(Context& ctx) {
 }
 
 bool ModuleMaker::PrepareSettings(Context& ctx) {
+  before_ = ctx.settings;
+  beforeForm_ = ctx.form;
   ResetSettings(ctx, ResetScope::TestPages);
   SettingsForm& f = ctx.form;
   f.procEnabled.fill(true);
@@ -65,7 +67,11 @@ std::string ModuleMaker::StoreModule(Context& ctx) {
   return std::string(ModuleSerial(ctx.results));
 }
 
-void ModuleMaker::RestoreSettings(Context& ctx) { LoadConfig(ctx); }
+void ModuleMaker::RestoreSettings(Context& ctx) {
+  if (LoadConfig(ctx)) return;
+  ctx.settings = before_;
+  ctx.form = beforeForm_;
+}
 
 std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options, const SectionRuns& runs) {
   int answer = ctx.requester.Request("\x1b" "bREQUEST\x1b" "n",

@@ -26,7 +26,9 @@ void ShowSpinUpDeviceWarning(Context& ctx);
 // The run-mode-4 steps of the settings and the module base: every test page
 // back to its defaults with every test switched on (Write to Device and
 // SpinUP Device only by their options), read as the settings pages read
-// them; FillModuleHeader and the "Creation completed!" request; LoadConfig.
+// them; FillModuleHeader and the "Creation completed!" request; LoadConfig
+// (when the settings file cannot be read, the settings as they were before
+// the module was made come back instead, so the forced ones are never kept).
 class ModuleMaker : public ModuleMaking {
  public:
   explicit ModuleMaker(const MakeModuleOptions& options) : options_(options) {}
@@ -36,6 +38,8 @@ class ModuleMaker : public ModuleMaking {
 
  private:
   MakeModuleOptions options_;
+  SettingsRecord before_;
+  SettingsForm beforeForm_;
 };
 
 // "Bang hardware!": the are-you-sure request ("Continue" / "Abort"); on

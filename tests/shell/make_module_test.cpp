@@ -222,6 +222,24 @@ TEST_F(MakeModule, AbortRefusedSettingsAndAnUnwritableDatabaseMakeNoModule) {
   EXPECT_TRUE(logged);
 }
 
+TEST_F(MakeModule, AnUnreadableSettingsFileAfterwardsBringsBackTheSettingsOfBefore) {
+  // The .cfg disappears while the module is made: the forced settings (every
+  // test on) must not stay, or a later save would write them.
+  struct RemovesConfig {
+    static int Drive(Context& c) {
+      std::remove(c.dos.HostPath("PROGDIR:KelvaRANK.cfg").c_str());
+      return FakeDrive(c);
+    }
+  };
+  t.requester.answers = {0};
+  std::optional<RunOutcome> out =
+      MakeModuleCommand(ctx, {}, SectionRuns{FakeProcessor, FakeMemory, RemovesConfig::Drive});
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->module, RunOutcome::Module::Stored);
+  EXPECT_EQ(ctx.settings.bytes, userSettings.bytes);
+  EXPECT_EQ(ctx.settings.procEnabled(cpu::kDhrystones), 0);
+}
+
 TEST(MakeModuleWarnings, DeviceBoxesShowTheirInformation) {
   test::TestContext t;
   ShowWriteDeviceWarning(t.ctx);
