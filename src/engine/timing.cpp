@@ -7,6 +7,12 @@ double ElapsedSeconds(const TimeVal& start, const TimeVal& end) {
   return double(micros) * 1e-6;
 }
 
+double ElapsedSecondsLong(const TimeVal& start, const TimeVal& end) {
+  // The seconds differ modulo 2^32 (the counter may wrap between the stamps).
+  const int64_t micros = int64_t(uint32_t(end.secs - start.secs)) * 1000000 + int64_t(end.micro) - int64_t(start.micro);
+  return double(micros) * 1e-6;
+}
+
 uint32_t ReadCentiseconds(Context& ctx) {
   TimeVal tv;
   ctx.timer.GetSysTime(tv);

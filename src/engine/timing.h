@@ -29,6 +29,19 @@ inline double StopTiming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) 
   return ElapsedSeconds(ctx.startStamp, ctx.endStamp);
 }
 
+// Elapsed seconds in 64-bit microseconds: a span beyond 2^32 us (71.6
+// minutes) does not wrap. The drive tests time with it (a slow device, a
+// large transfer at a small block size).
+double ElapsedSecondsLong(const TimeVal& start, const TimeVal& end);
+inline double StopTimingLong(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  (void)StopTiming(ctx, cacheOn, multitaskingOn);
+  return ElapsedSecondsLong(ctx.startStamp, ctx.endStamp);
+}
+
+// dos.library Delay of `ticks` fiftieths of a second on the context's clock;
+// a stop request ends it early (false).
+inline bool WaitTicks(Context& ctx, uint32_t ticks) { return ctx.timer.Delay(ticks, ctx.interrupt); }
+
 // seconds * 100 + microseconds / 10000, modulo 2^32.
 uint32_t ReadCentiseconds(Context& ctx);
 

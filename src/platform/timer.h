@@ -1,6 +1,7 @@
 // timer.device: a microsecond time stamp.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace kr {
@@ -16,6 +17,10 @@ class Timer {
   virtual bool Open() = 0;  // false when the timer service cannot be had
   virtual void Close() = 0;
   virtual void GetSysTime(TimeVal& tv) = 0;
+  // dos.library Delay: waits `ticks` fiftieths of a second. It lives with the
+  // clock so that a test's fake clock never really waits. A raised `stop`
+  // ends the wait early; the result is false then.
+  virtual bool Delay(uint32_t ticks, const std::atomic<bool>* stop) = 0;
 };
 
 }  // namespace kr

@@ -313,7 +313,8 @@ class OverallRun : public Sections {
     Sections::SetUp();
     test::UseReportFile(ctx, "run.txt");
     ctx.run.runMode = int32_t(RunMode::Drive);  // the drive frame: quick and independent of any workload
-    // Only Read from Device, which this build logs as not built: no files.
+    // Only Read from Device, on a context without block devices: the device
+    // cannot be opened (an error entry), no files are made.
     for (int i = 0; i <= 6; ++i) ctx.settings.setDriveEnabled(i, i == 3);
     ctx.drive.accessMode = kAccessDirectScsi;
   }
@@ -329,7 +330,7 @@ TEST_F(OverallRun, ReportHasBannerSectionSystemInformationAndFooter) {
   const char* order[] = {"K   E   L   V   A      R   A   N   K", "B  E  N  C  H  M  A  R  K",
                          "H A R D   D R I V E   R E S U L T S", "S  Y  S  T  E  M     I  N  F  O",
                          "Logfile Stamp          : 14.06.03 - 12.34.56", "H A R D   D R I V E   ",
-                         "E R R O R S", "Not built yet", "\n /"};
+                         "E R R O R S", "Could not open your selected device", "\n /"};
   size_t at = 0;
   for (const char* part : order) {
     size_t found = report.find(part, at);

@@ -94,41 +94,41 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
     case FileOp::CreateFiles:
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += (handle[size_t(i)] = dos.Open(name[size_t(i)], MODE_NEWFILE)) == 0;
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     case FileOp::OpenFiles:
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += (handle[size_t(i)] = dos.Open(name[size_t(i)], MODE_OLDFILE)) == 0;
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     case FileOp::SetFilesize: {
       Lcg rng(kSeed);
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileSize(handle[size_t(i)], int64_t(rng.Next() % 65535u));
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     }
     case FileOp::CloseFromWrite:
     case FileOp::CloseFromRead:
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += !dos.Close(std::exchange(handle[size_t(i)], 0));
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     case FileOp::SetComment:
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += !dos.SetComment(name[size_t(i)], kComment);
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     case FileOp::SetProtection:
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += !dos.SetProtection(name[size_t(i)], kProtection);
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     case FileOp::SetDate: {
       const DateStamp now = dos.Now();
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileDate(name[size_t(i)], now);
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     }
     case FileOp::DirectoryScan: {
@@ -141,7 +141,7 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
       }
       StartTiming(ctx, cacheOn, mt);
       const bool ok = dos.ListDir(files.directory, entries);
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       if (!ok) {
         LogError(ctx, "DRIVE", "DirScan", "Could not examine dir");
         return r;
@@ -154,7 +154,7 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
     case FileOp::DeleteFiles:
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += !dos.DeleteFile(name[size_t(i)]);
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       break;
     case FileOp::SeekInFile: {
       const int64_t fh = dos.Open(files.CopyOfSize(1048576), MODE_OLDFILE);
@@ -165,7 +165,7 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
       Lcg rng(kSeed);
       StartTiming(ctx, cacheOn, mt);
       for (int32_t i = 0; i < n; ++i) bad += dos.Seek(fh, int64_t(rng.Next() % 1048575u), OFFSET_BEGINNING) < 0;
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       dos.Close(fh);
       break;
     }
@@ -176,7 +176,7 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
         bad += !dos.Rename(copy, files.foobar);
         bad += !dos.Rename(files.foobar, copy);
       }
-      r.seconds = StopTiming(ctx, cacheOn, mt);
+      r.seconds = StopTimingLong(ctx, cacheOn, mt);
       r.timed = true;
       r.operations = int64_t(n / 2) * 2;
       r.failures = bad;
@@ -301,7 +301,7 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
         bad += dos.Write(fh, buffer.data(), b) != int64_t(b);
         bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
       }
-    const double t = StopTiming(ctx, cacheOn, multitaskingOn);
+    const double t = StopTimingLong(ctx, cacheOn, multitaskingOn);
     dos.Close(fh);
     if (!reading) dos.DeleteFile(files.foobar);
     calls += int64_t(2 * n);

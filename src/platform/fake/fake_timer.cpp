@@ -1,5 +1,7 @@
 #include "platform/fake/fake_timer.h"
 
+#include <utility>
+
 namespace kr {
 
 void FakeTimer::GetSysTime(TimeVal& tv) {
@@ -13,6 +15,16 @@ void FakeTimer::GetSysTime(TimeVal& tv) {
   uint64_t micro = uint64_t(now.micro) + step;
   now.secs += uint32_t(micro / 1000000);
   now.micro = uint32_t(micro % 1000000);
+}
+
+bool FakeTimer::Delay(uint32_t ticks, const std::atomic<bool>* stop) {
+  delays.push_back(ticks);
+  if (stopDuringDelay) std::exchange(stopDuringDelay, nullptr)->store(true);
+  if (stop && stop->load()) return false;
+  const uint64_t micro = uint64_t(now.micro) + uint64_t(ticks) * 20000u;
+  now.secs += uint32_t(micro / 1000000);
+  now.micro = uint32_t(micro % 1000000);
+  return true;
 }
 
 }  // namespace kr

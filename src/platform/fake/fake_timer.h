@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <vector>
 
 #include "platform/timer.h"
 
@@ -21,7 +22,14 @@ class FakeTimer : public Timer {
 
   bool Open() override { return !failOpen; }
   void Close() override {}
+  // Every Delay asked for, in ticks; a delay moves the clock on by its
+  // length without waiting. With stopDuringDelay the stop flag is raised
+  // when the next delay begins (a Ctrl-C during a wait).
+  std::vector<uint32_t> delays;
+  std::atomic<bool>* stopDuringDelay = nullptr;
+
   void GetSysTime(TimeVal& tv) override;
+  bool Delay(uint32_t ticks, const std::atomic<bool>* stop) override;
 };
 
 }  // namespace kr
