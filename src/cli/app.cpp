@@ -22,6 +22,8 @@
 #include "engine/context.h"
 #include "engine/scoring.h"
 #include "engine/sections.h"
+#include "bench/drive/drive_access.h"
+#include "platform/linux/linux_blockdev.h"
 #include "platform/linux/linux_dos.h"
 #include "platform/linux/linux_exec.h"
 #include "platform/linux/linux_timer.h"
@@ -155,10 +157,17 @@ std::string AbsolutePath(const std::string& p) {
   return std::string(cwd) + "/" + p;
 }
 
-// The terminal starts quickly and shows no start-up window.
+// The terminal starts quickly and shows no start-up window. The drive
+// information is gathered only for the commands that use it (runs, Make
+// Module, the system information), so other commands neither open the
+// partition's device nor show its warnings.
 class TerminalHooks : public StartupHooks {
  public:
   StartupProgress& Progress() override { return progress_; }
+  void GatherDriveInfo(Context& ctx) override {
+    if (gatherDrive) kr::GatherDriveInfo(ctx);
+  }
+  bool gatherDrive = false;
 
  private:
   SilentProgress progress_;
@@ -172,6 +181,7 @@ struct System {
   TerminalRequester requester;
   TerminalStatus status;
   StderrLogSink log;
+  LinuxBlockDevices devices;  // before ctx: the drive state may hold a unit of it
   Context ctx;
   LinuxHostProbe probe{exec};
   std::unique_ptr<Mpega> mpega = MakeHostMpega();
@@ -185,6 +195,7 @@ struct System {
         ctx(exec, timer, dos, requester, status) {
     ctx.mpega = mpega.get();
     ctx.log = &log;
+    ctx.drive.devices = &devices;
   }
 };
 
@@ -654,6 +665,7 @@ int Main(const std::vector<std::string>& args) {
   }
   System sys(home, policy);
   Context& ctx = sys.ctx;
+  sys.hooks.gatherDrive = cmd == "run" || cmd == "make-module" || cmd == "info";
   InstallInterruptHandler();
 
   if (StartUp(ctx, sys.probe, sys.hooks, sys.state) != kStartupOk) {
