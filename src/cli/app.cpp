@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <climits>
@@ -12,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "bench/drive/drive_access.h"
 #include "cli/chart_command.h"
 #include "cli/log_sink.h"
 #include "cli/modules_commands.h"
@@ -22,9 +25,9 @@
 #include "engine/context.h"
 #include "engine/scoring.h"
 #include "engine/sections.h"
-#include "bench/drive/drive_access.h"
 #include "platform/linux/linux_blockdev.h"
 #include "platform/linux/linux_dos.h"
+#include "platform/linux/linux_partition.h"
 #include "platform/linux/linux_exec.h"
 #include "platform/linux/linux_timer.h"
 #include "platform/mpega.h"
@@ -55,6 +58,12 @@ const char kUsage[] =
     "                 --repeat N            run the section N times; print each figure's median,\n"
     "                                       minimum, maximum and coefficient of variation\n"
     "                 --json FILE           also write the run's results as JSON (docs/module-json.md)\n"
+    "  run drive [--partition DIR] [--write-device] [--spinup-device] ...\n"
+    "                 --partition DIR       measure this folder's partition, for this run only\n"
+    "                 --write-device        also Write to Device (rewrites block 123 raw; needs --yes)\n"
+    "                 --spinup-device       also SpinUP Device (stops and starts the drive; needs --yes)\n"
+    "  partitions                           the partitions a drive run can measure: folder, device,\n"
+    "                                       file system, size and free space\n"
     "  make-module [--write-device] [--spinup-device] [--no-chip] [--jit] [--report FILE]\n"
     "              [--json FILE]            run all three sections under default settings and add\n"
     "                                       the module to the Local database (asks first: --yes)\n"
@@ -160,14 +169,21 @@ std::string AbsolutePath(const std::string& p) {
 // The terminal starts quickly and shows no start-up window. The drive
 // information is gathered only for the commands that use it (runs, Make
 // Module, the system information), so other commands neither open the
-// partition's device nor show its warnings.
+// partition's device nor show its warnings; its notes (the access-mode and
+// free-space warnings) are shown only to a drive run on the saved partition
+// and to Make Module.
 class TerminalHooks : public StartupHooks {
  public:
   StartupProgress& Progress() override { return progress_; }
   void GatherDriveInfo(Context& ctx) override {
-    if (gatherDrive) kr::GatherDriveInfo(ctx);
+    if (!gatherDrive) return;
+    requester->quiet = !driveNotes;
+    StartupHooks::GatherDriveInfo(ctx);
+    requester->quiet = false;
   }
   bool gatherDrive = false;
+  TerminalRequester* requester = nullptr;
+  bool driveNotes = false;
 
  private:
   SilentProgress progress_;
@@ -196,6 +212,7 @@ struct System {
     ctx.mpega = mpega.get();
     ctx.log = &log;
     ctx.drive.devices = &devices;
+    hooks.requester = &requester;
   }
 };
 
@@ -212,6 +229,9 @@ struct RunArgs {
   std::string report;       // --report: an absolute host path; empty: the settings' name
   int repeat = 1;           // --repeat N
   std::string json;         // --json: an absolute host path; empty: none
+  std::string partition;    // drive: --partition DIR, for this run; empty: the settings'
+  bool writeDevice = false;  // drive: --write-device
+  bool spinUpDevice = false;  // drive: --spinup-device
 };
 
 // A file named on the command line: an absolute host path, or empty with
@@ -253,6 +273,13 @@ std::string ParseRun(const std::vector<std::string>& w, RunArgs& out) {
     std::string v;
     if (a == "--all") {
       out.all = true;
+    } else if (out.mode == RunMode::Drive && a == "--write-device") {
+      out.writeDevice = true;
+    } else if (out.mode == RunMode::Drive && a == "--spinup-device") {
+      out.spinUpDevice = true;
+    } else if (out.mode == RunMode::Drive && a.rfind("--partition", 0) == 0) {
+      if (!OptionValue(w, i, "--partition", v) || v.empty()) return "--partition needs a folder";
+      out.partition = v;
     } else if (a.rfind("--report", 0) == 0) {
       std::string error;
       out.report = CommandLineFile(w, i, "--report", error);
@@ -319,6 +346,37 @@ bool WriteRunJson(Context& ctx, const std::string& path, bool isStoredModule) {
   return true;
 }
 
+// Why the drive section cannot run on the gathered partition, in one line
+// (empty: it can). The gathering's chain stops at the first failure: the
+// partition, then its device.
+std::string DriveRefusal(System& sys) {
+  const Context& ctx = sys.ctx;
+  const DriveInfo& d = ctx.driveInfo;
+  const std::string part = Shown(ctx.settings.partition());
+  if (d.fields[19] == 0) {  // highlevel valid
+    std::string why = sys.devices.lastReason().empty() ? "no such partition" : sys.devices.lastReason();
+    return "the partition '" + part + "' cannot be used: " + TerminalText(why) +
+           "; choose one with --partition DIR (see 'kelvarank-cli partitions')";
+  }
+  if (d.fields[30] == 0) {  // lowlevel valid: the device could not be opened or measured
+    std::string line = "cannot open the device of '" + part + "'";
+    if (!ctx.drive.openFailure.empty()) line += ": " + Shown(ctx.drive.openFailure);
+    if (ctx.drive.openRefused) line += std::string("; ") + kDevicePermissionHint;
+    return line;
+  }
+  return {};
+}
+
+// --partition: an absolute folder of at most 63 characters on a block
+// device that the user may write to; empty when it is, else why not.
+std::string CheckPartition(const std::string& dir) {
+  PartitionFacts facts;
+  std::string why;
+  if (!ResolvePartition(dir, facts, why)) return why;
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) return std::string("not writable: ") + std::strerror(errno);
+  return {};
+}
+
 int RunCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
   RunArgs args;
@@ -334,6 +392,42 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
                 : mode == RunMode::Memory  ? TestPages::Memory
                                            : TestPages::Drive,
                 true);
+  if (mode == RunMode::Drive) {
+    if (!args.partition.empty()) {
+      if (std::string why = CheckPartition(args.partition); !why.empty()) {
+        std::cerr << "kelvarank-cli: --partition " << TerminalText(args.partition) << ": " << TerminalText(why)
+                  << "\n";
+        return kExitFailed;
+      }
+      std::string latin1;
+      if (!Utf8ToLatin1(args.partition, latin1)) {
+        std::cerr << "kelvarank-cli: --partition " << TerminalText(args.partition)
+                  << ": the name has characters outside Latin-1\n";
+        return kExitFailed;
+      }
+      ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, latin1);
+      GatherDriveInfo(ctx);
+    }
+    if (std::string why = DriveRefusal(sys); !why.empty()) {
+      ctx.settings = saved;
+      std::cerr << "kelvarank-cli: " << why << "\n";
+      return kExitFailed;
+    }
+    // The two tests that write to or stop the device: each only on its own
+    // word, after its warning, and confirmed with --yes.
+    if (args.writeDevice || args.spinUpDevice) {
+      if (args.writeDevice) ShowWriteDeviceWarning(ctx);
+      if (args.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
+      if (sys.requester.policy() != TerminalRequester::Policy::Yes) {
+        ctx.settings = saved;
+        std::cerr << "kelvarank-cli: " << (args.writeDevice ? "--write-device" : "--spinup-device")
+                  << " needs --yes to confirm the warning above\n";
+        return kExitFailed;
+      }
+      if (args.writeDevice) ctx.settings.setDriveEnabled(4, 1);
+      if (args.spinUpDevice) ctx.settings.setDriveEnabled(6, 1);
+    }
+  }
   SetRunReport(ctx, args.report);
   // A path given on the command line is shown as given; the settings' is Latin-1.
   auto shown = [&](std::string_view text) { return args.report.empty() ? Shown(text) : TerminalText(text); };
@@ -498,6 +592,33 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
   return code;
 }
 
+// The partitions the user can choose: mount points of block-backed file
+// systems the user can write to, and the home directory.
+int PartitionsCommand() {
+  const std::vector<PartitionChoice> list = ListPartitions();
+  if (list.empty()) {
+    std::cerr << "kelvarank-cli: no partition on a block device can be written by this user\n";
+    return kExitFailed;
+  }
+  size_t wide = 9, dev = 6;
+  for (const PartitionChoice& c : list) {
+    wide = std::max(wide, c.path.size());
+    dev = std::max(dev, c.device.size());
+  }
+  auto row = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d,
+                 const std::string& e) {
+    std::string line = a + std::string(wide + 2 - std::min(wide + 1, a.size()), ' ') + b +
+                       std::string(dev + 2 - std::min(dev + 1, b.size()), ' ') + c;
+    line += std::string(10 - std::min<size_t>(9, c.size()), ' ');
+    line += std::string(10 - std::min<size_t>(9, d.size()), ' ') + d;
+    line += std::string(10 - std::min<size_t>(9, e.size()), ' ') + e;
+    std::cout << TerminalText(line) << "\n";
+  };
+  row("PARTITION", "DEVICE", "FS", "SIZE", "FREE");
+  for (const PartitionChoice& c : list) row(c.path, c.device, c.fsType, SizeText(c.totalBytes), SizeText(c.freeBytes));
+  return kExitOk;
+}
+
 int SettingsCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
   const std::string& sub = words[1];
@@ -574,6 +695,7 @@ std::string CheckCommand(const std::vector<std::string>& w) {
     return ParseMakeModule(w, args);
   }
   if (cmd == "info") return w.size() == 1 ? std::string() : "info takes no arguments";
+  if (cmd == "partitions") return w.size() == 1 ? std::string() : "partitions takes no arguments";
   if (cmd == "chart") return CheckChartWords(w);
   if (cmd == "modules" && w.size() >= 2 && w[1] == "info")
     return w.size() == 3 ? std::string() : "modules info takes one module serial";
@@ -667,6 +789,14 @@ int Main(const std::vector<std::string>& args) {
   Context& ctx = sys.ctx;
   sys.hooks.gatherDrive = cmd == "run" || cmd == "make-module" || cmd == "info";
   InstallInterruptHandler();
+  if (cmd == "run") {
+    // The start-up's drive notes concern a drive run on the saved partition;
+    // with --partition the gathering of that folder shows its own.
+    RunArgs args;
+    ParseRun(opt.command, args);
+    sys.hooks.driveNotes = args.mode == RunMode::Drive && args.partition.empty();
+  }
+  if (cmd == "make-module") sys.hooks.driveNotes = true;
 
   if (StartUp(ctx, sys.probe, sys.hooks, sys.state) != kStartupOk) {
     std::cerr << "kelvarank-cli: start-up failed";
@@ -689,6 +819,7 @@ int Main(const std::vector<std::string>& args) {
              : cmd == "modules" && opt.command[1] == "info" ? ModuleInfoCommand(sys.ctx, opt.command[2], std::cout, std::cerr)
              : cmd == "modules"    ? ModulesCommand(ctx, opt.command)
              : cmd == "max-values" ? MaxValuesCommand(std::cout)
+             : cmd == "partitions" ? PartitionsCommand()
                                  : InfoCommand(sys);
   ShutDown(ctx, sys.hooks, sys.state);
   return code;

@@ -134,6 +134,7 @@ int TerminalRequester::Request(std::string_view title, std::string_view text, st
     if (bar == std::string_view::npos) break;
     start = bar + 1;
   }
+  if (quiet && names.size() == 1) return 0;
   bool ansi = isatty(2);
   std::cerr << PlainText(title, ansi) << ": " << PlainText(text, ansi) << "\n";
   if (names.size() == 1) {

@@ -38,6 +38,11 @@ class TerminalRequester : public Requester {
   enum class Policy { Ask, Yes, No };
   explicit TerminalRequester(Policy p) : policy_(p) {}
   int Request(std::string_view title, std::string_view text, std::string_view buttons) override;
+  Policy policy() const { return policy_; }
+  // While set, one-button requests (notes and warnings) are acknowledged
+  // without being printed: the start-up's drive notes of a command that does
+  // not use the drive.
+  bool quiet = false;
 
  private:
   Policy policy_;

@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include "bench/drive/drive_access.h"
 #include "engine/errorlog.h"
 #include "modules/module_base.h"
 #include "settings/config_files.h"
@@ -98,6 +99,8 @@ bool RunChecksUntilCurrent(Context& ctx, StartupHooks& hooks, StartupState& stat
 }
 
 }  // namespace
+
+void StartupHooks::GatherDriveInfo(Context& ctx) { kr::GatherDriveInfo(ctx); }
 
 bool StartupHooks::LoadDatabases(Context& ctx) {
   LoadIndex(ctx, Database::Local);

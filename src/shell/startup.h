@@ -60,7 +60,9 @@ class StartupHooks {
   virtual void SaveDatabases(Context&) {}
   virtual bool OpenMainWindow(Context&) { return true; }
   virtual void OpenFirstRunSettings(Context&) {}
-  virtual void GatherDriveInfo(Context&) {}
+  // Gathers the drive information of the settings' partition
+  // (bench/drive/drive_access.h) with ctx.drive.devices.
+  virtual void GatherDriveInfo(Context& ctx);
 };
 
 // What StartUp acquired, for ShutDown (and for its own clean-up on failure).

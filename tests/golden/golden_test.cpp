@@ -11,8 +11,10 @@
 #include <sstream>
 #include <string>
 
+#include "bench/drive/drive_access.h"
 #include "engine/catalogue.h"
 #include "engine/sections.h"
+#include "platform/fake/emulated_drive.h"
 #include "platform/mpega.h"
 #include "shell/assets.h"
 #include "shell/startup_checks.h"
@@ -131,6 +133,84 @@ TEST(Golden, MemoryReport) {
   ctx.run.runMode = 2;
   RunBenchmark(ctx);
   CompareWithGolden(test::ReadReport(ctx), "memory_report.txt");
+}
+
+// The drive report: the partition "/mnt/golden" is a temporary folder behind
+// the dos layer, its device an emulated drive over a 12 MiB image; the file
+// system's numbers are fixed. Every test of the section runs, the device
+// tests in NSD-64 mode (Write to Device and SpinUP Device switched on by
+// their own switches).
+class GoldenPartitionDos : public test::FixedClockDos {
+ public:
+  GoldenPartitionDos(std::string home, std::string ram, std::string partition)
+      : FixedClockDos(std::move(home), std::move(ram), test::kFixedStamp), partition_(std::move(partition)) {}
+  std::string HostPath(std::string_view path) const override {
+    constexpr std::string_view kName = "/mnt/golden";
+    if (path.starts_with(kName) && (path.size() == kName.size() || path[kName.size()] == ':' || path[kName.size()] == '/'))
+      return FixedClockDos::HostPath(partition_ + std::string(path.substr(kName.size())));
+    return FixedClockDos::HostPath(path);
+  }
+  bool Info(std::string_view, VolumeInfo& out) override {
+    out.totalBlocks = 262144;
+    out.usedBlocks = 65536;
+    out.bytesPerBlock = 4096;
+    return true;
+  }
+
+ private:
+  std::string partition_;
+};
+
+TEST(Golden, DriveReport) {
+  test::TempDir home, ram, part;
+  FakeExec exec;
+  FakeTimer timer;
+  FakeRequester requester;
+  StatusModel status;
+  GoldenPartitionDos dos(home.path(), ram.path(), part.path());
+  Context ctx(exec, timer, dos, requester, status);
+  SetBuiltinDefaults(ctx.settings);
+  ResetSystemInfo(ctx.sysinfo);
+  ctx.run.noChipMemory = 1;
+  for (const char* d : {"Data", "Reports", "Database", "Database/Local", "Database/Server", "Docs"})
+    MakeDirs(home.path() + "/" + d);
+  SilentProgress quiet;
+  ASSERT_TRUE(GenerateDataFiles(ctx, quiet, DataFileMode::Generate));
+  FixHost(ctx);
+
+  const std::string image = home.path() + "/disk.img";
+  {
+    std::ofstream img(image, std::ios::binary);
+    std::string block(1 << 20, '\x5A');
+    for (int i = 0; i < 12; ++i) img << block;
+  }
+  EmulatedDriveConfig config;
+  config.vendor = "KELVA";
+  config.product = "Golden Disk";
+  config.revision = "1.0";
+  EmulatedDrive drive(image, config);
+  EmulatedDevices devices;
+  devices.AddDrive("emulated.device", 0, drive);
+  DosEntry entry;
+  entry.hasStartup = entry.hasEnvironment = true;
+  entry.fssm_Device = "emulated.device";
+  entry.environment = EmulatedEnvironment(config, 12u << 20, 0xEF53);
+  devices.AddPartition("/mnt/golden", entry);
+  ctx.drive.devices = &devices;
+  ctx.settings.set_s32(cfg::kAccessMode, 1);  // NSD-64
+  for (int i = 0; i <= 6; ++i) ctx.settings.setDriveEnabled(i, 1);
+  GatherDriveInfo(ctx);
+  ASSERT_EQ(ctx.drive.accessMode, kAccessNsd64);
+
+  test::UseReportFile(ctx, "drive.txt");
+  ctx.settings.set_s32(cfg::kAppendErrorLog, 1);
+  ctx.run.runMode = 3;
+  RunBenchmark(ctx);
+  CompareWithGolden(test::ReadReport(ctx), "drive_report.txt");
+  // Nothing is left on the partition; Write to Device left the image as it was.
+  std::vector<DirEntry> left;
+  ASSERT_TRUE(dos.ListDir(part.path(), left));
+  EXPECT_TRUE(left.empty());
 }
 
 }  // namespace

@@ -1,0 +1,153 @@
+// The terminal program's drive section end to end on a real partition: an
+// ext4 image on a loop device mounted under a temporary folder. Needs root,
+// mkfs.ext4 and a free loop device; skips with the reason otherwise. The
+// partition is unmounted and the loop device detached on every way out.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+#include "support/test_context.h"
+
+namespace kr::cli {
+namespace {
+
+constexpr uint64_t kImageBytes = 160ull << 20;  // the benchmark files need about 82 MB
+
+bool Shell(const std::string& cmd, std::string* out = nullptr) {
+  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
+  if (!p) return false;
+  char line[512] = {};
+  const bool got = std::fgets(line, sizeof line, p) != nullptr;
+  const int rc = ::pclose(p);
+  if (out) {
+    *out = got ? line : "";
+    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
+  }
+  return rc == 0;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class DriveEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
+    image_ = dir_.path() + "/disk.img";
+    mnt_ = dir_.path() + "/mnt";
+    ASSERT_EQ(::mkdir(mnt_.c_str(), 0755), 0);
+    int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(kImageBytes)), 0);
+    ::close(fd);
+    if (!Shell("mkfs.ext4 -q -F '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
+    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
+      node_.clear();
+      GTEST_SKIP() << "no loop device could be attached";
+    }
+    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
+    if (!node_.empty()) Shell("losetup -d " + node_);
+  }
+
+  test::TempDir dir_, home_;
+  std::string image_, mnt_, node_;
+  bool mounted_ = false;
+};
+
+// A home whose profile passes the settings pages' checks, on the partition.
+std::string Profile(const std::string& partition) {
+  return "general.username=tester general.realname=Tester general.location=Here "
+         "general.email=t@example.org general.smtpserver=localhost general.homepage=http://example.org "
+         "general.comment=hello general.reportfile=PROGDIR:Reports/drive.txt drive.partition=" + partition;
+}
+
+std::string FirstDifference(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return "sizes differ";
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return "first at byte " + std::to_string(i);
+  return {};
+}
+
+TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);  // first start: the data files
+
+  // The partition is offered.
+  Result list = RunCli(h + "partitions");
+  ASSERT_EQ(list.code, 0) << list.err;
+  EXPECT_NE(list.out.find(mnt_), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find(node_), std::string::npos) << list.out;
+
+  // NSD-64: every test but SpinUP Device (a loop device cannot be stopped).
+  Result set = RunCli(h + "settings set " + Profile(mnt_) + " drive.accessmode=1");
+  ASSERT_EQ(set.code, 0) << set.err;
+  const std::string nsdReport = dir_.path() + "/nsd.txt";
+  Result nsd = RunCli(h + "run drive --all --write-device --report " + nsdReport);
+  ASSERT_EQ(nsd.code, 0) << nsd.err;
+  EXPECT_NE(nsd.err.find("block '123'"), std::string::npos);  // the warning was shown
+  std::string report = Slurp(nsdReport);
+  for (const char* card : {"|   dos.library standart functions - [", "|   Read from FILE - [", "|   Write fo FILE - [",
+                           "|   Read from DEVICE [new style] NSCMD_TD_READ64 ",
+                           "|   Write to DEVICE [new style] NSCMD_TD_WRITE64 ",
+                           "|   Seek on DEVICE [new sytle] NSCMD_TD_SEEK64 "})
+    EXPECT_NE(report.find(card), std::string::npos) << card;
+  EXPECT_EQ(report.find("SpinUp DEVICE"), std::string::npos);
+  EXPECT_EQ(report.find("|   KelvaRANKS : DISABLED"), std::string::npos) << report;
+  EXPECT_NE(nsd.out.find("Hard Drive total: "), std::string::npos);
+  EXPECT_EQ(nsd.out.find("Hard Drive total: DISABLED"), std::string::npos) << nsd.out << nsd.err;
+  EXPECT_NE(report.find("T O T A L   - D R V -   K e l v a R A N K S :"), std::string::npos);
+  // Nothing of the run is left: no benchmark folder, no crash marker.
+  EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
+  EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
+
+  // Direct-SCSI: the device tests alone, so the file system writes nothing
+  // while Write to Device rewrites block 123: the image stays as it was.
+  set = RunCli(h + "settings set drive.accessmode=0 drive.enabled.filesystem=0 drive.enabled.readfile=0 "
+                   "drive.enabled.writefile=0 drive.enabled.readdevice=1 drive.enabled.seekdevice=1");
+  ASSERT_EQ(set.code, 0) << set.err;
+  ASSERT_EQ(::syncfs(::open(mnt_.c_str(), O_RDONLY | O_CLOEXEC)), 0);
+  Shell("sync");
+  const std::string before = Slurp(image_);
+  const std::string scsiReport = dir_.path() + "/scsi.txt";
+  Result scsi = RunCli(h + "run drive --write-device --report " + scsiReport);
+  ASSERT_EQ(scsi.code, 0) << scsi.err;
+  Shell("sync");
+  EXPECT_EQ(FirstDifference(Slurp(image_), before), "");
+  report = Slurp(scsiReport);
+  for (const char* card : {"|   Read from DEVICE [direct-access] SCSI_DA_READ_10 ",
+                           "|   Write to DEVICE [direct-access] SCSI_DA_WRITE_10 ",
+                           "|   Seek on DEVICE [direct-access] SCSI_DA_SEEK_10 "})
+    EXPECT_NE(report.find(card), std::string::npos) << card;
+  // Every device card scored; the total needs the file tests too.
+  EXPECT_EQ(report.find("|   KelvaRANKS : DISABLED"), std::string::npos) << report;
+  EXPECT_NE(report.find("T O T A L   - D R V -   K e l v a R A N K S : DISABLED"), std::string::npos);
+}
+
+TEST_F(DriveEndToEnd, WriteToDeviceNeedsItsConfirmation) {
+  const std::string h = "--home " + home_.path() + " --quiet ";
+  ASSERT_EQ(RunCli(h + "--yes info").code, 0);
+  ASSERT_EQ(RunCli(h + "--yes settings set " + Profile(mnt_)).code, 0);
+  const std::string before = Slurp(image_);
+  Result r = RunCli(h + "run drive --write-device");
+  EXPECT_EQ(r.code, 10);
+  EXPECT_NE(r.err.find("block '123'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--write-device needs --yes"), std::string::npos) << r.err;
+  EXPECT_EQ(FirstDifference(Slurp(image_), before), "");
+}
+
+}  // namespace
+}  // namespace kr::cli
