@@ -4,6 +4,8 @@
 // partition is unmounted and the loop device detached on every way out.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -75,10 +77,22 @@ std::string Profile(const std::string& partition) {
          "general.comment=hello general.reportfile=PROGDIR:Reports/drive.txt drive.partition=" + partition;
 }
 
+// Everything the file system holds in memory written to its final place on
+// the image (a freeze checkpoints the journal).
+bool Checkpoint(const std::string& mountPoint) {
+  const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool ok = fd >= 0 && ::ioctl(fd, FIFREEZE, 0) == 0 && ::ioctl(fd, FITHAW, 0) == 0;
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
+// The first byte where two images differ, leaving out the primary ext4
+// superblock (bytes 1024..2047): the file system stamps its write time and
+// counters there whenever it is synced, which is its own change.
 std::string FirstDifference(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return "sizes differ";
   for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return "first at byte " + std::to_string(i);
+    if (a[i] != b[i] && (i < 1024 || i >= 2048)) return "first at byte " + std::to_string(i);
   return {};
 }
 
@@ -119,13 +133,12 @@ TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
   set = RunCli(h + "settings set drive.accessmode=0 drive.enabled.filesystem=0 drive.enabled.readfile=0 "
                    "drive.enabled.writefile=0 drive.enabled.readdevice=1 drive.enabled.seekdevice=1");
   ASSERT_EQ(set.code, 0) << set.err;
-  ASSERT_EQ(::syncfs(::open(mnt_.c_str(), O_RDONLY | O_CLOEXEC)), 0);
-  Shell("sync");
+  ASSERT_TRUE(Checkpoint(mnt_));
   const std::string before = Slurp(image_);
   const std::string scsiReport = dir_.path() + "/scsi.txt";
   Result scsi = RunCli(h + "run drive --write-device --report " + scsiReport);
   ASSERT_EQ(scsi.code, 0) << scsi.err;
-  Shell("sync");
+  ASSERT_TRUE(Checkpoint(mnt_));
   EXPECT_EQ(FirstDifference(Slurp(image_), before), "");
   report = Slurp(scsiReport);
   for (const char* card : {"|   Read from DEVICE [direct-access] SCSI_DA_READ_10 ",

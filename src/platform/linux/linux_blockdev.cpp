@@ -337,6 +337,26 @@ bool LinuxBlockDevices::FindDosEntry(std::string_view partition, DosEntry& out) 
   return true;
 }
 
+namespace {
+
+// Brings the on-disk image of a mounted file system up to date: freezing
+// writes back everything and checkpoints the journal, so what a write test
+// reads from the device and writes back is what the file system holds (a
+// journal checkpoint landing inside the span later would otherwise be undone
+// by the write-back). The freeze is lifted at once; without the right to
+// freeze, the file system is synced.
+void CheckpointFileSystem(const std::string& mountPoint) {
+  const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (::ioctl(fd, FIFREEZE, 0) == 0)
+    ::ioctl(fd, FITHAW, 0);
+  else
+    ::syncfs(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
 OpenResult LinuxBlockDevices::OpenDevice(std::string_view device, uint32_t unit, uint32_t, UnitAccess access) {
   const std::string node(device);
   if (unit != 0) return Failure("OpenDevice", ENODEV, "no unit " + std::to_string(unit) + " on " + node);
@@ -345,12 +365,16 @@ OpenResult LinuxBlockDevices::OpenDevice(std::string_view device, uint32_t unit,
   if (fd < 0 && write && errno == EBUSY) {
     // Held by a mounted file system: share it. Anything else holding it keeps it.
     struct stat st;
-    if (::stat(node.c_str(), &st) == 0 && S_ISBLK(st.st_mode) &&
-        DiskHasMountedFileSystem(ReadTextFile("/proc/self/mountinfo"), "/sys", ::major(st.st_rdev),
-                                 ::minor(st.st_rdev)))
+    const std::vector<std::string> mounted =
+        ::stat(node.c_str(), &st) == 0 && S_ISBLK(st.st_mode)
+            ? MountPointsOnDisk(ReadTextFile("/proc/self/mountinfo"), "/sys", ::major(st.st_rdev), ::minor(st.st_rdev))
+            : std::vector<std::string>{};
+    if (!mounted.empty()) {
+      for (const std::string& point : mounted) CheckpointFileSystem(point);
       fd = ::open(node.c_str(), O_RDWR | O_DIRECT | O_CLOEXEC);
-    else
+    } else {
       errno = EBUSY;
+    }
   }
   if (fd < 0) return Failure("open", errno, std::string(std::strerror(errno)) + ": " + node);
 

@@ -257,17 +257,27 @@ bool MountDevice(const MountEntry& m, uint32_t& major, uint32_t& minor) {
 }
 }  // namespace
 
-bool DiskHasMountedFileSystem(const std::string& mountInfoText, const std::string& sysRoot, uint32_t major,
-                              uint32_t minor) {
+std::vector<std::string> MountPointsOnDisk(const std::string& mountInfoText, const std::string& sysRoot,
+                                           uint32_t major, uint32_t minor) {
+  std::vector<std::string> points;
+  std::vector<std::pair<uint32_t, uint32_t>> seen;
   BlockFacts target, other;
   std::string why;
-  if (!DescribeBlockDevice(sysRoot, major, minor, target, why)) return false;
+  if (!DescribeBlockDevice(sysRoot, major, minor, target, why)) return points;
   for (const MountEntry& m : ParseMountInfo(mountInfoText)) {
     uint32_t ma, mi;
-    if (MountDevice(m, ma, mi) && DescribeBlockDevice(sysRoot, ma, mi, other, why) && other.disk == target.disk)
-      return true;
+    if (!MountDevice(m, ma, mi) || std::find(seen.begin(), seen.end(), std::pair{ma, mi}) != seen.end()) continue;
+    if (DescribeBlockDevice(sysRoot, ma, mi, other, why) && other.disk == target.disk) {
+      seen.emplace_back(ma, mi);
+      points.push_back(m.mountPoint);
+    }
   }
-  return false;
+  return points;
+}
+
+bool DiskHasMountedFileSystem(const std::string& mountInfoText, const std::string& sysRoot, uint32_t major,
+                              uint32_t minor) {
+  return !MountPointsOnDisk(mountInfoText, sysRoot, major, minor).empty();
 }
 
 bool ResolvePartition(std::string_view path, PartitionFacts& out, std::string& why, const std::string& mountInfoText,

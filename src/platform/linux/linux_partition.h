@@ -57,8 +57,11 @@ struct BlockFacts {
 bool DescribeBlockDevice(const std::string& sysRoot, uint32_t major, uint32_t minor, BlockFacts& out,
                          std::string& why);
 
-// True when a mounted file system lives on the disk of device MAJ:MIN (on it
-// or on one of its partitions).
+// The mount points of the file systems that live on the disk of device
+// MAJ:MIN (on it or on one of its partitions), one per file system.
+std::vector<std::string> MountPointsOnDisk(const std::string& mountInfoText, const std::string& sysRoot,
+                                           uint32_t major, uint32_t minor);
+// True when a mounted file system lives on the disk of device MAJ:MIN.
 bool DiskHasMountedFileSystem(const std::string& mountInfoText, const std::string& sysRoot, uint32_t major,
                               uint32_t minor);
 
