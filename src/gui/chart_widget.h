@@ -12,6 +12,8 @@ namespace kr {
 class Timer;
 
 class ChartWidget : public QWidget {
+  Q_OBJECT
+
  public:
   explicit ChartWidget(QWidget* parent = nullptr);
 

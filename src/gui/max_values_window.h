@@ -10,6 +10,8 @@
 namespace kr {
 
 class MaxValuesWindow : public QDialog {
+  Q_OBJECT
+
  public:
   explicit MaxValuesWindow(QWidget* parent = nullptr);
 

@@ -17,6 +17,8 @@ namespace kr {
 struct Context;
 
 class ModuleInfoWindow : public QDialog {
+  Q_OBJECT
+
  public:
   // Shows `module` (a zero-filled record gives an all-empty window).
   explicit ModuleInfoWindow(const ModuleRecord& module, QWidget* parent = nullptr);

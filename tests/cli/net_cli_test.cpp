@@ -22,6 +22,9 @@ namespace {
 
 namespace nf = test::net_files;
 using test::LoopbackServer;
+using test::Ok;
+using test::Serve;
+using test::SmtpServer;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -37,22 +40,6 @@ std::string NetHome(const test::TempDir& home, uint16_t port, uint16_t smtpPort 
   EXPECT_EQ(set.code, 0) << set.err;
   nf::Write(home.path() + "/Data/server.txt", "http://127.0.0.1:" + std::to_string(port) + "\nkr\n");
   return h;
-}
-
-// An HTTP/1.0 server answering each request from a table of paths; other
-// paths get 404.
-LoopbackServer::Script Serve(std::map<std::string, std::string> responses) {
-  return [responses](int fd) {
-    std::string request = test::ReadUntil(fd, "\r\n\r\n");
-    size_t sp = request.find(' '), end = request.find(' ', sp + 1);
-    std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, end - sp - 1);
-    auto it = responses.find(path);
-    test::SendText(fd, it != responses.end() ? it->second : "HTTP/1.0 404 Not Found\r\n\r\n");
-  };
-}
-
-std::string Ok(const std::string& body) {
-  return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 struct Served {
@@ -157,30 +144,6 @@ TEST(CliNetwork, HostileServersLeaveTheDatabasesAsTheyWere) {
     EXPECT_EQ(nf::Names(home.path() + "/Database/Local"), std::vector<std::string>{});
   }
 }
-
-// An SMTP server that accepts everything and keeps what it was sent.
-struct SmtpServer {
-  std::string received;
-  LoopbackServer server{[this](int fd) {
-    test::SendText(fd, "220 test ESMTP\r\n");
-    for (;;) {
-      std::string line = test::ReadUntil(fd, "\r\n");
-      if (line.empty()) return;
-      received += line;
-      if (line.rfind("DATA", 0) == 0) {
-        test::SendText(fd, "354 go on\r\n");
-        std::string body = test::ReadUntil(fd, "\r\n.\r\n");
-        received += body;
-        test::SendText(fd, "250 queued\r\n");
-      } else if (line.rfind("QUIT", 0) == 0) {
-        test::SendText(fd, "221 bye\r\n");
-        return;
-      } else {
-        test::SendText(fd, "250 ok\r\n");
-      }
-    }
-  }};
-};
 
 TEST(CliNetwork, UploadHoldsTheConversationAndKeepsTheLogWhenAsked) {
   Served s = MakeServed();

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -105,6 +106,46 @@ struct StateRecorder : StateLine {
   std::vector<std::string> texts;
   void ShowState(std::string_view text) override { texts.emplace_back(text); }
   std::string last() const { return texts.empty() ? std::string() : texts.back(); }
+};
+
+// An HTTP/1.0 server answering each request from a table of paths; other
+// paths get 404.
+inline LoopbackServer::Script Serve(std::map<std::string, std::string> responses) {
+  return [responses](int fd) {
+    std::string request = ReadUntil(fd, "\r\n\r\n");
+    size_t sp = request.find(' '), end = request.find(' ', sp + 1);
+    std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, end - sp - 1);
+    auto it = responses.find(path);
+    SendText(fd, it != responses.end() ? it->second : "HTTP/1.0 404 Not Found\r\n\r\n");
+  };
+}
+
+inline std::string Ok(const std::string& body) {
+  return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// An SMTP server that accepts everything and keeps what it was sent.
+struct SmtpServer {
+  std::string received;
+  LoopbackServer server{[this](int fd) {
+    SendText(fd, "220 test ESMTP\r\n");
+    for (;;) {
+      std::string line = ReadUntil(fd, "\r\n");
+      if (line.empty()) return;
+      received += line;
+      if (line.rfind("DATA", 0) == 0) {
+        SendText(fd, "354 go on\r\n");
+        std::string body = ReadUntil(fd, "\r\n.\r\n");
+        received += body;
+        SendText(fd, "250 queued\r\n");
+      } else if (line.rfind("QUIT", 0) == 0) {
+        SendText(fd, "221 bye\r\n");
+        return;
+      } else {
+        SendText(fd, "250 ok\r\n");
+      }
+    }
+  }};
 };
 
 }  // namespace kr::test
