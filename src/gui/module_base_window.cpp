@@ -23,7 +23,8 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QThread>
-#include <QTreeWidget>
+#include <QAbstractTableModel>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <chrono>
 
@@ -75,33 +76,58 @@ static_assert(std::size(kColumns) == 28);
 
 QString Latin1(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
-QTreeWidget* MakeList(QWidget* parent) {
-  auto* list = new QTreeWidget(parent);
-  QStringList titles;
-  for (const Column& c : kColumns) titles << c.title;
-  list->setHeaderLabels(titles);
+// A database list: a copy of the entries (the worker of a transfer may
+// change the module base meanwhile), texts made when they are shown.
+class IndexListModel : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+  void SetEntries(const std::vector<IndexEntry>& entries) {
+    beginResetModel();
+    entries_ = entries;
+    endResetModel();
+  }
+  int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : int(entries_.size()); }
+  int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : int(std::size(kColumns)); }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= int(entries_.size())) return {};
+    const IndexEntry& e = entries_[size_t(index.row())];
+    if (role == Qt::DisplayRole) {
+      const Column& c = kColumns[index.column()];
+      return Latin1(e.text(c.offset, c.width));
+    }
+    if (role == Qt::UserRole) return Latin1(e.serial());
+    return {};
+  }
+  QVariant headerData(int section, Qt::Orientation o, int role) const override {
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < int(std::size(kColumns)))
+      return QString::fromLatin1(kColumns[section].title);
+    return {};
+  }
+
+ private:
+  std::vector<IndexEntry> entries_;
+};
+
+QTreeView* MakeList(QWidget* parent) {
+  auto* list = new QTreeView(parent);
+  list->setModel(new IndexListModel(list));
   list->setRootIsDecorated(false);
+  list->setItemsExpandable(false);
   list->setUniformRowHeights(true);
   list->setAlternatingRowColors(true);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->header()->setSectionResizeMode(QHeaderView::Interactive);
   list->header()->setStretchLastSection(false);
   return list;
 }
 
-void FillList(QTreeWidget* list, std::vector<IndexEntry>& entries) {
-  const std::string current = list->currentItem() ? list->currentItem()->data(0, Qt::UserRole).toString().toStdString()
-                                                  : std::string();
-  list->clear();
+void FillList(QTreeView* list, std::vector<IndexEntry>& entries) {
+  const QString current = list->currentIndex().data(Qt::UserRole).toString();
   AssignDisplayPositions(entries);  // the list shows them now
-  for (const IndexEntry& e : entries) {
-    auto* item = new QTreeWidgetItem(list);
-    for (int c = 0; c < int(std::size(kColumns)); ++c)
-      item->setText(c, Latin1(e.text(kColumns[c].offset, kColumns[c].width)));
-    item->setData(0, Qt::UserRole, Latin1(e.serial()));
-    if (!current.empty() && e.serial() == current) list->setCurrentItem(item);
-  }
-  for (int c = 0; c < list->columnCount(); ++c) list->resizeColumnToContents(c);
+  static_cast<IndexListModel*>(list->model())->SetEntries(entries);
+  if (!current.isEmpty()) ModuleBaseWindow::SelectSerial(list, current);
+  for (int c = 0; c < list->model()->columnCount(); ++c) list->resizeColumnToContents(c);
 }
 
 // Slot pickers show the entry as a slot label would name it, with its date.
@@ -529,16 +555,28 @@ void ModuleBaseWindow::ShowState(const QByteArray& latin1) {
 void ModuleBaseWindow::SetBusy(bool busy) {
   for (QWidget* w : databaseControls_) w->setEnabled(!busy);
   stop_->setEnabled(busy);
-  for (QTreeWidget* list : {serverList_, localList_}) {
+  for (QTreeView* list : {serverList_, localList_}) {
     if (busy) list->setCursor(Qt::BusyCursor);
     else list->unsetCursor();
   }
   Q_EMIT busyChanged(busy);
 }
 
-std::string ModuleBaseWindow::ActiveSerial(QTreeWidget* list) const {
-  const QTreeWidgetItem* item = list->currentItem();
-  return item ? item->data(0, Qt::UserRole).toString().toStdString() : std::string();
+std::string ModuleBaseWindow::ActiveSerial(QTreeView* list) const {
+  const QModelIndex current = list->currentIndex();
+  return current.isValid() ? current.data(Qt::UserRole).toString().toStdString() : std::string();
+}
+
+bool ModuleBaseWindow::SelectSerial(QTreeView* list, const QString& serial) {
+  QAbstractItemModel* m = list->model();
+  for (int row = 0; row < m->rowCount(); ++row) {
+    const QModelIndex index = m->index(row, 0);
+    if (index.data(Qt::UserRole).toString() == serial) {
+      list->setCurrentIndex(index);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool ModuleBaseWindow::chooseSlotModule(int slot, const QString& serial) {

@@ -31,7 +31,7 @@ class QLabel;
 class QPushButton;
 class QSlider;
 class QTabWidget;
-class QTreeWidget;
+class QTreeView;
 
 namespace kr {
 
@@ -70,8 +70,13 @@ class ModuleBaseWindow : public QWidget {
   // Buttons by their label as the user sees it, underscore included
   // ("Retrieve _List", "_Import", "Information" + slot number "1".."4").
   QPushButton* button(const QString& label) const;
-  QTreeWidget* serverList() const { return serverList_; }
-  QTreeWidget* localList() const { return localList_; }
+  // The lists: one row per entry, the 28 columns of the index entry; a row's
+  // Qt::UserRole data is its serial.
+  QTreeView* serverList() const { return serverList_; }
+  QTreeView* localList() const { return localList_; }
+  // Makes the entry with this serial the list's active entry; false when
+  // the list has none.
+  static bool SelectSerial(QTreeView* list, const QString& serial);
   ChartWidget* chart() const { return chart_; }
   QComboBox* slotPicker(int slot) const { return pickers_[size_t(slot - 1)]; }  // slot 1..4
   QLabel* slotLabel(int slot) const { return slotNames_[size_t(slot - 1)]; }
@@ -123,7 +128,7 @@ class ModuleBaseWindow : public QWidget {
   void UpdateColorButtons();
   void SetBusy(bool busy);
   // The serial of the list's current entry; empty when none.
-  std::string ActiveSerial(QTreeWidget* list) const;
+  std::string ActiveSerial(QTreeView* list) const;
   void ShowState(const QByteArray& latin1);
 
   void RetrieveList();
@@ -142,8 +147,8 @@ class ModuleBaseWindow : public QWidget {
   int timeoutMs_ = 30000;
 
   QTabWidget* pages_ = nullptr;
-  QTreeWidget* serverList_ = nullptr;
-  QTreeWidget* localList_ = nullptr;
+  QTreeView* serverList_ = nullptr;
+  QTreeView* localList_ = nullptr;
   ChartWidget* chart_ = nullptr;
   QComboBox* master_ = nullptr;
   QComboBox* slave_ = nullptr;

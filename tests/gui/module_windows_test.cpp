@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <chrono>
 #include <thread>
 
@@ -170,15 +170,16 @@ std::vector<std::string> Serials(const std::vector<IndexEntry>& list) {
   return out;
 }
 
-std::vector<std::string> Shown(QTreeWidget* list) {
+// The "Serial" column of each row.
+std::vector<std::string> Shown(QTreeView* list) {
   std::vector<std::string> out;
-  for (int i = 0; i < list->topLevelItemCount(); ++i) out.push_back(list->topLevelItem(i)->text(26).toStdString());
+  for (int i = 0; i < list->model()->rowCount(); ++i)
+    out.push_back(list->model()->index(i, 26).data().toString().toStdString());
   return out;
 }
 
-void Select(QTreeWidget* list, const std::string& serial) {
-  for (int i = 0; i < list->topLevelItemCount(); ++i)
-    if (list->topLevelItem(i)->text(26).toStdString() == serial) list->setCurrentItem(list->topLevelItem(i));
+void Select(QTreeView* list, const std::string& serial) {
+  ASSERT_TRUE(ModuleBaseWindow::SelectSerial(list, QString::fromStdString(serial))) << serial;
 }
 
 struct ModuleBaseTest : ::testing::Test {
@@ -248,7 +249,7 @@ TEST_F(ModuleBaseTest, LocalButtonsChangeTheLocalDatabase) {
   // Cancelled choosers and no selection do nothing.
   importChoice = {};
   w->button("_Import")->click();
-  w->localList()->setCurrentItem(nullptr);
+  w->localList()->setCurrentIndex({});
   w->button("_Export")->click();
   w->button("_Remove")->click();
   EXPECT_EQ(Serials(ctx.modules.local), (std::vector<std::string>{a, b}));
