@@ -600,16 +600,15 @@ void ModuleBaseWindow::ReloadModules() {
   RefreshLists();
 }
 
-// Local operations: short, on the GUI thread, with the busy pointer.
+// Local operations: short, on the GUI thread; the pressed button is off
+// until the operation has returned (its requests included).
 namespace {
-struct BusyPointer {
-  explicit BusyPointer(QPushButton* b) : button(b) {
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+struct ButtonOff {
+  explicit ButtonOff(QPushButton* b) : button(b) {
     if (button) button->setEnabled(false);
   }
-  ~BusyPointer() {
+  ~ButtonOff() {
     if (button) button->setEnabled(true);
-    QApplication::restoreOverrideCursor();
   }
   QPushButton* button;
 };
@@ -617,7 +616,7 @@ struct BusyPointer {
 
 void ModuleBaseWindow::Import() {
   if (transferRunning()) return;
-  BusyPointer busy(button("_Import"));
+  ButtonOff off(button("_Import"));
   const QString drawer = QDir(QString::fromStdString(ctx_.dos.HostPath("PROGDIR:")))
                              .filePath(QString::fromStdString(ctx_.modules.importDrawer));
   const QStringList chosen = choosers_.importFiles(this, drawer);
@@ -648,7 +647,7 @@ void ModuleBaseWindow::Export() {
   if (transferRunning()) return;
   const std::string serial = ActiveSerial(localList_);
   if (serial.empty()) return;
-  BusyPointer busy(button("_Export"));
+  ButtonOff off(button("_Export"));
   const QString drawer = QDir(QString::fromStdString(ctx_.dos.HostPath("PROGDIR:")))
                              .filePath(QString::fromStdString(ctx_.modules.exportDrawer));
   const QString chosen = choosers_.exportFile(this, drawer, QString::fromStdString(serial) + ".dbe");
@@ -673,7 +672,7 @@ void ModuleBaseWindow::Remove() {
   if (transferRunning()) return;
   const std::string serial = ActiveSerial(localList_);
   if (serial.empty()) return;
-  BusyPointer busy(button("_Remove"));
+  ButtonOff off(button("_Remove"));
   if (RemoveModule(ctx_, serial) == RemoveResult::IndexNotSaved)
     ctx_.requester.Request(kErrorTitle, "Can't save the local database index!", "Ok");
   RefreshLists();

@@ -583,6 +583,28 @@ TEST_F(ModuleBaseTest, UploadToALoopbackSmtpServer) {
   EXPECT_NE(smtp.received.find("filename=\"" + a + ".dbe\""), std::string::npos) << smtp.received;
   EXPECT_FALSE(nf::Exists(t.ram.path() + "/kr_maillog.txt"));
 
+  // A server that refuses the sender: its reply on the state line, no
+  // success message.
+  LoopbackServer refusing([](int fd) {
+    SendText(fd, "220 hello\r\n");
+    ReadUntil(fd, "\r\n");
+    SendText(fd, "250 ok\r\n");
+    ReadUntil(fd, "\r\n");
+    SendText(fd, "550 sender refused\r\n");
+    ReadUntil(fd, "\r\n");
+  });
+  ASSERT_TRUE(refusing.ok());
+  ctx.settings.set_s32(cfg::kSmtpPort, refusing.port());
+  t.requester.asked.clear();
+  t.requester.answers = {1};
+  finished = false;
+  w->button("_Upload")->click();
+  ASSERT_TRUE(WaitFor([&] { return finished; }));
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(w->stateText(), "ERROR: 550 sender refused");
+  EXPECT_EQ(Asked(), std::vector<std::string>{"Should log saved to 'RAM:kr_maillog.txt'?"});
+  EXPECT_EQ(Serials(ctx.modules.local), std::vector<std::string>{a});
+
   // On the server list already: refused, nothing sent.
   ctx.modules.server.push_back(ctx.modules.local[0]);
   t.requester.asked.clear();
