@@ -3,6 +3,7 @@
 // buttons against real databases and loopback servers.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -390,6 +391,29 @@ TEST_F(ModuleBaseTest, ChartPageDrawsTheChosenSlots) {
   EXPECT_TRUE(max->isVisible());
   w->button("Show _max-values")->click();
   EXPECT_EQ(w->findChildren<MaxValuesWindow*>().size(), 1);
+}
+
+// One window per main window; opening it again shows the same one, and it
+// shows the display record as it is now. Closing keeps the chart settings.
+TEST_F(ModuleBaseTest, OpenModuleBaseShowsOneWindow) {
+  QWidget main;
+  ctx.display.set_s32(disp::kMasterSection, 2);
+  ctx.display.set_s32(disp::kSlaveSection, 4);
+  ModuleBaseWindow* first = OpenModuleBase(ctx, &main);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_TRUE(first->isWindow());
+  EXPECT_EQ(first->windowTitle(), QString::fromUtf8("KelvaRANK \u00B7 Module Base"));
+  EXPECT_EQ(first->masterCycle()->currentText(), "Memory");
+  EXPECT_EQ(first->slaveCycle()->currentIndex(), 4);
+  first->drawMode()->button(1)->click();
+  first->close();
+  EXPECT_EQ(ctx.display.drawMode(), 1);
+  ctx.display.set_s32(disp::kMasterSection, 0);  // changed elsewhere meanwhile
+  EXPECT_EQ(OpenModuleBase(ctx, &main), first);
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_EQ(first->masterCycle()->currentText(), "KelvaRANKS");
+  EXPECT_EQ(main.findChildren<ModuleBaseWindow*>().size(), 1);
 }
 
 // A served module and an index holding it.
