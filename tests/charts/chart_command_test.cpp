@@ -22,15 +22,7 @@ struct ChartCli : ::testing::Test {
 
   // A Local module whose Mars Cipher figures are a, b, c.
   std::string Store(const std::string& user, double a, double b, double c) {
-    ModuleRecord m = ctx.results;
-    m.setFigure(0x188, a);
-    m.setFigure(0x190, b);
-    m.setFigure(0x198, c);
-    ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, user);
-    FillModuleDescription(ctx, m);
-    const std::string serial(ModuleSerial(m));
-    EXPECT_TRUE(WriteModuleFile(ctx, LocalModulePath(serial), m));
-    return serial;
+    return std::string(ModuleSerial(WriteMarsModule(ctx, user, a, b, c)));
   }
   int Run(std::vector<std::string> words) { return cli::ChartCommand(ctx, words, out, err); }
   QRgb Rgb(int role) const {

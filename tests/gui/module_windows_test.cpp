@@ -33,18 +33,12 @@ namespace {
 
 namespace nf = net_files;
 
-// A Local module of `user` whose Mars Cipher figures are a, b, c.
+// A Local module of `user` whose Mars Cipher figures are a, b, c, in the
+// Local list.
 std::string StoreMars(Context& ctx, const std::string& user, double a, double b, double c) {
-  ModuleRecord m = ctx.results;
-  m.setFigure(0x188, a);
-  m.setFigure(0x190, b);
-  m.setFigure(0x198, c);
-  ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, user);
-  FillModuleDescription(ctx, m);
-  const std::string serial(ModuleSerial(m));
-  EXPECT_TRUE(WriteModuleFile(ctx, LocalModulePath(serial), m));
+  const ModuleRecord m = WriteMarsModule(ctx, user, a, b, c);
   ctx.modules.local.push_back(MakeIndexEntry(m));
-  return serial;
+  return std::string(ModuleSerial(m));
 }
 
 QImage Grab(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }

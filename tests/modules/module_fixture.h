@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/sections.h"
+#include "modules/module_base.h"
 #include "support/test_context.h"
 
 namespace kr::test {
@@ -79,5 +82,19 @@ struct ModuleContext : TestContext {
   }
   std::string Home(const std::string& rest) const { return home.path() + "/" + rest; }
 };
+
+// A module of `user` made from the current results with the Mars Cipher
+// figures a, b and c, its file written into the Local folder (the Local list
+// is not touched).
+inline ModuleRecord WriteMarsModule(Context& ctx, const std::string& user, double a, double b, double c) {
+  ModuleRecord m = ctx.results;
+  m.setFigure(0x188, a);
+  m.setFigure(0x190, b);
+  m.setFigure(0x198, c);
+  ctx.settings.set_text(cfg::kUserName, cfg::kNameWidth, user);
+  FillModuleDescription(ctx, m);
+  EXPECT_TRUE(WriteModuleFile(ctx, LocalModulePath(ModuleSerial(m)), m));
+  return m;
+}
 
 }  // namespace kr::test
