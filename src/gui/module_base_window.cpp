@@ -748,6 +748,12 @@ void ModuleBaseWindow::TransferDone(bool ok) {
   Q_EMIT transferFinished(ok);
 }
 
+void ModuleBaseWindow::refreshFromContext() {
+  if (transferRunning()) return;
+  RefreshLists();
+  ShowDisplayRecord();
+}
+
 void ModuleBaseWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous() || transferRunning()) return;

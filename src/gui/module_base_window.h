@@ -64,6 +64,12 @@ class ModuleBaseWindow : public QWidget {
 
   bool transferRunning() const { return worker_.joinable(); }
 
+  // Shows the module base and the display record as the context holds them
+  // now: the main program calls it after it changed them while the window is
+  // open (a module made, the chart settings reset). Nothing while a transfer
+  // runs (its end refreshes the lists).
+  void refreshFromContext();
+
   // Pages, in order.
   enum Page { kServerPage, kLocalPage, kChartPage, kModulesPage };
   QTabWidget* pages() const { return pages_; }

@@ -408,6 +408,14 @@ TEST_F(ModuleBaseTest, OpenModuleBaseShowsOneWindow) {
   EXPECT_TRUE(first->isVisible());
   EXPECT_EQ(first->masterCycle()->currentText(), "KelvaRANKS");
   EXPECT_EQ(main.findChildren<ModuleBaseWindow*>().size(), 1);
+
+  // A module made while the window is open appears when the program says so.
+  StoreMars(ctx, "made", 1, 2, 3);
+  ctx.display.set_s32(disp::kShowMode, 1);
+  first->refreshFromContext();
+  EXPECT_EQ(first->localList()->model()->rowCount(), 1);
+  EXPECT_EQ(first->slotPicker(4)->count(), 1);
+  EXPECT_TRUE(first->showMode()->button(1)->isChecked());
 }
 
 // A served module and an index holding it.
