@@ -18,8 +18,8 @@
 #include "platform/fake/fake_requester.h"
 #include "platform/fake/fake_timer.h"
 #include "platform/linux/linux_dos.h"
-#include "settings/settings_record.h"
-#include "sysinfo/sysinfo_record.h"
+#include "records/settings_record.h"
+#include "records/sysinfo_record.h"
 
 namespace kr::fuzz {
 

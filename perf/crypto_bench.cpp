@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/cpu/mars.h"
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 #include "bench/cpu/serpent.h"
 
 namespace {

@@ -16,16 +16,16 @@
 
 #include "bench/memory/memory_kernels.h"
 #include "bench/memory/memory_tests.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/context.h"
 #include "engine/scoring.h"
-#include "engine/sections.h"
+#include "run/sections.h"
 #include "engine/status_model.h"
 #include "platform/fake/fake_requester.h"
 #include "platform/linux/linux_dos.h"
 #include "platform/linux/linux_exec.h"
 #include "platform/linux/linux_timer.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 
 namespace {
 

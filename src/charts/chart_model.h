@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/catalogue.h"
-#include "engine/results.h"
-#include "settings/display_record.h"
+#include "records/catalogue.h"
+#include "records/results.h"
+#include "records/display_record.h"
 
 namespace kr {
 

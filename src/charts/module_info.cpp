@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "modules/module_record.h"
 #include "util/numtext.h"
 

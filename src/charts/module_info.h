@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/results.h"
+#include "records/results.h"
 #include "modules/module_description.h"
 
 namespace kr {

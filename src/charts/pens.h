@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "settings/display_record.h"
+#include "records/display_record.h"
 
 namespace kr {
 

@@ -24,7 +24,7 @@
 #include "cli/text.h"
 #include "engine/context.h"
 #include "engine/scoring.h"
-#include "engine/sections.h"
+#include "run/sections.h"
 #include "platform/linux/linux_blockdev.h"
 #include "platform/linux/linux_dos.h"
 #include "platform/linux/linux_partition.h"
@@ -40,7 +40,7 @@
 #include "shell/commands.h"
 #include "shell/make_module.h"
 #include "shell/startup.h"
-#include "sysinfo/linux_host_probe.h"
+#include "platform/linux/linux_host_probe.h"
 #include "util/numtext.h"
 
 namespace kr::cli {

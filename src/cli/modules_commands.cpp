@@ -8,7 +8,7 @@
 #include "charts/module_info.h"
 #include "cli/app.h"
 #include "cli/text.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/context.h"
 #include "modules/module_base.h"
 #include "modules/module_json.h"

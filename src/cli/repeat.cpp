@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/catalogue.h"
-#include "engine/results.h"
+#include "records/catalogue.h"
+#include "records/results.h"
 #include "util/numtext.h"
 
 namespace kr::cli {

@@ -10,20 +10,20 @@
 #include <string>
 #include <vector>
 
-#include "bench/drive/drive_info.h"
-#include "bench/drive/drive_state.h"
-#include "engine/results.h"
+#include "records/drive_info.h"
+#include "records/drive_state.h"
+#include "records/results.h"
 #include "engine/run_events.h"
 #include "engine/status.h"
-#include "modules/module_index.h"
+#include "records/module_index.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
 #include "platform/requester.h"
 #include "platform/timer.h"
-#include "settings/display_record.h"
-#include "settings/settings_form.h"
-#include "settings/settings_record.h"
-#include "sysinfo/sysinfo_record.h"
+#include "records/display_record.h"
+#include "records/settings_form.h"
+#include "records/settings_record.h"
+#include "records/sysinfo_record.h"
 
 namespace kr {
 
@@ -102,7 +102,7 @@ struct Context {
   SettingsForm form;  // the settings pages' controls (settings/settings_form.h)
   SystemInfo sysinfo;
   DriveInfo driveInfo;
-  DriveState drive;  // access modes, command set, device connection (bench/drive/drive_state.h)
+  DriveState drive;  // access modes, command set, device connection (records/drive_state.h)
   RunState run;
   ResultsRecord results;
   std::array<ResultsRecord, 4> compare;

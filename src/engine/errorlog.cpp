@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "report/lines.h"
-#include "report/report.h"
 
 namespace kr {
 namespace {
@@ -75,30 +73,6 @@ void CloseErrorLogOutput(Context& ctx) {
   log.outputIsConsole = false;
   log.outputPath.clear();
   log.outputFailed = false;
-}
-
-void AppendErrorLogToReport(Context& ctx) {
-  if (!ctx.report.open) return;
-  const std::string rule = SectionRule();
-  const std::string empty = EmptyLine();
-  ReportLine(ctx, rule);
-  ReportLine(ctx, OpeningLine());
-  ReportLine(ctx, "|                              E R R O R S                                 |\n");
-  ReportLine(ctx, empty);
-  if (ctx.errorLog.entries.empty()) {
-    ReportLine(ctx, "| No Errors...                                                             |\n");
-  } else {
-    long n = 0;
-    for (const ErrorEntry& e : ctx.errorLog.entries) {
-      ReportFormat(ctx, "| ERROR NO: %ld\n", ++n);
-      ReportFormat(ctx, "| LOCATION: %s\n", e.location);
-      ReportFormat(ctx, "| FUNCTION: %s\n", e.function);
-      ReportFormat(ctx, "| REASON  : %s\n", e.reason);
-      ReportLine(ctx, empty);
-    }
-  }
-  ReportLine(ctx, ClosingLine());
-  ReportLine(ctx, rule);
 }
 
 }  // namespace kr

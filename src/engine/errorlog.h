@@ -21,8 +21,6 @@ void ClearErrorLog(Context& ctx);
 // file" is logged in memory and the log stays memory-only.
 void OpenErrorLogOutput(Context& ctx);
 void CloseErrorLogOutput(Context& ctx);
-// The "E R R O R S" box, only while the report is open.
-void AppendErrorLogToReport(Context& ctx);
 
 // A diagnostic of a library or workload for the log sink (not an entry of
 // the error log); nothing when the context has no sink.

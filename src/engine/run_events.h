@@ -17,8 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/catalogue.h"
-#include "engine/results.h"
+#include "records/catalogue.h"
+#include "records/results.h"
 
 namespace kr {
 

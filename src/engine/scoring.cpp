@@ -2,7 +2,6 @@
 
 #include <bit>
 
-#include "report/report.h"
 
 namespace kr {
 
@@ -18,16 +17,6 @@ double ScorePercent(double figure, double reference, double weight) {
 
 double ScoreFromTime(double seconds, double weight, double factor) {
   return ClampPercent((100.0 / seconds) * (weight * 0.01) * factor);
-}
-
-void WriteScore(Context& ctx, int slot, double percent, bool scored) {
-  if (scored) {
-    ReportFixed2(ctx, "|   KelvaRANKS : %3lu.%0.2lu Percent                                            |\n", percent);
-    ctx.results.setScore(slot, {percent, 1.0});
-  } else {
-    ReportLine(ctx, "|   KelvaRANKS : DISABLED                                                  |\n");
-    ctx.results.setScore(slot, {0.0, 0.0});
-  }
 }
 
 int32_t CountProcessorTests(const Context& ctx) {

@@ -13,11 +13,6 @@ double ScorePercent(double figure, double reference, double weight);
 double ScoreFromTime(double seconds, double weight, double factor);
 double ClampPercent(double percent);
 
-// Writes the card's score line ("|   KelvaRANKS : %3lu.%0.2lu Percent" or
-// "|   KelvaRANKS : DISABLED", padded to 76 columns) and stores the slot:
-// (percent, 1.0) when scored, (0.0, 0.0) otherwise.
-void WriteScore(Context& ctx, int slot, double percent, bool scored);
-
 // Enabled-test counts (recomputed before every run).
 int32_t CountProcessorTests(const Context& ctx);
 int32_t CountMemoryTests(const Context& ctx);

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 
 namespace kr {
 

@@ -79,4 +79,6 @@ double CalibrateLongLoop(Context& ctx, uint32_t blockSize, uint32_t passes, int3
   return Calibrate(ctx, passes, blockSize / 4, 32, cacheOn, mt);
 }
 
+bool StopRequested(const Context& ctx) { return ctx.Interrupted(); }
+
 }  // namespace kr

@@ -56,4 +56,9 @@ double CalibrateLongLoop(Context& ctx, uint32_t blockSize, uint32_t passes, int3
 // steps it ran (the count proves the loop ran).
 uint64_t EmptyLoopNest(uint32_t passes, uint32_t limit, uint32_t stride);
 
+// True when the user asked the run to stop. Tests with long inner loops (the
+// memory sweeps) check it between steps and end early; the sections check it
+// between tests.
+bool StopRequested(const Context& ctx);
+
 }  // namespace kr

@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "charts/chart_draw.h"
-#include "settings/display_record.h"
+#include "records/display_record.h"
 
 namespace kr {
 

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "charts/module_info.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "gui/module_window_texts.h"
 #include "gui/qt_canvas.h"
 

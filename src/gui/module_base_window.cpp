@@ -41,7 +41,7 @@
 #include "net/net.h"
 #include "net/smtp.h"
 #include "platform/linux/linux_socket.h"
-#include "settings/display_record.h"
+#include "records/display_record.h"
 
 namespace kr {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <set>
 
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 #include "intake/mime.h"
 #include "modules/module_index.h"
 #include "modules/module_record.h"

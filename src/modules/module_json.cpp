@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "util/latin1.h"
 
 namespace kr {

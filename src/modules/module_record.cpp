@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 #include "engine/context.h"
 #include "report/frame.h"
 #include "report/report.h"

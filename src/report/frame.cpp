@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "report/report.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "sysinfo/hardware_tables.h"
-#include "sysinfo/sysinfo_record.h"
+#include "records/sysinfo_record.h"
 
 namespace kr {
 namespace {
@@ -394,6 +394,30 @@ void WriteFooter(Context& ctx) {
   std::string credit = std::string(left, '-') + std::string(kCredit) + std::string(68 - kCredit.size() - left, '-');
   ReportLine(ctx, "  /" + credit + "\\    \n");
   ReportLine(ctx, " /" + std::string(70, '_') + "\\   \n");
+}
+
+void AppendErrorLogToReport(Context& ctx) {
+  if (!ctx.report.open) return;
+  const std::string rule = SectionRule();
+  const std::string empty = EmptyLine();
+  ReportLine(ctx, rule);
+  ReportLine(ctx, OpeningLine());
+  ReportLine(ctx, "|                              E R R O R S                                 |\n");
+  ReportLine(ctx, empty);
+  if (ctx.errorLog.entries.empty()) {
+    ReportLine(ctx, "| No Errors...                                                             |\n");
+  } else {
+    long n = 0;
+    for (const ErrorEntry& e : ctx.errorLog.entries) {
+      ReportFormat(ctx, "| ERROR NO: %ld\n", ++n);
+      ReportFormat(ctx, "| LOCATION: %s\n", e.location);
+      ReportFormat(ctx, "| FUNCTION: %s\n", e.function);
+      ReportFormat(ctx, "| REASON  : %s\n", e.reason);
+      ReportLine(ctx, empty);
+    }
+  }
+  ReportLine(ctx, ClosingLine());
+  ReportLine(ctx, rule);
 }
 
 }  // namespace kr

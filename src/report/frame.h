@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/context.h"
-#include "engine/results.h"
+#include "records/results.h"
 #include "report/lines.h"
 
 namespace kr {
@@ -46,5 +46,9 @@ const char* ScsiResponseFormatText(uint32_t format);
 // "Fast FileSystem International"); "Unknown" for a type outside the table.
 const char* DosTypeIdText(uint32_t dosType);
 const char* DosTypeNameText(uint32_t dosType);
+
+// The "E R R O R S" box: the error log's entries, only while the report is
+// open.
+void AppendErrorLogToReport(Context& ctx);
 
 }  // namespace kr

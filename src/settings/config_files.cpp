@@ -321,4 +321,6 @@ void ShowSettings(Context& ctx) { FormFromSettings(ctx.settings, ctx.form); }
 namespace kr {
 static_assert(kConfigFileSize == cfg::kSize);
 static_assert(kDefaultsFileSize == disp::kSize + disp::kPenCount * disp::kPenWidth);
+void ResetDisplaySettings(Context& ctx) { SetDisplayDefaults(ctx.display); }
+
 }  // namespace kr

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "engine/context.h"
+#include "settings/settings_form.h"
 
 namespace kr {
 
@@ -70,5 +71,10 @@ void ResetSettings(Context& ctx, ResetScope scope);
 
 // Shows the settings record in the form again (discards edits).
 void ShowSettings(Context& ctx);
+
+// Resets the chart controls and ctx.display to the built-in defaults. The
+// colour pickers are ctx.display.pens; the other chart controls show the
+// record (DisplayControlsFrom).
+void ResetDisplaySettings(Context& ctx);
 
 }  // namespace kr

@@ -6,7 +6,7 @@
 #include <charconv>
 #include <functional>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "settings/config_files.h"
 #include "util/latin1.h"
 #include "settings/settings_form.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/scoring.h"
-#include "engine/sections.h"
+#include "run/sections.h"
 
 namespace kr {
 

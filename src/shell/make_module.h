@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "engine/context.h"
-#include "engine/sections.h"
+#include "run/sections.h"
 
 namespace kr {
 

@@ -25,7 +25,7 @@
 
 #include "engine/context.h"
 #include "shell/startup_checks.h"
-#include "sysinfo/host_probe.h"
+#include "platform/host_probe.h"
 
 namespace kr {
 
@@ -84,7 +84,7 @@ struct StartupState {
 
 // 0 when the program is up, 20 when start-up failed (everything acquired is
 // released again and ShutDown has nothing left to do).
-// `probe` is the host detection of this host (sysinfo/host_probe.h).
+// `probe` is the host detection of this host (platform/host_probe.h).
 int StartUp(Context& ctx, HostProbe& probe, StartupHooks& hooks, StartupState& state);
 
 // Saves the defaults and, with "save at exit", the settings; closes the

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "engine/context.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 
 namespace kr {
 namespace {

@@ -94,16 +94,6 @@ std::string ReleaseName(VersionPair rom, VersionPair versionLibrary) {
   return name;
 }
 
-std::string CutIdentification(std::string_view ident) {
-  size_t paren = ident.find('(');
-  if (paren != std::string_view::npos) {
-    ident = ident.substr(0, paren);
-    while (!ident.empty() && (ident.back() == ' ' || ident.back() == '\t')) ident.remove_suffix(1);
-  }
-  if (ident.size() > kTextMax) ident = ident.substr(0, kTextMax);
-  return std::string(ident);
-}
-
 uint16_t RevisionFromIdentification(std::string_view ident) {
   size_t blank = ident.find(' ');
   if (blank == std::string_view::npos) return 0;

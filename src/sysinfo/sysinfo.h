@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "sysinfo/host_probe.h"
+#include "platform/host_probe.h"
 
 namespace kr {
 
@@ -26,10 +26,6 @@ std::string MemoryText(uint64_t bytes);
 // matching row replaces the name, so the last match wins; "Unknown" when no
 // row matches.
 std::string ReleaseName(VersionPair rom, VersionPair versionLibrary);
-
-// An identification text cut before its first "(" (blanks left before the
-// cut are dropped too) and to at most 31 characters.
-std::string CutIdentification(std::string_view ident);
 
 // The revision that the "AmigaOS ROM Update" resident names: the number
 // after the first blank, then the number after the point that follows it;

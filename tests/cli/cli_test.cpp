@@ -21,7 +21,7 @@
 #include "cli/repeat.h"
 #include "cli/text.h"
 #include "settings/settings_form.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "cli/run_cli.h"
 #include "support/test_context.h"
 

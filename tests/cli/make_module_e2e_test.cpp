@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 #include "cli/run_cli.h"
 #include "modules/module_fixture.h"
 #include "modules/module_record.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "report/report.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "support/test_context.h"
 
 namespace kr::test {

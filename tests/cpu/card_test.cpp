@@ -1,9 +1,9 @@
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 
 #include <gtest/gtest.h>
 
 #include "cpu/card_report.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/status_model.h"
 
 namespace kr {

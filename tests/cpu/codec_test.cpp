@@ -17,7 +17,7 @@
 #include "bench/cpu/mp3_cdda.h"
 #include "bench/cpu/processor_tests.h"
 #include "cpu/card_report.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "platform/fake/fake_mpega.h"
 #include "util/numtext.h"
 

@@ -8,12 +8,12 @@
 
 #include "bench/cpu/mars.h"
 #include "bench/cpu/mars_cipher.h"
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 #include "bench/cpu/md5_checksuming.h"
 #include "bench/cpu/processor_tests.h"
 #include "cpu/card_report.h"
 #include "cpu/crypto_support.h"
-#include "engine/results.h"
+#include "records/results.h"
 #include "engine/status_model.h"
 
 namespace kr {

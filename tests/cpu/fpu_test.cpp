@@ -7,7 +7,7 @@
 #include "bench/cpu/fpu.h"
 #include "bench/cpu/processor_tests.h"
 #include "cpu/card_report.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 
 namespace kr {
 namespace {

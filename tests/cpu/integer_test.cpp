@@ -9,7 +9,7 @@
 #include "bench/cpu/fibonacci.h"
 #include "bench/cpu/processor_tests.h"
 #include "cpu/card_report.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/status_model.h"
 
 namespace kr {

@@ -12,7 +12,7 @@
 #include "bench/cpu/serpent_cipher.h"
 #include "cpu/card_report.h"
 #include "cpu/crypto_support.h"
-#include "engine/results.h"
+#include "records/results.h"
 #include "engine/status_model.h"
 
 namespace kr {

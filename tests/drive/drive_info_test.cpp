@@ -17,7 +17,7 @@
 #include "platform/fake/fake_timer.h"
 #include "platform/linux/linux_dos.h"
 #include "report/report.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "support/test_context.h"
 
 namespace kr {

@@ -3,9 +3,9 @@
 
 #include <set>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "settings/settings_form.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 
 namespace kr {
 namespace {

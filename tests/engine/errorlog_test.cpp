@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/errorlog.h"
+#include "report/frame.h"
 #include "support/report_file.h"
 #include "support/test_context.h"
 

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/scoring.h"
 #include "support/test_context.h"
 #include "util/numtext.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/errorlog.h"
 #include "engine/scoring.h"
-#include "engine/sections.h"
+#include "run/sections.h"
 #include "engine/status_model.h"
 #include "report/report.h"
 #include "support/fixed_clock_context.h"

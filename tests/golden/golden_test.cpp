@@ -12,8 +12,8 @@
 #include <string>
 
 #include "bench/drive/drive_access.h"
-#include "engine/catalogue.h"
-#include "engine/sections.h"
+#include "records/catalogue.h"
+#include "run/sections.h"
 #include "platform/fake/emulated_drive.h"
 #include "platform/mpega.h"
 #include "shell/assets.h"

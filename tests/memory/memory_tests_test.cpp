@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench/memory/memory_tests.h"
-#include "engine/catalogue.h"
-#include "engine/results.h"
+#include "records/catalogue.h"
+#include "records/results.h"
 #include "report/report.h"
 #include "support/test_context.h"
 

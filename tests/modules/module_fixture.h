@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/sections.h"
+#include "run/sections.h"
 #include "modules/module_base.h"
 #include "support/test_context.h"
 

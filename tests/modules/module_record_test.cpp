@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 #include "modules/module_fixture.h"
 #include "modules/module_record.h"
 

@@ -10,7 +10,7 @@
 #include "net/base64.h"
 #include "platform/fake/fake_socket.h"
 #include "platform/linux/linux_socket.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "settings/settings_test_util.h"
 
 namespace kr::test {

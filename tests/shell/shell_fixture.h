@@ -19,12 +19,12 @@
 #include "platform/fake/fake_requester.h"
 #include "platform/fake/fake_timer.h"
 #include "platform/linux/linux_dos.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "shell/startup.h"
 #include "shell/startup_checks.h"
 #include "support/test_context.h"
-#include "sysinfo/fake_host_probe.h"
-#include "sysinfo/sysinfo_record.h"
+#include "platform/fake/fake_host_probe.h"
+#include "records/sysinfo_record.h"
 
 namespace kr::test {
 

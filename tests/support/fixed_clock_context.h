@@ -10,9 +10,9 @@
 #include "platform/fake/fake_requester.h"
 #include "platform/fake/fake_timer.h"
 #include "platform/linux/linux_dos.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 #include "support/test_context.h"
-#include "sysinfo/sysinfo_record.h"
+#include "records/sysinfo_record.h"
 
 namespace kr::test {
 

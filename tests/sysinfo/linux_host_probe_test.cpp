@@ -1,4 +1,4 @@
-#include "sysinfo/linux_host_probe.h"
+#include "platform/linux/linux_host_probe.h"
 
 #include <gtest/gtest.h>
 #include <sys/utsname.h>

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "support/test_context.h"
-#include "sysinfo/fake_host_probe.h"
+#include "platform/fake/fake_host_probe.h"
 #include "sysinfo/hardware_tables.h"
 
 namespace kr {

@@ -2,9 +2,9 @@
 
 #include <charconv>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
 #include "util/numtext.h"

@@ -1,5 +1,5 @@
 # LibJPEG functions, MP3 2 CDDA, ZLib functions.
-target_sources(krcore PRIVATE
+target_sources(kr_bench_cpu PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_codec.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_functions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mp3_cdda.cpp

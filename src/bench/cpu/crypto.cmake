@@ -1,6 +1,5 @@
 # The cipher and hash workloads: MD5, MARS, Serpent and their three tests.
-target_sources(krcore PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/md5.cpp
+target_sources(kr_bench_cpu PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/mars.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serpent.cpp
   ${CMAKE_CURRENT_LIST_DIR}/md5_checksuming.cpp

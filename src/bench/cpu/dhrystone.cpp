@@ -8,9 +8,9 @@
 #include <cstring>
 #include <memory>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/errorlog.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"

@@ -1,8 +1,8 @@
 #include "bench/cpu/fibonacci.h"
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
 

@@ -4,9 +4,9 @@
 // operation the counts name is executed as written.
 #include "bench/cpu/fpu.h"
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/status_ops.h"
 #include "report/report.h"
 #include "util/numtext.h"

@@ -1,6 +1,5 @@
-# The processor card procedure and the integer and floating-point workloads.
-target_sources(krcore PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/card.cpp
+# The integer and floating-point workloads.
+target_sources(kr_bench_cpu PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/bogomips.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dhrystone.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fibonacci.cpp

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/jpeg_codec.h"
 #include "bench/cpu/processor_tests.h"
 #include "engine/errorlog.h"

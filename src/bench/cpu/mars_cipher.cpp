@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/mars.h"
 #include "bench/cpu/processor_tests.h"
 #include "engine/status_ops.h"

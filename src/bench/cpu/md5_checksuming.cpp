@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "bench/cpu/card.h"
-#include "bench/cpu/md5.h"
+#include "bench/card.h"
+#include "util/md5.h"
 #include "bench/cpu/processor_tests.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"

@@ -3,7 +3,7 @@
 // converter would.
 #include "bench/cpu/mp3_cdda.h"
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
 #include "engine/errorlog.h"
 #include "engine/status_ops.h"

@@ -2,7 +2,7 @@
 // decrypted in place, through the AES-candidate interface.
 #include "bench/cpu/serpent_cipher.h"
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
 #include "bench/cpu/serpent.h"
 #include "engine/status_ops.h"

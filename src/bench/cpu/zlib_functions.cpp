@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
 #include "engine/errorlog.h"
 #include "engine/scoring.h"

@@ -6,7 +6,8 @@
 #include <new>
 
 #include "engine/errorlog.h"
-#include "shell/startup_checks.h"
+#include "engine/home_files.h"
+#include "engine/progress.h"
 
 namespace kr {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/drive/drive_access.h"
 #include "engine/scoring.h"
 #include "engine/status_ops.h"

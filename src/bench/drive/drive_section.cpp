@@ -11,8 +11,9 @@
 #include "engine/status_ops.h"
 #include "report/frame.h"
 #include "report/report.h"
-#include "bench/cpu/card.h"
-#include "shell/startup_checks.h"
+#include "bench/card.h"
+#include "engine/home_files.h"
+#include "engine/progress.h"
 
 namespace kr {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/drive/bench_dir.h"
 #include "engine/errorlog.h"
 #include "engine/scoring.h"

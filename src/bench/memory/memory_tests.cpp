@@ -3,12 +3,11 @@
 #include <bit>
 #include <string>
 
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 #include "bench/memory/memory_kernels.h"
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/errorlog.h"
-#include "engine/results.h"
-#include "engine/sections.h"
+#include "records/results.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
 #include "report/report.h"

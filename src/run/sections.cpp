@@ -1,4 +1,4 @@
-#include "engine/sections.h"
+#include "run/sections.h"
 
 #include "bench/cpu/processor_tests.h"
 #include "bench/drive/drive_section.h"
@@ -8,7 +8,9 @@
 #include "engine/status_ops.h"
 #include "report/frame.h"
 #include "report/report.h"
-#include "shell/startup_checks.h"
+#include "engine/home_files.h"
+#include "engine/timing.h"
+#include "engine/progress.h"
 
 namespace kr {
 namespace {
@@ -86,8 +88,6 @@ void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
 }
 
 }  // namespace
-
-bool StopRequested(const Context& ctx) { return ctx.Interrupted(); }
 
 const SectionRuns kSectionRuns = {RunProcessorSection, RunMemorySection, RunDriveSection};
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "util/bytes.h"
 
 namespace kr {

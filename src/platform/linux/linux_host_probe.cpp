@@ -1,4 +1,4 @@
-#include "sysinfo/linux_host_probe.h"
+#include "platform/linux/linux_host_probe.h"
 
 #include <sys/utsname.h>
 
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "sysinfo/sysinfo.h"
+#include "platform/host_probe.h"
 #include "util/bytes.h"
 #include "util/numtext.h"
 #include "util/words.h"

@@ -1,6 +1,6 @@
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 
 namespace kr {
 

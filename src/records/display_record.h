@@ -80,12 +80,6 @@ PenText DefaultPenText(int pen);
 // four modules shown, names and paths zero-filled, default pens.
 void SetDisplayDefaults(DisplayRecord& d);
 
-struct Context;
-// Resets the chart controls and ctx.display to the built-in defaults. The
-// colour pickers are ctx.display.pens; the other chart controls show the
-// record (DisplayControlsFrom).
-void ResetDisplaySettings(Context& ctx);
-
 // The chart controls of the module base window, independent of a front end.
 struct DisplayControls {
   int32_t drawMode = 0, showMode = 0, splineMode = 0;

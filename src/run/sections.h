@@ -54,11 +54,6 @@ class ModuleMaking {
 // RunFinished with the outcome returned.
 RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making = nullptr, const SectionRuns& runs = kSectionRuns);
 
-// True when the user asked the run to stop. Tests with long inner loops (the
-// memory sweeps) check it between steps and end early; the sections check it
-// between tests.
-bool StopRequested(const Context& ctx);
-
 // One section each: the window and its progress, the section header, every
 // enabled (and on this host runnable) test in catalogue order, the section
 // total in its slot and in the report. A stop request (ctx.Interrupted())

@@ -1,4 +1,4 @@
-#include "sysinfo/fake_host_probe.h"
+#include "platform/fake/fake_host_probe.h"
 
 #include "platform/exec.h"
 

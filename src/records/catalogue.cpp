@@ -1,4 +1,4 @@
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 
 namespace kr {
 

@@ -1,9 +1,8 @@
-#include "settings/display_record.h"
+#include "records/display_record.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "engine/context.h"
 
 namespace kr {
 
@@ -79,8 +78,6 @@ void SetDisplayDefaults(DisplayRecord& d) {
   for (int i = 0; i < 4; ++i) d.set_s32(disp::kShowModule + 4 * size_t(i), 1);
   for (size_t i = 0; i < disp::kPenCount; ++i) d.pens[i] = DefaultPenText(int(i));
 }
-
-void ResetDisplaySettings(Context& ctx) { SetDisplayDefaults(ctx.display); }
 
 DisplayControls DisplayControlsFrom(const DisplayRecord& d) {
   DisplayControls c;

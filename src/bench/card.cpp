@@ -1,8 +1,8 @@
-#include "bench/cpu/card.h"
+#include "bench/card.h"
 
 #include <charconv>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/scoring.h"
 #include "engine/status_ops.h"
 #include "report/lines.h"
@@ -124,6 +124,16 @@ double TruncateToHundredths(double figure) {
   double v = 0.0;
   std::from_chars(text.data(), text.data() + text.size(), v);
   return v;
+}
+
+void WriteScore(Context& ctx, int slot, double percent, bool scored) {
+  if (scored) {
+    ReportFixed2(ctx, "|   KelvaRANKS : %3lu.%0.2lu Percent                                            |\n", percent);
+    ctx.results.setScore(slot, {percent, 1.0});
+  } else {
+    ReportLine(ctx, "|   KelvaRANKS : DISABLED                                                  |\n");
+    ctx.results.setScore(slot, {0.0, 0.0});
+  }
 }
 
 }  // namespace kr

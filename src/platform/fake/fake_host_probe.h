@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "sysinfo/host_probe.h"
+#include "platform/host_probe.h"
 
 namespace kr {
 

@@ -74,4 +74,8 @@ class HostProbe {
   virtual std::optional<std::string> MachineName() { return std::nullopt; }
 };
 
+// An identification text cut before its first "(" (blanks left before the
+// cut are dropped too) and to at most 31 characters.
+std::string CutIdentification(std::string_view ident);
+
 }  // namespace kr

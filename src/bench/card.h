@@ -85,6 +85,11 @@ char MethodMarker(bool scored);
 double RatePerSecond(double work, double seconds);
 
 // Single lines.
+// Writes the card's score line ("|   KelvaRANKS : %3lu.%0.2lu Percent" or
+// "|   KelvaRANKS : DISABLED", padded to 76 columns) and stores the slot:
+// (percent, 1.0) when scored, (0.0, 0.0) otherwise.
+void WriteScore(Context& ctx, int slot, double percent, bool scored);
+
 void WriteTopRule(Context& ctx);    // "\xB7" 74 x "-" "\xB7"
 void WriteSeparator(Context& ctx);  // "\xB7" 37 x "- " "\xB7"
 void WriteEmptyLine(Context& ctx);  // "|" 74 blanks "|"

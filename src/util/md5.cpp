@@ -1,7 +1,7 @@
 // MD5 as described in RFC 1321, written for speed: the 64 steps are unrolled
 // and message words are read straight from the caller's buffer when a whole
 // block is available.
-#include "bench/cpu/md5.h"
+#include "util/md5.h"
 
 #include <bit>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/exec.h"
-#include "sysinfo/host_probe.h"
+#include "platform/host_probe.h"
 
 namespace kr {
 

@@ -1,0 +1,40 @@
+# The libraries below the front ends, one per subsystem, in layers: each
+# links only the layers beneath it, so code that calls upward does not link.
+#
+#   kr_layer(NAME DIRS dir... [BELOW lib...])
+#
+# makes the static library NAME for the source folders DIRS (each folder's
+# CMakeLists.txt adds its sources with target_sources(NAME ...)), links it to
+# the BELOW libraries, and adds NAME_linkcheck: a program holding every object
+# of NAME and nothing but its layers beneath, so a call to a higher layer
+# fails the build with an undefined reference. The folders and their allowed
+# layers are written to layers.txt in the build folder, for the include check
+# (tools/check_layers.py, the LayerIncludes test).
+set(KR_LAYERS_FILE ${CMAKE_BINARY_DIR}/layers.txt)
+file(WRITE ${KR_LAYERS_FILE} "")
+
+function(kr_layer name)
+  cmake_parse_arguments(L "" "" "DIRS;BELOW" ${ARGN})
+  add_library(${name} STATIC)
+  target_link_libraries(${name} PUBLIC ${L_BELOW})
+  set_property(GLOBAL PROPERTY KR_LAYER_${name}_DIRS ${L_DIRS})
+  set_property(GLOBAL PROPERTY KR_LAYER_${name}_BELOW ${L_BELOW})
+  # Every layer beneath, near or far.
+  set(reach ${L_BELOW})
+  foreach(b ${L_BELOW})
+    get_property(r GLOBAL PROPERTY KR_LAYER_${b}_REACH)
+    list(APPEND reach ${r})
+  endforeach()
+  list(REMOVE_DUPLICATES reach)
+  set_property(GLOBAL PROPERTY KR_LAYER_${name}_REACH ${reach})
+  set(allowed ${L_DIRS})
+  foreach(b ${reach})
+    get_property(d GLOBAL PROPERTY KR_LAYER_${b}_DIRS)
+    list(APPEND allowed ${d})
+  endforeach()
+  string(REPLACE ";" " " dirs "${L_DIRS}")
+  string(REPLACE ";" " " allowed "${allowed}")
+  file(APPEND ${KR_LAYERS_FILE} "${name}: ${dirs} | ${allowed}\n")
+  add_executable(${name}_linkcheck ${CMAKE_SOURCE_DIR}/cmake/linkcheck_main.cpp)
+  target_link_libraries(${name}_linkcheck PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}>" ${L_BELOW})
+endfunction()
