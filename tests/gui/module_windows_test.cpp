@@ -385,6 +385,15 @@ TEST_F(ModuleBaseTest, ChartPageDrawsTheChosenSlots) {
   EXPECT_TRUE(max->isVisible());
   w->button("Show _max-values")->click();
   EXPECT_EQ(w->findChildren<MaxValuesWindow*>().size(), 1);
+
+  // "_Reload Modules" after the module file has gone: the slot is emptied
+  // with the corrupt-database message and the chart draws without it.
+  ASSERT_EQ(std::remove(t.Home("Database/Local/" + a + ".dbe").c_str()), 0);
+  t.requester.asked.clear();
+  w->button("_Reload Modules")->click();
+  EXPECT_EQ(ctx.modules.slotLoaded[0], 0);
+  EXPECT_EQ(Asked(), std::vector<std::string>{"Can't load module from disk.\n\nThe database seems corrupt!"});
+  EXPECT_EQ(chart->sources().records[1], nullptr);
 }
 
 // One window per main window; opening it again shows the same one, and it
