@@ -113,9 +113,10 @@ struct Context {
   std::array<int32_t, 3> progress{};
   std::array<int32_t, 3> gauge{};
 
-  // The one open timed region.
+  // The one open timed region. timingOpen is atomic so that a display on
+  // another thread can hold its drawing back while a test is timing.
   TimeVal startStamp, endStamp;
-  bool timingOpen = false;
+  std::atomic<bool> timingOpen{false};
 
   // Loop rate the Bogomips workload keeps (read by the module information);
   // 64-bit, as present-day processors exceed 2^32 delay-loop iterations a

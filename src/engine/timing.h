@@ -17,13 +17,13 @@ double ElapsedSeconds(const TimeVal& start, const TimeVal& end);
 inline void StartTiming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   if (cacheOn == 0) ctx.exec.CacheControl(0, 0x100);
   if ((multitaskingOn & 0xFFFF) == 0) ctx.exec.Forbid();
-  ctx.timingOpen = true;
+  ctx.timingOpen.store(true, std::memory_order_relaxed);
   ctx.timer.GetSysTime(ctx.startStamp);
 }
 
 inline double StopTiming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   ctx.timer.GetSysTime(ctx.endStamp);
-  ctx.timingOpen = false;
+  ctx.timingOpen.store(false, std::memory_order_relaxed);
   if ((multitaskingOn & 0xFFFF) == 0) ctx.exec.Permit();
   if (cacheOn == 0) ctx.exec.CacheControl(0x100, 0x100);
   return ElapsedSeconds(ctx.startStamp, ctx.endStamp);

@@ -1,0 +1,370 @@
+#include "gui/app.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+#include <cstdio>
+#include <iostream>
+
+#include "bench/drive/drive_access.h"
+#include "engine/errorlog.h"
+#include "gui/about_window.h"
+#include "gui/main_window.h"
+#include "gui/make_module_window.h"
+#include "gui/module_base_bridge.h"
+#include "gui/settings_window.h"
+#include "gui/startup_window.h"
+#include "settings/config_files.h"
+#include "shell/commands.h"
+
+namespace kr::gui {
+namespace {
+
+const char kUsage[] =
+    "Usage: kelvarank [--home DIR] [QUICKSTART=TRUE] [PUBSCREEN=NAME]\n"
+    "\n"
+    "The desktop program of KelvaRANK VTS (the terminal program is kelvarank-cli).\n"
+    "\n"
+    "  --home DIR        the program home (default $XDG_DATA_HOME/kelvarank or\n"
+    "                    ~/.local/share/kelvarank)\n"
+    "  QUICKSTART=TRUE   start without the pauses between the start-up checks\n"
+    "  PUBSCREEN=NAME    open the windows on the screen of that name (as Qt names\n"
+    "                    screens); an unknown name opens them on the primary screen\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n"
+    "\n"
+    "Exit codes: 0 success, 2 bad usage, 20 start-up failure.\n";
+
+std::string HomeOf(const DesktopOptions& o) {
+  std::string home = o.home.empty() ? DefaultHome() : o.home;
+  if (!home.empty() && home.front() != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd)) home = std::string(cwd) + "/" + home;
+  }
+  return home;
+}
+
+constexpr const char* kErrorTitle = "\x1b" "bERROR\x1b" "n";
+
+}  // namespace
+
+bool ParseDesktopArgs(const std::vector<std::string>& args, DesktopOptions& out, std::string& error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out.help = true;
+    } else if (a == "--version") {
+      out.version = true;
+    } else if (a == "--home" || a.rfind("--home=", 0) == 0) {
+      std::string v = a == "--home" ? (i + 1 < args.size() ? args[++i] : std::string()) : a.substr(7);
+      if (v.empty()) {
+        error = "--home needs a folder";
+        return false;
+      }
+      out.home = v;
+    } else if (a.rfind("QUICKSTART=", 0) == 0) {
+      // On only for exactly "TRUE".
+      out.quickStart = a.substr(11) == "TRUE";
+    } else if (a.rfind("PUBSCREEN=", 0) == 0) {
+      out.pubScreen = a.substr(10);
+    } else if (a.find('=') != std::string::npos && a[0] != '-') {
+      // A start-up option of the launcher's that this program does not know.
+    } else {
+      error = "unknown word " + a;
+      return false;
+    }
+  }
+  return true;
+}
+
+Desktop::Desktop(DesktopOptions options)
+    : options_(std::move(options)),
+      dos_(HomeOf(options_), DefaultRamDir()),
+      ctx_(exec_, timer_, dos_, requester_, status_),
+      mpega_(MakeHostMpega()),
+      fonts_(options_.fontFamily) {
+  ctx_.mpega = mpega_.get();
+  ctx_.log = &log_;
+  ctx_.drive.devices = &devices_;
+  ctx_.interrupt = &interrupt_;
+}
+
+Desktop::~Desktop() {
+  if (worker_.joinable()) worker_.join();
+  if (state_.started) Stop();
+  delete startup_;
+  delete main_;
+  delete settings_;
+  delete makeModule_;
+  delete about_;
+  delete errorLog_;
+}
+
+int Desktop::Start() {
+  const std::string home = HomeOf(options_);
+  HomeLock::Outcome locked = lock_.Take(home, false);
+  if (locked != HomeLock::kTaken) {
+    std::string why = locked == HomeLock::kBusy ? "KelvaRANK is already running with the home\n'" + home + "'."
+                                                : "Cannot lock the home:\n" + lock_.error();
+    std::cerr << "kelvarank: start-up failed: " << why << "\n";
+    std::string latin1;
+    if (!Utf8ToLatin1(why, latin1)) latin1 = "Cannot lock the home.";
+    requester_.Request(kErrorTitle, latin1, "Abort");
+    return kExitStartup;
+  }
+  if (StartUp(ctx_, probe_, *this, state_) != kStartupOk) {
+    std::cerr << "kelvarank: start-up failed";
+    if (!state_.failedStep.empty()) std::cerr << " in " << state_.failedStep;
+    if (!state_.failedPath.empty()) std::cerr << " (" << Latin1ToUtf8(state_.failedPath) << ")";
+    if (!state_.failedReason.empty()) std::cerr << ": " << Latin1ToUtf8(state_.failedReason);
+    std::cerr << "\n";
+    return kExitStartup;
+  }
+  return kStartupOk;
+}
+
+void Desktop::Stop() {
+  if (worker_.joinable()) worker_.join();
+  ShutDown(ctx_, *this, state_);
+  lock_.Release();
+}
+
+StartupProgress& Desktop::Progress() { return *startup_; }
+
+bool Desktop::InitFonts(Context& ctx) {
+  if (!fonts_.Open(ctx)) return false;
+  QApplication::setFont(fonts_.Small());
+  requester_.SetFonts(&fonts_);
+  return true;
+}
+
+void Desktop::CloseFonts(Context&) {}
+
+bool Desktop::BuildGui(Context&) {
+  startup_ = new StartupWindow(&fonts_);
+  status_.Build(&fonts_, &ctx_.timingOpen);
+  status_.onBusy = [this](bool busy) { Sleep(busy); };
+  errorLog_ = new ErrorLogWindow(&fonts_);
+  main_ = new MainWindow(*this);
+  settings_ = new SettingsWindow(*this);
+  makeModule_ = new MakeModuleWindow(*this);
+  about_ = new AboutWindow(&fonts_);
+  PlaceOnScreen(startup_);
+  return true;
+}
+
+void Desktop::DisposeGui(Context&) {
+  // The windows stay until the program object ends: the main loop has
+  // ended, nothing is shown any more.
+  for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
+}
+
+bool Desktop::OpenMainWindow(Context&) {
+  startup_->hide();
+  main_->LoadLogo();
+  main_->ShowSystemInfo();
+  settings_->FillPartitions();
+  settings_->ShowForm(ctx_.form);
+  UpdateMainButtons();
+  PlaceOnScreen(main_);
+  main_->show();
+  requester_.SetParent(main_);
+  return true;
+}
+
+void Desktop::OpenFirstRunSettings(Context&) {
+  settings_->SetFirstRun(true);
+  OpenSettings();
+}
+
+void Desktop::GatherDriveInfo(Context& ctx) {
+  StartupHooks::GatherDriveInfo(ctx);
+  UpdateMainButtons();
+}
+
+void Desktop::RefreshDrive() {
+  kr::GatherDriveInfo(ctx_);
+  UpdateMainButtons();
+}
+
+void Desktop::UpdateMainButtons() {
+  if (!main_ || running_) return;
+  main_->hardDisk->setEnabled(ctx_.drive.hardDiskEnabled);
+  main_->makeModule->setEnabled(ctx_.drive.makeModuleEnabled);
+}
+
+void Desktop::PlaceOnScreen(QWidget* w) {
+  if (options_.pubScreen.empty()) return;
+  for (QScreen* s : QGuiApplication::screens()) {
+    if (s->name() != QString::fromStdString(options_.pubScreen)) continue;
+    w->adjustSize();
+    QRect r = w->frameGeometry();
+    r.moveCenter(s->availableGeometry().center());
+    w->move(r.topLeft());
+    return;
+  }
+}
+
+void Desktop::Sleep(bool on, QWidget* awake, bool busyPointer) {
+  if (on) {
+    if (sleepDepth_++ > 0) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w == awake || !w->isEnabled()) continue;
+      if (dynamic_cast<StatusWindow*>(w) || dynamic_cast<RequestWindow*>(w) || dynamic_cast<ErrorLogWindow*>(w) ||
+          dynamic_cast<QFileDialog*>(w) || w->isModal())
+        continue;
+      w->setEnabled(false);
+      sleeping_.emplace_back(w);
+    }
+    busyPointer_ = busyPointer;
+    if (busyPointer_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    return;
+  }
+  if (sleepDepth_ == 0 || --sleepDepth_ > 0) return;
+  for (QPointer<QWidget>& w : sleeping_)
+    if (w) w->setEnabled(true);
+  sleeping_.clear();
+  if (busyPointer_) QApplication::restoreOverrideCursor();
+  busyPointer_ = false;
+}
+
+bool Desktop::RunOnWorker(QPushButton* pressed, std::function<void()> work, std::function<void()> done) {
+  if (running_) return false;
+  running_ = true;
+  interrupt_.store(false);
+  QPointer<QPushButton> button(pressed);
+  if (button) button->setEnabled(false);
+  Sleep(true);
+  if (worker_.joinable()) worker_.join();
+  worker_ = std::thread([this, work = std::move(work), done = std::move(done), button] {
+    work();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, done, button] {
+          if (worker_.joinable()) worker_.join();
+          running_ = false;
+          if (button) button->setEnabled(true);
+          Sleep(false);
+          UpdateMainButtons();
+          if (done) done();
+          if (onCommandDone) onCommandDone();
+          if (quitRequested_) QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
+  });
+  return true;
+}
+
+void Desktop::ShowOutcome(const RunOutcome& o) {
+  if (o.report == RunOutcome::Report::Failed)
+    requester_.Request(kErrorTitle, "The report could not be written:\n" + o.reportError, "Ok");
+}
+
+void Desktop::RunSection(RunMode mode, QPushButton* pressed) {
+  RunOnWorker(
+      pressed, [this, mode] { pending_ = RunSectionCommand(ctx_, mode); },
+      [this] {
+        lastOutcome_ = pending_;
+        if (lastOutcome_) ShowOutcome(*lastOutcome_);
+      });
+}
+
+void Desktop::OpenMakeModule() {
+  settings_->ReadForm(ctx_.form);
+  settings_->UpdateEnabling();
+  if (!ReadSettingsFromWindow(ctx_)) return;
+  settings_->ShowForm(ctx_.form);
+  RefreshDrive();
+  PlaceOnScreen(makeModule_);
+  makeModule_->show();
+  makeModule_->raise();
+}
+
+void Desktop::BangHardware(const MakeModuleOptions& options) {
+  if (running_) return;
+  makeModule_->hide();
+  RunOnWorker(
+      makeModule_->bang, [this, options] { pending_ = MakeModuleCommand(ctx_, options); },
+      [this] {
+        lastOutcome_ = pending_;
+        makeModule_->ResetBoxes(lastOutcome_.has_value());
+        // The module was made with the default test pages; the pages show
+        // the user's settings again.
+        settings_->ShowForm(ctx_.form);
+        if (lastOutcome_) ShowOutcome(*lastOutcome_);
+      });
+}
+
+void Desktop::OpenModuleBaseWindow() { ShowModuleBase(*this); }
+
+void Desktop::OpenSettings() {
+  if (settings_->isVisible()) {
+    settings_->raise();
+    return;
+  }
+  settings_->FillPartitions();
+  settings_->UpdateEnabling();
+  Sleep(true, settings_, false);
+  PlaceOnScreen(settings_);
+  settings_->show();
+  settings_->raise();
+}
+
+void Desktop::OpenAbout() {
+  PlaceOnScreen(about_);
+  about_->show();
+  about_->raise();
+}
+
+void Desktop::RequestQuit() {
+  if (settings_ && settings_->PickerOpen()) {
+    requester_.Request(kErrorTitle, "Cannot quit now, still some ASL popups opened", "Ok");
+    return;
+  }
+  quitRequested_ = true;
+  if (running_) {
+    // The run stops after its current test; the program then quits.
+    interrupt_.store(true);
+    return;
+  }
+  QCoreApplication::quit();
+}
+
+int DesktopMain(int argc, char** argv) {
+  // --help and --version need no display.
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return kExitOk;
+    }
+    if (a == "--version") {
+      std::cout << "kelvarank " << KR_VERSION_TEXT << "\n";
+      return kExitOk;
+    }
+  }
+  QApplication app(argc, argv);
+  // The words left after Qt took its own options (-platform, -display ...).
+  std::vector<std::string> args;
+  const QStringList words = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < words.size(); ++i) args.push_back(words[i].toStdString());
+  DesktopOptions options;
+  std::string error;
+  if (!ParseDesktopArgs(args, options, error)) {
+    std::cerr << "kelvarank: " << error << "\n" << kUsage;
+    return kExitUsage;
+  }
+  QApplication::setApplicationName(QStringLiteral("KelvaRANK VTS 2003"));
+  QApplication::setApplicationDisplayName(QStringLiteral("KelvaRANK"));
+  QApplication::setDesktopFileName(QStringLiteral("kelvarank"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  Desktop desktop(options);
+  if (desktop.Start() != kStartupOk) return kExitStartup;
+  app.exec();
+  desktop.Stop();
+  return kExitOk;
+}
+
+}  // namespace kr::gui

@@ -1,0 +1,168 @@
+// The desktop program: its host services, context, windows and commands.
+// Start-up and shutdown go through shell/startup.h in their fixed order; the
+// Qt event loop is the main loop; long commands run on a worker thread while
+// the program sleeps (input off, busy pointer) and the status windows show
+// what runs.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/context.h"
+#include "gui/error_log_window.h"
+#include "gui/fonts.h"
+#include "gui/request_window.h"
+#include "gui/status_window.h"
+#include "platform/linux/linux_blockdev.h"
+#include "platform/linux/linux_dos.h"
+#include "platform/linux/linux_exec.h"
+#include "platform/linux/linux_timer.h"
+#include "platform/mpega.h"
+#include "shell/make_module.h"
+#include "shell/startup.h"
+#include "sysinfo/linux_host_probe.h"
+
+class QPushButton;
+class QWidget;
+
+namespace kr::gui {
+
+class MainWindow;
+class SettingsWindow;
+class MakeModuleWindow;
+class AboutWindow;
+class StartupWindow;
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitStartup = 20;
+
+struct DesktopOptions {
+  std::string home;        // --home DIR; empty: the default home
+  bool quickStart = false;  // QUICKSTART=TRUE (exactly)
+  std::string pubScreen;    // PUBSCREEN=name: the screen the windows open on
+  QString fontFamily = QString::fromLatin1(kDefaultFontFamily);
+  bool help = false, version = false;
+};
+
+// The launcher's words: QUICKSTART=TRUE, PUBSCREEN=name, --home DIR,
+// --help, --version. Other KEY=VALUE words are ignored (a launcher may pass
+// options of its own); anything else is bad usage.
+bool ParseDesktopArgs(const std::vector<std::string>& args, DesktopOptions& out, std::string& error);
+
+class Desktop : public StartupHooks {
+ public:
+  explicit Desktop(DesktopOptions options);
+  ~Desktop() override;
+
+  // Start-up in its fixed order; kStartupOk or kExitStartup.
+  int Start();
+  // After the main loop: SaveDefaults, SaveConfig with "save at exit", then
+  // everything released in reverse order.
+  void Stop();
+
+  // The "_Quit" command: refused while a file picker of the settings window
+  // is open; otherwise the main loop ends. During a run the program quits
+  // once the run has stopped (it is asked to stop after the current test).
+  void RequestQuit();
+  bool quitRequested() const { return quitRequested_; }
+
+  // Commands (the buttons call them).
+  void RunSection(RunMode mode, QPushButton* pressed);
+  void OpenMakeModule();
+  void BangHardware(const MakeModuleOptions& options);
+  void OpenModuleBaseWindow();
+  void OpenSettings();
+  void OpenAbout();
+
+  // Runs `work` on the worker thread while the program sleeps and `pressed`
+  // is disabled; `done` runs on the GUI thread afterwards. False (and nothing
+  // runs) while another command is running.
+  bool RunOnWorker(QPushButton* pressed, std::function<void()> work, std::function<void()> done);
+  bool running() const { return running_; }
+  // Puts the program to sleep (every window but the status, request and log
+  // windows and `awake` takes no input; with busyPointer the busy pointer) or
+  // wakes it. Nested: the first call's choices hold until the last wakes.
+  void Sleep(bool on, QWidget* awake = nullptr, bool busyPointer = true);
+  bool asleep() const { return sleepDepth_ > 0; }
+
+  // The settings' partition may have changed: gather its drive information
+  // and enable "_Hard Disk" and "Make M_odule" accordingly.
+  void RefreshDrive();
+  void UpdateMainButtons();
+
+  Context& ctx() { return ctx_; }
+  const FontMapping& fonts() const { return fonts_; }
+  GuiRequester& requester() { return requester_; }
+  GuiStatus& status() { return status_; }
+  MainWindow* mainWindow() { return main_; }
+  SettingsWindow* settingsWindow() { return settings_; }
+  MakeModuleWindow* makeModuleWindow() { return makeModule_; }
+  AboutWindow* aboutWindow() { return about_; }
+  StartupWindow* startupWindow() { return startup_; }
+  ErrorLogWindow* errorLogWindow() { return errorLog_; }
+  const StartupState& startupState() const { return state_; }
+  // The last run's outcome (tests read it).
+  const std::optional<RunOutcome>& lastOutcome() const { return lastOutcome_; }
+  // Called on the GUI thread after a command on the worker has finished.
+  std::function<void()> onCommandDone;
+
+  // StartupHooks.
+  StartupProgress& Progress() override;
+  bool QuickStart() override { return options_.quickStart; }
+  bool InitFonts(Context& ctx) override;
+  void CloseFonts(Context& ctx) override;
+  bool BuildGui(Context& ctx) override;
+  void DisposeGui(Context& ctx) override;
+  bool OpenMainWindow(Context& ctx) override;
+  void OpenFirstRunSettings(Context& ctx) override;
+  void GatherDriveInfo(Context& ctx) override;
+
+ private:
+  void ShowOutcome(const RunOutcome& outcome);
+  void PlaceOnScreen(QWidget* w);
+
+  DesktopOptions options_;
+  LinuxExec exec_;
+  LinuxTimer timer_;
+  LinuxDos dos_;
+  GuiRequester requester_;
+  GuiStatus status_;
+  LinuxBlockDevices devices_;
+  Context ctx_;
+  ErrorLogWindow* errorLog_ = nullptr;
+  GuiLogSink log_{ctx_, errorLog_};
+  LinuxHostProbe probe_{exec_};
+  std::unique_ptr<Mpega> mpega_;
+  StartupState state_;
+  HomeLock lock_;
+  FontMapping fonts_;
+
+  StartupWindow* startup_ = nullptr;
+  MainWindow* main_ = nullptr;
+  SettingsWindow* settings_ = nullptr;
+  MakeModuleWindow* makeModule_ = nullptr;
+  AboutWindow* about_ = nullptr;
+
+  std::thread worker_;
+  bool running_ = false;
+  std::atomic<bool> interrupt_{false};
+  bool quitRequested_ = false;
+  int sleepDepth_ = 0;
+  bool busyPointer_ = false;
+  std::optional<RunOutcome> pending_;  // written by the worker, read after it ended
+  std::vector<QPointer<QWidget>> sleeping_;
+  std::optional<RunOutcome> lastOutcome_;
+};
+
+// The program: parses the words, starts, runs the main loop, stops.
+int DesktopMain(int argc, char** argv);
+
+}  // namespace kr::gui

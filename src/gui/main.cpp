@@ -1,0 +1,3 @@
+#include "gui/app.h"
+
+int main(int argc, char** argv) { return kr::gui::DesktopMain(argc, argv); }

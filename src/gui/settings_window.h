@@ -1,0 +1,107 @@
+// The "Settings" window: the General, Processor, Memory and Hard Disk pages
+// and "_Save", "_Use", "_Cancel". The window mirrors the settings form
+// (settings/settings_form.h): ShowForm puts a form into the controls,
+// ReadForm takes the controls into a form; validation, copy into the record
+// and the messages are the form's, shared with the terminal front end.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "settings/settings_form.h"
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+
+namespace kr::gui {
+
+class Desktop;
+
+// A slider with its value shown beside it ("%ld000" for the files count).
+class ValueSlider : public QWidget {
+ public:
+  ValueSlider(QWidget* parent, Range range, const QString& format = QStringLiteral("%1"));
+  int value() const;
+  void setValue(int v);
+  QSlider* slider() const { return slider_; }
+
+ private:
+  QSlider* slider_;
+  QLabel* label_;
+  QString format_;
+};
+
+class SettingsWindow : public QWidget {
+ public:
+  explicit SettingsWindow(Desktop& desktop);
+
+  void ShowForm(const SettingsForm& form);
+  void ReadForm(SettingsForm& form) const;
+  // UpdateSettingsEnabling on the controls.
+  void UpdateEnabling();
+  // First run: only "_Save" is offered.
+  void SetFirstRun(bool on);
+  // The partition chooser from the partition list (and the current name).
+  void FillPartitions();
+  // A file picker of the report or error-log field is open.
+  bool PickerOpen() const;
+
+  // The three window buttons' commands.
+  void Save();
+  void Use();
+  void Cancel();
+
+  // Controls (tests reach them by these names).
+  QTabWidget* pages = nullptr;
+  QPushButton *save = nullptr, *use = nullptr, *cancel = nullptr;
+  QLineEdit *userName = nullptr, *realName = nullptr, *location = nullptr, *email = nullptr, *smtpServer = nullptr,
+            *homepage = nullptr, *reportFile = nullptr, *errorLogOutput = nullptr;
+  QSpinBox* smtpPort = nullptr;
+  QCheckBox *reportEnabled = nullptr, *errorLogEnabled = nullptr, *appendErrorLog = nullptr, *flushResults = nullptr,
+            *saveAtExit = nullptr, *overclocked = nullptr;
+  std::array<QComboBox*, 4> vendor{}, model{};
+  std::array<QLineEdit*, 4> other{};
+  QPlainTextEdit* comment = nullptr;
+  QPushButton *makeReportName = nullptr, *defaultErrorLog = nullptr, *pickReport = nullptr, *pickErrorLog = nullptr;
+  std::array<QCheckBox*, 11> procEnabled{}, procCache{}, procMultitasking{};
+  std::array<QCheckBox*, 24> memEnabled{}, memCache{}, memMultitasking{};
+  std::array<ValueSlider*, 24> memLoopSize{}, memStart{}, memStop{};
+  std::array<QCheckBox*, 7> driveEnabled{};
+  std::array<QCheckBox*, 18> driveCache{};
+  std::array<ValueSlider*, 5> driveCount{};
+  std::array<ValueSlider*, 4> driveStart{}, driveStop{};
+  QComboBox* accessMode = nullptr;
+  QComboBox* partition = nullptr;
+  // Per test page (0 Processor, 1 Memory, 2 Hard Disk): _All, _None, _Default.
+  std::array<QPushButton*, 3> all{}, none{}, defaults{};
+  QPointer<QFileDialog> reportPicker, errorLogPicker;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  QWidget* BuildGeneral();
+  QWidget* BuildProcessor();
+  QWidget* BuildMemory();
+  QWidget* BuildDrive();
+  QWidget* PageButtons(int page);
+  void FillModels(int family, int model);
+  void OpenPicker(bool report);
+  bool Apply(bool save);
+
+  Desktop& desktop_;
+  bool filling_ = false;
+  bool firstRun_ = false;
+};
+
+}  // namespace kr::gui

@@ -1,0 +1,181 @@
+#include "gui/status_window.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTextDocumentFragment>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "gui/desktop_text.h"
+#include "gui/fonts.h"
+
+namespace kr::gui {
+
+StatusWindow::StatusWindow(Section s, const FontMapping* fonts) : QWidget(nullptr, Qt::Window), section_(s) {
+  static const char* const kNames[] = {"Benchmarking Processor", "Benchmarking Memory", "Benchmarking Harddrive"};
+  setObjectName(QString::fromLatin1(kNames[size_t(s)]));
+  setWindowTitle(WindowTitle(kNames[size_t(s)]));
+  if (fonts && fonts->open()) setFont(fonts->Small());
+  auto* layout = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  int row = 0;
+  for (const StatusRow& r : StatusRows(s)) {
+    auto* c = new QLabel(QString::fromLatin1(r.caption), this);
+    c->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* v = new QLabel(this);
+    v->setTextFormat(Qt::RichText);
+    v->setFrameShape(QFrame::StyledPanel);
+    v->setFrameShadow(QFrame::Sunken);
+    v->setMinimumWidth(260);
+    v->setObjectName(QString::fromLatin1(r.caption));
+    grid->addWidget(c, row, 0);
+    grid->addWidget(v, row, 1);
+    caption_[size_t(r.field)] = c;
+    value_[size_t(r.field)] = v;
+    ++row;
+  }
+  grid->setColumnStretch(1, 1);
+  layout->addLayout(grid);
+  gauge_ = new QProgressBar(this);
+  gauge_->setRange(0, 100);
+  gauge_->setValue(0);
+  gauge_->setFormat(QStringLiteral("0/0"));
+  gauge_->setTextVisible(true);
+  gauge_->setAlignment(Qt::AlignCenter);
+  layout->addWidget(gauge_);
+}
+
+void StatusWindow::Show(const StatusWindowModel& m) {
+  for (const StatusRow& r : StatusRows(section_)) {
+    size_t f = size_t(r.field);
+    QLabel* c = caption_[f];
+    QLabel* v = value_[f];
+    c->setText(m.caption[f].empty() ? QString::fromLatin1(r.caption) : FromLatin1(m.caption[f]));
+    v->setText(r.kind == StatusRow::Kind::Number ? QString::number(m.number[f]) : RichText(m.text[f]));
+    c->setVisible(m.shown[f]);
+    v->setVisible(m.shown[f]);
+  }
+  gauge_->setValue(std::clamp(m.gauge, 0, 100));
+  gauge_->setFormat(m.gaugeText.empty() ? QStringLiteral("0/0") : FromLatin1(m.gaugeText));
+  if (m.open && !isVisible()) show();
+  if (!m.open && isVisible()) hide();
+}
+
+QString StatusWindow::ValueText(StatusField f) const {
+  QLabel* v = value_[size_t(f)];
+  if (!v) return {};
+  return QTextDocumentFragment::fromHtml(v->text()).toPlainText();
+}
+
+QString StatusWindow::CaptionText(StatusField f) const {
+  QLabel* c = caption_[size_t(f)];
+  return c ? c->text() : QString();
+}
+
+bool StatusWindow::RowShown(StatusField f) const {
+  QLabel* v = value_[size_t(f)];
+  return v && !v->isHidden();
+}
+
+QString StatusWindow::GaugeText() const { return gauge_->format(); }
+
+GuiStatus::GuiStatus() = default;
+GuiStatus::~GuiStatus() {
+  for (StatusWindow* w : windows_) delete w;
+}
+
+void GuiStatus::Build(const FontMapping* fonts, const std::atomic<bool>* timing) {
+  timing_ = timing;
+  for (int s = 0; s < 3; ++s) {
+    windows_[size_t(s)] = new StatusWindow(Section(s), fonts);
+    std::lock_guard lock(mutex_);
+    // The captions as the window is built until a test rewrites them.
+    for (const StatusRow& r : StatusRows(Section(s))) model_[size_t(s)].caption[size_t(r.field)].clear();
+  }
+}
+
+template <typename F>
+void GuiStatus::Change(Section s, F&& f) {
+  calls_.fetch_add(1, std::memory_order_relaxed);
+  bool post = false;
+  {
+    std::lock_guard lock(mutex_);
+    f(model_[size_t(s)]);
+    dirty_[size_t(s)] = true;
+    if (!posted_) posted_ = post = true;
+  }
+  if (post) Post();
+}
+
+void GuiStatus::Post() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  QMetaObject::invokeMethod(app, [this] { Flush(); }, Qt::QueuedConnection);
+}
+
+void GuiStatus::Flush() {
+  using namespace std::chrono;
+  // Nothing is drawn while a test is timing, and not more often than the
+  // interval: the draw is put off and everything changed meanwhile goes into
+  // that one draw.
+  auto now = steady_clock::now();
+  milliseconds wait{0};
+  if (timing_ && timing_->load(std::memory_order_relaxed))
+    wait = kTimingRetry;
+  else if (now - lastDraw_ < kMinDrawInterval)
+    wait = duration_cast<milliseconds>(kMinDrawInterval - (now - lastDraw_)) + milliseconds(1);
+  if (wait.count() > 0) {
+    QTimer::singleShot(wait, QCoreApplication::instance(), [this] { Flush(); });
+    return;
+  }
+  std::array<StatusWindowModel, 3> copy;
+  std::array<bool, 3> dirty{};
+  {
+    std::lock_guard lock(mutex_);
+    copy = model_;
+    dirty = dirty_;
+    dirty_ = {};
+    posted_ = false;
+  }
+  lastDraw_ = now;
+  for (size_t s = 0; s < 3; ++s)
+    if (dirty[s] && windows_[s]) {
+      windows_[s]->Show(copy[s]);
+      ++draws_;
+    }
+}
+
+void GuiStatus::OpenWindow(Section s) {
+  Change(s, [](StatusWindowModel& m) { m.open = true; });
+}
+void GuiStatus::CloseWindow(Section s) {
+  Change(s, [](StatusWindowModel& m) { m.open = false; });
+}
+void GuiStatus::SetText(Section s, StatusField f, std::string_view t) {
+  Change(s, [&](StatusWindowModel& m) { m.text[size_t(f)].assign(t); });
+}
+void GuiStatus::SetNumber(Section s, StatusField f, int32_t v) {
+  Change(s, [&](StatusWindowModel& m) { m.number[size_t(f)] = v; });
+}
+void GuiStatus::SetCaption(Section s, StatusField f, std::string_view c) {
+  Change(s, [&](StatusWindowModel& m) { m.caption[size_t(f)].assign(c); });
+}
+void GuiStatus::ShowRow(Section s, StatusField f, bool shown) {
+  Change(s, [&](StatusWindowModel& m) { m.shown[size_t(f)] = shown; });
+}
+void GuiStatus::SetGauge(Section s, int32_t v) {
+  Change(s, [&](StatusWindowModel& m) { m.gauge = v; });
+}
+void GuiStatus::SetGaugeText(Section s, std::string_view t) {
+  Change(s, [&](StatusWindowModel& m) { m.gaugeText.assign(t); });
+}
+
+void GuiStatus::SetBusy(bool busy) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app || !onBusy) return;
+  QMetaObject::invokeMethod(app, [this, busy] { if (onBusy) onBusy(busy); }, Qt::QueuedConnection);
+}
+
+}  // namespace kr::gui

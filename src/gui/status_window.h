@@ -1,0 +1,88 @@
+// The three "Benchmarking ..." status windows and the desktop's status
+// display. The engine calls the display on its worker thread; the display
+// keeps the windows' content under a lock and asks the GUI thread to draw it.
+// Updates are coalesced: however many calls a test makes, the GUI thread
+// draws at most once per kMinDrawInterval, and never while a test is timing
+// (it waits for the timed region to close).
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+
+#include "engine/status_model.h"
+
+class QLabel;
+class QProgressBar;
+class QGridLayout;
+
+namespace kr::gui {
+
+class FontMapping;
+
+class StatusWindow : public QWidget {
+ public:
+  StatusWindow(Section s, const FontMapping* fonts);
+  // Shows the content of the model.
+  void Show(const StatusWindowModel& m);
+  QString ValueText(StatusField f) const;    // tests read it
+  QString CaptionText(StatusField f) const;  // tests read it
+  bool RowShown(StatusField f) const;
+  QString GaugeText() const;
+
+ private:
+  Section section_;
+  std::array<QLabel*, size_t(StatusField::kCount)> caption_{}, value_{};
+  QProgressBar* gauge_ = nullptr;
+};
+
+class GuiStatus : public StatusDisplay {
+ public:
+  static constexpr std::chrono::milliseconds kMinDrawInterval{40};
+  static constexpr std::chrono::milliseconds kTimingRetry{15};
+
+  GuiStatus();
+  ~GuiStatus() override;
+  // Creates the three windows (on the GUI thread). `timing` is the engine's
+  // timed-region flag: no drawing while it is set.
+  void Build(const FontMapping* fonts, const std::atomic<bool>* timing);
+  // Called on the GUI thread when the program falls asleep or wakes up.
+  std::function<void(bool)> onBusy;
+
+  void OpenWindow(Section s) override;
+  void CloseWindow(Section s) override;
+  void SetText(Section s, StatusField f, std::string_view text) override;
+  void SetNumber(Section s, StatusField f, int32_t value) override;
+  void SetCaption(Section s, StatusField f, std::string_view caption) override;
+  void ShowRow(Section s, StatusField f, bool shown) override;
+  void SetGauge(Section s, int32_t current) override;
+  void SetGaugeText(Section s, std::string_view text) override;
+  void SetBusy(bool busy) override;
+
+  StatusWindow* window(Section s) { return windows_[size_t(s)]; }
+  // Display calls received and draws made (the coalescing).
+  long calls() const { return calls_.load(); }
+  long draws() const { return draws_; }
+  // Draws pending content now (GUI thread).
+  void Flush();
+
+ private:
+  template <typename F>
+  void Change(Section s, F&& f);
+  void Post();
+
+  std::mutex mutex_;
+  std::array<StatusWindowModel, 3> model_;
+  std::array<bool, 3> dirty_{};
+  bool posted_ = false;  // a draw is scheduled on the GUI thread
+  std::atomic<long> calls_{0};
+  long draws_ = 0;
+  std::chrono::steady_clock::time_point lastDraw_{};
+  const std::atomic<bool>* timing_ = nullptr;
+  std::array<StatusWindow*, 3> windows_{};
+};
+
+}  // namespace kr::gui
