@@ -5,6 +5,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 
@@ -18,6 +22,7 @@
 #include "gui/startup_window.h"
 #include "settings/config_files.h"
 #include "shell/commands.h"
+#include "util/latin1.h"
 
 namespace kr::gui {
 namespace {
@@ -45,6 +50,40 @@ std::string HomeOf(const DesktopOptions& o) {
   }
   return home;
 }
+
+// The processors of a run: a test that switches multitasking off holds its
+// processor alone (the platform pins it there at real-time priority), so the
+// worker keeps to the last allowed processor and the GUI thread to the
+// others while a run lasts. One processor: nothing is changed.
+class ProcessorSplit {
+ public:
+  void Begin() {
+    active_ = false;
+    if (pthread_getaffinity_np(pthread_self(), sizeof gui_, &gui_) != 0 || CPU_COUNT(&gui_) < 2) return;
+    int last = -1;
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+      if (CPU_ISSET(c, &gui_)) last = c;
+    cpu_set_t rest = gui_;
+    CPU_CLR(last, &rest);
+    CPU_ZERO(&worker_);
+    CPU_SET(last, &worker_);
+    active_ = pthread_setaffinity_np(pthread_self(), sizeof rest, &rest) == 0;
+  }
+  // On the worker thread.
+  void Worker() {
+    if (active_) pthread_setaffinity_np(pthread_self(), sizeof worker_, &worker_);
+  }
+  void End() {
+    if (active_) pthread_setaffinity_np(pthread_self(), sizeof gui_, &gui_);
+    active_ = false;
+  }
+
+ private:
+  cpu_set_t gui_{}, worker_{};
+  bool active_ = false;
+};
+
+ProcessorSplit gSplit;
 
 constexpr const char* kErrorTitle = "\x1b" "bERROR\x1b" "n";
 
@@ -84,7 +123,8 @@ Desktop::Desktop(DesktopOptions options)
       dos_(HomeOf(options_), DefaultRamDir()),
       ctx_(exec_, timer_, dos_, requester_, status_),
       mpega_(MakeHostMpega()),
-      fonts_(options_.fontFamily) {
+      fonts_(options_.fontFamily),
+      anchor_(std::make_unique<QObject>()) {
   ctx_.mpega = mpega_.get();
   ctx_.log = &log_;
   ctx_.drive.devices = &devices_;
@@ -238,12 +278,15 @@ bool Desktop::RunOnWorker(QPushButton* pressed, std::function<void()> work, std:
   if (button) button->setEnabled(false);
   Sleep(true);
   if (worker_.joinable()) worker_.join();
+  gSplit.Begin();
   worker_ = std::thread([this, work = std::move(work), done = std::move(done), button] {
+    gSplit.Worker();
     work();
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
+        anchor_.get(),
         [this, done, button] {
           if (worker_.joinable()) worker_.join();
+          gSplit.End();
           running_ = false;
           if (button) button->setEnabled(true);
           Sleep(false);

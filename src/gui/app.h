@@ -152,6 +152,7 @@ class Desktop : public StartupHooks {
   AboutWindow* about_ = nullptr;
 
   std::thread worker_;
+  std::unique_ptr<QObject> anchor_;  // context of the worker's end: dropped with the program
   bool running_ = false;
   std::atomic<bool> interrupt_{false};
   bool quitRequested_ = false;

@@ -55,10 +55,8 @@ void GuiLogSink::Write(Kind, std::string_view text) {
   // On the calling thread: the console's name as the settings hold it now.
   QString title = ConsoleTitle(ctx_.settings.errorLogOutput());
   QString body = PlainText(text);
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app) return;
   QMetaObject::invokeMethod(
-      app,
+      anchor_,
       [this, title, body] {
         if (window_) window_->Append(title, body);
       },

@@ -32,12 +32,14 @@ QString ConsoleTitle(std::string_view outputName);
 
 class GuiLogSink : public LogSink {
  public:
-  GuiLogSink(Context& ctx, ErrorLogWindow*& window) : ctx_(ctx), window_(window) {}
+  GuiLogSink(Context& ctx, ErrorLogWindow*& window) : ctx_(ctx), window_(window), anchor_(new QObject) {}
+  ~GuiLogSink() override { delete anchor_; }
   void Write(Kind kind, std::string_view text) override;
 
  private:
   Context& ctx_;
   ErrorLogWindow*& window_;
+  QObject* anchor_;  // context of the queued appends: dropped when the sink ends
 };
 
 }  // namespace kr::gui

@@ -28,6 +28,7 @@
 #include "settings/config_files.h"
 #include "shell/make_module.h"
 #include "sysinfo/hardware_tables.h"
+#include "util/latin1.h"
 
 namespace kr::gui {
 namespace {
@@ -662,7 +663,6 @@ void SettingsWindow::OpenPicker(bool report) {
     else if (latin1.find(':') != std::string::npos)
       why = "holds a ':'";
     if (why) {
-      std::string name = file.toStdString();
       desktop_.requester().Request("\x1b" "bERROR\x1b" "n",
                                    std::string("The file name\n'") + Latin1Of(file) + "'\n" + why + ".\n\nChoose another one.",
                                    "Ok");

@@ -7,6 +7,7 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/desktop_text.h"
 #include "gui/fonts.h"
@@ -81,7 +82,7 @@ bool StatusWindow::RowShown(StatusField f) const {
 
 QString StatusWindow::GaugeText() const { return gauge_->format(); }
 
-GuiStatus::GuiStatus() = default;
+GuiStatus::GuiStatus() : anchor_(std::make_unique<QObject>()) {}
 GuiStatus::~GuiStatus() {
   for (StatusWindow* w : windows_) delete w;
 }
@@ -110,9 +111,7 @@ void GuiStatus::Change(Section s, F&& f) {
 }
 
 void GuiStatus::Post() {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app) return;
-  QMetaObject::invokeMethod(app, [this] { Flush(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(anchor_.get(), [this] { Flush(); }, Qt::QueuedConnection);
 }
 
 void GuiStatus::Flush() {
@@ -127,7 +126,7 @@ void GuiStatus::Flush() {
   else if (now - lastDraw_ < kMinDrawInterval)
     wait = duration_cast<milliseconds>(kMinDrawInterval - (now - lastDraw_)) + milliseconds(1);
   if (wait.count() > 0) {
-    QTimer::singleShot(wait, QCoreApplication::instance(), [this] { Flush(); });
+    QTimer::singleShot(wait, anchor_.get(), [this] { Flush(); });
     return;
   }
   std::array<StatusWindowModel, 3> copy;
@@ -173,9 +172,9 @@ void GuiStatus::SetGaugeText(Section s, std::string_view t) {
 }
 
 void GuiStatus::SetBusy(bool busy) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app || !onBusy) return;
-  QMetaObject::invokeMethod(app, [this, busy] { if (onBusy) onBusy(busy); }, Qt::QueuedConnection);
+  if (!onBusy) return;
+  QMetaObject::invokeMethod(
+      anchor_.get(), [this, busy] { if (onBusy) onBusy(busy); }, Qt::QueuedConnection);
 }
 
 }  // namespace kr::gui

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "engine/status_model.h"
@@ -83,6 +84,8 @@ class GuiStatus : public StatusDisplay {
   std::chrono::steady_clock::time_point lastDraw_{};
   const std::atomic<bool>* timing_ = nullptr;
   std::array<StatusWindow*, 3> windows_{};
+  // Context of the queued draws: they are dropped when the display ends.
+  std::unique_ptr<QObject> anchor_;
 };
 
 }  // namespace kr::gui

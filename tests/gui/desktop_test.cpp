@@ -1,0 +1,670 @@
+// The desktop program on the offscreen platform: its commands from their
+// buttons, the settings pages into the .cfg bytes, the requests, runs on the
+// worker thread, and the failure paths.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <atomic>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <thread>
+
+#include "engine/catalogue.h"
+#include "engine/errorlog.h"
+#include "gui/about_window.h"
+#include "gui/error_log_window.h"
+#include "gui/desktop_fixture.h"
+#include "gui/main_window.h"
+#include "gui/make_module_window.h"
+#include "gui/settings_window.h"
+#include "gui/startup_window.h"
+#include "gui/status_window.h"
+#include "settings/config_files.h"
+#include "settings/settings_record.h"
+
+namespace kr::gui::test {
+
+namespace fs = std::filesystem;
+
+void FillValidSettings(SettingsWindow& w) {
+  w.userName->setText(QStringLiteral("tester"));
+  w.realName->setText(QStringLiteral("Test Person"));
+  w.location->setText(QStringLiteral("Testville"));
+  w.email->setText(QStringLiteral("tester@example.org"));
+  w.smtpServer->setText(QStringLiteral("localhost"));
+  w.homepage->setText(QString());
+  w.reportFile->setText(QStringLiteral("PROGDIR:Reports/test_report.txt"));
+  w.comment->setPlainText(QStringLiteral("A test machine"));
+  if (w.partition->findText(QStringLiteral("/tmp")) < 0) w.partition->addItem(QStringLiteral("/tmp"));
+  w.partition->setCurrentIndex(w.partition->findText(QStringLiteral("/tmp")));
+}
+
+const std::string& TemplateHome() {
+  static std::string home;
+  if (!home.empty()) return home;
+  home = TempHome("template");
+  Answerer answers;
+  DesktopOptions o;
+  o.home = home;
+  o.quickStart = true;
+  auto d = std::make_unique<Desktop>(o);
+  EXPECT_EQ(d->Start(), 0);
+  FillValidSettings(*d->settingsWindow());
+  d->settingsWindow()->save->click();
+  EXPECT_FALSE(d->settingsWindow()->isVisible());
+  d->Stop();
+  d.reset();
+  return home;
+}
+
+Started::Started(const char* tag, DesktopOptions options) {
+  home = TempHome(tag);
+  fs::copy(TemplateHome(), home, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::remove(fs::path(home) / "KelvaRANK.lock");
+  options.home = home;
+  options.quickStart = true;
+  desktop = std::make_unique<Desktop>(options);
+}
+
+Started::~Started() {
+  desktop.reset();
+  std::error_code ec;
+  fs::remove_all(home, ec);
+}
+
+namespace {
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), {}};
+}
+
+SettingsRecord ReadConfig(const std::string& home) {
+  SettingsRecord r;
+  std::vector<uint8_t> b = ReadBytes(home + "/KelvaRANK.cfg");
+  EXPECT_EQ(b.size(), kConfigFileSize);
+  if (b.size() == kConfigFileSize) std::copy(b.begin(), b.end(), r.bytes.begin());
+  return r;
+}
+
+// ---------------------------------------------------------------- texts
+
+TEST(DesktopText, EscapeCodesAndShortcuts) {
+  EXPECT_EQ(MnemonicText("_Processor"), QStringLiteral("&Processor"));
+  EXPECT_EQ(MnemonicText("Make M_odule"), QStringLiteral("Make M&odule"));
+  EXPECT_EQ(MnemonicText("\x1b" "b_Bang hardware!"), QStringLiteral("&Bang hardware!"));
+  EXPECT_EQ(MnemonicText("Rock & Roll"), QStringLiteral("Rock && Roll"));
+  EXPECT_TRUE(StartsBold("\x1b" "b_Bang hardware!"));
+  QString html = RichText("No \x1b" "bProcessor\x1b" "n Benchmark <selected>\nnext");
+  EXPECT_TRUE(html.contains(QStringLiteral("No <b>Processor</b> Benchmark &lt;selected&gt;<br>next")))
+      << html.toStdString();
+  // An unclosed bold is closed; italic and centring are kept.
+  EXPECT_TRUE(RichText("\x1b" "c\x1b" "iitalic").contains(QStringLiteral("align=\"center\"")));
+  EXPECT_TRUE(RichText("\x1b" "bopen").endsWith(QStringLiteral("</b></div>")));
+  EXPECT_EQ(WindowTitle("Main"), QStringLiteral("KelvaRANK \u00B7 Main"));
+  EXPECT_EQ(FromLatin1("\xB4"), QStringLiteral("\u00B4"));
+  std::string out;
+  EXPECT_FALSE(ToLatin1(QStringLiteral("\u20AC"), out));
+  EXPECT_EQ(ConsoleTitle("CON:///100/KelvaRANK Errorlog/AUTO/CLOSE"), QStringLiteral("KelvaRANK Errorlog"));
+  EXPECT_EQ(ConsoleTitle("CON:0/0/640/200/My Log"), QStringLiteral("My Log"));
+  EXPECT_EQ(ConsoleTitle("CON:"), QStringLiteral("KelvaRANK Errorlog"));
+}
+
+TEST(DesktopArgs, LauncherWords) {
+  struct Case {
+    std::vector<std::string> words;
+    bool ok, quick;
+    std::string screen;
+  } cases[] = {
+      {{"QUICKSTART=TRUE"}, true, true, ""},
+      {{"QUICKSTART=true"}, true, false, ""},  // case-sensitive
+      {{"QUICKSTART=TRUE", "PUBSCREEN=Workbench"}, true, true, "Workbench"},
+      {{"DONOTWAIT=1"}, true, false, ""},  // a launcher word of its own
+      {{"--bogus"}, false, false, ""},
+      {{"--home"}, false, false, ""},
+  };
+  for (const Case& c : cases) {
+    DesktopOptions o;
+    std::string error;
+    EXPECT_EQ(ParseDesktopArgs(c.words, o, error), c.ok) << c.words[0];
+    if (!c.ok) continue;
+    EXPECT_EQ(o.quickStart, c.quick) << c.words[0];
+    EXPECT_EQ(o.pubScreen, c.screen);
+  }
+}
+
+// ---------------------------------------------------------- status display
+
+TEST(DesktopStatus, CoalescedAndHeldBackWhileTiming) {
+  GuiStatus status;
+  std::atomic<bool> timing{true};
+  status.Build(nullptr, &timing);
+  std::thread worker([&] {
+    status.OpenWindow(Section::Processor);
+    for (int i = 0; i < 5000; ++i) status.SetText(Section::Processor, StatusField::State, "state " + std::to_string(i));
+    status.SetGaugeText(Section::Processor, "3/7");
+  });
+  worker.join();
+  // While the test is timing nothing is drawn.
+  WaitFor([] { return false; }, 150);
+  EXPECT_EQ(status.draws(), 0);
+  EXPECT_FALSE(status.window(Section::Processor)->isVisible());
+  timing = false;
+  ASSERT_TRUE(WaitFor([&] { return status.draws() > 0; }, 2000));
+  WaitFor([] { return false; }, 100);
+  // 5002 calls, drawn once with the last content.
+  EXPECT_EQ(status.calls(), 5002);
+  EXPECT_LE(status.draws(), 2);
+  StatusWindow* w = status.window(Section::Processor);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->ValueText(StatusField::State), QStringLiteral("state 4999"));
+  EXPECT_EQ(w->GaugeText(), QStringLiteral("3/7"));
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("KelvaRANK \u00B7 Benchmarking Processor"));
+}
+
+// ------------------------------------------------------------- start-up
+
+TEST(DesktopStartup, FirstRunOffersOnlySave) {
+  std::string home = TempHome("first");
+  Answerer answers;
+  DesktopOptions o;
+  o.home = home;
+  o.quickStart = true;
+  Desktop d(o);
+  ASSERT_EQ(d.Start(), 0);
+  // The install-marker request came first and was answered "Continue".
+  ASSERT_FALSE(answers.seen.empty());
+  EXPECT_EQ(answers.seen[0].title, "INFORMATION");
+  SettingsWindow& s = *d.settingsWindow();
+  EXPECT_TRUE(s.isVisible());
+  EXPECT_TRUE(s.save->isEnabled());
+  EXPECT_FALSE(s.use->isEnabled());
+  EXPECT_FALSE(s.cancel->isEnabled());
+  EXPECT_FALSE(d.mainWindow()->isEnabled());  // the rest sleeps meanwhile
+  // Closing the window does not get round the first settings.
+  s.close();
+  EXPECT_TRUE(s.isVisible());
+  // The placeholders are refused with the pages' own message.
+  s.save->click();
+  EXPECT_EQ(answers.Last(), "Change the default in General/Username:");
+  EXPECT_TRUE(s.isVisible());
+  FillValidSettings(s);
+  s.save->click();
+  EXPECT_FALSE(s.isVisible());
+  EXPECT_TRUE(d.mainWindow()->isEnabled());
+  EXPECT_EQ(ReadConfig(home).text(cfg::kUserName, cfg::kNameWidth), "tester");
+  // Opened again, all three buttons are offered.
+  d.mainWindow()->settings->click();
+  EXPECT_TRUE(s.use->isEnabled());
+  EXPECT_TRUE(s.cancel->isEnabled());
+  s.cancel->click();
+  d.Stop();
+  fs::remove_all(home);
+}
+
+TEST(DesktopStartup, MissingFontFailsStartUp) {
+  DesktopOptions o;
+  o.fontFamily = QStringLiteral("No Such Family 1234");
+  Started s("font", o);
+  EXPECT_EQ(s.desktop->Start(), kExitStartup);
+  EXPECT_EQ(s.desktop->startupState().failedStep, "InitFonts");
+  ASSERT_FALSE(s.ctx().errorLog.entries.empty());
+  EXPECT_STREQ(s.ctx().errorLog.entries[0].reason, "Error loading Font 'xen/11'. Please install");
+}
+
+TEST(DesktopStartup, UnreadableLogoShowsTheName) {
+  Started s("logo");
+  { std::ofstream(s.home + "/Data/logo.pic", std::ios::trunc) << "not a picture"; }
+  ASSERT_EQ(s.desktop->Start(), 0);
+  MainWindow* m = s.desktop->mainWindow();
+  EXPECT_TRUE(m->isVisible());
+  EXPECT_TRUE(m->logo->pixmap().isNull());
+  EXPECT_TRUE(m->logo->text().contains(QStringLiteral("KelvaRANK VTS 2003")));
+  bool logged = false;
+  for (const ErrorEntry& e : s.ctx().errorLog.entries) logged |= std::string(e.function) == "LoadLogo";
+  EXPECT_TRUE(logged);
+}
+
+TEST(DesktopStartup, SecondProgramOnOneHomeIsRefused) {
+  Started a("lock");
+  ASSERT_EQ(a.desktop->Start(), 0);
+  DesktopOptions o;
+  o.home = a.home;
+  Desktop b(o);
+  EXPECT_EQ(b.Start(), kExitStartup);
+  EXPECT_TRUE(a.answers.Saw("already running"));
+}
+
+// ------------------------------------------------------------ main window
+
+TEST(DesktopMainWindow, ShowsTheSystemAndItsButtons) {
+  Started s("main");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  MainWindow* m = s.desktop->mainWindow();
+  EXPECT_EQ(m->windowTitle(), QStringLiteral("KelvaRANK \u00B7 Main"));
+  EXPECT_FALSE(m->logo->pixmap().isNull());
+  struct {
+    QPushButton* b;
+    const char* text;
+    const char* help;
+  } rows[] = {{m->processor, "&Processor", "Starts the selected processor tests"},
+              {m->memory, "&Memory", "Starts the selected memory tests"},
+              {m->hardDisk, "&Hard Disk", "Starts the selected hard-disk tests"},
+              {m->makeModule, "Make M&odule", "Makes a module"},
+              {m->moduleBase, "Module &Base", "Opens the module-/data-base"},
+              {m->settings, "&Settings", "Opens the settings"},
+              {m->about, "&About", "Shows some informations"},
+              {m->quit, "&Quit", "Quits application and returns to workbench"}};
+  for (auto& r : rows) {
+    EXPECT_EQ(r.b->text(), QString::fromLatin1(r.text));
+    EXPECT_EQ(r.b->toolTip(), QString::fromLatin1(r.help));
+  }
+  auto* cpu = m->findChild<QLabel*>(QStringLiteral("CPU:"));
+  ASSERT_TRUE(cpu);
+  EXPECT_EQ(cpu->text(), FromLatin1(s.ctx().sysinfo.field(sysrec::kCpu)));
+  EXPECT_FALSE(cpu->text().isEmpty());
+}
+
+TEST(DesktopMainWindow, NoBenchmarkSelectedRequestsFromTheWorker) {
+  Started s("none");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  MainWindow* m = s.desktop->mainWindow();
+  // The drive gathering decides about "_Hard Disk"; here it is offered so
+  // that the command itself is reached.
+  s.ctx().drive.hardDiskEnabled = true;
+  m->hardDisk->setEnabled(true);
+  struct {
+    QPushButton* b;
+    const char* text;
+  } rows[] = {{m->processor, "No Processor Benchmark selected"},
+              {m->memory, "No Memory Benchmark selected"},
+              {m->hardDisk, "No Harddrive Benchmark selected"}};
+  for (auto& r : rows) {
+    size_t before = s.answers.seen.size();
+    int done = 0;
+    s.desktop->onCommandDone = [&] { ++done; };
+    r.b->click();
+    EXPECT_FALSE(r.b->isEnabled());  // busy while the command runs
+    ASSERT_TRUE(WaitFor([&] { return done == 1; }));
+    ASSERT_EQ(s.answers.seen.size(), before + 1);
+    EXPECT_EQ(s.answers.seen.back().title, "ERROR");
+    EXPECT_EQ(s.answers.seen.back().text, r.text);
+    EXPECT_NE(s.answers.seen.back().textHtml.find("<b>"), std::string::npos);
+    EXPECT_FALSE(s.desktop->lastOutcome().has_value());  // nothing ran
+    EXPECT_TRUE(r.b->isEnabled());
+  }
+  EXPECT_FALSE(s.desktop->asleep());
+}
+
+TEST(DesktopMainWindow, AboutSettingsAndModuleBaseFromTheirButtons) {
+  Started s("buttons");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  MainWindow* m = s.desktop->mainWindow();
+  m->about->click();
+  AboutWindow* a = s.desktop->aboutWindow();
+  EXPECT_TRUE(a->isVisible());
+  auto* build = a->findChild<QLabel*>(QStringLiteral("Build:"));
+  ASSERT_TRUE(build);
+  EXPECT_TRUE(build->text().startsWith(QStringLiteral("Linux (")));
+  EXPECT_EQ(a->aboutToolkit->text(), QStringLiteral("About &MUI"));
+  a->close->click();
+  EXPECT_FALSE(a->isVisible());
+
+  m->settings->click();
+  EXPECT_TRUE(s.desktop->settingsWindow()->isVisible());
+  EXPECT_FALSE(m->isEnabled());
+  s.desktop->settingsWindow()->cancel->click();
+  EXPECT_TRUE(m->isEnabled());
+
+  size_t before = s.answers.seen.size();
+  int windowsBefore = int(QApplication::topLevelWidgets().size());
+  m->moduleBase->click();
+  // Either the Module Base window opened or this build says it has none.
+  bool opened = int(QApplication::topLevelWidgets().size()) > windowsBefore;
+  EXPECT_TRUE(opened || s.answers.seen.size() == before + 1);
+}
+
+TEST(DesktopMainWindow, MakeModuleWindowAbortRunsNothing) {
+  Started s("makemodule");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  s.desktop->OpenMakeModule();
+  MakeModuleWindow* w = s.desktop->makeModuleWindow();
+  ASSERT_TRUE(w->isVisible());
+  EXPECT_TRUE(w->chipRam->isChecked());
+  EXPECT_EQ(w->bang->text(), QStringLiteral("&Bang hardware!"));
+  EXPECT_TRUE(w->bang->font().bold());
+  // The device boxes warn when switched on.
+  w->writeDevice->click();
+  EXPECT_TRUE(s.answers.Saw("Test is now ENABLED !"));
+  w->spinUpDevice->click();
+  EXPECT_TRUE(s.answers.Saw("spin-up"));
+  // "Are you sure?" answered "Abort": nothing runs, the device boxes go off.
+  s.answers.Queue(1);
+  int done = 0;
+  s.desktop->onCommandDone = [&] { ++done; };
+  w->bang->click();
+  ASSERT_TRUE(WaitFor([&] { return done == 1; }));
+  EXPECT_TRUE(s.answers.Saw("Are you sure? - You can't (yet) abort this action"));
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_FALSE(w->writeDevice->isChecked());
+  EXPECT_FALSE(w->spinUpDevice->isChecked());
+  EXPECT_FALSE(s.desktop->lastOutcome().has_value());
+}
+
+TEST(DesktopMainWindow, QuitRefusedWhileAFilePickerIsOpen) {
+  Started s("quit");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  s.desktop->mainWindow()->settings->click();
+  SettingsWindow* w = s.desktop->settingsWindow();
+  w->pickReport->click();
+  ASSERT_TRUE(w->PickerOpen());
+  EXPECT_EQ(w->reportPicker->windowTitle(), QStringLiteral("Select File for Benchmark-Report"));
+  // The main window's close gadget is the quit command.
+  s.desktop->mainWindow()->close();
+  EXPECT_EQ(s.answers.Last(), "Cannot quit now, still some ASL popups opened");
+  EXPECT_FALSE(s.desktop->quitRequested());
+  w->reportPicker->reject();
+  ASSERT_TRUE(WaitFor([&] { return !w->PickerOpen(); }));
+  s.desktop->mainWindow()->close();
+  EXPECT_TRUE(s.desktop->quitRequested());
+  // From the button, once the settings window is closed.
+  Started t("quit2");
+  ASSERT_EQ(t.desktop->Start(), 0);
+  t.desktop->mainWindow()->quit->click();
+  EXPECT_TRUE(t.desktop->quitRequested());
+  EXPECT_TRUE(s.desktop->quitRequested());
+}
+
+TEST(DesktopMainWindow, SaveAtExitAndDefaultsAtQuit) {
+  Started s("exit");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  fs::remove(s.home + "/KelvaRANK.def");
+  s.ctx().settings.set_text(cfg::kLocation, cfg::kNameWidth, "Elsewhere");
+  s.desktop->Stop();
+  EXPECT_EQ(fs::file_size(s.home + "/KelvaRANK.def"), kDefaultsFileSize);
+  EXPECT_EQ(ReadConfig(s.home).text(cfg::kLocation, cfg::kNameWidth), "Elsewhere");
+}
+
+// ------------------------------------------------------------- settings
+
+TEST(DesktopSettings, RoundTripIntoTheConfigBytes) {
+  Started s("roundtrip");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  s.desktop->mainWindow()->settings->click();
+  SettingsWindow* w = s.desktop->settingsWindow();
+  w->userName->setText(QStringLiteral("J\u00FCrgen"));  // Latin-1 is kept as its byte
+  w->smtpPort->setValue(587);
+  w->overclocked->setChecked(true);
+  w->vendor[1]->setCurrentIndex(10);  // busboard "Other"
+  EXPECT_TRUE(w->other[1]->isEnabled());
+  w->other[1]->setText(QStringLiteral("Homemade"));
+  w->procEnabled[3]->setChecked(true);
+  EXPECT_TRUE(w->procCache[3]->isEnabled());
+  EXPECT_FALSE(w->procCache[4]->isEnabled());
+  w->procMultitasking[3]->setChecked(true);
+  w->memEnabled[5]->setChecked(true);
+  w->memLoopSize[5]->setValue(128);
+  w->memStart[7]->setValue(10);  // start above stop: both back to the defaults
+  w->memStop[7]->setValue(4);
+  w->driveCount[0]->setValue(3);
+  w->accessMode->setCurrentIndex(1);
+  w->driveEnabled[4]->click();  // Write to Device: warned, never saved as on
+  EXPECT_TRUE(s.answers.Saw("Test is now ENABLED !"));
+  w->save->click();
+  ASSERT_FALSE(w->isVisible()) << s.answers.Last();
+
+  SettingsRecord r = ReadConfig(s.home);
+  EXPECT_EQ(r.text(cfg::kUserName, cfg::kNameWidth), "J\xFCrgen");
+  EXPECT_EQ(r.s32(cfg::kSmtpPort), 587);
+  EXPECT_EQ(r.s32(cfg::kOverclocked), 1);
+  EXPECT_EQ(r.s32(cfg::kBusVendor), 10);
+  EXPECT_EQ(r.text(cfg::kBusOther, cfg::kOtherWidth), "Homemade");
+  EXPECT_EQ(r.procEnabled(3), 1);
+  EXPECT_EQ(r.procMultitasking(3), 1);
+  EXPECT_EQ(r.procEnabled(4), 0);
+  EXPECT_EQ(r.memEnabled(5), 1);
+  EXPECT_EQ(r.memLoopSize(5), 128);
+  EXPECT_EQ(r.memSweepStart(7), 1);
+  EXPECT_EQ(r.memSweepStop(7), 14);
+  EXPECT_EQ(w->memStop[7]->value(), 14);  // the sliders show the repair
+  EXPECT_EQ(r.driveCount(0), 3);
+  EXPECT_EQ(r.s32(cfg::kAccessMode), 1);
+  EXPECT_EQ(r.driveEnabled(4), 0);
+  EXPECT_EQ(s.ctx().settings.driveEnabled(4), 1);  // on for this session
+  EXPECT_EQ(r.partition(), "/tmp");
+
+  // Cancel discards edits; the pages show the record again.
+  s.desktop->mainWindow()->settings->click();
+  w->userName->setText(QStringLiteral("changed"));
+  w->cancel->click();
+  EXPECT_EQ(w->userName->text(), QStringLiteral("J\u00FCrgen"));
+  EXPECT_EQ(ReadConfig(s.home).text(cfg::kUserName, cfg::kNameWidth), "J\xFCrgen");
+}
+
+TEST(DesktopSettings, PageButtonsAndReportNames) {
+  Started s("pages");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  SettingsWindow* w = s.desktop->settingsWindow();
+  s.desktop->mainWindow()->settings->click();
+  w->all[0]->click();
+  for (int k = 1; k <= 10; ++k) EXPECT_TRUE(w->procEnabled[size_t(k)]->isChecked());
+  w->none[1]->click();
+  for (QCheckBox* c : w->memEnabled) EXPECT_FALSE(c->isChecked());
+  w->all[2]->click();
+  EXPECT_TRUE(w->driveEnabled[0]->isChecked());
+  EXPECT_FALSE(w->driveEnabled[4]->isChecked());  // never switched on in bulk
+  EXPECT_FALSE(w->driveEnabled[6]->isChecked());
+  w->memLoopSize[0]->setValue(1024);
+  w->defaults[1]->click();
+  EXPECT_EQ(w->memLoopSize[0]->value(), 256);
+  EXPECT_TRUE(w->procEnabled[1]->isChecked());  // other pages untouched
+  w->makeReportName->click();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^PROGDIR:Reports/KR_Report_\\d\\d\\.\\d\\d\\.\\d\\d_\\d\\d\\.\\d\\d\\.\\d\\d\\.txt$"))
+                  .match(w->reportFile->text())
+                  .hasMatch())
+      << w->reportFile->text().toStdString();
+  w->errorLogOutput->clear();
+  w->defaultErrorLog->click();
+  EXPECT_EQ(w->errorLogOutput->text(), QStringLiteral("CON:///100/KelvaRANK Errorlog/AUTO/CLOSE"));
+  w->cancel->click();
+}
+
+// Every text field with bad input: the field refuses it or the validation
+// says why, and the saved file stays whole and unchanged.
+TEST(DesktopSettings, BadInputNeverReachesTheFile) {
+  Started s("bad");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  SettingsWindow* w = s.desktop->settingsWindow();
+  const std::vector<uint8_t> before = ReadBytes(s.home + "/KelvaRANK.cfg");
+  struct Field {
+    QLineEdit* edit;
+    int limit;
+    const char* emptyMessage;  // null: empty is accepted
+  } fields[] = {
+      {w->userName, 32, "Enter your Username"},
+      {w->realName, 32, "Enter your Realname"},
+      {w->location, 32, "Enter your Location"},
+      {w->email, 127, "Enter your General/E-Mail address"},
+      {w->smtpServer, 63, "Enter your General/SMTP Server.\nIf you don't enter one you will be not able to send a module!"},
+      {w->homepage, 255, nullptr},
+      {w->reportFile, 255, "Choose a Benchmark-Report-Filename or press Make"},
+      {w->errorLogOutput, 255, "Choose a Errorlog-File or press Default"},
+  };
+  for (Field& f : fields) {
+    s.desktop->mainWindow()->settings->click();
+    const QString name = f.edit->objectName();
+    // Over-long: typing stops at the limit.
+    f.edit->clear();
+    QTest::keyClicks(f.edit, QString(f.limit + 40, QLatin1Char('x')));
+    EXPECT_EQ(f.edit->text().size(), f.limit) << name.toStdString();
+    // Characters outside Latin-1 and control characters are refused.
+    f.edit->setText(QStringLiteral("ab"));
+    f.edit->insert(QStringLiteral("\u20AC"));
+    f.edit->insert(QStringLiteral("\u4E2D"));
+    f.edit->insert(QStringLiteral("\t"));
+    f.edit->insert(QStringLiteral("\u00E9"));  // Latin-1: taken
+    EXPECT_EQ(f.edit->text(), QStringLiteral("ab\u00E9")) << name.toStdString();
+    // Empty: the pages' message, nothing saved.
+    f.edit->clear();
+    size_t seen = s.answers.seen.size();
+    w->save->click();
+    if (f.emptyMessage) {
+      ASSERT_EQ(s.answers.seen.size(), seen + 1) << name.toStdString();
+      EXPECT_EQ(s.answers.Last(), f.emptyMessage);
+      EXPECT_TRUE(w->isVisible());
+      w->cancel->click();
+    } else {
+      EXPECT_FALSE(w->isVisible()) << name.toStdString();
+    }
+  }
+  // "Other:" of a vendor "Other", empty; then over-long.
+  s.desktop->mainWindow()->settings->click();
+  w->vendor[0]->setCurrentIndex(12);
+  w->other[0]->clear();
+  w->save->click();
+  EXPECT_EQ(s.answers.Last(), "Enter your Main Model or select one.");
+  QTest::keyClicks(w->other[0], QString(50, QLatin1Char('m')));
+  EXPECT_EQ(w->other[0]->text().size(), 31);
+  w->cancel->click();
+  // The comment: non-Latin-1 dropped as typed, 201 bytes refused.
+  s.desktop->mainWindow()->settings->click();
+  w->comment->clear();
+  w->comment->insertPlainText(QStringLiteral("ok\u20AC"));
+  EXPECT_EQ(w->comment->toPlainText(), QStringLiteral("ok"));
+  w->comment->setPlainText(QString(201, QLatin1Char('c')));
+  w->save->click();
+  EXPECT_EQ(s.answers.Last(), "The comment you entered is too long. Maximal 200 Bytes.");
+  w->comment->setPlainText(QString(200, QLatin1Char('c')));  // exactly 200 passes
+  // Out of range numbers: the port field and the sliders stay in range.
+  w->smtpPort->clear();
+  QTest::keyClicks(w->smtpPort, QStringLiteral("99999"));
+  EXPECT_LE(w->smtpPort->value(), 65535);
+  w->memLoopSize[0]->setValue(5000);
+  EXPECT_EQ(w->memLoopSize[0]->value(), 1024);
+  w->driveCount[0]->setValue(-3);
+  EXPECT_EQ(w->driveCount[0]->value(), 1);
+  w->save->click();
+  EXPECT_FALSE(w->isVisible()) << s.answers.Last();
+  SettingsRecord r = ReadConfig(s.home);
+  EXPECT_EQ(r.memLoopSize(0), 1024);
+  EXPECT_EQ(r.driveCount(0), 1);
+  EXPECT_GE(r.s32(cfg::kSmtpPort), 1);
+  EXPECT_LE(r.s32(cfg::kSmtpPort), 65535);
+  EXPECT_NE(ReadBytes(s.home + "/KelvaRANK.cfg"), before);
+}
+
+// ------------------------------------------------------------ real runs
+
+// One short processor test from the "_Processor" button: the report is
+// written while the GUI thread keeps processing events. The longest gap
+// between two 5 ms timer events during the run is printed (no assertion on
+// time: the machine may be busy).
+TEST(DesktopRun, ProcessorRunKeepsTheWindowResponsive) {
+  Started s("run");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  Context& ctx = s.ctx();
+  const char* pick = getenv("KR_DESKTOP_RUN_TEST");
+  const int chosen = pick ? atoi(pick) : 1;  // Bogomips, about two seconds
+  for (int k = 1; k <= 10; ++k) ctx.settings.setProcEnabled(k, k == chosen);
+  if (getenv("KR_DESKTOP_RUN_MT")) ctx.settings.setProcMultitasking(chosen, 1);
+  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:Reports/run_report.txt");
+  struct Counter : RunListener {
+    int runs = 0;
+    void RunStarted(RunMode) override { ++runs; }
+  } counter;
+  ctx.listeners.push_back(&counter);
+  int done = 0;
+  s.desktop->onCommandDone = [&] { ++done; };
+
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longest = 0;
+  long ticks = 0;
+  QTimer tick;
+  tick.setInterval(5);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    qint64 now = clock.elapsed();
+    longest = std::max(longest, now - last);
+    last = now;
+    ++ticks;
+  });
+  tick.start();
+  MainWindow* m = s.desktop->mainWindow();
+  m->processor->click();
+  m->processor->click();  // pressed twice: the button is off while it runs
+  EXPECT_TRUE(s.desktop->asleep());
+  EXPECT_FALSE(m->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
+            Qt::BusyCursor);
+  ASSERT_TRUE(WaitFor([&] { return done == 1; }, 600000));
+  tick.stop();
+  std::erase(ctx.listeners, &counter);
+  EXPECT_EQ(counter.runs, 1);
+  ASSERT_TRUE(s.desktop->lastOutcome().has_value());
+  EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
+  std::vector<uint8_t> report = ReadBytes(s.home + "/Reports/run_report.txt");
+  EXPECT_GT(report.size(), 1000u);
+  EXPECT_TRUE(m->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  // The status window was drawn, far less often than the engine called it.
+  EXPECT_GT(s.desktop->status().draws(), 0);
+  EXPECT_LT(s.desktop->status().draws(), s.desktop->status().calls());
+  EXPECT_EQ(s.desktop->status().window(Section::Processor)->GaugeText(), QStringLiteral("1/1"));
+  std::cout << "[ figure ] run " << clock.elapsed() << " ms, " << ticks << " timer events, longest gap " << longest
+            << " ms, status calls " << s.desktop->status().calls() << ", draws " << s.desktop->status().draws()
+            << "\n";
+  RecordProperty("longest_event_gap_ms", int(longest));
+}
+
+TEST(DesktopRun, ClosingTheMainWindowMidRunQuitsAfterTheTest) {
+  Started s("close");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  Context& ctx = s.ctx();
+  for (int k = 1; k <= 10; ++k) ctx.settings.setProcEnabled(k, k == 1 || k == 10);
+  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:Reports/close_report.txt");
+  struct Started1 : RunListener {
+    std::atomic<int> tests{0};
+    void TestStarted(const CatalogueEntry&) override { ++tests; }
+  } started;
+  ctx.listeners.push_back(&started);
+  int done = 0;
+  s.desktop->onCommandDone = [&] { ++done; };
+  s.desktop->mainWindow()->processor->click();
+  ASSERT_TRUE(WaitFor([&] { return started.tests.load() >= 1; }));
+  s.desktop->mainWindow()->close();
+  s.desktop->status().window(Section::Processor)->close();  // closing a status window mid-run
+  EXPECT_TRUE(s.desktop->quitRequested());
+  ASSERT_TRUE(WaitFor([&] { return done == 1; }, 600000));
+  std::erase(ctx.listeners, &started);
+  ASSERT_TRUE(s.desktop->lastOutcome().has_value());
+  EXPECT_TRUE(s.desktop->lastOutcome()->interrupted);
+  EXPECT_EQ(started.tests.load(), 1);  // stopped after the running test
+  EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
+}
+
+TEST(DesktopErrorLog, ConsoleOutputOpensItsWindow) {
+  Started s("errlog");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  ASSERT_TRUE(s.ctx().errorLog.outputOpen);
+  EXPECT_FALSE(s.desktop->errorLogWindow()->isVisible());
+  std::thread worker([&] { LogError(s.ctx(), "CPU", "TestFunction", "Something failed"); });
+  worker.join();
+  ASSERT_TRUE(WaitFor([&] { return s.desktop->errorLogWindow()->isVisible(); }, 2000));
+  EXPECT_EQ(s.desktop->errorLogWindow()->windowTitle(), QStringLiteral("KelvaRANK Errorlog"));
+  EXPECT_TRUE(s.desktop->errorLogWindow()->text().contains(QStringLiteral("Something failed")));
+}
+
+}  // namespace
+}  // namespace kr::gui::test
