@@ -231,8 +231,17 @@ void Desktop::RefreshDrive() {
 
 void Desktop::UpdateMainButtons() {
   if (!main_ || running_) return;
-  main_->hardDisk->setEnabled(ctx_.drive.hardDiskEnabled);
-  main_->makeModule->setEnabled(ctx_.drive.makeModuleEnabled);
+  const bool free = !moduleBaseBusy_;
+  main_->processor->setEnabled(free);
+  main_->memory->setEnabled(free);
+  main_->hardDisk->setEnabled(free && ctx_.drive.hardDiskEnabled);
+  main_->makeModule->setEnabled(free && ctx_.drive.makeModuleEnabled);
+  main_->settings->setEnabled(free);
+}
+
+void Desktop::SetModuleBaseBusy(bool busy) {
+  moduleBaseBusy_ = busy;
+  UpdateMainButtons();
 }
 
 void Desktop::PlaceOnScreen(QWidget* w) {

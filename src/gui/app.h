@@ -26,7 +26,7 @@
 #include "platform/mpega.h"
 #include "shell/make_module.h"
 #include "shell/startup.h"
-#include "sysinfo/linux_host_probe.h"
+#include "platform/linux/linux_host_probe.h"
 
 class QPushButton;
 class QWidget;
@@ -97,6 +97,8 @@ class Desktop : public StartupHooks {
   // and enable "_Hard Disk" and "Make M_odule" accordingly.
   void RefreshDrive();
   void UpdateMainButtons();
+  // A transfer of the Module Base window started or ended.
+  void SetModuleBaseBusy(bool busy);
 
   Context& ctx() { return ctx_; }
   const FontMapping& fonts() const { return fonts_; }
@@ -156,6 +158,7 @@ class Desktop : public StartupHooks {
   bool running_ = false;
   std::atomic<bool> interrupt_{false};
   bool quitRequested_ = false;
+  bool moduleBaseBusy_ = false;
   int sleepDepth_ = 0;
   bool busyPointer_ = false;
   std::optional<RunOutcome> pending_;  // written by the worker, read after it ended

@@ -21,6 +21,7 @@ ErrorLogWindow::ErrorLogWindow(const FontMapping* fonts) : QWidget(nullptr, Qt::
   mono.setPixelSize(fonts && fonts->open() ? fonts->Small().pixelSize() : 11);
   view_->setFont(mono);
   layout->addWidget(view_);
+  setMinimumSize(560, 220);
   resize(560, 220);
 }
 

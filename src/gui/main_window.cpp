@@ -12,7 +12,7 @@
 #include "gui/app.h"
 #include "gui/desktop_text.h"
 #include "shell/startup_checks.h"
-#include "sysinfo/sysinfo_record.h"
+#include "records/sysinfo_record.h"
 
 namespace kr::gui {
 

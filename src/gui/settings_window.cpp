@@ -19,8 +19,8 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
-#include "engine/catalogue.h"
-#include "engine/sections.h"
+#include "records/catalogue.h"
+#include "run/sections.h"
 #include "gui/app.h"
 #include "gui/desktop_text.h"
 #include "gui/main_window.h"
@@ -98,7 +98,7 @@ const char* const kFileCaptions[12] = {"Create", "Open", "Close R", "Close W",  
 
 }  // namespace
 
-ValueSlider::ValueSlider(QWidget* parent, Range range, const QString& format) : QWidget(parent), format_(format) {
+ValueSlider::ValueSlider(QWidget* parent, Range range, const QString& suffix) : QWidget(parent), suffix_(suffix) {
   auto* l = new QHBoxLayout(this);
   l->setContentsMargins(0, 0, 0, 0);
   slider_ = new QSlider(Qt::Horizontal, this);
@@ -109,13 +109,14 @@ ValueSlider::ValueSlider(QWidget* parent, Range range, const QString& format) : 
   label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   l->addWidget(slider_, 1);
   l->addWidget(label_);
-  connect(slider_, &QSlider::valueChanged, this, [this](int v) { label_->setText(format_.arg(v)); });
-  label_->setText(format_.arg(slider_->value()));
+  connect(slider_, &QSlider::valueChanged, this, [this](int v) { label_->setText(QString::number(v) + suffix_); });
+  label_->setText(QString::number(slider_->value()) + suffix_);
 }
 int ValueSlider::value() const { return slider_->value(); }
+QString ValueSlider::text() const { return label_->text(); }
 void ValueSlider::setValue(int v) {
   slider_->setValue(v);
-  label_->setText(format_.arg(slider_->value()));
+  label_->setText(QString::number(slider_->value()) + suffix_);
 }
 
 SettingsWindow::SettingsWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window), desktop_(desktop) {
@@ -212,6 +213,7 @@ QWidget* SettingsWindow::BuildGeneral() {
   pickReport = new QPushButton(QStringLiteral("\u2026"), report);
   pickReport->setToolTip(QStringLiteral("Select File for Benchmark-Report"));
   pickReport->setObjectName(QStringLiteral("pickReport"));
+  pickReport->setFixedWidth(pickReport->fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) + 24);
   makeReportName = MakeButton(report, "Make", "Makes a filename of the current date&time");
   rl->addWidget(reportEnabled, 0, 0, 1, 3);
   rl->addWidget(reportFile, 1, 0);
@@ -227,6 +229,7 @@ QWidget* SettingsWindow::BuildGeneral() {
   pickErrorLog = new QPushButton(QStringLiteral("\u2026"), errors);
   pickErrorLog->setToolTip(QStringLiteral("Select File for Error-Report"));
   pickErrorLog->setObjectName(QStringLiteral("pickErrorLog"));
+  pickErrorLog->setFixedWidth(pickErrorLog->fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) + 24);
   defaultErrorLog = MakeButton(errors, "Default", "Insert default errorlog-output");
   appendErrorLog = Check(errors, QStringLiteral("Append errorlog to report"),
                          "If checked, any errors that may apear while\nbenchmarking will be added to the report");
@@ -387,7 +390,7 @@ QWidget* SettingsWindow::BuildDrive() {
   auto* dosBox = new QGroupBox(QStringLiteral("dos.library"), page);
   auto* dl = new QGridLayout(dosBox);
   driveEnabled[0] = Check(dosBox, QStringLiteral("File system operations"));
-  driveCount[0] = new ValueSlider(dosBox, kDriveFilesRange, QStringLiteral("%1000"));
+  driveCount[0] = new ValueSlider(dosBox, kDriveFilesRange, QStringLiteral("000"));
   driveCount[0]->setObjectName(QStringLiteral("Files"));
   dl->addWidget(driveEnabled[0], 0, 0);
   dl->addWidget(new QLabel(QStringLiteral("Files")), 0, 1, Qt::AlignRight);

@@ -27,18 +27,20 @@ namespace kr::gui {
 
 class Desktop;
 
-// A slider with its value shown beside it ("%ld000" for the files count).
+// A slider with its value shown beside it, followed by `suffix` ("000" shows
+// the files count as thousands).
 class ValueSlider : public QWidget {
  public:
-  ValueSlider(QWidget* parent, Range range, const QString& format = QStringLiteral("%1"));
+  ValueSlider(QWidget* parent, Range range, const QString& suffix = QString());
   int value() const;
   void setValue(int v);
   QSlider* slider() const { return slider_; }
+  QString text() const;  // the value as shown
 
  private:
   QSlider* slider_;
   QLabel* label_;
-  QString format_;
+  QString suffix_;
 };
 
 class SettingsWindow : public QWidget {

@@ -21,7 +21,7 @@
 #include <iterator>
 #include <thread>
 
-#include "engine/catalogue.h"
+#include "records/catalogue.h"
 #include "engine/errorlog.h"
 #include "gui/about_window.h"
 #include "gui/error_log_window.h"
@@ -32,7 +32,7 @@
 #include "gui/startup_window.h"
 #include "gui/status_window.h"
 #include "settings/config_files.h"
-#include "settings/settings_record.h"
+#include "records/settings_record.h"
 
 namespace kr::gui::test {
 
@@ -212,6 +212,27 @@ TEST(DesktopStartup, FirstRunOffersOnlySave) {
   s.cancel->click();
   d.Stop();
   fs::remove_all(home);
+}
+
+// Start-up on an existing home to a shown main window, in this process (the
+// QApplication exists already). A figure, not an assertion.
+TEST(DesktopStartup, StartUpTimeFigure) {
+  Started s("time");
+  s.desktop.reset();
+  for (bool quick : {true, false}) {
+    DesktopOptions o;
+    o.home = s.home;
+    o.quickStart = quick;
+    QElapsedTimer t;
+    t.start();
+    auto d = std::make_unique<Desktop>(o);
+    ASSERT_EQ(d->Start(), 0);
+    ASSERT_TRUE(d->mainWindow()->isVisible());
+    QCoreApplication::processEvents();
+    std::cout << "[ figure ] start-up to the shown main window" << (quick ? " with QUICKSTART=TRUE: " : ": ")
+              << t.elapsed() << " ms\n";
+    d.reset();
+  }
 }
 
 TEST(DesktopStartup, MissingFontFailsStartUp) {
@@ -419,6 +440,7 @@ TEST(DesktopSettings, RoundTripIntoTheConfigBytes) {
   w->memStart[7]->setValue(10);  // start above stop: both back to the defaults
   w->memStop[7]->setValue(4);
   w->driveCount[0]->setValue(3);
+  EXPECT_EQ(w->driveCount[0]->text(), QStringLiteral("3000"));  // shown in thousands
   w->accessMode->setCurrentIndex(1);
   w->driveEnabled[4]->click();  // Write to Device: warned, never saved as on
   EXPECT_TRUE(s.answers.Saw("Test is now ENABLED !"));
