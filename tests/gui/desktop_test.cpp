@@ -501,6 +501,14 @@ TEST(DesktopSettings, PageButtonsAndReportNames) {
   w->defaultErrorLog->click();
   EXPECT_EQ(w->errorLogOutput->text(), QStringLiteral("CON:///100/KelvaRANK Errorlog/AUTO/CLOSE"));
   w->cancel->click();
+  // "_Use": taken for this session, the file keeps what it held.
+  const std::vector<uint8_t> file = ReadBytes(s.home + "/KelvaRANK.cfg");
+  s.desktop->mainWindow()->settings->click();
+  w->location->setText(QStringLiteral("Somewhere"));
+  w->use->click();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(s.ctx().settings.text(cfg::kLocation, cfg::kNameWidth), "Somewhere");
+  EXPECT_EQ(ReadBytes(s.home + "/KelvaRANK.cfg"), file);
 }
 
 // Every text field with bad input: the field refuses it or the validation
