@@ -22,6 +22,7 @@
 #include "gui/startup_window.h"
 #include "settings/config_files.h"
 #include "shell/commands.h"
+#include "sysinfo/hardware_tables.h"
 #include "util/latin1.h"
 
 namespace kr::gui {
@@ -206,6 +207,14 @@ bool Desktop::OpenMainWindow(Context&) {
   main_->LoadLogo();
   main_->ShowSystemInfo();
   settings_->FillPartitions();
+  // On an AmigaXL/Amithlon or no-chip-memory host (this one) the main model
+  // is the host's own label whatever is chosen; the hardware page shows it.
+  if (std::string label = HostMainModelLabel(ctx_); !label.empty()) {
+    HardwareChoice& main = ctx_.form.hardware[kHwMainModel];
+    main.vendor = kOtherVendorIndex[kHwMainModel];
+    main.model = 0;
+    main.other = label.substr(0, limit::kOther);
+  }
   settings_->ShowForm(ctx_.form);
   UpdateMainButtons();
   PlaceOnScreen(main_);

@@ -29,6 +29,8 @@ TEST(TimedRegion, SwitchesInTheFixedOrderAroundTheTwoStamps) {
     // Exactly one stamp on entry, and it came after every switch.
     EXPECT_EQ(t.timer.calls, 1);
     EXPECT_EQ(t.exec.calls.size(), c.calls.size() / 2);
+    // A display on another thread sees the region open (and draws nothing).
+    EXPECT_TRUE(t.ctx.timingOpen.load());
     double s = StopTiming(t.ctx, c.cacheOn, c.multitaskingOn);
     EXPECT_EQ(t.timer.calls, 2);
     EXPECT_EQ(t.exec.calls, c.calls) << c.cacheOn << "," << c.multitaskingOn;

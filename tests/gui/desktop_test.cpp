@@ -32,6 +32,7 @@
 #include "gui/startup_window.h"
 #include "gui/status_window.h"
 #include "settings/config_files.h"
+#include "sysinfo/hardware_tables.h"
 #include "records/settings_record.h"
 
 namespace kr::gui::test {
@@ -296,6 +297,12 @@ TEST(DesktopMainWindow, ShowsTheSystemAndItsButtons) {
   ASSERT_TRUE(cpu);
   EXPECT_EQ(cpu->text(), FromLatin1(s.ctx().sysinfo.field(sysrec::kCpu)));
   EXPECT_FALSE(cpu->text().isEmpty());
+  // The hardware page names this host's machine as the main model.
+  if (std::string label = HostMainModelLabel(s.ctx()); !label.empty()) {
+    SettingsWindow* w = s.desktop->settingsWindow();
+    EXPECT_EQ(w->vendor[0]->currentText(), QStringLiteral("Other"));
+    EXPECT_EQ(w->other[0]->text(), FromLatin1(label.substr(0, 31)));
+  }
 }
 
 TEST(DesktopMainWindow, NoBenchmarkSelectedRequestsFromTheWorker) {
