@@ -37,7 +37,7 @@ const char kUsage[] =
     "                    ~/.local/share/kelvarank)\n"
     "  QUICKSTART=TRUE   start without the pauses between the start-up checks\n"
     "  PUBSCREEN=NAME    open the windows on the screen of that name (as Qt names\n"
-    "                    screens); an unknown name opens them on the primary screen\n"
+    "                    screens); with an unknown name the window system places them\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
