@@ -347,7 +347,7 @@ void Desktop::BangHardware(const MakeModuleOptions& options) {
   if (running_) return;
   makeModule_->hide();
   RunOnWorker(
-      makeModule_->bang, [this, options] { pending_ = MakeModuleCommand(ctx_, options); },
+      makeModule_->bang, [this, options] { pending_ = MakeModuleCommand(ctx_, options, sectionRuns_); },
       [this] {
         lastOutcome_ = pending_;
         makeModule_->ResetBoxes(lastOutcome_.has_value());

@@ -115,6 +115,8 @@ class Desktop : public StartupHooks {
   const std::optional<RunOutcome>& lastOutcome() const { return lastOutcome_; }
   // Called on the GUI thread after a command on the worker has finished.
   std::function<void()> onCommandDone;
+  // The three section runs "Make M_odule" uses (tests put quick ones).
+  void SetSectionRuns(const SectionRuns& runs) { sectionRuns_ = runs; }
 
   // StartupHooks.
   StartupProgress& Progress() override;
@@ -164,6 +166,7 @@ class Desktop : public StartupHooks {
   std::optional<RunOutcome> pending_;  // written by the worker, read after it ended
   std::vector<QPointer<QWidget>> sleeping_;
   std::optional<RunOutcome> lastOutcome_;
+  SectionRuns sectionRuns_ = kSectionRuns;
 };
 
 // The program: parses the words, starts, runs the main loop, stops.

@@ -31,6 +31,7 @@
 #include "gui/settings_window.h"
 #include "gui/startup_window.h"
 #include "gui/status_window.h"
+#include "records/results.h"
 #include "settings/config_files.h"
 #include "sysinfo/hardware_tables.h"
 #include "records/settings_record.h"
@@ -389,6 +390,44 @@ TEST(DesktopMainWindow, MakeModuleWindowAbortRunsNothing) {
   EXPECT_FALSE(w->writeDevice->isChecked());
   EXPECT_FALSE(w->spinUpDevice->isChecked());
   EXPECT_FALSE(s.desktop->lastOutcome().has_value());
+}
+
+// Make Module with quick section runs that leave valid totals: the module
+// goes into the Local database and the user's settings come back.
+int QuickSection(Context& ctx, int totalSlot) {
+  ctx.results.setScore(totalSlot, {42.0, 1.0});
+  return 0;
+}
+int QuickProcessor(Context& ctx) { return QuickSection(ctx, slot::kProcessorTotal); }
+int QuickMemory(Context& ctx) { return QuickSection(ctx, slot::kMemoryTotal); }
+int QuickDrive(Context& ctx) { return QuickSection(ctx, slot::kDriveTotal); }
+
+TEST(DesktopMainWindow, MakeModuleFromItsButtonsStoresTheModule) {
+  Started s("makemodule2");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  s.desktop->SetSectionRuns({QuickProcessor, QuickMemory, QuickDrive});
+  Context& ctx = s.ctx();
+  const SettingsRecord before = ctx.settings;
+  const size_t modules = ctx.modules.local.size();
+  MainWindow* m = s.desktop->mainWindow();
+  m->makeModule->setEnabled(true);  // the partition decides it; here the command is reached
+  m->makeModule->click();
+  MakeModuleWindow* w = s.desktop->makeModuleWindow();
+  ASSERT_TRUE(w->isVisible());
+  w->chipRam->setChecked(false);
+  int done = 0;
+  s.desktop->onCommandDone = [&] { ++done; };
+  w->bang->click();  // "Are you sure?" answered "Continue"
+  EXPECT_FALSE(w->isVisible());
+  ASSERT_TRUE(WaitFor([&] { return done == 1; }));
+  ASSERT_TRUE(s.desktop->lastOutcome().has_value());
+  EXPECT_EQ(s.desktop->lastOutcome()->module, RunOutcome::Module::Stored) << s.answers.Last();
+  EXPECT_EQ(ctx.modules.local.size(), modules + 1);
+  EXPECT_TRUE(fs::exists(s.home + "/Database/Local/" + s.desktop->lastOutcome()->moduleSerial + ".dbe"));
+  EXPECT_TRUE(w->chipRam->isChecked());  // back on after a start
+  // The module came from the default test pages; the user's are back.
+  for (int k = 1; k <= 10; ++k) EXPECT_EQ(ctx.settings.procEnabled(k), before.procEnabled(k));
+  EXPECT_TRUE(m->isEnabled());
 }
 
 TEST(DesktopMainWindow, QuitRefusedWhileAFilePickerIsOpen) {
