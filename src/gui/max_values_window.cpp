@@ -10,13 +10,13 @@
 
 #include "charts/module_info.h"
 #include "records/catalogue.h"
-#include "gui/module_window_texts.h"
+#include "gui/desktop_text.h"
 #include "gui/qt_canvas.h"
 
 namespace kr {
 
 MaxValuesWindow::MaxValuesWindow(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(modwin::Title("Maximum Values"));
+  setWindowTitle(gui::WindowTitle("Maximum Values"));
   setObjectName("maximumValues");
   setFont(MappedFont(kSmallFontSize));
   auto* top = new QVBoxLayout(this);
@@ -59,7 +59,7 @@ MaxValuesWindow::MaxValuesWindow(QWidget* parent) : QDialog(parent) {
   }
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* close = buttons->addButton(modwin::Mnemonic("_Close"), QDialogButtonBox::RejectRole);
+  QPushButton* close = buttons->addButton(gui::MnemonicText("_Close"), QDialogButtonBox::RejectRole);
   close->setToolTip("Closes the window");
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   top->addWidget(buttons);

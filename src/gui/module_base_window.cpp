@@ -32,9 +32,9 @@
 #include "charts/pens.h"
 #include "engine/context.h"
 #include "gui/chart_widget.h"
+#include "gui/desktop_text.h"
 #include "gui/max_values_window.h"
 #include "gui/module_info_window.h"
-#include "gui/module_window_texts.h"
 #include "gui/qt_canvas.h"
 #include "modules/module_base.h"
 #include "net/download.h"
@@ -47,7 +47,6 @@ namespace kr {
 
 namespace {
 
-using modwin::Mnemonic;
 
 constexpr std::string_view kErrorTitle = "\x1b" "bERROR\x1bn";
 
@@ -155,7 +154,7 @@ uint32_t Component(int c) { return uint32_t(c) * 0x01010101u; }
 
 ModuleBaseWindow::ModuleBaseWindow(Context& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx), cancel_(std::make_shared<std::atomic<bool>>(false)) {
-  setWindowTitle(modwin::Title("Module Base"));
+  setWindowTitle(gui::WindowTitle("Module Base"));
   setObjectName("moduleBase");
   setFont(MappedFont(kSmallFontSize));
 
@@ -232,7 +231,7 @@ ModuleBaseWindow::~ModuleBaseWindow() {
 }
 
 QPushButton* ModuleBaseWindow::MakeButton(const char* label, const char* help) {
-  auto* b = new QPushButton(Mnemonic(label), this);
+  auto* b = new QPushButton(gui::MnemonicText(label), this);
   b->setObjectName(QString::fromLatin1(label));
   b->setToolTip(help);
   buttons_.push_back(b);
@@ -548,8 +547,8 @@ QString ModuleBaseWindow::stateText() const { return state_->property("plain").t
 
 void ModuleBaseWindow::ShowState(const QByteArray& latin1) {
   const std::string_view t(latin1.constData(), size_t(latin1.size()));
-  state_->setText(modwin::EscapeCodesToHtml(t));
-  state_->setProperty("plain", modwin::EscapeCodesToPlain(t));
+  state_->setText(gui::RichText(t));
+  state_->setProperty("plain", gui::PlainText(t));
 }
 
 void ModuleBaseWindow::SetBusy(bool busy) {

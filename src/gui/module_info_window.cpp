@@ -10,13 +10,13 @@
 
 #include "charts/module_info.h"
 #include "engine/context.h"
-#include "gui/module_window_texts.h"
+#include "gui/desktop_text.h"
 #include "gui/qt_canvas.h"
 
 namespace kr {
 
 ModuleInfoWindow::ModuleInfoWindow(const ModuleRecord& module, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(modwin::Title("Module Information"));
+  setWindowTitle(gui::WindowTitle("Module Information"));
   setObjectName("moduleInformation");
   setModal(true);
   setFont(MappedFont(kLargeFontSize));
@@ -54,7 +54,7 @@ ModuleInfoWindow::ModuleInfoWindow(const ModuleRecord& module, QWidget* parent) 
   top->addWidget(comment_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* close = buttons->addButton(modwin::Mnemonic("_Close"), QDialogButtonBox::RejectRole);
+  QPushButton* close = buttons->addButton(gui::MnemonicText("_Close"), QDialogButtonBox::RejectRole);
   close->setToolTip("Closes the window");
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   top->addWidget(buttons);
