@@ -4,9 +4,12 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QWidget>
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -85,6 +88,15 @@ class ProcessorSplit {
 };
 
 ProcessorSplit gSplit;
+
+// SIGINT and SIGTERM (a terminal's Ctrl-C, the session ending) become the
+// quit command, so the settings are saved as at a normal end: the handler
+// only writes a byte that the main loop reads.
+int gSignalPipe[2] = {-1, -1};
+void OnQuitSignal(int) {
+  char c = 1;
+  (void)!write(gSignalPipe[1], &c, 1);
+}
 
 constexpr const char* kErrorTitle = "\x1b" "bERROR\x1b" "n";
 
@@ -423,6 +435,20 @@ int DesktopMain(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   Desktop desktop(options);
   if (desktop.Start() != kStartupOk) return kExitStartup;
+  std::unique_ptr<QSocketNotifier> signals;
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) == 0) {
+    signals = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(signals.get(), &QSocketNotifier::activated, [&desktop] {
+      char c;
+      (void)!read(gSignalPipe[0], &c, 1);
+      desktop.RequestQuit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnQuitSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+  }
   app.exec();
   desktop.Stop();
   return kExitOk;
