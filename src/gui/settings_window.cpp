@@ -686,8 +686,7 @@ bool SettingsWindow::Apply(bool saveFile) {
   if (!ok) return false;
   if (saveFile) (void)SaveConfig(ctx);  // a failure is in the error log; the old file stays whole
   SetFirstRun(false);
-  hide();
-  desktop_.Sleep(false);
+  Close();
   desktop_.RefreshDrive();
   return true;
 }
@@ -700,8 +699,14 @@ void SettingsWindow::Cancel() {
   if (firstRun_) return;
   ShowSettings(desktop_.ctx());
   ShowForm(desktop_.ctx().form);
+  Close();
+}
+
+void SettingsWindow::Close() {
+  // The rest of the program slept while the window was open.
+  const bool wasOpen = isVisible();
   hide();
-  desktop_.Sleep(false);
+  if (wasOpen) desktop_.Sleep(false);
 }
 
 void SettingsWindow::closeEvent(QCloseEvent* e) {

@@ -100,6 +100,7 @@ class SettingsWindow : public QWidget {
   void FillModels(int family, int model);
   void OpenPicker(bool report);
   bool Apply(bool save);
+  void Close();  // hides the window and wakes the program
 
   Desktop& desktop_;
   bool filling_ = false;
