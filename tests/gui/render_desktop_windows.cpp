@@ -160,8 +160,8 @@ int main(int argc, char** argv) {
     ctx.status.SetNumber(Section::Memory, StatusField::Passes, 2048);
     ShowMemoryLast(ctx, 9876.54);
     ShowMemoryMin(ctx, 5123.1);
-    ShowMemoryMax(ctx, 10234.99);
-    ShowMemoryAverage(ctx, 8765.4);
+    ShowMemoryMax(ctx, 10234.5);
+    ShowMemoryAverage(ctx, 8765.25);
     ctx.status.SetText(Section::Memory, StatusField::State, "Benchmarking...");
     ctx.status.SetGauge(Section::Memory, 32);
     ctx.status.SetGaugeText(Section::Memory, "3/6");
