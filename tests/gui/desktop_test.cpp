@@ -1,7 +1,11 @@
 // The desktop program on the offscreen platform: its commands from their
 // buttons, the settings pages into the .cfg bytes, the requests, runs on the
 // worker thread, and the failure paths.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +20,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -731,6 +736,92 @@ TEST(DesktopRun, ClosingTheMainWindowMidRunQuitsAfterTheTest) {
   EXPECT_TRUE(s.desktop->lastOutcome()->interrupted);
   EXPECT_EQ(started.tests.load(), 1);  // stopped after the running test
   EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
+}
+
+// ------------------------------------------------- a real drive partition
+
+bool Shell(const std::string& cmd, std::string* out = nullptr) {
+  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
+  if (!p) return false;
+  char line[512] = {};
+  const bool got = std::fgets(line, sizeof line, p) != nullptr;
+  const int rc = ::pclose(p);
+  if (out) {
+    *out = got ? line : "";
+    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
+  }
+  return rc == 0;
+}
+
+// "_Hard Disk" from its button on an ext4 image on a loop device (needs
+// root, mkfs.ext4 and a free loop device; skips otherwise): the partition is
+// chosen on the Hard Disk page, "_Save" examines it and offers the button,
+// the run writes its report. The partition is unmounted and the loop device
+// detached on every way out.
+class DesktopDrive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
+    dir_ = TempHome("drive");
+    image_ = dir_ + "/disk.img";
+    mnt_ = dir_ + "/mnt";
+    ASSERT_EQ(::mkdir(mnt_.c_str(), 0755), 0);
+    int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(160ull << 20)), 0);
+    ::close(fd);
+    if (!Shell("mkfs.ext4 -q -F '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
+    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
+      node_.clear();
+      GTEST_SKIP() << "no loop device could be attached";
+    }
+    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
+    if (!node_.empty()) Shell("losetup -d " + node_);
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+  std::string dir_, image_, mnt_, node_;
+  bool mounted_ = false;
+};
+
+TEST_F(DesktopDrive, HardDiskFromItsButtonOnARealPartition) {
+  Started s("harddisk");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  MainWindow* m = s.desktop->mainWindow();
+  EXPECT_FALSE(m->hardDisk->isEnabled());  // the template's partition cannot be measured
+  m->settings->click();
+  SettingsWindow* w = s.desktop->settingsWindow();
+  const QString part = QString::fromStdString(mnt_);
+  ASSERT_GE(w->partition->findText(part), 0) << "the partition list offers the mounted image";
+  w->partition->setCurrentIndex(w->partition->findText(part));
+  w->pages->setCurrentIndex(3);
+  w->none[2]->click();
+  w->driveEnabled[1]->click();  // Read from File, a short sweep
+  w->driveCount[1]->setValue(8);
+  w->driveStart[0]->setValue(1);
+  w->driveStop[0]->setValue(6);
+  w->reportFile->setText(QStringLiteral("PROGDIR:Reports/drive_report.txt"));
+  w->save->click();
+  ASSERT_FALSE(w->isVisible()) << s.answers.Last();
+  ASSERT_TRUE(m->hardDisk->isEnabled()) << s.answers.Last();
+
+  int done = 0;
+  s.desktop->onCommandDone = [&] { ++done; };
+  m->hardDisk->click();
+  ASSERT_TRUE(WaitFor([&] { return done == 1; }, 600000));
+  ASSERT_TRUE(s.desktop->lastOutcome().has_value());
+  EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
+  std::vector<uint8_t> bytes = ReadBytes(s.home + "/Reports/drive_report.txt");
+  std::string report(bytes.begin(), bytes.end());
+  EXPECT_NE(report.find("|   Read from FILE - ["), std::string::npos) << report;
+  EXPECT_EQ(s.desktop->status().window(Section::Drive)->GaugeText(), QStringLiteral("1/1"));
+  // Nothing of the run is left on the partition.
+  EXPECT_FALSE(fs::exists(mnt_ + "/KelvaRANK_bench"));
+  EXPECT_FALSE(fs::exists(s.home + "/KelvaRANK.pid"));
 }
 
 TEST(DesktopErrorLog, ConsoleOutputOpensItsWindow) {
