@@ -62,6 +62,10 @@ const std::string& TemplateHome() {
   static std::string home;
   if (!home.empty()) return home;
   home = TempHome("template");
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(home, ec);
+  });
   Answerer answers;
   DesktopOptions o;
   o.home = home;
