@@ -37,13 +37,25 @@ void ChartWidget::setColors(const ChartPaletteColors& colors) {
 
 void ChartWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  QtChartCanvas canvas(p, colors_, font_);
-  const ChartBox box{0, 0, width() - 1, height() - 1};
-  if (timer_) {
-    DrawChartTimed(canvas, box, state_, sources_, *timer_);
-  } else {
-    DrawChart(canvas, box, BuildChartModel(state_, sources_), state_.framesPerSecond);
+  if (!isEnabled()) {
+    // Never the records: the picture drawn last, the rest of a grown widget
+    // in the window's colour.
+    p.fillRect(rect(), palette().window());
+    if (!last_.isNull()) p.drawImage(0, 0, last_);
+    return;
   }
+  if (last_.size() != size()) last_ = QImage(size(), QImage::Format_RGB32);
+  {
+    QPainter ip(&last_);
+    QtChartCanvas canvas(ip, colors_, font_);
+    const ChartBox box{0, 0, width() - 1, height() - 1};
+    if (timer_) {
+      DrawChartTimed(canvas, box, state_, sources_, *timer_);
+    } else {
+      DrawChart(canvas, box, BuildChartModel(state_, sources_), state_.framesPerSecond);
+    }
+  }
+  p.drawImage(0, 0, last_);
 }
 
 }  // namespace kr

@@ -1,7 +1,13 @@
 // The comparison chart as a widget: the chart code draws through the Qt
 // canvas into the widget's own rectangle, which is the chart's inner box.
+//
+// The records it draws belong to the context, and a benchmark run on the
+// desktop's worker thread writes the current session's record. The desktop
+// disables every other window while a run goes on, so a disabled chart shows
+// the picture it drew last instead of reading the records again.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include "charts/chart_model.h"
@@ -43,6 +49,7 @@ class ChartWidget : public QWidget {
   ChartPaletteColors colors_{};
   Timer* timer_ = nullptr;
   QFont font_;
+  QImage last_;  // the chart drawn last, shown while the widget is disabled
 };
 
 }  // namespace kr

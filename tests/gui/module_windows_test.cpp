@@ -93,6 +93,16 @@ TEST(ChartWidget, DrawsTheChosenSlotsAsTheChartCodeDoes) {
       module3 += (hidden.pixel(x, y) & 0xFFFFFF) == (qRgb(c.r, c.g, c.b) & 0xFFFFFF);
     }
   EXPECT_EQ(module3, 0);
+
+  // While a run has the window disabled, the records are not read: the
+  // picture stays as drawn last, and comes from the records again once the
+  // window is enabled.
+  w.setEnabled(false);
+  ctx.compare[0] = ctx.compare[2];
+  w.setChartState(state);
+  EXPECT_EQ(Grab(w), hidden);
+  w.setEnabled(true);
+  EXPECT_NE(Grab(w), hidden);
 }
 
 // A module with an "Other" accelerator, no busboard and Latin-1 texts; an
