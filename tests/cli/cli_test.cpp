@@ -462,6 +462,18 @@ TEST(CliProgram, InfoPrintsTheSystemInformation) {
   Result r = RunCli("--home " + home.path() + " --yes info");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("Debian"), std::string::npos) << r.out;
+
+  // A scratch file that cannot be written completely (a file size limit
+  // fails the writes as a full RAM folder does) is not printed as if it had.
+  test::TempDir tmp;
+  const std::string cmd = "bash -c \"trap '' XFSZ; ulimit -f 1; exec " + std::string(KR_CLI_PATH) + " --home " +
+                          home.path() + " info\" >" + tmp.path() + "/o 2>" + tmp.path() + "/e";
+  const int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 10) << Slurp(tmp.path() + "/e");
+  EXPECT_NE(Slurp(tmp.path() + "/e").find("could not write the system information"), std::string::npos)
+      << Slurp(tmp.path() + "/e");
+  EXPECT_EQ(Slurp(tmp.path() + "/o"), "");
 }
 
 }  // namespace
