@@ -17,6 +17,7 @@
 #include "device_support.h"
 #include "platform/linux/linux_blockdev.h"
 #include "platform/linux/linux_partition.h"
+#include "platform/linux/udisks_open.h"
 #include "support/test_context.h"
 
 namespace kr {
@@ -220,27 +221,44 @@ TEST_F(LoopPartition, WritingAnUnmountedDeviceIsExclusive) {
   EXPECT_TRUE(Open(UnitAccess::kReadWrite));
 }
 
+// A user who may not open the node asks udisks2; without a system bus (or
+// when polkit says no) the open fails as a refused permission whose reason
+// names the node and what udisks2 answered.
 TEST_F(LoopPartition, AUserWithoutAccessIsToldSo) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {  // as nobody, outside the disk group
-    char answer = 'x';
-    if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
-      LinuxBlockDevices devices;
-      OpenResult r = devices.OpenDevice(node_, 0, 0, UnitAccess::kRead);
-      answer = r.unit ? 'o' : r.permission && r.call == "open" ? 'p' : 'f';
+  for (UnitAccess access : {UnitAccess::kRead, UnitAccess::kReadWrite}) {
+    SCOPED_TRACE(access == UnitAccess::kRead ? "read" : "write");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {  // as nobody, outside the disk group, with no system bus to ask
+      std::string answer = "x";
+      ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kelvarank-test-bus", 1);
+      if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+        LinuxBlockDevices devices;
+        OpenResult r = devices.OpenDevice(node_, 0, 0, access);
+        answer = r.unit ? "o" : std::string(r.permission && r.call == "open" ? "p" : "f") + r.reason;
+      }
+      (void)!::write(fds[1], answer.data(), answer.size());
+      ::_exit(0);
     }
-    (void)!::write(fds[1], &answer, 1);
-    ::_exit(0);
+    ::close(fds[1]);
+    char buf[512] = {};
+    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    ASSERT_GT(n, 0);
+    const std::string answer(buf, size_t(n));
+    EXPECT_EQ(answer.substr(0, 1), "p") << answer;
+    EXPECT_EQ(answer.find("pPermission denied: " + node_ + " (udisks2: no system bus: "), 0u) << answer;
   }
-  ::close(fds[1]);
-  char answer = 0;
-  EXPECT_EQ(::read(fds[0], &answer, 1), 1);
-  ::close(fds[0]);
-  ::waitpid(pid, nullptr, 0);
-  EXPECT_EQ(answer, 'p');
+}
+
+TEST(Udisks, ObjectPathEscapesAllButLettersAndDigits) {
+  EXPECT_EQ(UdisksBlockObjectPath("sda"), "/org/freedesktop/UDisks2/block_devices/sda");
+  EXPECT_EQ(UdisksBlockObjectPath("nvme0n1"), "/org/freedesktop/UDisks2/block_devices/nvme0n1");
+  EXPECT_EQ(UdisksBlockObjectPath("dm-0"), "/org/freedesktop/UDisks2/block_devices/dm_2d0");
+  EXPECT_EQ(UdisksBlockObjectPath("md_a.b"), "/org/freedesktop/UDisks2/block_devices/md_5fa_2eb");
 }
 
 TEST_F(LoopPartition, GatheringFillsTheRecordInBothModes) {

@@ -17,6 +17,7 @@
 
 #include "platform/exec.h"
 #include "platform/linux/linux_partition.h"
+#include "platform/linux/udisks_open.h"
 #include "platform/scsi_target.h"
 
 namespace kr {
@@ -361,20 +362,33 @@ OpenResult LinuxBlockDevices::OpenDevice(std::string_view device, uint32_t unit,
   const std::string node(device);
   if (unit != 0) return Failure("OpenDevice", ENODEV, "no unit " + std::to_string(unit) + " on " + node);
   const bool write = access == UnitAccess::kReadWrite;
+  auto mountedOnDisk = [&node] {
+    struct stat st;
+    return ::stat(node.c_str(), &st) == 0 && S_ISBLK(st.st_mode)
+               ? MountPointsOnDisk(ReadTextFile("/proc/self/mountinfo"), "/sys", ::major(st.st_rdev),
+                                   ::minor(st.st_rdev))
+               : std::vector<std::string>{};
+  };
   int fd = ::open(node.c_str(), (write ? O_RDWR | O_EXCL : O_RDONLY) | O_DIRECT | O_CLOEXEC);
   if (fd < 0 && write && errno == EBUSY) {
     // Held by a mounted file system: share it. Anything else holding it keeps it.
-    struct stat st;
-    const std::vector<std::string> mounted =
-        ::stat(node.c_str(), &st) == 0 && S_ISBLK(st.st_mode)
-            ? MountPointsOnDisk(ReadTextFile("/proc/self/mountinfo"), "/sys", ::major(st.st_rdev), ::minor(st.st_rdev))
-            : std::vector<std::string>{};
+    const std::vector<std::string> mounted = mountedOnDisk();
     if (!mounted.empty()) {
       for (const std::string& point : mounted) CheckpointFileSystem(point);
       fd = ::open(node.c_str(), O_RDWR | O_DIRECT | O_CLOEXEC);
     } else {
       errno = EBUSY;
     }
+  }
+  if (fd < 0 && (errno == EACCES || errno == EPERM)) {
+    // The node is closed to this user: udisks2 may hand out a descriptor
+    // when polkit allows it.
+    const int refused = errno;
+    if (write)
+      for (const std::string& point : mountedOnDisk()) CheckpointFileSystem(point);
+    std::string why;
+    fd = OpenThroughUdisks(node, write, why);
+    if (fd < 0) return Failure("open", refused, std::string(std::strerror(refused)) + ": " + node + " (" + why + ")");
   }
   if (fd < 0) return Failure("open", errno, std::string(std::strerror(errno)) + ": " + node);
 
