@@ -770,6 +770,7 @@ int Main(const std::vector<std::string>& args) {
   const std::string& cmd = opt.command[0];
   if (std::string bad = CheckCommand(opt.command); !bad.empty()) return Usage(bad);
 
+  RaiseOpenFileLimit();  // the drive section's file tests keep up to 3000 files open
   std::string home = AbsolutePath(opt.home.empty() ? DefaultHome() : opt.home);
   auto policy = opt.answer == Options::Answer::Yes  ? TerminalRequester::Policy::Yes
                 : opt.answer == Options::Answer::No ? TerminalRequester::Policy::No

@@ -33,6 +33,14 @@ struct DirEntry {
   int64_t size = 0;
 };
 
+// What names a file or folder on the host: two paths name the same object
+// exactly when their identities are equal.
+struct FileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
 struct VolumeInfo {
   uint64_t totalBlocks = 0;
   uint64_t usedBlocks = 0;
@@ -97,6 +105,9 @@ class Dos {
   // Size of a file, -1 when it does not exist or is not a plain file.
   virtual int64_t FileSize(std::string_view path) = 0;
   virtual bool IsDir(std::string_view path) = 0;
+  // The identity of what `path` names now (links followed); false when it
+  // does not exist. A question: the last error is left alone.
+  virtual bool Identify(std::string_view path, FileId& out) = 0;
   virtual bool ListDir(std::string_view path, std::vector<DirEntry>& out) = 0;
   virtual bool SetComment(std::string_view path, std::string_view comment) = 0;
   virtual bool SetProtection(std::string_view path, uint32_t bits) = 0;

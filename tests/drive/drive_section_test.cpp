@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 
 #include <fstream>
 #include <functional>
@@ -41,6 +42,33 @@ struct FlakyDos : test::FixedClockDos {
   std::function<bool(std::string_view)> failComment = [](std::string_view) { return false; };
   bool SetComment(std::string_view path, std::string_view comment) override {
     return !failComment(path) && FixedClockDos::SetComment(path, comment);
+  }
+  // How many files may be open at once (-1: as many as the system allows),
+  // as the process's limit of open files would have it.
+  int openLimit = -1;
+  int openNow = 0;
+  // Called at every Open with the path as given.
+  std::function<void(std::string_view, int32_t)> onOpen = [](std::string_view, int32_t) {};
+  // A file (path ending) whose writing finds the file system full.
+  std::string fullAt;
+  int64_t fullHandle = 0;
+  int64_t Open(std::string_view path, int32_t mode) override {
+    onOpen(path, mode);
+    if (openLimit >= 0 && openNow >= openLimit) return Fail("open", HostPath(path), EMFILE), 0;
+    const int64_t fh = FixedClockDos::Open(path, mode);
+    openNow += fh != 0;
+    if (fh != 0 && !fullAt.empty() && path.ends_with(fullAt)) fullHandle = fh;
+    return fh;
+  }
+  int64_t Write(int64_t fh, const void* buf, int64_t len) override {
+    if (fh != fullHandle || fh == 0) return FixedClockDos::Write(fh, buf, len);
+    FixedClockDos::Write(fh, buf, len / 2);  // what fitted
+    return Fail("write", "full", ENOSPC), -1;
+  }
+  bool Close(int64_t fh) override {
+    openNow -= fh != 0 && openNow > 0;
+    if (fh == fullHandle) fullHandle = 0;
+    return FixedClockDos::Close(fh);
   }
 };
 
@@ -200,6 +228,21 @@ TEST_F(DriveSection, FailingCallsAreCountedAndTheTestIsNotScored) {
   ExpectPartitionUntouched();
 }
 
+// Files the process may not open (its limit of open files) are failures of
+// the tests with the system's reason, and nothing is left behind.
+TEST_F(DriveSection, TooManyOpenFilesNamesTheReason) {
+  dos.openLimit = 1500;
+  RunReport();
+  EXPECT_EQ(result, 0);
+  ASSERT_FALSE(ctx.errorLog.entries.empty());
+  EXPECT_STREQ(ctx.errorLog.entries[0].function, "Create Files");
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "500 of 2000 operations failed: Too many open files");
+  EXPECT_EQ(ctx.results.score(DriveEntry(FileOpCatalogueEntry(FileOp::CreateFiles)).slot).valid, 0.0);
+  EXPECT_EQ(ctx.results.score(slot::kFileSystemGroup).valid, 0.0);
+  EXPECT_EQ(dos.openNow, 0);
+  ExpectPartitionUntouched();
+}
+
 TEST_F(DriveSection, OtherFileCountsRunUnscored) {
   for (int32_t thousands : {1, 3}) {
     SCOPED_TRACE(thousands);
@@ -254,6 +297,102 @@ TEST_F(DriveSection, AbortsBeforeTheHeaderAndLeavesThePartitionAsItWas) {
     }
     ExpectPartitionUntouched();
   }
+}
+
+// A stop in every phase and a full file system during the copy: the section
+// says why in one entry (or request), the benchmark directory is gone, the
+// crash marker exists while the directory does and not after.
+TEST_F(DriveSection, EveryWayOutRemovesTheDirectoryAndTheMarker) {
+  std::atomic<bool> stop{false};
+  struct Case {
+    const char* name;
+    std::function<void(DriveSection&)> arrange;
+    int result;
+    const char* request;  // start of the one request shown, or null
+    const char* reason;   // the one error entry
+  };
+  // Stops the run while `file` is being opened (made: MODE_NEWFILE, used:
+  // MODE_OLDFILE), checking the marker is there.
+  auto stopAtOpen = [&stop](std::string file, int32_t mode) {
+    return [&stop, file, mode](DriveSection& t) {
+      t.dos.onOpen = [&stop, &t, file, mode](std::string_view path, int32_t m) {
+        if (!stop && m == mode && path.ends_with(file)) {
+          EXPECT_TRUE(t.PidFileExists());
+          stop = true;
+        }
+      };
+    };
+  };
+  const std::vector<Case> cases = {
+      {"stop while copying", stopAtOpen("KelvaRANK_bench/0004096.bin", MODE_NEWFILE), 20, nullptr, "Interrupted by the user"},
+      {"full file system while copying", [](DriveSection& t) { t.dos.fullAt = "KelvaRANK_bench/0065536.bin"; },
+       20, "Could not copy needed datafiles!", "Wrong filelen wrote."},
+      {"stop in Read from File",
+       [&](DriveSection& t) {
+         t.ctx.settings.setDriveEnabled(1, 1);
+         stopAtOpen("KelvaRANK_bench/0001024.bin", MODE_OLDFILE)(t);
+       },
+       0, nullptr, "Interrupted by the user"},
+      {"stop in Seek in File", stopAtOpen("KelvaRANK_bench/1048576.bin", MODE_OLDFILE), 0, nullptr, "Interrupted by the user"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    stop = false;
+    ctx.interrupt = &stop;
+    ctx.errorLog.entries.clear();
+    requester.asked.clear();
+    dos.onOpen = [](std::string_view, int32_t) {};
+    dos.fullAt.clear();
+    ctx.settings.setDriveEnabled(1, 0);
+    c.arrange(*this);
+    const std::string report = RunReport();
+    ctx.interrupt = nullptr;
+    EXPECT_EQ(result, c.result);
+    if (c.request) {
+      ASSERT_EQ(requester.asked.size(), 1u);
+      EXPECT_TRUE(requester.asked[0].text.starts_with(c.request)) << requester.asked[0].text;
+    } else {
+      EXPECT_TRUE(requester.asked.empty());
+    }
+    ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+    EXPECT_STREQ(ctx.errorLog.entries[0].reason, c.reason);
+    EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
+    EXPECT_EQ(dos.openNow, 0);
+    ExpectPartitionUntouched();
+  }
+}
+
+// The partition goes away under the run (unmounted; the mount point's own
+// folder shows through, here with a folder of the same name): the section
+// ends with one entry, touches nothing under the path that is not its own,
+// and keeps the crash marker for the directory it could not remove.
+TEST_F(DriveSection, APartitionGoneMidRunIsLeftAlone) {
+  const std::string bench = part.path() + "/KelvaRANK_bench";
+  const std::string away = part.path() + "/elsewhere";
+  struct Swap : RunListener {
+    std::string bench, away;
+    void TestFinished(const CatalogueEntry& test, const ScoreSlot&) override {
+      if (std::string(test.label) != "Create Files") return;
+      ASSERT_EQ(::rename(bench.c_str(), away.c_str()), 0);
+      ASSERT_TRUE(MakeDirs(bench));
+      std::ofstream(bench + "/00000") << "not ours";
+    }
+  } swap;
+  swap.bench = bench;
+  swap.away = away;
+  ctx.listeners.push_back(&swap);
+  RunReport();
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "The benchmark directory is gone (partition unmounted?)");
+  EXPECT_EQ(Entries(bench), std::vector<std::string>{"00000"});
+  std::ifstream in(bench + "/00000");
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "not ours");
+  EXPECT_TRUE(PidFileExists());
+  EXPECT_EQ(dos.openNow, 0);  // the handles Create Files left open are closed all the same
+  EXPECT_EQ(ctx.results.score(slot::kFileSystemGroup).valid, 0.0);
 }
 
 TEST_F(DriveSection, AFolderOfTheSameNameIsNeitherUsedNorEmptied) {

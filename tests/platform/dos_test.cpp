@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/fake/fake_dos.h"
 #include "platform/linux/linux_dos.h"
@@ -63,6 +65,47 @@ TEST_F(DosFiles, FailuresNameTheCallThePathAndTheReason) {
 
   EXPECT_FALSE(dos.Rename("PROGDIR:none", "PROGDIR:other"));
   EXPECT_EQ(dos.LastErrorText(), "rename " + Home("none") + " to " + Home("other") + ": No such file or directory");
+}
+
+// A folder is never opened as a file, in any mode.
+TEST_F(DosFiles, AFolderIsNotAFile) {
+  ASSERT_EQ(::mkdir(Home("dir").c_str(), 0755), 0);
+  for (int32_t mode : {MODE_OLDFILE, MODE_NEWFILE, MODE_READWRITE}) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(dos.Open("PROGDIR:dir", mode), 0);
+    EXPECT_EQ(dos.LastError().code, EISDIR);
+  }
+}
+
+// The drive section's file tests keep 3000 files open at once: a soft limit
+// below that is raised at start, so every open succeeds.
+TEST(OpenFileLimit, ALowSoftLimitIsRaisedForThreeThousandOpenFiles) {
+  TempDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    struct rlimit lim;
+    ::getrlimit(RLIMIT_NOFILE, &lim);
+    if (lim.rlim_max != RLIM_INFINITY && lim.rlim_max < 4096) ::_exit(3);  // cannot be shown here
+    lim.rlim_cur = 256;
+    if (::setrlimit(RLIMIT_NOFILE, &lim) != 0) ::_exit(4);
+    if (RaiseOpenFileLimit() < 4096) ::_exit(5);
+    LinuxDos dos(dir.path(), dir.path());
+    std::vector<int64_t> handles;
+    for (int i = 0; i < 3000; ++i) {
+      const int64_t fh = dos.Open("PROGDIR:" + std::to_string(i), MODE_NEWFILE);
+      if (fh == 0) ::_exit(6);
+      handles.push_back(fh);
+    }
+    for (int64_t fh : handles)
+      if (!dos.Close(fh)) ::_exit(7);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "the hard limit of open files is below 4096";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // An output file never follows a link and is never anything but a plain

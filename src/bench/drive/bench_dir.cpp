@@ -65,6 +65,10 @@ bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& pr
   files.foobar = BenchmarkPath(files.partition, "foobar.bin");
 
   files.created = ctx.dos.CreateDir(files.directory);
+  if (files.created && !ctx.dos.Identify(files.directory, files.identity)) {
+    ctx.dos.DeleteFile(files.directory);  // gone again at once: nothing of it can be ours
+    files.created = false;
+  }
   if (!files.created) {
     Fail(ctx, "Could not create Directory on your selected Drive");
     return false;
@@ -78,18 +82,25 @@ bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& pr
   return ok;
 }
 
-void RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files) {
+bool BenchmarkDirectoryIntact(Context& ctx, const BenchFiles& files) {
+  FileId now;
+  return files.created && ctx.dos.Identify(files.directory, now) && now == files.identity;
+}
+
+bool RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files) {
   for (int64_t& fh : files.handles)
     if (fh != 0) ctx.dos.Close(std::exchange(fh, 0));
-  if (files.created) {
+  const bool left = files.created && !BenchmarkDirectoryIntact(ctx, files);
+  if (files.created && !left) {
     for (const std::string& s : files.scratch) ctx.dos.DeleteFile(s);
     for (const std::string& c : files.copies) ctx.dos.DeleteFile(c);
     ctx.dos.DeleteFile(files.foobar);
     ctx.dos.DeleteFile(files.directory);
-    files.created = false;
   }
+  files.created = false;
   files.scratch.clear();
   files.handles.clear();
+  return !left;
 }
 
 }  // namespace kr

@@ -28,6 +28,7 @@ struct BenchFiles {
   std::string foobar;                                  // "<...>/foobar.bin"
   std::vector<int64_t> handles;                        // kScratchNameCount entries
   bool created = false;  // this run made the directory (only then is anything removed)
+  FileId identity;       // of the directory this run made
 
   const std::string& CopyOfSize(uint32_t bytes) const;  // the copy of that size (128 .. 8388608)
 };
@@ -43,10 +44,17 @@ std::string BenchmarkPath(std::string_view partition, std::string_view name);
 // must never adopt (and later delete from) a folder it did not make.
 bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& progress);
 
-// Closes every handle still open; when this run made the directory, deletes
-// every name the section may have created (scratch files, data copies,
-// "foobar.bin"), then the directory. Results are ignored: what is not there
-// is not an error. Nothing else on the partition is touched.
-void RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files);
+// True while the path of the directory this run made still names that
+// directory: a partition unmounted (or a folder swapped in) under the run
+// makes it false, and from then on no name below it is ours.
+bool BenchmarkDirectoryIntact(Context& ctx, const BenchFiles& files);
+
+// Closes every handle still open; when this run made the directory and it is
+// still intact, deletes every name the section may have created (scratch
+// files, data copies, "foobar.bin"), then the directory. Results are
+// ignored: what is not there is not an error. Nothing else on the partition
+// is touched. False when the run made a directory that could not be removed
+// because its path no longer names it (it is left where the partition went).
+bool RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files);
 
 }  // namespace kr

@@ -63,10 +63,20 @@ void RunTest(Context& ctx, DriveProgress& progress, int entry, Run run) {
   progress.Finished();
 }
 
-bool Stop(Context& ctx) {
-  if (!ctx.Interrupted()) return false;
-  LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
-  return true;
+// True (after its error entry) when the section must end before its next
+// test: a stop request, or the benchmark directory is no longer the one this
+// run made (the partition was unmounted or changed under the run; nothing
+// below that path is the section's any more).
+bool Stop(Context& ctx, const BenchFiles& files) {
+  if (ctx.Interrupted()) {
+    LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
+    return true;
+  }
+  if (files.created && !BenchmarkDirectoryIntact(ctx, files)) {
+    LogError(ctx, "DRIVE", "RunDriveSection", "The benchmark directory is gone (partition unmounted?)");
+    return true;
+  }
+  return false;
 }
 
 void WriteSkippedBlock(Context& ctx) {
@@ -133,11 +143,12 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     const bool made = MakeBenchmarkDirectory(ctx, files, progress);
     progress.Close();
     if (!made) {
-      if (!ctx.Interrupted())
+      if (ctx.Interrupted())
+        LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
+      else
         ctx.requester.Request(kErrorTitle, "Could not copy needed datafiles!\n\n\033bReinstall KelvaRANK\033n",
                               "Abort");
-      RemoveBenchmarkDirectory(ctx, files);
-      DeletePidFile(ctx);
+      if (RemoveBenchmarkDirectory(ctx, files)) DeletePidFile(ctx);
       return 20;
     }
   }
@@ -150,7 +161,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   // Read from File and Write to File.
   for (int e : {kEnReadFile, kEnWriteFile}) {
     if (st.driveEnabled(e) == 0) continue;
-    if ((stopped = Stop(ctx))) break;
+    if ((stopped = Stop(ctx, files))) break;
     const int i = e - 1;  // sweep and count index
     RunTest(ctx, window, e, [&] {
       RunFileTransferTest(ctx, files, e == kEnReadFile ? FileTransfer::Read : FileTransfer::Write,
@@ -163,7 +174,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   if (fileOps && !stopped) {
     const int32_t fileCount = st.driveCount(0) * 1000;
     int done = 0;
-    for (int k = 0; k < kFileOpCount && !(stopped = Stop(ctx)); ++k, ++done) {
+    for (int k = 0; k < kFileOpCount && !(stopped = Stop(ctx, files)); ++k, ++done) {
       const FileOp op = FileOp(k);
       RunTest(ctx, window, FileOpCatalogueEntry(op), [&] {
         RunFileOpTest(ctx, files, op, st.driveCache(FileOpCacheIndex(op)), 1, fileCount);
@@ -185,7 +196,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
         // after a stop) scores 0 and is not counted.
         ctx.results.setScore(slot::kDriveFirst + 11 + e, {0.0, 0.0});
         if (st.driveEnabled(e) == 0 || stopped) continue;
-        if ((stopped = Stop(ctx))) continue;
+        if ((stopped = Stop(ctx, files))) continue;
         if (RunDeviceTest(ctx, window, e))
           ++parts;
         else
@@ -204,9 +215,11 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     progress.Open();
     progress.SetText("Delete Benchmark files...");
     progress.SetGauge(0);
-    RemoveBenchmarkDirectory(ctx, files);
+    const bool removed = RemoveBenchmarkDirectory(ctx, files);
     progress.Close();
-    DeletePidFile(ctx);
+    // A directory left behind (its partition went away under the run) keeps
+    // the crash marker: the next start removes what is left of it.
+    if (removed) DeletePidFile(ctx);
   }
   return 0;
 }

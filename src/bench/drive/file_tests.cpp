@@ -87,6 +87,7 @@ struct LoopResult {
 LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t mt, int32_t n) {
   LoopResult r;
   Dos& dos = ctx.dos;
+  dos.ClearError();  // what the loop's last failing call leaves says why calls failed
   const std::vector<std::string>& name = files.scratch;
   std::vector<int64_t>& handle = files.handles;
   int64_t bad = 0;
@@ -214,10 +215,13 @@ void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, 
   const double figure = loop.timed ? RatePerSecond(double(loop.operations), loop.seconds) : 0.0;
   ctx.results.setFigure(rec::kFileSystemOps + 8 * size_t(entry.slot - slot::kDriveFirst - 2), figure);
   ShowDriveLastOps(ctx, figure);
-  if (loop.failures > 0)
+  if (loop.failures > 0) {
+    // With the system's reason when it gave one ("Too many open files").
+    const std::string why = ctx.dos.LastError().call.empty() ? std::string() : ": " + ctx.dos.LastErrorReason();
     LogError(ctx, "DRIVE", entry.label,
              Format("%lld of %lld operations failed", static_cast<long long>(loop.failures),
-                    static_cast<long long>(loop.operations)));
+                    static_cast<long long>(loop.operations)) + why);
+  }
 
   const bool scored = n == 2000 && cacheOn != 0 && loop.timed && loop.failures == 0;
   const double score = ScorePercent(figure, entry.reference, entry.weight);

@@ -31,7 +31,8 @@ int FileOpCacheIndex(FileOp op);
 // writes the group's card head. A call that fails inside the loop is
 // counted (the loop makes no other call); a test with failures keeps its
 // figure, is not scored and logs one error entry ("DRIVE", its label,
-// "<k> of <n> operations failed").
+// "<k> of <n> operations failed", then ": " and the system's reason
+// for the last failing call when it gave one).
 void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
                    int32_t fileCount);
 

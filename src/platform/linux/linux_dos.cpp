@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +69,8 @@ int64_t LinuxDos::Open(std::string_view path, int32_t mode) {
     default: return Fail("open", p, EINVAL), 0;
   }
   int fd = ::open(p.c_str(), flags, 0644);
-  if (fd < 0 && mode == MODE_OLDFILE && (errno == EACCES || errno == EROFS || errno == EISDIR))
+  if (fd >= 0) return Opened(fd, std::move(p));  // a folder is never opened for writing (EISDIR)
+  if (mode == MODE_OLDFILE && (errno == EACCES || errno == EROFS || errno == EISDIR))
     fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Fail("open", p, errno), 0;
   struct stat st;
@@ -254,6 +257,14 @@ bool LinuxDos::IsDir(std::string_view path) {
   // A question, not a failing call: "no" leaves the last error alone.
   struct stat st;
   return ::stat(HostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool LinuxDos::Identify(std::string_view path, FileId& out) {
+  struct stat st;
+  if (::stat(HostPath(path).c_str(), &st) != 0) return false;
+  out.device = uint64_t(st.st_dev);
+  out.inode = uint64_t(st.st_ino);
+  return true;
 }
 
 bool LinuxDos::ListDir(std::string_view path, std::vector<DirEntry>& out) {
@@ -469,6 +480,25 @@ HomeLock::Outcome HomeLock::Take(const std::string& home, bool wait) {
 void HomeLock::Release() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+uint64_t RaiseOpenFileLimit() {
+  struct rlimit lim;
+  if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+  constexpr rlim_t kEnough = 65536;  // far beyond what the drive section keeps open
+  const rlim_t want = lim.rlim_max == RLIM_INFINITY ? kEnough : std::min<rlim_t>(lim.rlim_max, kEnough);
+  constexpr rlim_t kNeeded = 4096;  // 3000 scratch files and what the program holds besides
+  if (lim.rlim_max != RLIM_INFINITY && lim.rlim_max < kNeeded) {
+    // A hard limit below it: only a privileged process may raise that.
+    struct rlimit raised = {kNeeded, kNeeded};
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) return uint64_t(kNeeded);
+  }
+  if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < want) {
+    lim.rlim_cur = want;
+    ::setrlimit(RLIMIT_NOFILE, &lim);
+    ::getrlimit(RLIMIT_NOFILE, &lim);
+  }
+  return lim.rlim_cur == RLIM_INFINITY ? UINT64_MAX : uint64_t(lim.rlim_cur);
 }
 
 }  // namespace kr
