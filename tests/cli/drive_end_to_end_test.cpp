@@ -6,11 +6,16 @@
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -50,9 +55,9 @@ class DriveEndToEnd : public ::testing::Test {
     ASSERT_EQ(::mkdir(mnt_.c_str(), 0755), 0);
     int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, off_t(kImageBytes)), 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(imageBytes_)), 0);
     ::close(fd);
-    if (!Shell("mkfs.ext4 -q -F '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
+    if (!Shell("mkfs.ext4 -q -F " + mkfsOptions_ + " '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
     if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
       node_.clear();
       GTEST_SKIP() << "no loop device could be attached";
@@ -68,6 +73,8 @@ class DriveEndToEnd : public ::testing::Test {
   test::TempDir dir_, home_;
   std::string image_, mnt_, node_;
   bool mounted_ = false;
+  uint64_t imageBytes_ = kImageBytes;
+  std::string mkfsOptions_;
 };
 
 // A home whose profile passes the settings pages' checks, on the partition.
@@ -160,6 +167,96 @@ TEST_F(DriveEndToEnd, WriteToDeviceNeedsItsConfirmation) {
   EXPECT_NE(r.err.find("block '123'"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("--write-device needs --yes"), std::string::npos) << r.err;
   EXPECT_EQ(FirstDifference(Slurp(image_), before), "");
+}
+
+// A file system that fills up while the data files are copied (one block
+// group with 16 inodes: the folder and four copies fit, the fifth does not,
+// while the free blocks pass the free-space check): the run says why, leaves
+// nothing on the partition and no crash marker.
+class FullDriveEndToEnd : public DriveEndToEnd {
+ protected:
+  FullDriveEndToEnd() {
+    imageBytes_ = 120ull << 20;
+    mkfsOptions_ = "-b 4096 -N 16";
+  }
+};
+
+TEST_F(FullDriveEndToEnd, AFullFileSystemDuringTheCopyLeavesNothing) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);
+  ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.filesystem=1").code, 0);
+  const std::string report = dir_.path() + "/full.txt";
+  Result r = RunCli(h + "run drive --report " + report);
+  EXPECT_NE(r.err.find("Could not copy needed datafiles!"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Could not open destination file"), std::string::npos) << r.err;
+  EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
+  EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
+  std::string left;
+  Shell("ls -A '" + mnt_ + "' | tr '\\n' ' '", &left);
+  EXPECT_EQ(left, "lost+found") << left;
+}
+
+// Starts the terminal program with its error output into `err`.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& err) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    FILE* in = std::freopen("/dev/null", "r", stdin);
+    FILE* out = std::freopen("/dev/null", "w", stdout);
+    FILE* e = std::freopen(err.c_str(), "w", stderr);
+    if (!in || !out || !e) ::_exit(127);
+    std::vector<char*> argv{const_cast<char*>(KR_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(KR_CLI_PATH, argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Ctrl-C while the data files are copied (as near as the test can tell: once
+// the benchmark folder exists), during the file tests and during a device
+// test's wait: the run ends after the current step, says it was interrupted,
+// and leaves neither the benchmark folder nor the crash marker.
+TEST_F(DriveEndToEnd, CtrlCInEveryPhaseLeavesNothing) {
+  const std::string h = home_.path();
+  ASSERT_EQ(RunCli("--home " + h + " --yes --quiet info").code, 0);
+  ASSERT_EQ(RunCli("--home " + h + " --yes --quiet settings set " + Profile(mnt_) +
+                   " drive.enabled.filesystem=1 drive.enabled.seekdevice=1 drive.accessmode=1").code, 0);
+  struct Phase {
+    const char* name;
+    std::function<bool(const std::string& err)> reached;
+  };
+  const std::string bench = mnt_ + "/KelvaRANK_bench";
+  const std::vector<Phase> phases = {
+      {"copy", [&](const std::string&) { return ::access(bench.c_str(), F_OK) == 0; }},
+      {"file tests", [&](const std::string& err) { return Slurp(err).find("Set Random Filesize") != std::string::npos; }},
+      {"device test", [&](const std::string& err) { return Slurp(err).find("Seek on DEVICE") != std::string::npos; }},
+  };
+  for (const Phase& p : phases) {
+    SCOPED_TRACE(p.name);
+    const std::string err = dir_.path() + "/err_" + std::to_string(&p - phases.data());
+    const std::string report = dir_.path() + "/report.txt";
+    const pid_t pid = Spawn({"--home", h, "--yes", "run", "drive", "--report", report}, err);
+    ASSERT_GT(pid, 0);
+    bool reached = false;
+    for (int i = 0; i < 120000 && !reached; ++i) {
+      reached = p.reached(err);
+      if (!reached) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(reached) << Slurp(err);
+    ASSERT_TRUE(WIFEXITED(status)) << Slurp(err);
+    EXPECT_EQ(WEXITSTATUS(status), 130) << Slurp(err);
+    EXPECT_NE(Slurp(err).find("Interrupted by the user"), std::string::npos) << Slurp(err);
+    EXPECT_FALSE(Shell("test -e '" + bench + "'"));
+    EXPECT_FALSE(Shell("test -e '" + h + "/KelvaRANK.pid'"));
+    // The report is complete: it ends with the footer.
+    const std::string whole = Slurp(report), footerEnd = " /" + std::string(70, '_') + "\\   \n";
+    ASSERT_GT(whole.size(), footerEnd.size());
+    EXPECT_EQ(whole.substr(whole.size() - footerEnd.size()), footerEnd);
+  }
 }
 
 }  // namespace

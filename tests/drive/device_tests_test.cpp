@@ -520,6 +520,34 @@ TEST_F(DeviceSection, ADeviceThatCannotBeOpenedLeavesItsTestsOut) {
   EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
 }
 
+// The device goes away during Read from Device (every request fails after its
+// first block size, and it can no longer be opened): that test ends with
+// what it measured, unscored; the later ones are left out with the open's
+// error entry; nothing is left open and the section ends normally.
+TEST_F(DeviceSection, ADeviceThatVanishesMidRunEndsItsTestsCleanly) {
+  Prepare(1);
+  struct Vanish : RunListener {
+    EmulatedDrive* drive;
+    void TestStarted(const CatalogueEntry& test) override {
+      if (std::string(test.label) != "Read from Device") return;
+      // The 512-byte step (one positioning read and 32768 timed ones) passes.
+      drive->AddFault({NSCMD_TD_READ64, -1, 32769u, 0xFFFFFFFFu, TDERR_NotSpecified});
+      drive->config().failOpen = true;
+    }
+  } vanish;
+  vanish.drive = drive.get();
+  ctx.listeners.insert(ctx.listeners.begin(), &vanish);
+  EXPECT_EQ(RunHardDriveSection(ctx, progress), 0);
+  EXPECT_EQ(events.seen, (std::vector<std::string>{"Read from Device r1", "done Read from Device"}));
+  ASSERT_EQ(ctx.errorLog.entries.size(), 3u);
+  for (const ErrorEntry& e : ctx.errorLog.entries) EXPECT_STREQ(e.function, "OpenDevice");
+  EXPECT_GT(ctx.results.figure(rec::kReadDevice + 8 * 18), 0.0);  // the maximum: a step measured before it went
+  for (int s = 14; s < 18; ++s) EXPECT_EQ(ctx.results.score(slot::kDriveFirst + s).valid, 0.0);
+  EXPECT_EQ(ctx.results.score(slot::kDriveTotal).valid, 0.0);
+  EXPECT_EQ(drive->openUnits(), 0);
+  EXPECT_FALSE(ctx.drive.connection.open());
+}
+
 TEST_F(DeviceSection, AStopRequestEndsTheSectionBetweenDeviceTests) {
   Prepare(1);
   std::atomic<bool> stop{false};

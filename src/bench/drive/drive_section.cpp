@@ -205,6 +205,10 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     }
   }
 
+  // A stop that came inside the last test (a device test's wait) is logged
+  // like one between tests.
+  if (!stopped && ctx.Interrupted()) LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
+
   const ScoreSlot total = DriveTotal(ctx.results, parts);
   ctx.results.setScore(slot::kDriveTotal, total);
   WriteSectionTotal(ctx, Section::Drive, total);
