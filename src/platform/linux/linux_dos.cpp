@@ -23,11 +23,14 @@ constexpr int64_t kAmigaEpoch = 252460800;  // 1978-01-01 00:00:00 UTC
 
 int FdOf(int64_t fh) { return fh > 0 ? int(fh - 1) : -1; }
 
-std::string Join(const std::string& dir, std::string_view rest) {
-  std::string out = dir;
+// One allocation: the file operations' timed loops build a path per call.
+std::string Join(std::string_view dir, std::string_view rest) {
+  std::string out;
+  out.reserve(dir.size() + 1 + rest.size());
+  out.append(dir);
   if (rest.empty()) return out;
   if (out.empty() || out.back() != '/') out += '/';
-  out.append(rest.data(), rest.size());
+  out.append(rest);
   return out;
 }
 }  // namespace
@@ -37,7 +40,7 @@ std::string LinuxDos::HostPath(std::string_view path) const {
     // A partition name is an absolute path: "/mnt/disk:rest" is "/mnt/disk/rest".
     size_t colon = path.find(':');
     if (colon == std::string_view::npos) return std::string(path);
-    return Join(std::string(path.substr(0, colon)), path.substr(colon + 1));
+    return Join(path.substr(0, colon), path.substr(colon + 1));
   }
   size_t colon = path.find(':');
   if (colon == std::string_view::npos) return std::string(path);
@@ -45,18 +48,23 @@ std::string LinuxDos::HostPath(std::string_view path) const {
   std::string_view rest = path.substr(colon + 1);
   if (vol == "PROGDIR") return Join(home_, rest);
   if (vol == "RAM") return ram_.empty() ? std::string() : Join(ram_, rest);
-  return Join(std::string(vol), rest);
+  return Join(vol, rest);
 }
 
 int64_t LinuxDos::Opened(int fd, std::string path) {
   int64_t fh = int64_t(fd) + 1;
-  open_[fh] = std::move(path);
+  // A slot per descriptor: the table grows (doubling) only past the largest
+  // descriptor seen, and a slot keeps its memory for the next file.
+  const size_t slot = size_t(fd);
+  if (slot >= open_.size()) open_.resize(std::max(slot + 1, open_.size() * 2));
+  open_[slot] = std::move(path);
   return fh;
 }
 
 std::string LinuxDos::PathOf(int64_t fh) const {
-  auto it = open_.find(fh);
-  return it == open_.end() ? "(handle " + std::to_string(fh) + ")" : it->second;
+  const int fd = FdOf(fh);
+  if (fd < 0 || size_t(fd) >= open_.size() || open_[size_t(fd)].empty()) return "(handle " + std::to_string(fh) + ")";
+  return open_[size_t(fd)];
 }
 
 int64_t LinuxDos::Open(std::string_view path, int32_t mode) {
@@ -124,11 +132,14 @@ int64_t LinuxDos::CreateNew(std::string_view path) {
 bool LinuxDos::Close(int64_t fh) {
   int fd = FdOf(fh);
   if (fd < 0) return Fail("close", PathOf(fh), EBADF);
-  std::string p = PathOf(fh);
-  open_.erase(fh);
   // The descriptor is gone whatever close returns; EINTR is not retried.
-  if (::close(fd) != 0) return Fail("close", p, errno);
-  return true;
+  const bool ok = ::close(fd) == 0;
+  if (!ok) {
+    const int e = errno;
+    Fail("close", PathOf(fh), e);
+  }
+  if (size_t(fd) < open_.size()) open_[size_t(fd)].clear();
+  return ok;
 }
 
 bool LinuxDos::Sync(int64_t fh) {

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/dos.h"
@@ -14,7 +13,7 @@ class LinuxDos : public Dos {
  public:
   // The handle table holds the drive section's 3000 open scratch files
   // without growing inside a timed loop.
-  LinuxDos(std::string home, std::string ram) : home_(std::move(home)), ram_(std::move(ram)) { open_.reserve(4096); }
+  LinuxDos(std::string home, std::string ram) : home_(std::move(home)), ram_(std::move(ram)), open_(4096) {}
 
   std::string HostPath(std::string_view path) const override;
   int64_t Open(std::string_view path, int32_t mode) override;
@@ -51,7 +50,7 @@ class LinuxDos : public Dos {
 
   std::string home_;
   std::string ram_;  // empty: no private RAM folder, "RAM:" paths fail
-  std::unordered_map<int64_t, std::string> open_;
+  std::vector<std::string> open_;  // the host path of each open descriptor; empty: none
 };
 
 // The default home: $XDG_DATA_HOME/kelvarank, else ~/.local/share/kelvarank.
