@@ -228,6 +228,33 @@ TEST_F(DriveSection, FailingCallsAreCountedAndTheTestIsNotScored) {
   ExpectPartitionUntouched();
 }
 
+// Every test the section runs is announced with its catalogue entry before it
+// runs and after it with the score its slot then holds, in the section's order.
+TEST_F(DriveSection, EachTestIsAnnouncedWithItsEntryAndItsScore) {
+  struct Events : RunListener {
+    Context* ctx = nullptr;
+    std::vector<std::string> seen;
+    void TestStarted(const CatalogueEntry& test) override { seen.push_back(std::string("+") + test.label); }
+    void TestFinished(const CatalogueEntry& test, const ScoreSlot& score) override {
+      const ScoreSlot held = ctx->results.score(test.slot);
+      EXPECT_EQ(score.percent, held.percent) << test.label;
+      EXPECT_EQ(score.valid, held.valid) << test.label;
+      seen.push_back(std::string("-") + test.label + (score.counts() ? " scored" : ""));
+    }
+  } events;
+  events.ctx = &ctx;
+  ctx.listeners.push_back(&events);
+  ctx.settings.setDriveEnabled(2, 1);  // Write to File, then the twelve operations
+  RunReport();
+  std::vector<std::string> expected = {"+Write to File", "-Write to File scored"};
+  for (int k = 0; k < kFileOpCount; ++k) {
+    const std::string label = DriveEntry(FileOpCatalogueEntry(FileOp(k))).label;
+    expected.push_back("+" + label);
+    expected.push_back("-" + label + " scored");
+  }
+  EXPECT_EQ(events.seen, expected);
+}
+
 // Files the process may not open (its limit of open files) are failures of
 // the tests with the system's reason, and nothing is left behind.
 TEST_F(DriveSection, TooManyOpenFilesNamesTheReason) {
