@@ -116,6 +116,11 @@ const char kUsage[] =
 
 std::atomic<bool> gInterrupt{false};
 
+// How many files the process may have open (raised at start as far as it may be).
+uint64_t gOpenFileLimit = UINT64_MAX;
+// What the program keeps open besides the file tests' scratch files.
+constexpr uint64_t kOpenFileReserve = 16;
+
 // The host path of the report a run is writing (its temporary name beside
 // the target), for a second signal to remove.
 char gPartial[PATH_MAX];
@@ -413,6 +418,12 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
       std::cerr << "kelvarank-cli: " << why << "\n";
       return kExitFailed;
     }
+    // The file tests run all the same; the opens beyond the limit fail and
+    // are counted, with the reason, in the tests' error entries.
+    if (const uint64_t files = uint64_t(std::max(ctx.settings.driveCount(0), 0)) * 1000;
+        ctx.settings.driveEnabled(0) != 0 && files + kOpenFileReserve > gOpenFileLimit)
+      std::cerr << "kelvarank-cli: only " << gOpenFileLimit << " files may be open at once, the file tests need "
+                << files + kOpenFileReserve << "; raise the hard limit of open files (ulimit -n) for a scored run\n";
     // The two tests that write to or stop the device: each only on its own
     // word, after its warning, and confirmed with --yes.
     if (args.writeDevice || args.spinUpDevice) {
@@ -770,7 +781,7 @@ int Main(const std::vector<std::string>& args) {
   const std::string& cmd = opt.command[0];
   if (std::string bad = CheckCommand(opt.command); !bad.empty()) return Usage(bad);
 
-  RaiseOpenFileLimit();  // the drive section's file tests keep up to 3000 files open
+  gOpenFileLimit = RaiseOpenFileLimit();  // the drive section's file tests keep up to 3000 files open
   std::string home = AbsolutePath(opt.home.empty() ? DefaultHome() : opt.home);
   auto policy = opt.answer == Options::Answer::Yes  ? TerminalRequester::Policy::Yes
                 : opt.answer == Options::Answer::No ? TerminalRequester::Policy::No
