@@ -418,6 +418,7 @@ int DesktopMain(int argc, char** argv) {
       return kExitOk;
     }
   }
+  RaiseOpenFileLimit();  // the drive section's file tests keep up to 3000 files open
   QApplication app(argc, argv);
   // The words left after Qt took its own options (-platform, -display ...).
   std::vector<std::string> args;
