@@ -8,6 +8,10 @@
 #include <cstring>
 
 namespace kr {
+namespace {
+// polkit may wait for the user to type a password: longer than the bus's default.
+constexpr uint64_t kAnswerWithin = 120ull * 1000 * 1000;  // microseconds
+}  // namespace
 
 std::string UdisksBlockObjectPath(const std::string& kernelName) {
   std::string path = "/org/freedesktop/UDisks2/block_devices/";
@@ -42,7 +46,7 @@ int OpenThroughUdisks(const std::string& node, bool writable, std::string& why) 
     if (r >= 0) r = sd_bus_message_append(call, "a{sv}", 1, "writable", "b", int(writable));
     if (r < 0) {
       why = std::string("cannot build the request: ") + std::strerror(-r);
-    } else if ((r = sd_bus_call(bus, call, 0, &error, &reply)) < 0) {
+    } else if ((r = sd_bus_call(bus, call, kAnswerWithin, &error, &reply)) < 0) {
       why = error.message ? error.message : std::strerror(-r);
     } else {
       int passed = -1;
