@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
@@ -195,6 +196,36 @@ TEST_F(FullDriveEndToEnd, AFullFileSystemDuringTheCopyLeavesNothing) {
   std::string left;
   Shell("ls -A '" + mnt_ + "' | tr '\\n' ' '", &left);
   EXPECT_EQ(left, "lost+found") << left;
+}
+
+// A partition the run cannot use is refused before anything runs, in one
+// line that names it and why; the file system is left as it was.
+TEST_F(DriveEndToEnd, APartitionThatCannotBeUsedIsRefusedInOneLine) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);
+  ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.filesystem=1").code, 0);
+  ASSERT_EQ(::mount(nullptr, mnt_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  const struct {
+    std::string partition;
+    const char* why;
+  } cases[] = {
+      {"relative/dir", "not an absolute path"},
+      {"/" + std::string(63, 'a'), "longer than 63 characters"},
+      {"/etc/hostname", "not a directory"},
+      {"/dev/shm", "not on a block device"},
+      {mnt_, "not writable: Read-only file system"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.partition);
+    Result r = RunCli(h + "run drive --partition " + c.partition + " --report " + dir_.path() + "/bad.txt");
+    EXPECT_EQ(r.code, 10);
+    EXPECT_EQ(r.err.find("kelvarank-cli: --partition " + c.partition + ": "), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(Shell("test -e '" + dir_.path() + "/bad.txt'"));
+  }
+  EXPECT_EQ(::mount(nullptr, mnt_.c_str(), nullptr, MS_REMOUNT, nullptr), 0);
+  EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
 }
 
 // A hard limit of open files below what the file tests keep open (the
