@@ -269,6 +269,48 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& err) {
   return pid;
 }
 
+// The partition is unmounted (lazily: the run's open files keep it alive)
+// during the file tests: the section ends with one entry, touches nothing on
+// the folder that shows through, keeps the crash marker, and the next start
+// removes what is left once the partition is back.
+TEST_F(DriveEndToEnd, APartitionUnmountedMidRunIsCleanedUpAtTheNextStart) {
+  const std::string h = home_.path();
+  ASSERT_EQ(RunCli("--home " + h + " --yes --quiet info").code, 0);
+  ASSERT_EQ(RunCli("--home " + h + " --yes --quiet settings set " + Profile(mnt_) +
+                   " drive.enabled.filesystem=1 drive.enabled.readdevice=1").code, 0);
+  const std::string err = dir_.path() + "/unmount.err";
+  const pid_t pid = Spawn({"--home", h, "--yes", "run", "drive", "--report", dir_.path() + "/r.txt"}, err);
+  ASSERT_GT(pid, 0);
+  bool reached = false;
+  for (int i = 0; i < 60000 && !reached; ++i) {
+    reached = Slurp(err).find("Set Random Filesize") != std::string::npos;
+    if (!reached) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const bool detached = reached && ::umount2(mnt_.c_str(), MNT_DETACH) == 0;
+  if (detached) mounted_ = false;
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(reached) << Slurp(err);
+  ASSERT_TRUE(detached);
+  ASSERT_TRUE(WIFEXITED(status)) << Slurp(err);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Slurp(err);
+  EXPECT_NE(Slurp(err).find("The benchmark directory is gone (partition unmounted?)"), std::string::npos)
+      << Slurp(err);
+  EXPECT_EQ(Slurp(err).find("Read from DEVICE"), std::string::npos);  // the section ended there
+  std::string shown;
+  Shell("ls -A '" + mnt_ + "' | wc -l", &shown);
+  EXPECT_EQ(shown, "0");  // the mount point's own folder was not written to
+  EXPECT_TRUE(Shell("test -e '" + h + "/KelvaRANK.pid'"));
+
+  // The partition is back: the next start removes the folder the run left.
+  ASSERT_EQ(::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr), 0);
+  mounted_ = true;
+  EXPECT_TRUE(Shell("test -d '" + mnt_ + "/KelvaRANK_bench'"));
+  ASSERT_EQ(RunCli("--home " + h + " --yes --quiet info").code, 0);
+  EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
+  EXPECT_FALSE(Shell("test -e '" + h + "/KelvaRANK.pid'"));
+}
+
 // Ctrl-C while the data files are copied (as near as the test can tell: once
 // the benchmark folder exists), during the file tests and during a device
 // test's wait: the run ends after the current step, says it was interrupted,
