@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "cli/run_cli.h"
+#include "support/loop_mount.h"
 #include "support/test_context.h"
 
 namespace kr::cli {
@@ -30,18 +31,7 @@ namespace {
 
 constexpr uint64_t kImageBytes = 160ull << 20;  // the benchmark files need about 82 MB
 
-bool Shell(const std::string& cmd, std::string* out = nullptr) {
-  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
-  if (!p) return false;
-  char line[512] = {};
-  const bool got = std::fgets(line, sizeof line, p) != nullptr;
-  const int rc = ::pclose(p);
-  if (out) {
-    *out = got ? line : "";
-    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
-  }
-  return rc == 0;
-}
+using test::Shell;
 
 std::string Slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -51,30 +41,16 @@ std::string Slurp(const std::string& path) {
 class DriveEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
-    image_ = dir_.path() + "/disk.img";
-    mnt_ = dir_.path() + "/mnt";
-    ASSERT_EQ(::mkdir(mnt_.c_str(), 0755), 0);
-    int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, off_t(imageBytes_)), 0);
-    ::close(fd);
-    if (!Shell("mkfs.ext4 -q -F " + mkfsOptions_ + " '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
-    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
-      node_.clear();
-      GTEST_SKIP() << "no loop device could be attached";
-    }
-    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
-    mounted_ = true;
-  }
-  void TearDown() override {
-    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
-    if (!node_.empty()) Shell("losetup -d " + node_);
+    const std::string why = loop_.Attach(dir_.path(), imageBytes_, mkfsOptions_);
+    if (!why.empty()) GTEST_SKIP() << why;
+    image_ = loop_.image();
+    mnt_ = loop_.mnt();
+    node_ = loop_.node();
   }
 
   test::TempDir dir_, home_;
+  test::LoopMount loop_;  // goes before the folder holding its image
   std::string image_, mnt_, node_;
-  bool mounted_ = false;
   uint64_t imageBytes_ = kImageBytes;
   std::string mkfsOptions_;
 };
@@ -286,8 +262,7 @@ TEST_F(DriveEndToEnd, APartitionUnmountedMidRunIsCleanedUpAtTheNextStart) {
     reached = Slurp(err).find("Set Random Filesize") != std::string::npos;
     if (!reached) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  const bool detached = reached && ::umount2(mnt_.c_str(), MNT_DETACH) == 0;
-  if (detached) mounted_ = false;
+  const bool detached = reached && loop_.LazyUnmount();
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(reached) << Slurp(err);
@@ -303,8 +278,7 @@ TEST_F(DriveEndToEnd, APartitionUnmountedMidRunIsCleanedUpAtTheNextStart) {
   EXPECT_TRUE(Shell("test -e '" + h + "/KelvaRANK.pid'"));
 
   // The partition is back: the next start removes the folder the run left.
-  ASSERT_EQ(::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr), 0);
-  mounted_ = true;
+  ASSERT_TRUE(loop_.Mount());
   EXPECT_TRUE(Shell("test -d '" + mnt_ + "/KelvaRANK_bench'"));
   ASSERT_EQ(RunCli("--home " + h + " --yes --quiet info").code, 0);
   EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));

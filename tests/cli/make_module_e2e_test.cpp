@@ -15,47 +15,24 @@
 #include "cli/run_cli.h"
 #include "modules/module_fixture.h"
 #include "modules/module_record.h"
+#include "support/loop_mount.h"
 
 namespace kr::cli {
 namespace {
 
-bool Shell(const std::string& cmd, std::string* out = nullptr) {
-  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
-  if (!p) return false;
-  char line[512] = {};
-  const bool got = std::fgets(line, sizeof line, p) != nullptr;
-  const int rc = ::pclose(p);
-  if (out) {
-    *out = got ? line : "";
-    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
-  }
-  return rc == 0;
-}
+using test::Shell;
 
 class LoopHome : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
-    image_ = dir_.path() + "/disk.img";
-    mnt_ = dir_.path() + "/mnt";
-    ASSERT_TRUE(MakeDirs(mnt_));
-    if (!Shell("truncate -s 256M '" + image_ + "' && mkfs.ext4 -q -F '" + image_ + "'"))
-      GTEST_SKIP() << "mkfs.ext4 is not available";
-    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
-      node_.clear();
-      GTEST_SKIP() << "no loop device could be attached";
-    }
-    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
-    mounted_ = true;
-  }
-  void TearDown() override {
-    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
-    if (!node_.empty()) Shell("losetup -d " + node_);
+    const std::string why = loop_.Attach(dir_.path(), 256ull << 20);
+    if (!why.empty()) GTEST_SKIP() << why;
+    mnt_ = loop_.mnt();
   }
 
   test::TempDir dir_, home_;
-  std::string image_, mnt_, node_;
-  bool mounted_ = false;
+  test::LoopMount loop_;  // goes before the folder holding its image
+  std::string mnt_;
 };
 
 std::string Line(const std::string& text, const std::string& start) {

@@ -18,6 +18,7 @@
 #include "platform/linux/linux_blockdev.h"
 #include "platform/linux/linux_partition.h"
 #include "platform/linux/udisks_open.h"
+#include "support/loop_mount.h"
 #include "support/test_context.h"
 
 namespace kr {
@@ -30,19 +31,7 @@ using test::TempDir;
 constexpr uint64_t kImageBytes = 128ull << 20;  // room for the benchmark files
 constexpr uint64_t kBlock123 = 123 * 512;
 
-// Runs a shell command: true when it succeeded; out gets its first output line.
-bool Shell(const std::string& cmd, std::string* out = nullptr) {
-  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
-  if (!p) return false;
-  char line[512] = {};
-  const bool got = std::fgets(line, sizeof line, p) != nullptr;
-  const int rc = ::pclose(p);
-  if (out) {
-    *out = got ? line : "";
-    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
-  }
-  return rc == 0;
-}
+using test::Shell;
 
 // Aligned memory for direct transfers.
 struct Aligned {
@@ -58,32 +47,13 @@ struct Aligned {
 class LoopPartition : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
-    image_ = dir_.path() + "/disk.img";
-    mnt_ = dir_.path() + "/mnt";
-    ASSERT_TRUE(MakeDirs(mnt_));
-    {
-      int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
-      ASSERT_GE(fd, 0);
-      ASSERT_EQ(::ftruncate(fd, off_t(kImageBytes)), 0);
-      ::close(fd);
-    }
-    if (!Shell("mkfs.ext4 -q -F '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
-    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
-      node_.clear();
-      GTEST_SKIP() << "no loop device could be attached";
-    }
-    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
-    mounted_ = true;
+    const std::string why = loop_.Attach(dir_.path(), kImageBytes);
+    if (!why.empty()) GTEST_SKIP() << why;
+    image_ = loop_.image();
+    mnt_ = loop_.mnt();
+    node_ = loop_.node();
   }
-  void TearDown() override {
-    Unmount();
-    if (!node_.empty()) Shell("losetup -d " + node_);
-  }
-  void Unmount() {
-    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
-    mounted_ = false;
-  }
+  void Unmount() { loop_.Unmount(); }
   std::vector<uint8_t> ImageBytes(uint64_t offset, size_t n) {
     std::vector<uint8_t> out(n);
     int fd = ::open(image_.c_str(), O_RDONLY);
@@ -98,8 +68,8 @@ class LoopPartition : public ::testing::Test {
   }
 
   TempDir dir_;
+  test::LoopMount loop_;  // goes before the folder holding its image
   std::string image_, mnt_, node_;
-  bool mounted_ = false;
   LinuxBlockDevices devices_;
 };
 

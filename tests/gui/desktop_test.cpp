@@ -31,6 +31,7 @@
 #include "gui/about_window.h"
 #include "gui/error_log_window.h"
 #include "gui/desktop_fixture.h"
+#include "support/loop_mount.h"
 #include "gui/main_window.h"
 #include "gui/make_module_window.h"
 #include "gui/settings_window.h"
@@ -744,18 +745,7 @@ TEST(DesktopRun, ClosingTheMainWindowMidRunQuitsAfterTheTest) {
 
 // ------------------------------------------------- a real drive partition
 
-bool Shell(const std::string& cmd, std::string* out = nullptr) {
-  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
-  if (!p) return false;
-  char line[512] = {};
-  const bool got = std::fgets(line, sizeof line, p) != nullptr;
-  const int rc = ::pclose(p);
-  if (out) {
-    *out = got ? line : "";
-    while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
-  }
-  return rc == 0;
-}
+using kr::test::Shell;
 
 // "_Hard Disk" from its button on an ext4 image on a loop device (needs
 // root, mkfs.ext4 and a free loop device; skips otherwise): the partition is
@@ -765,31 +755,18 @@ bool Shell(const std::string& cmd, std::string* out = nullptr) {
 class DesktopDrive : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach and mount a loop device";
     dir_ = TempHome("drive");
-    image_ = dir_ + "/disk.img";
-    mnt_ = dir_ + "/mnt";
-    ASSERT_EQ(::mkdir(mnt_.c_str(), 0755), 0);
-    int fd = ::open(image_.c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, off_t(160ull << 20)), 0);
-    ::close(fd);
-    if (!Shell("mkfs.ext4 -q -F '" + image_ + "'")) GTEST_SKIP() << "mkfs.ext4 is not available";
-    if (!Shell("losetup --find --show '" + image_ + "'", &node_) || node_.empty()) {
-      node_.clear();
-      GTEST_SKIP() << "no loop device could be attached";
-    }
-    if (::mount(node_.c_str(), mnt_.c_str(), "ext4", 0, nullptr) != 0) GTEST_SKIP() << "mount failed";
-    mounted_ = true;
+    const std::string why = loop_.Attach(dir_, 160ull << 20);
+    if (!why.empty()) GTEST_SKIP() << why;
+    mnt_ = loop_.mnt();
   }
   void TearDown() override {
-    if (mounted_ && ::umount(mnt_.c_str()) != 0) ::umount2(mnt_.c_str(), MNT_DETACH);
-    if (!node_.empty()) Shell("losetup -d " + node_);
+    loop_.Detach();
     std::error_code ec;
     if (!dir_.empty()) fs::remove_all(dir_, ec);
   }
-  std::string dir_, image_, mnt_, node_;
-  bool mounted_ = false;
+  std::string dir_, mnt_;
+  kr::test::LoopMount loop_;
 };
 
 TEST_F(DesktopDrive, HardDiskFromItsButtonOnARealPartition) {
