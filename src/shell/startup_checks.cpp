@@ -18,7 +18,6 @@ constexpr std::string_view kError = "\033bERROR\033n";
 constexpr std::string_view kWarning = "\033bWARNING\033n";
 constexpr std::string_view kInformation = "\033bINFORMATION\033n";
 
-constexpr std::string_view kBenchFolder = "KelvaRANK_bench/";
 constexpr int kScratchFiles = 3000;
 constexpr int32_t kStepPause = 5;  // ticks between two check steps
 

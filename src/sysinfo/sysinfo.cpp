@@ -10,8 +10,6 @@
 namespace kr {
 namespace {
 
-constexpr size_t kTextMax = sysrec::kTextWidth - 1;
-
 // One row of the release table; an empty list matches any pair.
 struct ReleaseRow {
   const char* name;

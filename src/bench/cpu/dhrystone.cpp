@@ -14,8 +14,9 @@
 #include "engine/errorlog.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/noipa.h"
 
-#define DHRY_PROC __attribute__((noipa))
+#define DHRY_PROC KR_NOIPA
 
 namespace kr {
 namespace dhry {

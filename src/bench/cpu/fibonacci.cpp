@@ -5,6 +5,7 @@
 #include "records/catalogue.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/noipa.h"
 
 namespace kr {
 namespace {
@@ -17,7 +18,7 @@ constexpr CardLayout kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 F
 // cannot turn that recursion into a loop with an accumulator: every call in
 // the tree stays a real call. The sum wraps in unsigned arithmetic as the
 // 32-bit original does, without signed overflow.
-__attribute__((noipa)) int32_t Fibonacci(int32_t n) {
+KR_NOIPA int32_t Fibonacci(int32_t n) {
   if (n <= 0) return 1;
   uint32_t a = uint32_t(Fibonacci(n - 1));
   uint32_t b = uint32_t(Fibonacci(n - 2));
