@@ -136,4 +136,11 @@ void WriteScore(Context& ctx, int slot, double percent, bool scored) {
   }
 }
 
+void WriteSweepSummary(Context& ctx, double minimum, double maximum, double average) {
+  WriteEmptyLine(ctx);
+  ReportFixed2(ctx, "|   Minimum : %8lu.%0.2lu MB/s                                             |\n", minimum);
+  ReportFixed2(ctx, "|   Maximum : %8lu.%0.2lu MB/s                                             |\n", maximum);
+  ReportFixed2(ctx, "|   Average : %8lu.%0.2lu MB/s                                             |\n", average);
+}
+
 }  // namespace kr

@@ -90,6 +90,10 @@ double RatePerSecond(double work, double seconds);
 // (percent, 1.0) when scored, (0.0, 0.0) otherwise.
 void WriteScore(Context& ctx, int slot, double percent, bool scored);
 
+// The end of a block-size sweep card: an empty line, then its minimum,
+// maximum and average in MB/s.
+void WriteSweepSummary(Context& ctx, double minimum, double maximum, double average);
+
 void WriteTopRule(Context& ctx);    // "\xB7" 74 x "-" "\xB7"
 void WriteSeparator(Context& ctx);  // "\xB7" 37 x "- " "\xB7"
 void WriteEmptyLine(Context& ctx);  // "|" 74 blanks "|"

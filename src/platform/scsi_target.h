@@ -25,6 +25,20 @@ enum : uint8_t {
 };
 constexpr uint8_t SCSI_STATUS_GOOD = 0x00, SCSI_STATUS_CHECK_CONDITION = 0x02;
 
+// A ten-byte command block: operation, logical block address, block count.
+struct Cdb10 {
+  uint8_t b[10]{};
+  Cdb10(uint8_t op, uint32_t lba, uint16_t blocks) {
+    b[0] = op;
+    b[2] = uint8_t(lba >> 24);
+    b[3] = uint8_t(lba >> 16);
+    b[4] = uint8_t(lba >> 8);
+    b[5] = uint8_t(lba);
+    b[7] = uint8_t(blocks >> 8);
+    b[8] = uint8_t(blocks);
+  }
+};
+
 // Sense keys and the additional sense codes the target reports.
 enum : uint8_t {
   SENSE_NOT_READY = 0x02,

@@ -12,20 +12,6 @@
 
 namespace kr::test {
 
-// A ten-byte command block with a logical block address and a block count.
-struct Cdb10 {
-  uint8_t b[10]{};
-  Cdb10(uint8_t op, uint32_t lba, uint16_t blocks) {
-    b[0] = op;
-    b[2] = uint8_t(lba >> 24);
-    b[3] = uint8_t(lba >> 16);
-    b[4] = uint8_t(lba >> 8);
-    b[5] = uint8_t(lba);
-    b[7] = uint8_t(blocks >> 8);
-    b[8] = uint8_t(blocks);
-  }
-};
-
 // One SCSI command with its sense buffer.
 struct ScsiCall {
   uint8_t cdb[16]{};

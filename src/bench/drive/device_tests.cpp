@@ -25,20 +25,6 @@ constexpr int kSeekAccesses = 100;
 constexpr uint8_t kScsiRead = SCSIF_READ | SCSIF_AUTOSENSE;
 constexpr uint8_t kScsiWrite = SCSIF_WRITE | SCSIF_AUTOSENSE;
 
-// A ten-byte command block: operation, logical block address, block count.
-struct Cdb10 {
-  uint8_t b[10]{};
-  Cdb10(uint8_t op, uint32_t lba, uint16_t blocks) {
-    b[0] = op;
-    b[2] = uint8_t(lba >> 24);
-    b[3] = uint8_t(lba >> 16);
-    b[4] = uint8_t(lba >> 8);
-    b[5] = uint8_t(lba);
-    b[7] = uint8_t(blocks >> 8);
-    b[8] = uint8_t(blocks);
-  }
-};
-
 int8_t Scsi10(Context& ctx, uint8_t op, uint32_t lba, uint16_t blocks, void* data = nullptr, uint32_t length = 0,
               uint8_t flags = kScsiRead) {
   const Cdb10 c(op, lba, blocks);
@@ -213,10 +199,7 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
 
   const bool scored = lowStep == 3 && highStep == 17 && transfer == 16u * 1048576u && cacheOn != 0 && !error &&
                       !skipped && measured > 0;
-  WriteEmptyLine(ctx);
-  ReportFixed2(ctx, "|   Minimum : %8lu.%0.2lu MB/s                                             |\n", minimum);
-  ReportFixed2(ctx, "|   Maximum : %8lu.%0.2lu MB/s                                             |\n", maximum);
-  ReportFixed2(ctx, "|   Average : %8lu.%0.2lu MB/s                                             |\n", average);
+  WriteSweepSummary(ctx, minimum, maximum, average);
   WriteEmptyLine(ctx);
   WriteScore(ctx, entry.slot, ScorePercent(average, entry.reference, entry.weight), scored);
   WriteClosingLine(ctx);

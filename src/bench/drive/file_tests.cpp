@@ -333,10 +333,7 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
 
   const bool scored = lowStep == 1 && highStep == 17 && fileSize == 16u * 1048576u && cacheOn != 0 &&
                       !stepFailed && failedCalls == 0;
-  WriteEmptyLine(ctx);
-  ReportFixed2(ctx, "|   Minimum : %8lu.%0.2lu MB/s                                             |\n", minimum);
-  ReportFixed2(ctx, "|   Maximum : %8lu.%0.2lu MB/s                                             |\n", maximum);
-  ReportFixed2(ctx, "|   Average : %8lu.%0.2lu MB/s                                             |\n", average);
+  WriteSweepSummary(ctx, minimum, maximum, average);
   WriteEmptyLine(ctx);
   WriteScore(ctx, entry.slot, ScorePercent(average, entry.reference, entry.weight), scored);
   WriteClosingLine(ctx);

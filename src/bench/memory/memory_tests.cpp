@@ -295,10 +295,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   ctx.results.setFigure(tail, minimum);
   ctx.results.setFigure(tail + 8, maximum);
   ctx.results.setFigure(tail + 16, average);
-  WriteEmptyLine(ctx);
-  ReportFixed2(ctx, "|   Minimum : %8lu.%0.2lu MB/s                                             |\n", minimum);
-  ReportFixed2(ctx, "|   Maximum : %8lu.%0.2lu MB/s                                             |\n", maximum);
-  ReportFixed2(ctx, "|   Average : %8lu.%0.2lu MB/s                                             |\n", average);
+  WriteSweepSummary(ctx, minimum, maximum, average);
 
   const bool scored = !stopped && MemoryScored(ctx, p, mega, loopSize, cacheOn, mt, lowStep, highStep);
   FinishCard(ctx, card, average, scored);
