@@ -415,7 +415,9 @@ std::string DriveRefusal(System& sys) {
 // device that the user may write to; empty when it is, else why not.
 std::string CheckPartition(const std::string& dir) {
   PartitionFacts facts;
-  std::string why = HostPathProblem(dir, limit::kPartition);
+  // A ':' or a control character first (the length is the partition
+  // check's own question).
+  std::string why = HostPathProblem(dir, std::string::npos);
   if (!why.empty()) return why;
   if (!ResolvePartition(dir, facts, why)) return why;
   if (::access(dir.c_str(), W_OK | X_OK) != 0) return std::string("not writable: ") + std::strerror(errno);

@@ -123,7 +123,7 @@ TEST_F(DosFiles, OutputFilesRefuseLinksAndSpecialFiles) {
     const char* why;
   } refused[] = {
       {"report.txt", "a symbolic link, not followed"},
-      {"pipe", "a pipe, not a regular file"},
+      {"pipe", "not a regular file"},
       {"folder", "a folder, not a file"},
   };
   for (const auto& c : refused) {
@@ -168,9 +168,9 @@ TEST_F(DosFiles, WholeFileOutputsFollowTheReportsRule) {
   } cases[] = {
       {"link", "a symbolic link, not followed", S_IFLNK},
       {"dangling", "a symbolic link, not followed", S_IFLNK},
-      {"pipe", "a pipe, not a regular file", S_IFIFO},
+      {"pipe", "not a regular file", S_IFIFO},
       {"folder", "a folder, not a file", S_IFDIR},
-      {"device", "a device, not a regular file", S_IFCHR},
+      {"device", "not a regular file", S_IFCHR},
   };
   for (const Case& c : cases) {
     if (std::string(c.name) == "device" && !device) continue;  // mknod needs privilege

@@ -125,7 +125,7 @@ bool LinuxDos::UnsafeOutput(const At& at, const std::string& p) {
   if (S_ISLNK(st.st_mode)) return !Fail("open", p, ELOOP, "a symbolic link, not followed");
   if (S_ISDIR(st.st_mode)) return !Fail("open", p, EISDIR, "a folder, not a file");
   if (!S_ISREG(st.st_mode))
-    return !Fail("open", p, 0, S_ISFIFO(st.st_mode) ? "a pipe, not a regular file" : "a device, not a regular file");
+    return !Fail("open", p, 0, "not a regular file");  // a device or a pipe
   return false;
 }
 
