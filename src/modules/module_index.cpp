@@ -81,6 +81,11 @@ IndexRead ParseIndex(const uint8_t* data, size_t size) {
 IndexRead ReadIndexFile(Dos& dos, std::string_view path, bool& opened) {
   opened = false;
   IndexRead out;
+  // Only a regular file is read (a pipe there would block the start).
+  if (dos.FileSize(path) < 0) {
+    if (dos.LastError().code != ENOENT) out.error = dos.LastErrorText();
+    return out;
+  }
   int64_t fh = dos.Open(path, MODE_OLDFILE);
   if (fh == 0) {
     // Only an index that is not there is an empty one.

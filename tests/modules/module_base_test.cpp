@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -285,6 +286,14 @@ TEST(ModuleBase, AnIndexThatCannotBeReadIsNeverReplaced) {
       {"a folder", [](ModuleContext& t) {
          fs::remove(t.Home("Database/Local/database.dbi"));
          fs::create_directory(t.Home("Database/Local/database.dbi"));
+       }},
+      {"a pipe", [](ModuleContext& t) {  // read, it would block for ever
+         fs::remove(t.Home("Database/Local/database.dbi"));
+         ASSERT_EQ(::mkfifo(t.Home("Database/Local/database.dbi").c_str(), 0600), 0);
+       }},
+      {"a link", [](ModuleContext& t) {  // no link is followed in the home
+         fs::rename(t.Home("Database/Local/database.dbi"), t.Home("Database/elsewhere.dbi"));
+         fs::create_symlink(t.Home("Database/elsewhere.dbi"), t.Home("Database/Local/database.dbi"));
        }},
   };
   for (const Case& c : cases) {
