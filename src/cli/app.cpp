@@ -141,6 +141,7 @@ void OnInterrupt(int sig) {
     signal(sig, SIG_DFL);
     raise(sig);
   }
+  NoteStopRequested();
 }
 
 // Keeps gPartial up to date while a run writes its report.

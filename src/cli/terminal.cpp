@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <iostream>
 #include <vector>
 
@@ -11,6 +12,12 @@
 namespace kr::cli {
 namespace {
 using F = StatusField;
+
+constexpr char kStopping[] = "Stopping after this test...";
+// How the status display draws (0: no display, 1: live block, 2: plain
+// lines) and whether a stop was noted; read by the signal handler.
+std::atomic<int> gDisplayMode{0};
+std::atomic<bool> gStopNoted{false};
 
 std::string Bar(const std::string& gaugeText, int32_t gauge) {
   // k/N from the gauge text; the bar fills by k/N, or by the gauge value.
@@ -31,13 +38,58 @@ std::string Bar(const std::string& gaugeText, int32_t gauge) {
 
 TerminalStatus::TerminalStatus(bool live) : live_(live) {
   onChange = [this](Section s) { Render(s); };
+  gDisplayMode.store(live ? 1 : 2);
+  gStopNoted.store(false);
 }
 
-TerminalStatus::~TerminalStatus() { Finish(); }
+void NoteStopRequested() {
+  if (gStopNoted.exchange(true)) return;
+  const int mode = gDisplayMode.load();
+  if (mode == 1) {
+    // Below the live block, where the cursor waits; the next drawing takes
+    // the line into the block.
+    static const char text[] = "\x1b[2K  Stopping after this test...\r";
+    (void)!write(2, text, sizeof text - 1);
+  } else {
+    static const char text[] = "Stopping after this test...\n";
+    (void)!write(2, text, sizeof text - 1);
+  }
+}
+
+TerminalStatus::~TerminalStatus() {
+  Finish();
+  gDisplayMode.store(0);
+}
 
 void TerminalStatus::Finish() {
   if (live_ && drawnLines_ > 0) std::cerr << std::flush;
   drawnLines_ = 0;
+}
+
+void TerminalStatus::Copy::SetText(std::string_view text) {
+  text_ = PlainText(text, false);
+  percent_ = -1;
+  if (live_)
+    Draw();
+  else
+    std::cerr << text_ << "\n";
+}
+
+void TerminalStatus::Copy::SetGauge(int32_t percent) {
+  if (percent == percent_) return;
+  percent_ = percent;
+  if (live_) Draw();
+}
+
+void TerminalStatus::Copy::Draw() {
+  std::cerr << "\r\x1b[2K" << text_;
+  if (percent_ >= 0) std::cerr << " " << Bar("", percent_) << percent_ << "%";
+  std::cerr << std::flush;
+}
+
+void TerminalStatus::Copy::Close() {
+  if (live_ && !text_.empty()) std::cerr << "\r\x1b[2K" << std::flush;
+  text_.clear();
 }
 
 void TerminalStatus::Render(Section s) {
@@ -85,6 +137,7 @@ void TerminalStatus::RenderLive(Section s) {
     line(std::string(buf).append(value));
   }
   line(std::string("  ").append(Bar(w.gaugeText, w.gauge)));
+  if (gStopNoted.load()) line(std::string("  ").append(kStopping));
   // Clear what a taller earlier drawing left below.
   for (int i = lines; i < drawnLines_; ++i) out += "\x1b[2K\n";
   if (drawnLines_ > lines) up(drawnLines_ - lines);

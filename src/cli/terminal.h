@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/progress.h"
 #include "engine/status_model.h"
 #include "platform/requester.h"
 
@@ -18,17 +19,43 @@ class TerminalStatus : public StatusModel {
   explicit TerminalStatus(bool live);
   ~TerminalStatus() override;
   void Finish();  // leaves the last drawing on screen
+  // The drive section's "Copy Benchmark files..." and "Delete Benchmark
+  // files..." steps: a line with a bar on a terminal (redrawn in place),
+  // otherwise the text once.
+  StartupProgress* CopyProgress() override { return &copy_; }
 
  private:
   void Render(Section s);
   void RenderLive(Section s);
   void RenderPlain(Section s);
 
+  class Copy : public StartupProgress {
+   public:
+    explicit Copy(bool live) : live_(live) {}
+    void Open() override { percent_ = -1; }
+    void SetText(std::string_view text) override;
+    void SetGauge(int32_t percent) override;
+    void Pause(int32_t) override {}
+    void Close() override;
+
+   private:
+    void Draw();
+    bool live_;
+    std::string text_;
+    int32_t percent_ = -1;
+  };
+
   bool live_;
+  Copy copy_{live_};
   int drawnLines_ = 0;
   std::chrono::steady_clock::time_point lastDraw_{};
   std::string lastGauge_, lastNow_, lastState_, lastResult_;
 };
+
+// A stop was asked for (SIGINT or SIGTERM): says "Stopping after this
+// test..." at once on standard error, where the status display draws.
+// Async-signal-safe; the live status block keeps the line until the run ends.
+void NoteStopRequested();
 
 // Answers a request: --yes takes the first button, --no the last; one-button
 // requests are shown and acknowledged; otherwise it asks on a terminal, and

@@ -37,6 +37,9 @@ struct RunOutcome {
   std::string reportPath;   // host path of the report (Latin-1)
   std::string reportError;  // "write /path: No space left on device"
   bool interrupted = false;  // a stop request ended the run early
+  // With interrupted: the label of the last test the run finished; empty
+  // when it was stopped before its first test ended.
+  std::string stoppedAfter;
   // Section totals as stored in their score slots (processor, memory, drive)
   // and the system total; a slot that does not count was not scored.
   ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;

@@ -11,6 +11,8 @@
 
 namespace kr {
 
+class StartupProgress;
+
 // Fields of the status windows. The processor window uses NowRunning ..
 // Multitasking, Loopsize and LastResult; the memory window all but the drive
 // captions; the drive window shows its nine caption/value rows as
@@ -70,6 +72,10 @@ class StatusDisplay {
   // The program is busy with a run (the application asleep: input off, busy
   // pointer) or idle again. A display without such a state ignores it.
   virtual void SetBusy(bool busy) { (void)busy; }
+  // The front end's small progress window for the drive section's
+  // "Copy Benchmark files..." and "Delete Benchmark files..." steps (called
+  // on the run's thread); null: nothing is shown.
+  virtual StartupProgress* CopyProgress() { return nullptr; }
 };
 
 // The program busy for the lifetime of the scope: SetBusy(true) on entry,

@@ -251,6 +251,15 @@ void WriteSectionTotal(Context& ctx, Section s, ScoreSlot total) {
   WriteTotalBlock(ctx, SectionTotalForms(s), total);
 }
 
+void WriteStoppedNote(Context& ctx, std::string_view afterTest) {
+  std::string note = afterTest.empty() ? std::string("This run was stopped by the user before its first test ended.")
+                                       : "This run was stopped by the user after " + std::string(afterTest) + ".";
+  if (note.size() > 71) note.resize(71);
+  ReportLine(ctx, EmptyLine());
+  ReportFormat(ctx, "|   %-71s|\n", note.c_str());
+  ReportLine(ctx, EmptyLine());
+}
+
 void WriteSystemTotal(Context& ctx, ScoreSlot total) { WriteTotalBlock(ctx, kSystemTotalForms, total); }
 
 void WriteGeneralBlock(Context& ctx) {

@@ -4,6 +4,8 @@
 // while the report is closed, like the primitives they use.
 #pragma once
 
+#include <string_view>
+
 #include <cstdint>
 #include <string>
 
@@ -26,6 +28,11 @@ void WriteSectionHeader(Context& ctx, Section s);
 void WriteSectionTotal(Context& ctx, Section s, ScoreSlot total);
 // The same six lines for the system total of a Make Module run.
 void WriteSystemTotal(Context& ctx, ScoreSlot total);
+
+// The note of a run the user stopped, between the results and the system
+// information: "This run was stopped by the user after <test>." (or "before
+// its first test ended." when `afterTest` is empty), framed by empty lines.
+void WriteStoppedNote(Context& ctx, std::string_view afterTest);
 
 // The system-information part: its heading, then the GENERAL, CPU/MEMORY and
 // HARD DRIVE blocks.

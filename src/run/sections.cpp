@@ -12,6 +12,8 @@
 #include "engine/timing.h"
 #include "engine/progress.h"
 
+#include <vector>
+
 namespace kr {
 namespace {
 
@@ -90,6 +92,70 @@ void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
 }  // namespace
 
 const SectionRuns kSectionRuns = {RunProcessorSection, RunMemorySection, RunDriveSection};
+
+namespace {
+
+// The score slots one section run works on. A run starts from cleared slots
+// for the tests it will run; the slots of tests it leaves out are kept aside
+// while it runs, so its total counts only what it measured, and are put back
+// afterwards (with "flush results" off they hold an earlier run's figures).
+class SectionSlots {
+ public:
+  SectionSlots(Context& ctx, Section s) : ctx_(ctx) {
+    for (int i = 0; i < kCatalogueSize; ++i) {
+      const CatalogueEntry& e = kCatalogue[i];
+      if (e.section != s) continue;
+      Take(e.slot, !WillRun(e));
+    }
+    switch (s) {
+      case Section::Processor: Take(slot::kProcessorTotal, false); break;
+      case Section::Memory: Take(slot::kMemoryTotal, false); break;
+      case Section::Drive:
+        Take(slot::kFileSystemGroup, ctx.settings.driveEnabled(0) == 0);
+        Take(slot::kDriveTotal, false);
+        break;
+    }
+  }
+  ~SectionSlots() {
+    for (const Kept& k : kept_) ctx_.results.setScore(k.slot, k.score);
+  }
+
+ private:
+  struct Kept {
+    int slot;
+    ScoreSlot score;
+  };
+  bool WillRun(const CatalogueEntry& e) const {
+    const SettingsRecord& st = ctx_.settings;
+    switch (e.section) {
+      case Section::Processor: return st.procEnabled(e.position) != 0;
+      case Section::Memory: return st.memEnabled(e.position) != 0 && MemoryTestRunnable(ctx_, e.position);
+      case Section::Drive: return st.driveEnabled(e.driveSwitch) != 0;
+    }
+    return true;
+  }
+  void Take(int s, bool keep) {
+    if (keep) kept_.push_back({s, ctx_.results.score(s)});
+    ctx_.results.setScore(s, {0.0, 0.0});
+  }
+  Context& ctx_;
+  std::vector<Kept> kept_;
+};
+
+// The last test a run finished, for the note of a stopped run.
+class LastFinished : public RunListener {
+ public:
+  explicit LastFinished(Context& ctx) : ctx_(ctx) { ctx_.listeners.push_back(this); }
+  ~LastFinished() override { std::erase(ctx_.listeners, this); }
+  void TestFinished(const CatalogueEntry& test, const ScoreSlot&) override { label_ = test.label; }
+  const char* label() const { return label_; }
+
+ private:
+  Context& ctx_;
+  const char* label_ = nullptr;
+};
+
+}  // namespace
 
 namespace {
 
@@ -208,8 +274,9 @@ int RunMemorySection(Context& ctx, MemoryTestFn test) {
 }
 
 int RunDriveSection(Context& ctx) {
-  SilentProgress copying;  // the front ends' copy window is not wired yet
-  return RunHardDriveSection(ctx, copying);
+  SilentProgress silent;
+  StartupProgress* copying = ctx.status.CopyProgress();
+  return RunHardDriveSection(ctx, copying ? *copying : silent);
 }
 
 std::string MakeStamp(Context& ctx, StampKind kind) {
@@ -252,19 +319,26 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& r
     // One section. The counts are the progress totals; recount them so the
     // gauge always matches the settings the section runs with.
     CountAllTests(ctx);
+    LastFinished last(ctx);
     switch (outcome.mode) {
-      case RunMode::Processor:
+      case RunMode::Processor: {
+        SectionSlots slots(ctx, Section::Processor);
         runs.processor(ctx);
         outcome.processorTotal = ctx.results.score(slot::kProcessorTotal);
         break;
-      case RunMode::Memory:
+      }
+      case RunMode::Memory: {
+        SectionSlots slots(ctx, Section::Memory);
         runs.memory(ctx);
         outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
         break;
-      case RunMode::Drive:
+      }
+      case RunMode::Drive: {
+        SectionSlots slots(ctx, Section::Drive);
         runs.drive(ctx);
         outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
         break;
+      }
       case RunMode::MakeModule:
         if (!making) {
           LogError(ctx, "GENERAL", "RunBenchmark", "Make Module without the module base");
@@ -277,6 +351,12 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& r
         outcome.systemTotal = ctx.results.score(slot::kSystemTotal);
         break;
       default: LogError(ctx, "GENERAL", "RunBenchmark", "Unknown run mode"); break;
+    }
+
+    outcome.interrupted = StopRequested(ctx);
+    if (outcome.interrupted) {
+      outcome.stoppedAfter = last.label() ? last.label() : "";
+      if (ctx.report.open) WriteStoppedNote(ctx, outcome.stoppedAfter);
     }
 
     // The end of the report: system information, the errors box, the footer.
@@ -293,7 +373,6 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& r
     }
 
     ctx.run.chipRamTests = 1;
-    outcome.interrupted = StopRequested(ctx);
     outcome.errorCount = int(ctx.errorLog.entries.size());
   }
   for (RunListener* l : ctx.listeners) l->RunFinished(outcome);

@@ -453,6 +453,57 @@ TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
   EXPECT_FALSE(ctx.report.open);
 }
 
+int FakeProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kFakeTable); }
+
+// A full run, then a second one without test 10 that is stopped during test
+// 4: the tests it would have run start from cleared slots, the total counts
+// only what it measured, the left-out test keeps its figure, and the report
+// and outcome say where it stopped.
+TEST_F(OverallRun, StoppedRunCountsOnlyWhatItMeasuredAndSaysSo) {
+  const SectionRuns runs = {FakeProcessorSection, RunMemorySection, RunDriveSection};
+  ctx.settings.set_s32(cfg::kFlushResults, 0);
+  ctx.run.runMode = int32_t(RunMode::Processor);
+  ctx.run.mpegaAvailable = 1;  // the recording tests stand in for every test
+  EnableProcessor({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  RunOutcome full = RunBenchmark(ctx, nullptr, runs);
+  EXPECT_FALSE(full.interrupted);
+  EXPECT_DOUBLE_EQ(full.processorTotal.percent, 55.0);
+  EXPECT_EQ(test::ReadReport(ctx).find("stopped by the user"), std::string::npos);
+
+  EnableProcessor({1, 2, 3, 4, 5, 6, 7, 8, 9});
+  gCalls.clear();
+  gInterruptAfter = 4;
+  RunOutcome stopped = RunBenchmark(ctx, nullptr, runs);
+  EXPECT_EQ(CalledTests(), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_TRUE(stopped.interrupted);
+  EXPECT_EQ(stopped.stoppedAfter, ProcessorEntry(4).label);
+  for (int k = 1; k <= 4; ++k) EXPECT_EQ(ctx.results.score(ProcessorEntry(k).slot).percent, k * 10.0) << k;
+  for (int k = 5; k <= 9; ++k) EXPECT_FALSE(ctx.results.score(ProcessorEntry(k).slot).counts()) << k;
+  EXPECT_EQ(ctx.results.score(ProcessorEntry(10).slot).percent, 100.0);  // not part of this run
+  // Tests 5 to 9 were not measured: no total, where the earlier figures
+  // gave (10+20+...+100) / 4.
+  EXPECT_FALSE(stopped.processorTotal.counts());
+  const std::string report = test::ReadReport(ctx);
+  EXPECT_NE(report.find("T O T A L   - C P U -   K e l v a R A N K S : DISABLED"), std::string::npos);
+  const std::string note =
+      std::string("This run was stopped by the user after ") + ProcessorEntry(4).label + ".";
+  const size_t at = report.find(note);
+  ASSERT_NE(at, std::string::npos);
+  const size_t lineStart = report.rfind('\n', at) + 1;
+  EXPECT_EQ(report.find('\n', at) - lineStart, 76u);  // a frame line like the others
+  EXPECT_LT(at, report.find("S  Y  S  T  E  M     I  N  F  O"));
+
+  // Stopped before the first test ended.
+  gCalls.clear();
+  gInterruptAfter = 0;
+  interrupt = true;
+  RunOutcome early = RunBenchmark(ctx, nullptr, runs);
+  EXPECT_TRUE(CalledTests().empty());
+  EXPECT_EQ(early.stoppedAfter, "");
+  EXPECT_NE(test::ReadReport(ctx).find("This run was stopped by the user before its first test ended."),
+            std::string::npos);
+}
+
 TEST_F(OverallRun, MakeModuleWithoutTheModuleBaseIsRefusedClearly) {
   ctx.run.runMode = int32_t(RunMode::MakeModule);
   RunBenchmark(ctx);
