@@ -1,5 +1,7 @@
 #include "gui/about_window.h"
 
+#include <QShortcut>
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
@@ -28,7 +30,7 @@ AboutWindow::AboutWindow(const FontMapping* fonts) : QWidget(nullptr, Qt::Window
       {QStringLiteral("Build:"), BuildLine()},
       {QStringLiteral("Compiled:"), QStringLiteral(__DATE__)},
       {QStringLiteral("Toolkit:"), QStringLiteral("Qt ") + QString::fromLatin1(qVersion())},
-      {QStringLiteral("Rights:"), QStringLiteral("Free to use, copy and pass on")},
+      {QStringLiteral("Rights:"), QStringLiteral("Freeware (proprietary): free to use, copy and pass on")},
   };
   int r = 0;
   for (const auto& row : rows) {
@@ -52,6 +54,8 @@ AboutWindow::AboutWindow(const FontMapping* fonts) : QWidget(nullptr, Qt::Window
   layout->addLayout(buttons);
   connect(aboutToolkit, &QPushButton::clicked, this, [this] { QMessageBox::aboutQt(this); });
   connect(close, &QPushButton::clicked, this, &QWidget::hide);
+  // Escape is "_Close".
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::hide);
 }
 
 }  // namespace kr::gui
