@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <pthread.h>
@@ -12,12 +14,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
 #include "bench/drive/drive_access.h"
 #include "engine/errorlog.h"
 #include "gui/about_window.h"
+#include "gui/desktop_text.h"
 #include "gui/main_window.h"
 #include "gui/make_module_window.h"
 #include "gui/module_base_bridge.h"
@@ -180,6 +184,12 @@ int Desktop::Start() {
 
 void Desktop::Stop() {
   if (worker_.joinable()) worker_.join();
+  if (quitInFirstRun_ && state_.started) {
+    // Not "save at exit" for settings the user never confirmed; the file
+    // the start-up made goes too, so the next start is a first run again.
+    ctx_.settings.set_s32(cfg::kSaveAtExit, 0);
+    (void)ctx_.dos.DeleteFile(kConfigFile);
+  }
   ShutDown(ctx_, *this, state_);
   lock_.Release();
 }
@@ -238,6 +248,14 @@ bool Desktop::OpenMainWindow(Context&) {
 void Desktop::OpenFirstRunSettings(Context&) {
   settings_->SetFirstRun(true);
   OpenSettings();
+  // The program sleeps, but "_Quit" stays: it can be left before the first
+  // settings are made.
+  main_->setEnabled(true);
+  for (QPushButton* b : main_->findChildren<QPushButton*>())
+    if (b != main_->quit && b->isEnabled()) {
+      b->setEnabled(false);
+      firstRunOff_.emplace_back(b);
+    }
 }
 
 void Desktop::GatherDriveInfo(Context& ctx) {
@@ -296,6 +314,10 @@ void Desktop::Sleep(bool on, QWidget* awake, bool busyPointer) {
   for (QPointer<QWidget>& w : sleeping_)
     if (w) w->setEnabled(true);
   sleeping_.clear();
+  for (QPointer<QPushButton>& b : firstRunOff_)
+    if (b) b->setEnabled(true);
+  firstRunOff_.clear();
+  UpdateMainButtons();
   if (busyPointer_) QApplication::restoreOverrideCursor();
   busyPointer_ = false;
 }
@@ -304,6 +326,7 @@ bool Desktop::RunOnWorker(QPushButton* pressed, std::function<void()> work, std:
   if (running_) return false;
   running_ = true;
   interrupt_.store(false);
+  status_.ShowStopping(false);
   QPointer<QPushButton> button(pressed);
   if (button) button->setEnabled(false);
   Sleep(true);
@@ -323,16 +346,68 @@ bool Desktop::RunOnWorker(QPushButton* pressed, std::function<void()> work, std:
           UpdateMainButtons();
           if (done) done();
           if (onCommandDone) onCommandDone();
-          if (quitRequested_) QCoreApplication::quit();
+          if (quitRequested_) QCoreApplication::exit(0);  // exit, not quit: quit would first ask every window to close
         },
         Qt::QueuedConnection);
   });
   return true;
 }
 
+std::string OutcomeText(const RunOutcome& o) {
+  std::string text;
+  if (o.interrupted)
+    text += o.stoppedAfter.empty() ? std::string("The run was stopped by the user before its first test ended.\n\n")
+                                   : "The run was stopped by the user after " + o.stoppedAfter + ".\n\n";
+  auto total = [&text](const char* name, const ScoreSlot& t) {
+    text += std::string(name) + " total: \x1b" "b";
+    if (t.counts()) {
+      char buf[32];
+      const double v = std::floor(t.percent * 100.0) / 100.0;  // two truncated decimals, as the report
+      std::snprintf(buf, sizeof buf, "%.2f", v);
+      text += std::string(buf) + " KelvaRANKS";
+    } else {
+      text += "not valid";
+    }
+    text += "\x1b" "n\n";
+  };
+  switch (o.mode) {
+    case RunMode::Processor: total("Processor", o.processorTotal); break;
+    case RunMode::Memory: total("Memory", o.memoryTotal); break;
+    case RunMode::Drive: total("Harddrive", o.driveTotal); break;
+    case RunMode::MakeModule:
+      total("Processor", o.processorTotal);
+      total("Memory", o.memoryTotal);
+      total("Harddrive", o.driveTotal);
+      if (o.module == RunOutcome::Module::Stored) total("System", o.systemTotal);
+      break;
+    default: break;
+  }
+  switch (o.report) {
+    case RunOutcome::Report::Written: text += "\nThe report is in\n'" + o.reportPath + "'."; break;
+    case RunOutcome::Report::Off: text += "\nThe report is switched off in the settings."; break;
+    case RunOutcome::Report::Failed: break;
+  }
+  return text;
+}
+
 void Desktop::ShowOutcome(const RunOutcome& o) {
-  if (o.report == RunOutcome::Report::Failed)
+  if (o.report == RunOutcome::Report::Failed) {
     requester_.Request(kErrorTitle, "The report could not be written:\n" + o.reportError, "Ok");
+    if (o.mode == RunMode::MakeModule) return;
+  }
+  // A Make Module run that did not store its module has said why already.
+  if (o.mode == RunMode::MakeModule && o.module != RunOutcome::Module::Stored && !o.interrupted) return;
+  const char* title = o.interrupted ? "\x1b" "bRUN STOPPED\x1b" "n" : "\x1b" "bRUN FINISHED\x1b" "n";
+  if (o.report == RunOutcome::Report::Written) {
+    if (requester_.Request(title, OutcomeText(o), "_Open report|_Ok") == 0) {
+      if (openReport)
+        openReport(o.reportPath);
+      else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(FromLatin1(o.reportPath)));
+    }
+  } else {
+    requester_.Request(title, OutcomeText(o), "_Ok");
+  }
 }
 
 void Desktop::RunSection(RunMode mode, QPushButton* pressed) {
@@ -392,6 +467,14 @@ void Desktop::OpenAbout() {
 }
 
 void Desktop::RequestQuit() {
+  if (settings_ && settings_->firstRun() && settings_->isVisible()) {
+    // The first settings are not finished: nothing of them is kept, and the
+    // next start offers them again.
+    quitRequested_ = true;
+    quitInFirstRun_ = true;
+    QCoreApplication::exit(0);  // exit, not quit: quit would first ask every window to close
+    return;
+  }
   if (settings_ && settings_->PickerOpen()) {
     requester_.Request(kErrorTitle, "Cannot quit now, still some ASL popups opened", "Ok");
     return;
@@ -400,9 +483,35 @@ void Desktop::RequestQuit() {
   if (running_) {
     // The run stops after its current test; the program then quits.
     interrupt_.store(true);
+    status_.ShowStopping(true);
     return;
   }
-  QCoreApplication::quit();
+  QCoreApplication::exit(0);  // exit, not quit: quit would first ask every window to close
+}
+
+void SetApplicationNames() {
+  // No display name: the window system would append it to every title.
+  // The application name is the X window class (StartupWMClass of the
+  // desktop entry); the desktop file name is the Wayland application id.
+  QApplication::setApplicationName(QString::fromLatin1(kWindowClass));
+  QApplication::setDesktopFileName(QStringLiteral("org.kelvarank.kelvarank"));
+}
+
+bool InstallQuitSignals(Desktop& desktop) {
+  static std::unique_ptr<QSocketNotifier> notifier;
+  if (gSignalPipe[0] < 0 && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) return false;
+  notifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, [&desktop] {
+    char c;
+    (void)!read(gSignalPipe[0], &c, 1);
+    desktop.RequestQuit();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = OnQuitSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  return true;
 }
 
 int DesktopMain(int argc, char** argv) {
@@ -430,26 +539,11 @@ int DesktopMain(int argc, char** argv) {
     std::cerr << "kelvarank: " << error << "\n" << kUsage;
     return kExitUsage;
   }
-  QApplication::setApplicationName(QStringLiteral("KelvaRANK VTS 2003"));
-  QApplication::setApplicationDisplayName(QStringLiteral("KelvaRANK"));
-  QApplication::setDesktopFileName(QStringLiteral("kelvarank"));
+  SetApplicationNames();
   QApplication::setQuitOnLastWindowClosed(false);
   Desktop desktop(options);
   if (desktop.Start() != kStartupOk) return kExitStartup;
-  std::unique_ptr<QSocketNotifier> signals;
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) == 0) {
-    signals = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-    QObject::connect(signals.get(), &QSocketNotifier::activated, [&desktop] {
-      char c;
-      (void)!read(gSignalPipe[0], &c, 1);
-      desktop.RequestQuit();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnQuitSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-  }
+  InstallQuitSignals(desktop);
   app.exec();
   desktop.Stop();
   return kExitOk;

@@ -115,6 +115,9 @@ class Desktop : public StartupHooks {
   const std::optional<RunOutcome>& lastOutcome() const { return lastOutcome_; }
   // Called on the GUI thread after a command on the worker has finished.
   std::function<void()> onCommandDone;
+  // Opens a written report (the "Open report" answer after a run); unset:
+  // the desktop's viewer for the file.
+  std::function<void(const std::string& path)> openReport;
   // The three section runs "Make M_odule" uses (tests put quick ones).
   void SetSectionRuns(const SectionRuns& runs) { sectionRuns_ = runs; }
 
@@ -160,14 +163,26 @@ class Desktop : public StartupHooks {
   bool running_ = false;
   std::atomic<bool> interrupt_{false};
   bool quitRequested_ = false;
+  bool quitInFirstRun_ = false;
   bool moduleBaseBusy_ = false;
   int sleepDepth_ = 0;
   bool busyPointer_ = false;
   std::optional<RunOutcome> pending_;  // written by the worker, read after it ended
   std::vector<QPointer<QWidget>> sleeping_;
+  std::vector<QPointer<QPushButton>> firstRunOff_;  // main buttons off during the first settings
   std::optional<RunOutcome> lastOutcome_;
   SectionRuns sectionRuns_ = kSectionRuns;
 };
+
+// The X window class of every window (StartupWMClass of the desktop entry).
+inline constexpr const char* kWindowClass = "KelvaRANK";
+// The application names: no display name (titles are the windows' own).
+void SetApplicationNames();
+// SIGINT and SIGTERM become the quit command of `desktop`.
+bool InstallQuitSignals(Desktop& desktop);
+// The text of the window after a run: where it stopped, the totals, where
+// the report went.
+std::string OutcomeText(const RunOutcome& o);
 
 // The program: parses the words, starts, runs the main loop, stops.
 int DesktopMain(int argc, char** argv);

@@ -1,6 +1,8 @@
 #include "gui/error_log_window.h"
 
 #include <QCoreApplication>
+#include <QFontInfo>
+#include <QShortcut>
 #include <QPointer>
 #include <QVBoxLayout>
 
@@ -18,10 +20,11 @@ ErrorLogWindow::ErrorLogWindow(const FontMapping* fonts) : QWidget(nullptr, Qt::
   view_->setReadOnly(true);
   view_->setLineWrapMode(QPlainTextEdit::NoWrap);
   QFont mono(QStringLiteral("DejaVu Sans Mono"));
-  mono.setPixelSize(fonts && fonts->open() ? fonts->Small().pixelSize() : 11);
+  mono.setPointSizeF(fonts && fonts->open() ? fonts->Small().pointSizeF() : QFontInfo(font()).pointSizeF());
   view_->setFont(mono);
   layout->addWidget(view_);
   setMinimumSize(560, 220);
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
   resize(560, 220);
 }
 

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/errorlog.h"
@@ -11,10 +12,16 @@ namespace kr::gui {
 namespace {
 
 // A font of the family at a pixel size, or false when the host lacks it.
+// The sizes follow the desktop's font setting: the 11 pixel font is the
+// desktop's text size, the 13 pixel one larger by the same ratio.
 bool OpenFont(const QString& family, int pixels, QFont& out) {
   if (!QFontDatabase::families().contains(family, Qt::CaseInsensitive)) return false;
+  const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   QFont f(family);
-  f.setPixelSize(pixels);
+  if (desktop.pointSizeF() > 0)
+    f.setPointSizeF(desktop.pointSizeF() * pixels / 11.0);
+  else
+    f.setPixelSize(std::max(1, desktop.pixelSize()) * pixels / 11);
   if (QFontInfo(f).family().compare(family, Qt::CaseInsensitive) != 0) return false;
   out = f;
   return true;

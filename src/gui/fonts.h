@@ -1,5 +1,6 @@
 // The one font mapping of the desktop: the system's two text fonts, "xen"
-// at 11 and 13 pixels, are a font family of this host at those pixel sizes.
+// at 11 and 13 pixels, are a font family of this host at the desktop's text
+// size and larger by 13/11.
 #pragma once
 
 #include <QFont>

@@ -1,5 +1,7 @@
 #include "gui/make_module_window.h"
 
+#include <QShortcut>
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -67,6 +69,8 @@ MakeModuleWindow::MakeModuleWindow(Desktop& desktop) : QWidget(nullptr, Qt::Wind
     hide();
     ResetBoxes(false);
   });
+  // Escape is "_Abort".
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, abort, &QPushButton::click);
 }
 
 MakeModuleOptions MakeModuleWindow::Options() const {

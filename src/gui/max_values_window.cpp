@@ -11,6 +11,7 @@
 #include "charts/module_info.h"
 #include "records/catalogue.h"
 #include "gui/desktop_text.h"
+#include "gui/fit_screen.h"
 #include "gui/qt_canvas.h"
 
 namespace kr {
@@ -18,11 +19,10 @@ namespace kr {
 MaxValuesWindow::MaxValuesWindow(QWidget* parent) : QDialog(parent) {
   setWindowTitle(gui::WindowTitle("Maximum Values"));
   setObjectName("maximumValues");
-  setFont(MappedFont(kSmallFontSize));
+  setFont(DesktopFont(kSmallFontSize));
   auto* top = new QVBoxLayout(this);
-  auto* page = new QGroupBox("Maximum values - Test weight", this);
+  auto* page = new QGroupBox("Maximum values - Test weight");
   auto* columns = new QHBoxLayout(page);
-  top->addWidget(page);
 
   const std::vector<MaxValueLine> lines = MaximumValueLines();
   // The three sections side by side, each in catalogue order.
@@ -59,6 +59,7 @@ MaxValuesWindow::MaxValuesWindow(QWidget* parent) : QDialog(parent) {
   }
 
   auto* buttons = new QDialogButtonBox(this);
+  top->addWidget(gui::ScrollToFit(this, page, QSize(60, buttons->sizeHint().height() + 90)), 1);
   QPushButton* close = buttons->addButton(gui::MnemonicText("_Close"), QDialogButtonBox::RejectRole);
   close->setToolTip("Closes the window");
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

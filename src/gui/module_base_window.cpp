@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileDialog>
+#include <QShortcut>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -147,6 +148,23 @@ class SignalStateLine : public StateLine {
 
 const char* const kMasterLabels[] = {"KelvaRANKS", "Processor", "Memory", "Hard Disk"};
 
+// The import and export file choosers: the dialog of this toolkit (its
+// button texts can be set), accept "Import"/"Export", reject "Abort".
+void LabelChooser(QFileDialog& d, const char* accept) {
+  d.setObjectName(QString::fromLatin1(accept).toLower() + QStringLiteral("Chooser"));
+  d.setOption(QFileDialog::DontUseNativeDialog);
+  d.setLabelText(QFileDialog::Accept, QString::fromLatin1(accept));
+  d.setLabelText(QFileDialog::Reject, QStringLiteral("Abort"));
+}
+
+// The folder a chooser opens in: a drawer of the home, made when missing.
+QString ChooserDrawer(const Context& ctx, const std::string& drawer) {
+  const QString path =
+      QDir(QString::fromStdString(ctx.dos.HostPath("PROGDIR:"))).filePath(QString::fromStdString(drawer));
+  QDir().mkpath(path);
+  return path;
+}
+
 // A 32-bit pen component from an 8-bit channel.
 uint32_t Component(int c) { return uint32_t(c) * 0x01010101u; }
 
@@ -156,15 +174,28 @@ ModuleBaseWindow::ModuleBaseWindow(Context& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx), cancel_(std::make_shared<std::atomic<bool>>(false)) {
   setWindowTitle(gui::WindowTitle("Module Base"));
   setObjectName("moduleBase");
-  setFont(MappedFont(kSmallFontSize));
+  setFont(DesktopFont(kSmallFontSize));
 
   choosers_.importFiles = [](QWidget* p, const QString& drawer) {
-    return QFileDialog::getOpenFileNames(p, "Import", drawer, "All files (*)");
+    QFileDialog d(p, "Import", drawer, "All files (*)");
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setFileMode(QFileDialog::ExistingFiles);
+    d.setAcceptMode(QFileDialog::AcceptOpen);
+    LabelChooser(d, "Import");
+    return d.exec() == QDialog::Accepted ? d.selectedFiles() : QStringList();
   };
   choosers_.exportFile = [](QWidget* p, const QString& drawer, const QString& name) {
-    return QFileDialog::getSaveFileName(p, "Export", QDir(drawer).filePath(name), "All files (*)");
+    QFileDialog d(p, "Export", drawer, "All files (*)");
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setFileMode(QFileDialog::AnyFile);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    LabelChooser(d, "Export");
+    d.selectFile(name);
+    return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first() : QString();
   };
 
+  // Escape closes the window, as its close gadget does.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
   auto* top = new QVBoxLayout(this);
   pages_ = new QTabWidget(this);
   pages_->addTab(BuildServerPage(), "Server Database");
@@ -616,8 +647,7 @@ struct ButtonOff {
 void ModuleBaseWindow::Import() {
   if (transferRunning()) return;
   ButtonOff off(button("_Import"));
-  const QString drawer = QDir(QString::fromStdString(ctx_.dos.HostPath("PROGDIR:")))
-                             .filePath(QString::fromStdString(ctx_.modules.importDrawer));
+  const QString drawer = ChooserDrawer(ctx_, ctx_.modules.importDrawer);
   const QStringList chosen = choosers_.importFiles(this, drawer);
   std::vector<std::string> files;
   for (const QString& f : chosen) {
@@ -647,8 +677,7 @@ void ModuleBaseWindow::Export() {
   const std::string serial = ActiveSerial(localList_);
   if (serial.empty()) return;
   ButtonOff off(button("_Export"));
-  const QString drawer = QDir(QString::fromStdString(ctx_.dos.HostPath("PROGDIR:")))
-                             .filePath(QString::fromStdString(ctx_.modules.exportDrawer));
+  const QString drawer = ChooserDrawer(ctx_, ctx_.modules.exportDrawer);
   const QString chosen = choosers_.exportFile(this, drawer, QString::fromStdString(serial) + ".dbe");
   if (chosen.isEmpty()) return;
   const std::string path = QFileInfo(chosen).absoluteFilePath().toStdString();
@@ -714,6 +743,9 @@ void ModuleBaseWindow::StartTransfer(Job job, const std::string& serial) {
     if (!found) return;
   }
   cancel_ = std::make_shared<std::atomic<bool>>(false);
+  job_ = job;
+  jobSerial_ = serial;
+  failed_ = false;
   SetBusy(true);
   ShowState({});
   Context* ctx = &ctx_;
@@ -724,16 +756,31 @@ void ModuleBaseWindow::StartTransfer(Job job, const std::string& serial) {
     options.timeoutMs = timeout;
     options.cancel = cancel.get();
     bool ok = false;
+    bool failed = false;  // a failure the state line explains (not a refusal with its own message)
     {
       LinuxSockets sockets(options);
       SignalStateLine state([this](const QByteArray& text) { Q_EMIT workerState(text); });
       Network net{sockets, state};
       switch (job) {
-        case Job::FetchList: ok = RetrieveServerList(*ctx, net); break;
-        case Job::Download: ok = DownloadModule(*ctx, net, entry) == DownloadResult::Downloaded; break;
-        case Job::Upload: ok = UploadModule(*ctx, net, serial) == UploadResult::Uploaded; break;
+        case Job::FetchList:
+          ok = RetrieveServerList(*ctx, net);
+          failed = !ok;
+          break;
+        case Job::Download: {
+          const DownloadResult r = DownloadModule(*ctx, net, entry);
+          ok = r == DownloadResult::Downloaded;
+          failed = r == DownloadResult::Failed;
+          break;
+        }
+        case Job::Upload: {
+          const UploadResult r = UploadModule(*ctx, net, serial);
+          ok = r == UploadResult::Uploaded;
+          failed = r == UploadResult::Failed;
+          break;
+        }
       }
     }
+    failed_ = failed && !cancel->load();
     Q_EMIT workerDone(ok);
   });
 }
@@ -744,6 +791,15 @@ void ModuleBaseWindow::TransferDone(bool ok) {
   SetBusy(false);
   RefreshLists();
   UpdateChart();
+  if (failed_) {
+    // Which transfer failed, and the state line's reason.
+    std::string what = job_ == Job::FetchList ? std::string("Retrieving the server list")
+                       : job_ == Job::Download ? "Downloading the module '" + jobSerial_ + "'"
+                                               : "Uploading the module '" + jobSerial_ + "'";
+    std::string why;
+    (void)gui::ToLatin1(stateText(), why);
+    ctx_.requester.Request(kErrorTitle, what + " failed." + (why.empty() ? std::string() : "\n\n" + why), "Ok");
+  }
   Q_EMIT transferFinished(ok);
 }
 

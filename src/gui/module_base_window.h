@@ -150,6 +150,9 @@ class ModuleBaseWindow : public QWidget {
 
   Context& ctx_;
   FileChoosers choosers_;
+  Job job_ = Job::FetchList;  // the transfer running or last run
+  std::string jobSerial_;
+  std::atomic<bool> failed_{false};  // written by the worker before workerDone
   int timeoutMs_ = 30000;
 
   QTabWidget* pages_ = nullptr;

@@ -11,6 +11,7 @@
 #include "charts/module_info.h"
 #include "engine/context.h"
 #include "gui/desktop_text.h"
+#include "gui/fit_screen.h"
 #include "gui/qt_canvas.h"
 
 namespace kr {
@@ -19,10 +20,13 @@ ModuleInfoWindow::ModuleInfoWindow(const ModuleRecord& module, QWidget* parent) 
   setWindowTitle(gui::WindowTitle("Module Information"));
   setObjectName("moduleInformation");
   setModal(true);
-  setFont(MappedFont(kLargeFontSize));
+  setFont(DesktopFont(kLargeFontSize));
   const ModuleInformation info = ComposeModuleInformation(DescribeModule(module));
 
-  auto* top = new QVBoxLayout(this);
+  auto* outer = new QVBoxLayout(this);
+  auto* content = new QWidget;
+  auto* top = new QVBoxLayout(content);
+  top->setContentsMargins(0, 0, 0, 0);
   QFormLayout* form = nullptr;
   std::string group = "\x01";  // no group yet
   for (const InfoLine& line : info.lines) {
@@ -30,9 +34,9 @@ ModuleInfoWindow::ModuleInfoWindow(const ModuleRecord& module, QWidget* parent) 
       group = line.group;
       QWidget* box = nullptr;
       if (group.empty()) {
-        box = new QWidget(this);
+        box = new QWidget(content);
       } else {
-        box = new QGroupBox(QString::fromLatin1(line.group), this);
+        box = new QGroupBox(QString::fromLatin1(line.group), content);
       }
       form = new QFormLayout(box);
       form->setLabelAlignment(Qt::AlignRight);
@@ -47,17 +51,20 @@ ModuleInfoWindow::ModuleInfoWindow(const ModuleRecord& module, QWidget* parent) 
     form->addRow(QString::fromLatin1(line.label), value);
     fields_[QString::fromLatin1(line.label)] = value;
   }
-  comment_ = new QPlainTextEdit(this);
+  comment_ = new QPlainTextEdit(content);
   comment_->setReadOnly(true);
   comment_->setPlainText(QString::fromLatin1(info.comment.data(), qsizetype(info.comment.size())));
   comment_->setFixedHeight(comment_->fontMetrics().lineSpacing() * 5 + 12);
   top->addWidget(comment_);
 
   auto* buttons = new QDialogButtonBox(this);
+  // Room for the buttons, the margins and a window frame.
+  const QSize room(60, buttons->sizeHint().height() + 90);
+  outer->addWidget(gui::ScrollToFit(this, content, room), 1);
   QPushButton* close = buttons->addButton(gui::MnemonicText("_Close"), QDialogButtonBox::RejectRole);
   close->setToolTip("Closes the window");
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  top->addWidget(buttons);
+  outer->addWidget(buttons);
 }
 
 QString ModuleInfoWindow::fieldText(const QString& label) const {

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QPoint>
+#include <algorithm>
 #include <vector>
 
 #include "charts/chart_draw.h"
@@ -12,6 +13,16 @@ QFont MappedFont(int pixelSize, const FontMapping& m) {
   QFont f(m.family);
   f.setPixelSize(pixelSize);
   f.setStyleStrategy(QFont::NoFontMerging);
+  return f;
+}
+
+QFont DesktopFont(int designPixels, const FontMapping& m) {
+  const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  QFont f(m.family);
+  if (desktop.pointSizeF() > 0)
+    f.setPointSizeF(desktop.pointSizeF() * designPixels / kSmallFontSize);
+  else
+    f.setPixelSize(std::max(1, desktop.pixelSize()) * designPixels / kSmallFontSize);
   return f;
 }
 

@@ -23,6 +23,10 @@ constexpr int kChartFontSize = kSmallFontSize;  // chart labels and values
 
 // The family at a pixel size. Needs a QGuiApplication.
 QFont MappedFont(int pixelSize, const FontMapping& m = {});
+// The family at the desktop's own text size for a text the design drew at
+// `designPixels` (11: the desktop size, 13: titles and values, larger by the
+// same ratio), so windows follow the desktop's font setting.
+QFont DesktopFont(int designPixels, const FontMapping& m = {});
 // The family is installed (the font failure path otherwise).
 bool FontAvailable(const FontMapping& m = {});
 

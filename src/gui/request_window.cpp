@@ -85,7 +85,17 @@ RequestWindow::RequestWindow(QWidget* parent, const FontMapping* fonts, std::str
 
 int GuiRequester::ShowOnGuiThread(std::string_view title, std::string_view text, std::string_view buttons) {
   ++shown_;
-  RequestWindow w(parent_ && parent_->isVisible() ? parent_.data() : nullptr, fonts_, title, text, buttons);
+  // The window that raised the request owns it (it stays above that window
+  // and the focus goes back there); a run's requests belong to the main
+  // window.
+  QWidget* parent = parent_ && parent_->isVisible() ? parent_.data() : nullptr;
+  if (!fromWorker_) {
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->isVisible() && active->isEnabled() && !qobject_cast<QDialog*>(active)) parent = active;
+    else if (active && dynamic_cast<RequestWindow*>(active)) parent = active;
+  }
+  RequestWindow w(parent, fonts_, title, text, buttons);
+  lastParent_ = parent;
   w.exec();
   return w.answer();
 }
@@ -98,7 +108,13 @@ int GuiRequester::Request(std::string_view title, std::string_view text, std::st
   // until the GUI thread has shown the window and the user has answered.
   int result = -1;
   QMetaObject::invokeMethod(
-      app, [&] { result = ShowOnGuiThread(title, text, buttons); }, Qt::BlockingQueuedConnection);
+      app,
+      [&] {
+        fromWorker_ = true;
+        result = ShowOnGuiThread(title, text, buttons);
+        fromWorker_ = false;
+      },
+      Qt::BlockingQueuedConnection);
   return result;
 }
 

@@ -38,12 +38,16 @@ class GuiRequester : public Requester {
   void SetFonts(const FontMapping* fonts) { fonts_ = fonts; }
   // Requests shown so far (tests read it).
   int shown() const { return shown_; }
+  // The window the last request was shown over (tests read it).
+  QWidget* lastParent() const { return lastParent_; }
 
  private:
   int ShowOnGuiThread(std::string_view title, std::string_view text, std::string_view buttons);
   QPointer<QWidget> parent_;
   const FontMapping* fonts_ = nullptr;
   int shown_ = 0;
+  bool fromWorker_ = false;
+  QPointer<QWidget> lastParent_;
 };
 
 }  // namespace kr::gui

@@ -1,6 +1,8 @@
 #include "gui/settings_window.h"
 
 #include <QCheckBox>
+#include <QApplication>
+#include <QWheelEvent>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
@@ -13,6 +15,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <functional>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -35,20 +43,56 @@ namespace {
 
 // Text fields take only characters the Latin-1 settings file can hold, and
 // no control characters.
+// A refused character outside Latin-1 is reported through `refused` (the
+// window shows its hint).
 class Latin1Validator : public QValidator {
  public:
-  using QValidator::QValidator;
+  explicit Latin1Validator(QObject* parent, std::function<void()> refused)
+      : QValidator(parent), refused_(std::move(refused)) {}
   State validate(QString& s, int&) const override {
-    for (QChar c : s)
-      if (c.unicode() > 0xFF || c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) return Invalid;
+    for (QChar c : s) {
+      if (c.unicode() > 0xFF) {
+        if (refused_) refused_();
+        return Invalid;
+      }
+      if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) return Invalid;
+    }
     return Acceptable;
   }
+
+ private:
+  std::function<void()> refused_;
 };
+
+// Sliders, spin boxes and choosers take the mouse wheel only when they have
+// the focus; otherwise the wheel scrolls the page they are on.
+class WheelGuard : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::Wheel) return false;
+    auto* w = static_cast<QWidget*>(o);
+    if (w->hasFocus()) return false;
+    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+      if (auto* area = qobject_cast<QScrollArea*>(p)) {
+        // Scrolled here (the area would hand an event back to its child).
+        const QPoint delta = static_cast<QWheelEvent*>(e)->angleDelta();
+        QScrollBar* bar = delta.y() != 0 ? area->verticalScrollBar() : area->horizontalScrollBar();
+        const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
+        bar->setValue(bar->value() - notches * QApplication::wheelScrollLines() * bar->singleStep());
+        break;
+      }
+    return true;
+  }
+};
+
+// The hint of the settings window being built (its fields keep a copy).
+std::function<void()> gRefused;
 
 QLineEdit* Field(QWidget* parent, size_t limit, const char* help, const char* name) {
   auto* e = new QLineEdit(parent);
   e->setMaxLength(int(limit));
-  e->setValidator(new Latin1Validator(e));
+  e->setValidator(new Latin1Validator(e, gRefused));
   if (help) e->setToolTip(FromLatin1(help));
   e->setObjectName(QString::fromLatin1(name));
   return e;
@@ -122,6 +166,9 @@ void ValueSlider::setValue(int v) {
 SettingsWindow::SettingsWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window), desktop_(desktop) {
   setObjectName(QStringLiteral("Settings"));
   setWindowTitle(WindowTitle("Settings"));
+  gRefused = [w = QPointer<SettingsWindow>(this)] {
+    if (w) w->ShowLatin1Hint();
+  };
   auto* layout = new QVBoxLayout(this);
   pages = new QTabWidget(this);
   pages->addTab(BuildGeneral(), QStringLiteral("General"));
@@ -139,6 +186,32 @@ SettingsWindow::SettingsWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window),
   row->addStretch(1);
   row->addWidget(cancel);
   layout->addLayout(row);
+  latin1Hint = new QLabel(
+      QStringLiteral("Only Latin-1 characters can be stored in the settings: the character was refused."), this);
+  latin1Hint->setObjectName(QStringLiteral("latin1Hint"));
+  latin1Hint->setWordWrap(true);
+  {
+    QFont f = latin1Hint->font();
+    f.setBold(true);
+    latin1Hint->setFont(f);
+  }
+  latin1Hint->setVisible(false);
+  layout->insertWidget(1, latin1Hint);
+  hintTimer_ = new QTimer(this);
+  hintTimer_->setSingleShot(true);
+  hintTimer_->setInterval(6000);
+  connect(hintTimer_, &QTimer::timeout, latin1Hint, &QWidget::hide);
+  auto* guard = new WheelGuard(this);
+  for (QWidget* w : findChildren<QWidget*>()) {
+    if (!qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QAbstractSpinBox*>(w) && !qobject_cast<QComboBox*>(w))
+      continue;
+    w->setFocusPolicy(Qt::StrongFocus);
+    w->installEventFilter(guard);
+  }
+  // Escape is "_Cancel" (refused on the first run, like the close gadget).
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, [this] { Cancel(); });
   connect(save, &QPushButton::clicked, this, [this] { Save(); });
   connect(use, &QPushButton::clicked, this, [this] { Use(); });
   connect(cancel, &QPushButton::clicked, this, [this] { Cancel(); });
@@ -265,6 +338,7 @@ QWidget* SettingsWindow::BuildGeneral() {
     QString t = comment->toPlainText();
     std::string latin1;
     if (ToLatin1(t, latin1)) return;
+    ShowLatin1Hint();
     QString kept = FromLatin1(Latin1Of(t));
     comment->blockSignals(true);
     comment->setPlainText(kept);
@@ -626,6 +700,11 @@ void SettingsWindow::UpdateEnabling() {
     driveStart[s]->setEnabled(on);
     driveStop[s]->setEnabled(on);
   }
+}
+
+void SettingsWindow::ShowLatin1Hint() {
+  latin1Hint->show();
+  hintTimer_->start();
 }
 
 void SettingsWindow::SetFirstRun(bool on) {

@@ -22,6 +22,7 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class QTimer;
 
 namespace kr::gui {
 
@@ -53,6 +54,7 @@ class SettingsWindow : public QWidget {
   void UpdateEnabling();
   // First run: only "_Save" is offered.
   void SetFirstRun(bool on);
+  bool firstRun() const { return firstRun_; }
   // The partition chooser from the partition list (and the current name).
   void FillPartitions();
   // A file picker of the report or error-log field is open.
@@ -87,6 +89,9 @@ class SettingsWindow : public QWidget {
   // Per test page (0 Processor, 1 Memory, 2 Hard Disk): _All, _None, _Default.
   std::array<QPushButton*, 3> all{}, none{}, defaults{};
   QPointer<QFileDialog> reportPicker, errorLogPicker;
+  // Shown for a while when a typed character outside Latin-1 was refused.
+  QLabel* latin1Hint = nullptr;
+  void ShowLatin1Hint();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -105,6 +110,7 @@ class SettingsWindow : public QWidget {
   Desktop& desktop_;
   bool filling_ = false;
   bool firstRun_ = false;
+  QTimer* hintTimer_ = nullptr;
 };
 
 }  // namespace kr::gui

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <string>
 
 #include "gui/desktop_text.h"
 #include "gui/fonts.h"
@@ -35,12 +36,12 @@ void StartupWindow::Open() {
 
 void StartupWindow::SetText(std::string_view text) {
   text_->setText(PlainText(text));
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (pumping_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void StartupWindow::SetGauge(int32_t percent) {
   gauge_->setValue(std::clamp(percent, 0, 100));
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (pumping_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void StartupWindow::Pause(int32_t ticks) {
@@ -53,5 +54,38 @@ void StartupWindow::Pause(int32_t ticks) {
 void StartupWindow::Close() { hide(); }
 
 QString StartupWindow::text() const { return text_->text(); }
+int StartupWindow::gauge() const { return gauge_->value(); }
+
+WorkerProgress::WorkerProgress(const FontMapping* fonts)
+    : window_(new StartupWindow(fonts)), anchor_(std::make_unique<QObject>()) {
+  window_->setObjectName(QStringLiteral("Copy"));
+  window_->SetPumping(false);
+}
+
+WorkerProgress::~WorkerProgress() {
+  anchor_.reset();  // drops calls not yet shown
+  delete window_;
+}
+
+template <typename F>
+void WorkerProgress::Post(F&& f) {
+  QMetaObject::invokeMethod(anchor_.get(), std::forward<F>(f), Qt::QueuedConnection);
+}
+
+void WorkerProgress::Open() {
+  Post([w = window_] {
+    w->show();
+    w->raise();
+  });
+}
+void WorkerProgress::SetText(std::string_view text) {
+  Post([w = window_, t = std::string(text)] { w->SetText(t); });
+}
+void WorkerProgress::SetGauge(int32_t percent) {
+  Post([w = window_, percent] { w->SetGauge(percent); });
+}
+void WorkerProgress::Close() {
+  Post([w = window_] { w->hide(); });
+}
 
 }  // namespace kr::gui

@@ -46,7 +46,35 @@ StatusWindow::StatusWindow(Section s, const FontMapping* fonts) : QWidget(nullpt
   gauge_->setTextVisible(true);
   gauge_->setAlignment(Qt::AlignCenter);
   layout->addWidget(gauge_);
+  stopping_ = new QLabel(QStringLiteral("Stopping after this test\u2026"), this);
+  stopping_->setObjectName(QStringLiteral("stopping"));
+  stopping_->setAlignment(Qt::AlignCenter);
+  QFont bold = stopping_->font();
+  bold.setBold(true);
+  stopping_->setFont(bold);
+  stopping_->hide();
+  layout->addWidget(stopping_);
+  // Hidden rows keep their room: the window keeps its size while a test
+  // hides the rows it does not use.
+  for (QLabel* l : caption_)
+    if (l) {
+      QSizePolicy p = l->sizePolicy();
+      p.setRetainSizeWhenHidden(true);
+      l->setSizePolicy(p);
+    }
+  for (QLabel* l : value_)
+    if (l) {
+      QSizePolicy p = l->sizePolicy();
+      p.setRetainSizeWhenHidden(true);
+      l->setSizePolicy(p);
+    }
 }
+
+void StatusWindow::ShowStopping(bool on) {
+  stopping_->setVisible(on);
+  if (on && isVisible()) raise();
+}
+bool StatusWindow::stopping() const { return !stopping_->isHidden(); }
 
 void StatusWindow::Show(const StatusWindowModel& m) {
   for (const StatusRow& r : StatusRows(section_)) {
@@ -91,6 +119,7 @@ void GuiStatus::Build(const FontMapping* fonts, const std::atomic<bool>* timing)
   timing_ = timing;
   for (int s = 0; s < 3; ++s) {
     windows_[size_t(s)] = new StatusWindow(Section(s), fonts);
+    if (s == 0) copy_ = std::make_unique<WorkerProgress>(fonts);
     std::lock_guard lock(mutex_);
     // The captions as the window is built until a test rewrites them.
     for (const StatusRow& r : StatusRows(Section(s))) model_[size_t(s)].caption[size_t(r.field)].clear();
@@ -148,6 +177,13 @@ void GuiStatus::Flush() {
 
 void GuiStatus::OpenWindow(Section s) {
   Change(s, [](StatusWindowModel& m) { m.open = true; });
+}
+
+StartupProgress* GuiStatus::CopyProgress() { return copy_.get(); }
+
+void GuiStatus::ShowStopping(bool on) {
+  for (StatusWindow* w : windows_)
+    if (w) w->ShowStopping(on);
 }
 void GuiStatus::CloseWindow(Section s) {
   Change(s, [](StatusWindowModel& m) { m.open = false; });

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "engine/status_model.h"
+#include "gui/startup_window.h"
 
 class QLabel;
 class QProgressBar;
@@ -33,9 +34,13 @@ class StatusWindow : public QWidget {
   QString CaptionText(StatusField f) const;  // tests read it
   bool RowShown(StatusField f) const;
   QString GaugeText() const;
+  // The "Stopping after this test..." line under the gauge.
+  void ShowStopping(bool on);
+  bool stopping() const;
 
  private:
   Section section_;
+  QLabel* stopping_ = nullptr;
   std::array<QLabel*, size_t(StatusField::kCount)> caption_{}, value_{};
   QProgressBar* gauge_ = nullptr;
 };
@@ -62,6 +67,12 @@ class GuiStatus : public StatusDisplay {
   void SetGauge(Section s, int32_t current) override;
   void SetGaugeText(Section s, std::string_view text) override;
   void SetBusy(bool busy) override;
+  StartupProgress* CopyProgress() override;
+  // The copy window (tests read it); null before Build.
+  WorkerProgress* copyProgress() { return copy_.get(); }
+  // A stop was asked for: every status window says so at once, until the
+  // next run opens its window.
+  void ShowStopping(bool on);
 
   StatusWindow* window(Section s) { return windows_[size_t(s)]; }
   // Display calls received and draws made (the coalescing).
@@ -84,6 +95,7 @@ class GuiStatus : public StatusDisplay {
   std::chrono::steady_clock::time_point lastDraw_{};
   const std::atomic<bool>* timing_ = nullptr;
   std::array<StatusWindow*, 3> windows_{};
+  std::unique_ptr<WorkerProgress> copy_;
   // Context of the queued draws: they are dropped when the display ends.
   std::unique_ptr<QObject> anchor_;
 };

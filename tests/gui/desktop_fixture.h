@@ -108,6 +108,7 @@ struct Started {
   std::string home;
   Answerer answers;
   std::unique_ptr<Desktop> desktop;
+  std::vector<std::string> opened;  // reports the "Open report" answer opened
   explicit Started(const char* tag, DesktopOptions options = {});
   ~Started();
   Context& ctx() { return desktop->ctx(); }

@@ -19,6 +19,10 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <csignal>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -88,6 +92,7 @@ Started::Started(const char* tag, DesktopOptions options) {
   options.home = home;
   options.quickStart = true;
   desktop = std::make_unique<Desktop>(options);
+  desktop->openReport = [this](const std::string& path) { opened.push_back(path); };
 }
 
 Started::~Started() {
@@ -204,7 +209,9 @@ TEST(DesktopStartup, FirstRunOffersOnlySave) {
   EXPECT_TRUE(s.save->isEnabled());
   EXPECT_FALSE(s.use->isEnabled());
   EXPECT_FALSE(s.cancel->isEnabled());
-  EXPECT_FALSE(d.mainWindow()->isEnabled());  // the rest sleeps meanwhile
+  // The rest sleeps meanwhile; only "_Quit" is offered.
+  for (QPushButton* b : d.mainWindow()->findChildren<QPushButton*>())
+    EXPECT_EQ(b->isEnabled(), b == d.mainWindow()->quit) << b->objectName().toStdString();
   // Closing the window does not get round the first settings.
   s.close();
   EXPECT_TRUE(s.isVisible());
@@ -224,6 +231,59 @@ TEST(DesktopStartup, FirstRunOffersOnlySave) {
   s.cancel->click();
   d.Stop();
   fs::remove_all(home);
+}
+
+// Quitting during the first settings: the quit button, the main window's
+// close gadget, SIGTERM and SIGINT end the main loop at once; nothing typed
+// is saved and the next start is a first run again.
+TEST(DesktopStartup, QuitDuringTheFirstSettings) {
+  const struct {
+    const char* how;
+    std::function<void(Desktop&)> quit;
+  } ways[] = {
+      {"SIGTERM", [](Desktop&) { std::raise(SIGTERM); }},
+      {"SIGINT", [](Desktop&) { std::raise(SIGINT); }},
+      {"close gadget", [](Desktop& d) { d.mainWindow()->close(); }},
+      {"quit button", [](Desktop& d) { d.mainWindow()->quit->click(); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.how);
+    std::string home = TempHome("firstquit");
+    Answerer answers;
+    DesktopOptions o;
+    o.home = home;
+    o.quickStart = true;
+    {
+      Desktop d(o);
+      ASSERT_EQ(d.Start(), 0);
+      ASSERT_TRUE(InstallQuitSignals(d));
+      ASSERT_TRUE(d.settingsWindow()->isVisible());
+      d.settingsWindow()->userName->setText(QStringLiteral("halfway"));
+      d.settingsWindow()->saveAtExit->setChecked(true);
+      bool hung = false;
+      QTimer::singleShot(20, [&] { way.quit(d); });
+      QTimer guard;
+      guard.setSingleShot(true);
+      QObject::connect(&guard, &QTimer::timeout, [&] {
+        hung = true;
+        QCoreApplication::exit(1);
+      });
+      guard.start(6000);
+      QApplication::exec();
+      EXPECT_FALSE(hung);
+      EXPECT_TRUE(d.quitRequested());
+      d.Stop();
+    }
+    EXPECT_FALSE(fs::exists(home + "/KelvaRANK.cfg"));
+    {
+      Desktop again(o);
+      ASSERT_EQ(again.Start(), 0);
+      EXPECT_TRUE(again.settingsWindow()->isVisible());  // the first settings once more
+      EXPECT_NE(again.settingsWindow()->userName->text(), QStringLiteral("halfway"));
+      again.Stop();
+    }
+    fs::remove_all(home);
+  }
 }
 
 // Start-up on an existing home to a shown main window, in this process (the
@@ -705,6 +765,13 @@ TEST(DesktopRun, ProcessorRunKeepsTheWindowResponsive) {
   EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
   std::vector<uint8_t> report = ReadBytes(s.home + "/Reports/run_report.txt");
   EXPECT_GT(report.size(), 1000u);
+  // The window after the run: the total and where the report went; its
+  // first button opened the report.
+  ASSERT_FALSE(s.answers.seen.empty());
+  EXPECT_EQ(s.answers.seen.back().title, "RUN FINISHED");
+  EXPECT_NE(s.answers.Last().find("Processor total: "), std::string::npos) << s.answers.Last();
+  EXPECT_NE(s.answers.Last().find(s.desktop->lastOutcome()->reportPath), std::string::npos) << s.answers.Last();
+  EXPECT_EQ(s.opened, std::vector<std::string>{s.desktop->lastOutcome()->reportPath});
   EXPECT_TRUE(m->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   // The status window was drawn, far less often than the engine called it.
@@ -733,6 +800,9 @@ TEST(DesktopRun, ClosingTheMainWindowMidRunQuitsAfterTheTest) {
   s.desktop->mainWindow()->processor->click();
   ASSERT_TRUE(WaitFor([&] { return started.tests.load() >= 1; }));
   s.desktop->mainWindow()->close();
+  // The stop shows at once, while the test still runs.
+  EXPECT_TRUE(s.desktop->status().window(Section::Processor)->stopping());
+  EXPECT_EQ(done, 0);
   s.desktop->status().window(Section::Processor)->close();  // closing a status window mid-run
   EXPECT_TRUE(s.desktop->quitRequested());
   ASSERT_TRUE(WaitFor([&] { return done == 1; }, 600000));
@@ -741,6 +811,16 @@ TEST(DesktopRun, ClosingTheMainWindowMidRunQuitsAfterTheTest) {
   EXPECT_TRUE(s.desktop->lastOutcome()->interrupted);
   EXPECT_EQ(started.tests.load(), 1);  // stopped after the running test
   EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
+  // The window after the run and the report say where it stopped.
+  const std::string after = std::string("stopped by the user after ") + ProcessorEntry(1).label;
+  EXPECT_TRUE(s.answers.Saw(after)) << s.answers.Last();
+  EXPECT_TRUE(s.answers.Saw("Processor total: not valid")) << s.answers.Last();
+  std::vector<uint8_t> bytes = ReadBytes(s.home + "/Reports/close_report.txt");
+  EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(after), std::string::npos);
+  // The next run starts without the stop note.
+  s.desktop->RunOnWorker(nullptr, [] {}, nullptr);
+  EXPECT_FALSE(s.desktop->status().window(Section::Processor)->stopping());
+  ASSERT_TRUE(WaitFor([&] { return done == 2; }));
 }
 
 // ------------------------------------------------- a real drive partition
@@ -792,8 +872,22 @@ TEST_F(DesktopDrive, HardDiskFromItsButtonOnARealPartition) {
 
   int done = 0;
   s.desktop->onCommandDone = [&] { ++done; };
+  // The copy window: seen while the run prepares its files.
+  StartupWindow* copy = s.desktop->status().copyProgress()->window();
+  std::vector<std::string> copyTexts;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!copy->isVisible()) return;
+    const std::string t = copy->text().toStdString();
+    if (copyTexts.empty() || copyTexts.back() != t) copyTexts.push_back(t);
+  });
+  watch.start(1);
   m->hardDisk->click();
   ASSERT_TRUE(WaitFor([&] { return done == 1; }, 600000));
+  watch.stop();
+  EXPECT_FALSE(copy->isVisible());
+  EXPECT_EQ(copy->text(), QStringLiteral("Delete Benchmark files..."));  // the last it showed
+  EXPECT_FALSE(copyTexts.empty());
   ASSERT_TRUE(s.desktop->lastOutcome().has_value());
   EXPECT_EQ(s.desktop->lastOutcome()->report, RunOutcome::Report::Written);
   std::vector<uint8_t> bytes = ReadBytes(s.home + "/Reports/drive_report.txt");
@@ -803,6 +897,160 @@ TEST_F(DesktopDrive, HardDiskFromItsButtonOnARealPartition) {
   // Nothing of the run is left on the partition.
   EXPECT_FALSE(fs::exists(mnt_ + "/KelvaRANK_bench"));
   EXPECT_FALSE(fs::exists(s.home + "/KelvaRANK.pid"));
+}
+
+// Makes `w` the active window (the offscreen platform activates on request).
+bool Activate(QWidget* w) {
+  w->show();
+  w->activateWindow();
+  QApplication::setActiveWindow(w);
+  return WaitFor([&] { return QApplication::activeWindow() == w; }, 2000);
+}
+
+// The totals as the window after a run shows them: two truncated decimals,
+// "not valid" for a total that does not count, every total of a module.
+TEST(DesktopRun, OutcomeTextTable) {
+  RunOutcome o;
+  o.mode = RunMode::Memory;
+  o.memoryTotal = {87.659, 1.0};
+  o.report = RunOutcome::Report::Written;
+  o.reportPath = "/home/kim/KR_Report.txt";
+  EXPECT_EQ(OutcomeText(o), "Memory total: \x1b" "b87.65 KelvaRANKS\x1b" "n\n\nThe report is in\n'/home/kim/KR_Report.txt'.");
+  o.report = RunOutcome::Report::Off;
+  o.interrupted = true;
+  o.stoppedAfter = "Read FAST long";
+  o.memoryTotal = {};
+  EXPECT_EQ(OutcomeText(o), "The run was stopped by the user after Read FAST long.\n\nMemory total: \x1b" "bnot valid\x1b" "n\n"
+                            "\nThe report is switched off in the settings.");
+  o.stoppedAfter.clear();
+  EXPECT_EQ(OutcomeText(o).rfind("The run was stopped by the user before its first test ended.", 0), 0u);
+}
+
+// A request belongs to the window that raised it; Escape is Cancel/Abort in
+// the windows and the last button in a request.
+TEST(DesktopWindows, RequestsOnTheirWindowAndEscape) {
+  Started s("owner");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  SettingsWindow* w = s.desktop->settingsWindow();
+  s.desktop->mainWindow()->settings->click();
+  ASSERT_TRUE(Activate(w));
+  w->userName->clear();
+  w->save->click();  // refused with a request
+  EXPECT_EQ(s.answers.Last(), "Enter your Username");
+  EXPECT_EQ(s.desktop->requester().lastParent(), w);
+  EXPECT_TRUE(w->isVisible());
+  // Escape is "_Cancel".
+  ASSERT_TRUE(Activate(w));
+  QTest::keyClick(w, Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(s.desktop->mainWindow()->isEnabled());
+
+  MakeModuleWindow* mm = s.desktop->makeModuleWindow();
+  mm->show();
+  ASSERT_TRUE(Activate(mm));
+  mm->writeDevice->click();  // its warning
+  EXPECT_EQ(s.desktop->requester().lastParent(), mm);
+  ASSERT_TRUE(Activate(mm));
+  QTest::keyClick(mm, Qt::Key_Escape);  // "_Abort"
+  EXPECT_FALSE(mm->isVisible());
+  EXPECT_FALSE(mm->writeDevice->isChecked());
+
+  s.desktop->OpenAbout();
+  ASSERT_TRUE(Activate(s.desktop->aboutWindow()));
+  QTest::keyClick(s.desktop->aboutWindow(), Qt::Key_Escape);
+  EXPECT_FALSE(s.desktop->aboutWindow()->isVisible());
+
+  // In a request, Escape answers with the last button.
+  s.answers.hold = true;
+  int answer = -2;
+  QTimer::singleShot(50, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* r = dynamic_cast<RequestWindow*>(top); r && r->isVisible()) QTest::keyClick(r, Qt::Key_Escape);
+  });
+  answer = s.desktop->requester().Request("\x1b" "bREQUEST\x1b" "n", "Sure?", "Yes|Maybe|No");
+  EXPECT_EQ(answer, 2);
+}
+
+// Scrolling the Memory page with the wheel scrolls the page; a slider takes
+// the wheel only once it has the focus.
+TEST(DesktopSettings, WheelScrollsThePageNotTheSliders) {
+  Started s("wheel");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  s.desktop->mainWindow()->settings->click();
+  SettingsWindow* w = s.desktop->settingsWindow();
+  w->resize(700, 420);
+  w->pages->setCurrentIndex(2);
+  w->activateWindow();
+  QCoreApplication::processEvents();
+  auto* area = w->pages->currentWidget()->findChild<QScrollArea*>();
+  ASSERT_NE(area, nullptr);
+  ASSERT_GT(area->verticalScrollBar()->maximum(), 0);
+  w->memEnabled[size_t(mem::kAllocFast)]->setChecked(true);
+  w->UpdateEnabling();
+  QSlider* slider = w->memStart[size_t(mem::kAllocFast)]->slider();
+  ASSERT_TRUE(slider->isEnabled());
+  auto wheel = [&](QWidget* target, int delta) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &e);
+  };
+  const int before = slider->value();
+  const int scrolled = area->verticalScrollBar()->value();
+  for (int i = 0; i < 3; ++i) wheel(slider, -120);
+  EXPECT_EQ(slider->value(), before);
+  EXPECT_GT(area->verticalScrollBar()->value(), scrolled);
+  wheel(slider, 120);
+  EXPECT_EQ(slider->value(), before);
+  ASSERT_TRUE(Activate(w));
+  slider->setFocus();
+  ASSERT_TRUE(WaitFor([&] { return slider->hasFocus(); }, 2000));
+  wheel(slider, 120);
+  EXPECT_NE(slider->value(), before);
+  w->cancel->click();
+}
+
+// A typed character outside Latin-1 is refused with a visible hint.
+TEST(DesktopSettings, NonLatin1InputShowsAHint) {
+  Started s("latin1");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  s.desktop->mainWindow()->settings->click();
+  SettingsWindow* w = s.desktop->settingsWindow();
+  EXPECT_FALSE(w->latin1Hint->isVisible());
+  w->location->setText(QStringLiteral("Bremen"));
+  w->location->setFocus();
+  w->location->end(false);
+  QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\u20AC"));
+  QCoreApplication::sendEvent(w->location, &euro);
+  EXPECT_EQ(w->location->text(), QStringLiteral("Bremen"));
+  EXPECT_TRUE(w->latin1Hint->isVisible());
+  EXPECT_TRUE(w->latin1Hint->text().contains(QStringLiteral("Latin-1")));
+  w->latin1Hint->hide();
+  w->comment->setPlainText(QStringLiteral("ok \u20AC"));
+  EXPECT_EQ(w->comment->toPlainText(), QStringLiteral("ok "));
+  EXPECT_TRUE(w->latin1Hint->isVisible());
+  w->cancel->click();
+}
+
+// The harddrive window keeps its size when a test hides rows.
+TEST(DesktopStatus, HarddriveWindowKeepsItsSizeWithRowsHidden) {
+  StatusWindow w(Section::Drive, nullptr);
+  StatusWindowModel m;
+  m.open = true;
+  for (auto& shown : m.shown) shown = true;
+  w.Show(m);
+  QCoreApplication::processEvents();
+  const QSize all = w.sizeHint();
+  int hidden = 0;
+  for (const StatusRow& r : StatusRows(Section::Drive))
+    if (hidden < 9 && r.field != StatusField::NowRunning && r.field != StatusField::State) {
+      m.shown[size_t(r.field)] = false;
+      ++hidden;
+    }
+  w.Show(m);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(w.sizeHint(), all);
+  EXPECT_GE(w.height(), all.height());
 }
 
 TEST(DesktopErrorLog, ConsoleOutputOpensItsWindow) {

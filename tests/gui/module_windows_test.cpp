@@ -8,7 +8,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -137,6 +143,32 @@ TEST(ModuleInfoWindow, ShowsTheSlotsModule) {
   }
 }
 
+// On a screen smaller than their content (the offscreen screen is 800 x 600)
+// both windows fit and scroll; their buttons stay on screen.
+TEST(ModuleWindowsOnASmallScreen, FitAndScroll) {
+  ModuleContext t;
+  const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  ModuleInfoWindow info(SlotRecord(t.ctx, 1));
+  MaxValuesWindow max;
+  for (QDialog* w : {static_cast<QDialog*>(&info), static_cast<QDialog*>(&max)}) {
+    SCOPED_TRACE(w->objectName().toStdString());
+    w->show();
+    w->adjustSize();
+    QCoreApplication::processEvents();
+    EXPECT_LE(w->height(), avail.height());
+    EXPECT_LE(w->width(), avail.width());
+    auto* area = w->findChild<QScrollArea*>(QStringLiteral("scroll"));
+    ASSERT_NE(area, nullptr);
+    QPushButton* close = w->findChild<QPushButton*>();
+    ASSERT_NE(close, nullptr);
+    EXPECT_LE(close->mapTo(w, QPoint(0, close->height())).y(), w->height());
+    w->hide();
+  }
+  // Module Information is taller than this screen: it scrolls to the comment.
+  auto* area = info.findChild<QScrollArea*>(QStringLiteral("scroll"));
+  EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+}
+
 TEST(MaxValuesWindow, OneLinePerTestInCatalogueOrder) {
   MaxValuesWindow w;
   EXPECT_EQ(w.windowTitle(), QString::fromUtf8("KelvaRANK \u00B7 Maximum Values"));
@@ -221,6 +253,51 @@ struct ModuleBaseTest : ::testing::Test {
     return out;
   }
 };
+
+// The window's own file choosers open in the home's "Modules" folder (made
+// when missing) with the buttons "Import"/"Export" and "Abort".
+TEST_F(ModuleBaseTest, ChoosersOpenInTheModulesFolder) {
+  const std::string drawer = t.Home("Modules");
+  QDir(QString::fromStdString(drawer)).removeRecursively();
+  w = std::make_unique<ModuleBaseWindow>(ctx);
+  w->show();
+  struct Seen {
+    QString dir, accept, reject, title;
+  };
+  std::vector<Seen> seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible()) {
+        seen.push_back({QDir(d->directory()).absolutePath(), d->labelText(QFileDialog::Accept),
+                        d->labelText(QFileDialog::Reject), d->windowTitle()});
+        d->reject();
+      }
+  });
+  poll.start(10);
+  w->button("_Import")->click();
+  const std::string a = ModuleFile("ann", "a.dbe");
+  importChoice = {};
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].dir.toStdString(), QDir(QString::fromStdString(drawer)).absolutePath().toStdString());
+  EXPECT_EQ(seen[0].accept, "Import");
+  EXPECT_EQ(seen[0].reject, "Abort");
+  EXPECT_TRUE(QDir(QString::fromStdString(drawer)).exists());
+  // Export: a module in the Local database first.
+  w->setFileChoosers({[&](QWidget*, const QString&) { return QStringList{QString::fromStdString(files.path() + "/a.dbe")}; },
+                      {}});
+  w->button("_Import")->click();
+  ASSERT_EQ(ctx.modules.local.size(), 1u);
+  w.reset();
+  w = std::make_unique<ModuleBaseWindow>(ctx);
+  w->show();
+  Select(w->localList(), a);
+  w->button("_Export")->click();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].dir.toStdString(), QDir(QString::fromStdString(drawer)).absolutePath().toStdString());
+  EXPECT_EQ(seen[1].accept, "Export");
+  EXPECT_EQ(seen[1].reject, "Abort");
+}
 
 // Import (several files, a wrong length, the same module twice, pressed
 // twice), Export and Remove change the Local database as the buttons say,
@@ -545,6 +622,9 @@ TEST_F(ModuleBaseTest, HostileServersLeaveTheDatabasesAsTheyWere) {
     ASSERT_TRUE(WaitFor([&] { return finished; }));
     EXPECT_FALSE(ok);
     EXPECT_EQ(w->stateText().toStdString(), c.state);
+    // The request says which transfer failed and why.
+    ASSERT_FALSE(Asked().empty());
+    EXPECT_EQ(Asked().back(), std::string("Retrieving the server list failed.\n\n") + c.state);
     EXPECT_EQ(nf::Read(t.Home("Database/Server/database.dbi")), old.index);
     EXPECT_EQ(Serials(ctx.modules.server), std::vector<std::string>{old.serial});
     EXPECT_EQ(Shown(w->serverList()), std::vector<std::string>{old.serial});
@@ -556,6 +636,7 @@ TEST_F(ModuleBaseTest, HostileServersLeaveTheDatabasesAsTheyWere) {
     ASSERT_TRUE(WaitFor([&] { return finished; }));
     EXPECT_FALSE(ok);
     EXPECT_EQ(w->stateText(), "ERROR: Can't download module!");
+    EXPECT_EQ(Asked().back(), "Downloading the module '" + old.serial + "' failed.\n\nERROR: Can't download module!");
     EXPECT_TRUE(ctx.modules.local.empty());
     EXPECT_EQ(nf::Names(t.Home("Database/Local")), std::vector<std::string>{});
   }
@@ -647,7 +728,9 @@ TEST_F(ModuleBaseTest, UploadToALoopbackSmtpServer) {
   ASSERT_TRUE(WaitFor([&] { return finished; }));
   EXPECT_FALSE(ok);
   EXPECT_EQ(w->stateText(), "ERROR: 550 sender refused");
-  EXPECT_EQ(Asked(), std::vector<std::string>{"Should log saved to 'RAM:kr_maillog.txt'?"});
+  // The request after the transfer says which one failed.
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Should log saved to 'RAM:kr_maillog.txt'?",
+                                                "Uploading the module '" + a + "' failed.\n\nERROR: 550 sender refused"}));
   EXPECT_EQ(Serials(ctx.modules.local), std::vector<std::string>{a});
 
   // On the server list already: refused, nothing sent.

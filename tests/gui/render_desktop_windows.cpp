@@ -1,7 +1,11 @@
-// Renders every window of the desktop program to PNG pictures on the
-// offscreen platform (scripts/render-desktop-windows puts them under
-// docs/images/ for the user guide docs/desktop.md).
-//   render_desktop_windows OUTDIR
+// Pictures of the desktop program's windows for the user guide
+// (docs/desktop.md), taken from the real program: a fresh home started the
+// way a user starts it, its buttons pressed, real runs with their status
+// windows, real requests. scripts/render-desktop-windows runs it under Xvfb
+// with a window manager, so the pictures show the window frame and title;
+// on the offscreen platform they show the window's inside only.
+//   render_desktop_windows OUTDIR [PARTITION]
+// PARTITION: a mounted partition for the harddrive picture (skipped without).
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,13 +14,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
-#include "engine/errorlog.h"
-#include "engine/status_ops.h"
+#include "engine/run_events.h"
 #include "gui/about_window.h"
 #include "gui/app.h"
 #include "gui/error_log_window.h"
@@ -26,11 +33,17 @@
 #include "gui/settings_window.h"
 #include "gui/startup_window.h"
 #include "gui/status_window.h"
+#include "records/catalogue.h"
+#include "records/settings_record.h"
 
 using namespace kr;
 using namespace kr::gui;
 
 namespace {
+
+QString gOut;
+bool gOk = true;
+bool gFramed = false;  // a window manager draws frames (xcb)
 
 void Settle(int ms = 150) {
   QElapsedTimer t;
@@ -38,48 +51,129 @@ void Settle(int ms = 150) {
   while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-bool Save(QWidget* w, const QString& dir, const char* name) {
-  w->show();
-  w->adjustSize();
-  Settle();
-  QString path = dir + QStringLiteral("/desktop-") + QString::fromLatin1(name) + QStringLiteral(".png");
-  bool ok = w->grab().save(path);
-  std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
-  return ok;
+// The window as the screen shows it: with its frame where a window manager
+// draws one, else its inside.
+QPixmap Shot(QWidget* w) {
+  if (!gFramed) return w->grab();
+  w->raise();
+  w->activateWindow();
+  Settle(400);
+  const QRect f = w->frameGeometry();
+  return w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height());
 }
 
-// Answers every request window with its first button (the first start).
-void AutoAnswer() {
+void Save(const QPixmap& p, const char* name) {
+  const QString path = gOut + QStringLiteral("/desktop-") + QString::fromLatin1(name) + QStringLiteral(".png");
+  const bool ok = !p.isNull() && p.save(path);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+  gOk &= ok;
+}
+
+void SaveShown(QWidget* w, const char* name) {
+  if (!w->isVisible()) w->show();
+  Settle(gFramed ? 500 : 150);
+  Save(Shot(w), name);
+}
+
+// Calls `grab` on the GUI thread while `until` is false, every `ms`.
+struct Poll {
+  QTimer timer;
+  Poll(int ms, std::function<void()> grab) {
+    QObject::connect(&timer, &QTimer::timeout, grab);
+    timer.start(ms);
+  }
+};
+
+// The visible request window, if any.
+RequestWindow* OpenRequest() {
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* r = dynamic_cast<RequestWindow*>(w); r && r->isVisible() && r->answer() < 0)
-      if (auto* b = r->findChild<QPushButton*>(QStringLiteral("button0"))) b->click();
+    if (auto* r = dynamic_cast<RequestWindow*>(w); r && r->isVisible() && r->answer() < 0) return r;
+  return nullptr;
+}
+
+// Answers requests with their first button, except while `hold` is set.
+struct Answerer {
+  bool hold = false;
+  QTimer timer;
+  Answerer() {
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      if (hold) return;
+      if (RequestWindow* r = OpenRequest())
+        if (auto* b = r->findChild<QPushButton*>(QStringLiteral("button0"))) b->click();
+    });
+    timer.start(20);
+  }
+};
+
+// A section run from its button; the status window is taken while the test
+// named `test` runs (a while after it started, so its fields are filled).
+void RunAndShoot(Desktop& d, QPushButton* button, Section s, const char* test, int delayMs, const char* name) {
+  struct Started : RunListener {
+    std::atomic<const char*> label{nullptr};
+    void TestStarted(const CatalogueEntry& e) override { label.store(e.label); }
+  } started;
+  d.ctx().listeners.push_back(&started);
+  int done = 0;
+  d.onCommandDone = [&] { ++done; };
+  bool shot = false;
+  QElapsedTimer since;
+  button->click();
+  while (done == 0) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const char* now = started.label.load();
+    if (!shot && now && std::string(now) == test) {
+      if (!since.isValid()) since.start();
+      if (since.elapsed() >= delayMs) {
+        d.status().Flush();
+        Save(Shot(d.status().window(s)), name);
+        shot = true;
+      }
+    }
+  }
+  std::erase(d.ctx().listeners, &started);
+  d.onCommandDone = nullptr;
+  if (!shot) {
+    std::printf("FAILED %s: the test %s never ran\n", name, test);
+    gOk = false;
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fputs("usage: render_desktop_windows OUTDIR\n", stderr);
+  if (argc < 2 || argc > 3) {
+    std::fputs("usage: render_desktop_windows OUTDIR [PARTITION]\n", stderr);
     return 2;
   }
-  const QString out = QString::fromLocal8Bit(argv[1]);
+  SetApplicationNames();
+  QApplication::setQuitOnLastWindowClosed(false);
+  gOut = QString::fromLocal8Bit(argv[1]);
+  const std::string partition = argc == 3 ? argv[2] : "";
+  gFramed = QGuiApplication::platformName() == QLatin1String("xcb");
   std::string home = std::filesystem::temp_directory_path() / "kr_render_desktop_XXXXXX";
   if (!mkdtemp(home.data())) return 1;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, &AutoAnswer);
-  answer.start(10);
 
   DesktopOptions o;
   o.home = home;
-  o.quickStart = true;
-  bool ok = true;
+  o.quickStart = false;  // the start-up window with its pauses, as a user sees it
   {
+    Answerer answers;
     Desktop d(o);
-    StartupWindow* startup = nullptr;
+    d.openReport = [](const std::string&) {};
+    // The start-up window while the first start makes the data files.
+    QPixmap startup;
+    Poll watch(50, [&] {
+      StartupWindow* w = d.startupWindow();
+      if (startup.isNull() && w && w->isVisible() && w->text().startsWith(QStringLiteral("Generating")))
+        startup = Shot(w);
+    });
     if (d.Start() != 0) return 1;
-    Context& ctx = d.ctx();
+    watch.timer.stop();
+    if (startup.isNull()) std::printf("note: the start-up window was not caught while it made the data files\n");
+    Save(startup, "status");
+
+    // The first settings, filled in as a user would.
     SettingsWindow* s = d.settingsWindow();
     s->userName->setText(QStringLiteral("kelva"));
     s->realName->setText(QStringLiteral("Kim Example"));
@@ -87,110 +181,117 @@ int main(int argc, char** argv) {
     s->email->setText(QStringLiteral("kim@example.org"));
     s->smtpServer->setText(QStringLiteral("mail.example.org"));
     s->homepage->setText(QStringLiteral("https://example.org/~kim"));
-    s->reportFile->setText(QStringLiteral("PROGDIR:Reports/KR_Report_10.12.26_18.00.00.txt"));
+    s->makeReportName->click();
     s->comment->setPlainText(QStringLiteral("Desktop machine, fresh boot, network off."));
-    s->vendor[0]->setCurrentIndex(12);
-    s->other[0]->setText(QStringLiteral("Tower PC"));
-    for (int k : {1, 2, 3, 7}) s->procEnabled[size_t(k)]->setChecked(true);
-    for (int p : {0, 1, 2, 3, 13, 17}) s->memEnabled[size_t(p)]->setChecked(true);
-    s->driveEnabled[0]->setChecked(true);
+    s->errorLogEnabled->setChecked(true);
+    s->pages->setCurrentIndex(1);
+    s->none[0]->click();
+    for (int k : {1, 3, 4}) s->procEnabled[size_t(k)]->setChecked(true);
+    s->pages->setCurrentIndex(2);
+    s->none[1]->click();
+    s->memEnabled[size_t(mem::kReadFastLong)]->setChecked(true);
+    s->memEnabled[size_t(mem::kWriteFastLong)]->setChecked(true);
+    s->pages->setCurrentIndex(3);
+    s->none[2]->click();
     s->driveEnabled[1]->setChecked(true);
-    s->driveEnabled[2]->setChecked(true);
-    if (s->partition->findText(QStringLiteral("/tmp")) < 0) s->partition->addItem(QStringLiteral("/tmp"));
-    s->partition->setCurrentIndex(s->partition->findText(QStringLiteral("/tmp")));
-    s->save->click();
-
-    startup = d.startupWindow();
-    startup->SetText("Checking Datafiles...");
-    startup->SetGauge(45);
-    ok &= Save(startup, out, "status");
-    startup->hide();
-
-    ok &= Save(d.mainWindow(), out, "main");
-    ok &= Save(d.aboutWindow(), out, "about");
-    d.aboutWindow()->hide();
-
-    d.OpenSettings();
+    s->driveCount[1]->setValue(8);
+    if (!partition.empty()) {
+      const QString part = QString::fromStdString(partition);
+      if (s->partition->findText(part) < 0) s->partition->addItem(part);
+      s->partition->setCurrentIndex(s->partition->findText(part));
+    }
+    s->pages->setCurrentIndex(0);
+    s->resize(900, 640);
     static const char* const kPages[4] = {"settings-general", "settings-processor", "settings-memory",
                                           "settings-harddisk"};
-    s->resize(900, 640);
     for (int i = 0; i < 4; ++i) {
       s->pages->setCurrentIndex(i);
-      Settle(50);
-      s->show();
-      Settle();
-      QString path = out + QStringLiteral("/desktop-") + QString::fromLatin1(kPages[i]) + QStringLiteral(".png");
-      bool saved = s->grab().save(path);
-      std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toLocal8Bit().constData());
-      ok &= saved;
+      SaveShown(s, kPages[i]);
     }
-    s->cancel->click();
+    s->pages->setCurrentIndex(0);
+    s->save->click();
+    Settle();
 
-    ok &= Save(d.makeModuleWindow(), out, "make-module");
-    d.makeModuleWindow()->hide();
+    MainWindow* m = d.mainWindow();
+    SaveShown(m, "main");
+    m->about->click();
+    SaveShown(d.aboutWindow(), "about");
+    d.aboutWindow()->hide();
 
+    // A two-button request: the warning of "Write to DEVICE" in Make Module
+    // (needs a measurable partition for the button).
+    if (m->makeModule->isEnabled()) {
+      m->makeModule->click();
+      SaveShown(d.makeModuleWindow(), "make-module");
+      answers.hold = true;
+      QPixmap request;
+      Poll grab(50, [&] {
+        if (RequestWindow* r = OpenRequest(); r && request.isNull()) {
+          Settle(300);
+          request = Shot(r);
+          r->findChild<QPushButton*>(QStringLiteral("button0"))->click();
+        }
+      });
+      d.makeModuleWindow()->writeDevice->click();
+      answers.hold = false;
+      Save(request, "request");
+      d.makeModuleWindow()->abort->click();
+    } else {
+      std::printf("note: no partition, Make Module and its request are not taken\n");
+    }
+
+    // A one-button popup: Processor with no test selected.
     {
-      RequestWindow r(nullptr, &d.fonts(), "\x1b" "bREQUEST\x1b" "n",
-                      "Are you sure? - You \x1b" "bcan't\x1b" "n (yet) abort this action", "Continue|Abort");
-      ok &= Save(&r, out, "request");
+      SettingsRecord kept = d.ctx().settings;
+      for (int k = 1; k <= kProcessorTests; ++k) d.ctx().settings.setProcEnabled(k, 0);
+      answers.hold = true;
+      QPixmap popup;
+      bool answered = false;
+      Poll grab(50, [&] {
+        if (RequestWindow* r = OpenRequest(); r && popup.isNull()) {
+          Settle(300);
+          popup = Shot(r);
+          r->findChild<QPushButton*>(QStringLiteral("button0"))->click();
+          answered = true;
+        }
+      });
+      int done = 0;
+      d.onCommandDone = [&] { ++done; };
+      m->processor->click();
+      while (done == 0 || !answered) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      d.onCommandDone = nullptr;
+      answers.hold = false;
+      Save(popup, "popup");
+      d.ctx().settings = kept;
     }
+
+    // Real runs, each window taken while its second test runs.
+    RunAndShoot(d, m->processor, Section::Processor, ProcessorEntry(3).label, 700, "benchmarking-processor");
+    RunAndShoot(d, m->memory, Section::Memory, MemoryEntry(mem::kWriteFastLong).label, 1500, "benchmarking-memory");
+    if (m->hardDisk->isEnabled())
+      RunAndShoot(d, m->hardDisk, Section::Drive, DriveEntry(1).label, 2500, "benchmarking-harddrive");
+    else
+      std::printf("note: no partition, the harddrive window is not taken\n");
+
+    // The error log: a report that cannot be written, as its window shows it.
+    d.ctx().settings.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:NoSuchFolder/report.txt");
     {
-      RequestWindow r(nullptr, &d.fonts(), "\x1b" "bERROR\x1b" "n", "No \x1b" "bProcessor\x1b" "n Benchmark selected",
-                      "Abort");
-      ok &= Save(&r, out, "popup");
+      int done = 0;
+      d.onCommandDone = [&] { ++done; };
+      for (int k = 1; k <= kProcessorTests; ++k) d.ctx().settings.setProcEnabled(k, k == 1);
+      m->processor->click();
+      while (done == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      d.onCommandDone = nullptr;
     }
-
-    // The status windows as a run shows them.
-    ctx.countProcessor = 4;
-    ctx.status.OpenWindow(Section::Processor);
-    ShowProcessorTest(ctx, "40th Fibonacci", "Recursive integer calculation", 1, 0, 40, true, false);
-    ShowProcessorResult(ctx, 123.4567, "FiboMHZ");
-    ctx.progress = {2, 0, 0};
-    ctx.status.SetGauge(Section::Processor, 50);
-    ctx.status.SetGaugeText(Section::Processor, "3/4");
-    ctx.status.SetText(Section::Processor, StatusField::State, "Benchmarking...");
-    Settle();
-    ok &= Save(d.status().window(Section::Processor), out, "benchmarking-processor");
-    ctx.status.CloseWindow(Section::Processor);
-
-    ctx.countMemory = 6;
-    ctx.status.OpenWindow(Section::Memory);
-    ShowMemoryTest(ctx, "Read FAST long", "exec.lib - CopyMem()", 1, 0, 128, 8388608, 64);
-    ctx.status.SetNumber(Section::Memory, StatusField::Blocksize, 65536);
-    ctx.status.SetNumber(Section::Memory, StatusField::Passes, 2048);
-    ShowMemoryLast(ctx, 9876.54);
-    ShowMemoryMin(ctx, 5123.1);
-    ShowMemoryMax(ctx, 10234.5);
-    ShowMemoryAverage(ctx, 8765.25);
-    ctx.status.SetText(Section::Memory, StatusField::State, "Benchmarking...");
-    ctx.status.SetGauge(Section::Memory, 32);
-    ctx.status.SetGaugeText(Section::Memory, "3/6");
-    Settle();
-    ok &= Save(d.status().window(Section::Memory), out, "benchmarking-memory");
-    ctx.status.CloseWindow(Section::Memory);
-
-    ctx.countDrive = 3;
-    ctx.status.OpenWindow(Section::Drive);
-    ShowDriveTest(ctx, "Read from File", "dos.lib - Read()", "Blocksize low:", "Blocksize high:", "Blocksize:", 1, 1,
-                  128, 8388608, 262144, 16, 0);
-    ctx.status.SetNumber(Section::Drive, StatusField::Passes, 64);
-    ShowDriveLast(ctx, 812.25);
-    ShowDriveMin(ctx, 120.5);
-    ShowDriveMax(ctx, 1530.75);
-    ShowDriveAverage(ctx, 790.0);
-    ctx.status.SetText(Section::Drive, StatusField::State, "Benchmarking...");
-    ctx.status.SetGauge(Section::Drive, 33);
-    ctx.status.SetGaugeText(Section::Drive, "1/3");
-    Settle();
-    ok &= Save(d.status().window(Section::Drive), out, "benchmarking-harddrive");
-    ctx.status.CloseWindow(Section::Drive);
-
-    LogError(ctx, "DRIVE", "CheckFreeSpace", "Not enough free space on the partition");
-    LogError(ctx, "CPU", "MP3toCDDA", "Could not open the MP3 stream");
-    Settle();
-    ok &= Save(d.errorLogWindow(), out, "errorlog");
+    Settle(300);
+    if (d.errorLogWindow()->isVisible())
+      SaveShown(d.errorLogWindow(), "errorlog");
+    else {
+      std::printf("FAILED the error log window did not open\n");
+      gOk = false;
+    }
     d.Stop();
   }
   std::filesystem::remove_all(home);
-  return ok ? 0 : 1;
+  return gOk ? 0 : 1;
 }
