@@ -53,11 +53,13 @@ void Settle(int ms = 150) {
 
 // The window as the screen shows it: with its frame where a window manager
 // draws one, else its inside.
-QPixmap Shot(QWidget* w) {
+QPixmap Shot(QWidget* w, int settleMs = 400) {
   if (!gFramed) return w->grab();
-  w->raise();
-  w->activateWindow();
-  Settle(400);
+  if (settleMs > 0) {
+    w->raise();
+    w->activateWindow();
+    Settle(settleMs);
+  }
   const QRect f = w->frameGeometry();
   return w->screen()->grabWindow(0, f.x(), f.y(), f.width(), f.height());
 }
@@ -110,26 +112,44 @@ struct Answerer {
 void RunAndShoot(Desktop& d, QPushButton* button, Section s, const char* test, int delayMs, const char* name) {
   struct Started : RunListener {
     std::atomic<const char*> label{nullptr};
-    void TestStarted(const CatalogueEntry& e) override { label.store(e.label); }
+    void TestStarted(const CatalogueEntry& e) override {
+      label.store(e.label);
+      std::printf("  running %s\n", e.label);
+    }
   } started;
   d.ctx().listeners.push_back(&started);
   int done = 0;
   d.onCommandDone = [&] { ++done; };
-  bool shot = false;
+  // Taken again and again while the test runs: the last picture shows the
+  // window as full as the test makes it.
+  QPixmap last, inside;
   QElapsedTimer since;
   button->click();
   while (done == 0) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     const char* now = started.label.load();
-    if (!shot && now && std::string(now) == test) {
+    if (now && std::string(now) == test) {
       if (!since.isValid()) since.start();
-      if (since.elapsed() >= delayMs) {
+      if (since.elapsed() >= delayMs && d.status().window(s)->isVisible()) {
         d.status().Flush();
-        Save(Shot(d.status().window(s)), name);
-        shot = true;
+        QCoreApplication::processEvents();
+        QPixmap p = Shot(d.status().window(s), 0);
+        // A window the window manager has not framed yet is not taken.
+        const bool framed = !gFramed || (p.width() > 150 && p.height() > 150 && p.toImage().pixel(p.width() / 2, 8) != qRgb(0, 0, 0));
+        if (framed && (last.isNull() || (done == 0 && std::string(started.label.load()) == test))) last = p;
+        // The window's inside, should the window manager not have framed it in time.
+        if (!framed && last.isNull() && inside.isNull()) inside = d.status().window(s)->grab();
+        since.restart();
+        delayMs = 100;
       }
     }
   }
+  if (last.isNull() && !inside.isNull()) {
+    std::printf("note: %s without its frame (not framed while its test ran)\n", name);
+    last = inside;
+  }
+  const bool shot = !last.isNull();
+  if (shot) Save(last, name);
   std::erase(d.ctx().listeners, &started);
   d.onCommandDone = nullptr;
   if (!shot) {
@@ -194,7 +214,7 @@ int main(int argc, char** argv) {
     s->pages->setCurrentIndex(3);
     s->none[2]->click();
     s->driveEnabled[1]->setChecked(true);
-    s->driveCount[1]->setValue(8);
+    s->driveCount[1]->setValue(64);
     if (!partition.empty()) {
       const QString part = QString::fromStdString(partition);
       if (s->partition->findText(part) < 0) s->partition->addItem(part);
@@ -266,10 +286,10 @@ int main(int argc, char** argv) {
     }
 
     // Real runs, each window taken while its second test runs.
-    RunAndShoot(d, m->processor, Section::Processor, ProcessorEntry(3).label, 700, "benchmarking-processor");
-    RunAndShoot(d, m->memory, Section::Memory, MemoryEntry(mem::kWriteFastLong).label, 1500, "benchmarking-memory");
+    RunAndShoot(d, m->processor, Section::Processor, ProcessorEntry(4).label, 300, "benchmarking-processor");
+    RunAndShoot(d, m->memory, Section::Memory, MemoryEntry(mem::kWriteFastLong).label, 0, "benchmarking-memory");
     if (m->hardDisk->isEnabled())
-      RunAndShoot(d, m->hardDisk, Section::Drive, DriveEntry(1).label, 2500, "benchmarking-harddrive");
+      RunAndShoot(d, m->hardDisk, Section::Drive, DriveEntry(1).label, 0, "benchmarking-harddrive");
     else
       std::printf("note: no partition, the harddrive window is not taken\n");
 
