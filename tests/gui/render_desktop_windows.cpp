@@ -238,8 +238,8 @@ int main(int argc, char** argv) {
     SaveShown(d.aboutWindow(), "about");
     d.aboutWindow()->hide();
 
-    // A two-button request: the warning of "Write to DEVICE" in Make Module
-    // (needs a measurable partition for the button).
+    // A two-button request: "_Bang hardware!" in Make Module asks first; it
+    // is answered "Abort" (needs a measurable partition for the button).
     if (m->makeModule->isEnabled()) {
       m->makeModule->click();
       SaveShown(d.makeModuleWindow(), "make-module");
@@ -249,13 +249,21 @@ int main(int argc, char** argv) {
         if (RequestWindow* r = OpenRequest(); r && request.isNull()) {
           Settle(300);
           request = Shot(r);
-          r->findChild<QPushButton*>(QStringLiteral("button0"))->click();
+          auto* abort = r->findChild<QPushButton*>(QStringLiteral("button1"));
+          (abort ? abort : r->findChild<QPushButton*>(QStringLiteral("button0")))->click();
         }
       });
-      d.makeModuleWindow()->writeDevice->click();
+      int done = 0;
+      d.onCommandDone = [&] { ++done; };
+      d.makeModuleWindow()->bang->click();
+      QElapsedTimer waited;
+      waited.start();
+      while (request.isNull() && waited.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      while (done == 0 && waited.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      d.onCommandDone = nullptr;
       answers.hold = false;
       Save(request, "request");
-      d.makeModuleWindow()->abort->click();
+      d.makeModuleWindow()->hide();
     } else {
       std::printf("note: no partition, Make Module and its request are not taken\n");
     }
