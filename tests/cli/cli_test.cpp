@@ -471,11 +471,14 @@ TEST(CliProgram, TerminationKeepsTheReportWhole) {
   pid_t pid = Spawn({"--home", h, "--yes", "run", "processor", "--all", "--report", report}, err);
   ASSERT_TRUE(WaitFor(err, "[1/10]")) << Slurp(err);
   kill(pid, SIGTERM);
+  // Said at once, while the test still runs.
+  EXPECT_TRUE(WaitFor(err, "Stopping after this test...")) << Slurp(err);
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130) << Slurp(err);
   std::string whole = Slurp(report);
+  EXPECT_NE(whole.find("This run was stopped by the user after "), std::string::npos);
   EXPECT_NE(whole.find("BogoMIPS ppc-assembler inline"), std::string::npos);
   EXPECT_EQ(whole.find("Dhrystones"), std::string::npos);
   const std::string footerEnd = " /" + std::string(70, '_') + "\\   \n";
