@@ -98,7 +98,9 @@ std::string ModulePage(const ModuleRecord& m) {
       serial + "</title>\n<link rel=\"stylesheet\" href=\"browse.css\">\n</head>\n<body>\n<nav><a href=\"index.html\">All modules</a> "
       "&middot; <a href=\"" + serial + ".dbe\" download>Module file</a></nav>\n<h1>" + Html(d.userName) + " &mdash; " +
       Html(d.cpu) + "</h1>\n<table class=\"fields\">\n";
-  auto row = [&](const char* name, const std::string& value) {
+  auto row = [&](const char* name, std::string value) {
+    while (!value.empty() && value.back() == ' ') value.pop_back();
+    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
     if (!value.empty()) out += "<tr><th>" + std::string(name) + "</th><td>" + Html(value) + "</td></tr>\n";
   };
   row("User", d.userName);
@@ -135,7 +137,10 @@ std::string ModulePage(const ModuleRecord& m) {
     const CatalogueEntry& e = kCatalogue[i];
     const char* section = e.section == Section::Processor ? "Processor" : e.section == Section::Memory ? "Memory" : "Hard drive";
     char ref[64];
-    std::snprintf(ref, sizeof ref, "%g", e.reference);
+    if (e.reference == std::floor(e.reference) && std::fabs(e.reference) < 1e15)
+      std::snprintf(ref, sizeof ref, "%.0f", e.reference);
+    else
+      std::snprintf(ref, sizeof ref, "%g", e.reference);
     out += "<tr><td>" + std::string(section) + "</td><td>" + Html(e.label) + "</td><td class=\"num\">" + ref +
            "</td><td>" + Html(e.unit) + "</td><td class=\"num\">" + score(e.slot) + "</td></tr>\n";
   }

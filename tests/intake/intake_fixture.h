@@ -65,6 +65,8 @@ inline ModuleRecord VariedModule(const ModuleRecord& base, int i) {
   std::snprintf(time, sizeof time, "%02d:%02d:%02d", i % 24, i % 60, (i * 7) % 60);
   m.set_text(mod::kDate, mod::kStampWidth, date);
   m.set_text(mod::kTime, mod::kStampWidth, time);
+  for (int t = 0; t < kCatalogueSize; ++t) m.setScore(kCatalogue[t].slot, {5.0 + double((i * 31 + t * 977) % 3000) / 10.0, 1.0});
+  m.setScore(slot::kSystemTotal, {20.0 + double((i * 6151) % 5000) / 10.0, 1.0});
   m.setScore(slot::kProcessorTotal, {10.0 + double((i * 7919) % 9000) / 10.0, 1.0});
   m.setScore(slot::kMemoryTotal, {5.0 + double((i * 104729) % 4000) / 10.0, 1.0});
   m.setScore(slot::kDriveTotal, {1.0 + double((i * 1299709) % 2500) / 10.0, 1.0});
