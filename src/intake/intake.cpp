@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_set>
 
 #include "intake/browse.h"
 #include "intake/files.h"
@@ -28,6 +29,8 @@ namespace kr {
 namespace {
 
 constexpr size_t kMaxMail = 1 << 20;  // a mail with one module is about 14 KB
+// Changed with the browse page's files, so that a new intake rewrites them.
+constexpr const char* kPageVersion = "page-1";
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -127,12 +130,9 @@ struct Run {
     return false;
   }
 
-  // Replaces a generated file unless it already holds exactly `data`.
-  bool WriteIfChanged(const std::string& name, const std::string& data) {
-    std::string old, error;
-    bool tooLarge, missing;
-    if (ReadNoFollow(o.webdir + "/" + name, data.size(), old, tooLarge, missing, error) && !tooLarge && old == data)
-      return true;
+  // Replaces a generated file.
+  bool WriteGenerated(const std::string& name, const std::string& data) {
+    std::string error;
     if (!ReplaceFile(o.webdir, name, data.data(), data.size(), error)) return Fail(error);
     Step();
     return true;
@@ -222,19 +222,23 @@ struct Run {
       log("the store holds " + std::to_string(filed) + " modules; database.dbi lists the newest " +
           std::to_string(limit) + ", the most a client accepts");
 
-    std::set<std::string> present;
+    std::unordered_set<std::string> present;
     {
       DIR* d = ::opendir(o.webdir.c_str());
       if (!d) return Fail(SystemError("cannot read the folder " + o.webdir));
       // Regular files only: what stands in a file's place is replaced (or fails).
       while (dirent* e = ::readdir(d)) {
-        struct stat st;
-        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-          present.insert(e->d_name);
+        bool regular = e->d_type == DT_REG;
+        if (e->d_type == DT_UNKNOWN) {
+          struct stat st;
+          regular = ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular) present.insert(e->d_name);
       }
       ::closedir(d);
     }
-    std::set<std::string> listed;
+    std::unordered_set<std::string> listed;
+    listed.reserve(rows.size());
     std::string error;
     int written = 0;
     for (const PublishedModule& p : rows) {
@@ -261,15 +265,29 @@ struct Run {
     }
     if (written > 0 && !SyncDir(o.webdir, error)) return Fail(error);
 
-    std::string index = std::to_string(rows.size());
-    index.resize(idx::kCountField, '\0');
-    index.reserve(idx::kCountField + idx::kEntrySize * rows.size());
-    for (const PublishedModule& p : rows)
-      index.append(reinterpret_cast<const char*>(p.entry.data()), idx::kEntrySize);
-    if (!WriteIfChanged("database.dbi", index) || !WriteIfChanged("modules.js", BrowseData(rows, filed)) ||
-        !WriteIfChanged("browse.js", kBrowseScript) || !WriteIfChanged("browse.css", kBrowseStyle) ||
-        !WriteIfChanged("index.html", kBrowseHtml))
-      return false;
+    // The index and the browse files are written when what they show
+    // changed since the last complete publication, or one of them is missing.
+    const std::string generation = std::to_string(filed) + " " + std::to_string(limit) + " " +
+                                   (rows.empty() ? std::string() : rows.back().serial) + " " + kPageVersion;
+    std::string published;
+    if (!store->GetMeta("published", published)) return Fail(store->error());
+    bool current = published == generation;
+    for (const char* name : {"database.dbi", "modules.js", "browse.js", "browse.css", "index.html"})
+      current = current && present.count(name) > 0;
+    struct stat st;
+    current = current && ::stat((o.webdir + "/database.dbi").c_str(), &st) == 0 &&
+              size_t(st.st_size) == idx::kCountField + idx::kEntrySize * rows.size();
+    if (!current) {
+      std::string index = std::to_string(rows.size());
+      index.resize(idx::kCountField, '\0');
+      index.reserve(idx::kCountField + idx::kEntrySize * rows.size());
+      for (const PublishedModule& p : rows)
+        index.append(reinterpret_cast<const char*>(p.entry.data()), idx::kEntrySize);
+      if (!WriteGenerated("database.dbi", index) || !WriteGenerated("modules.js", BrowseData(rows, filed)) ||
+          !WriteGenerated("browse.js", kBrowseScript) || !WriteGenerated("browse.css", kBrowseStyle) ||
+          !WriteGenerated("index.html", kBrowseHtml))
+        return false;
+    }
 
     // What the index no longer lists goes last.
     int removed = 0;
@@ -280,7 +298,9 @@ struct Run {
       ++removed;
     }
     if (removed > 0) Step();
-    return SyncDir(o.webdir, error) || Fail(error);
+    if (!SyncDir(o.webdir, error)) return Fail(error);
+    if (!current && !store->SetMeta("published", generation)) return Fail(store->error());
+    return true;
   }
 };
 

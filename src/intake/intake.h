@@ -62,7 +62,9 @@ struct IntakeSummary {
 //    that are missing, then database.dbi (the newest publishLimit modules,
 //    oldest first), then the browse page; module files and pages of modules
 //    no longer listed are removed last. Files are replaced, never rewritten
-//    in place; one that would not change is left alone.
+//    in place. The index and the browse files are written only when the
+//    store changed since the last complete publication, or one is missing
+//    or the index does not have the length of its list.
 // False when something could not be read or written (the log says what;
 // mails that could not be filed stay where they were).
 bool RunIntake(const IntakeOptions& options, const std::function<void(const std::string&)>& log,

@@ -4,9 +4,11 @@
 // from it. An SQLite file by default; a PostgreSQL database (libpq) when the
 // store is named by a "postgresql://" or "postgres://" connection URI. Both
 // use the same tables:
-//   modules(id, serial UNIQUE, bytes, entry, user_name, real_name, cpu, os,
-//           date, time, processor, memory, drive, sender, arrived)
+//   modules(id, serial UNIQUE, entry, user_name, real_name, cpu, os, date,
+//           time, processor, memory, drive, sender, arrived)
+//   module_files(serial PRIMARY KEY, bytes)
 //   meta(key PRIMARY KEY, value)
+// (the module files apart, so that listing the modules does not pass them).
 // `id` grows with every insert: the arrival order.
 #pragma once
 

@@ -15,12 +15,12 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS modules ("
     " id BIGSERIAL PRIMARY KEY,"
     " serial TEXT NOT NULL UNIQUE,"
-    " bytes BYTEA NOT NULL,"
     " entry BYTEA NOT NULL,"
     " user_name TEXT NOT NULL, real_name TEXT NOT NULL, cpu TEXT NOT NULL, os TEXT NOT NULL,"
     " date TEXT NOT NULL, time TEXT NOT NULL,"
     " processor DOUBLE PRECISION NOT NULL, memory DOUBLE PRECISION NOT NULL, drive DOUBLE PRECISION NOT NULL,"
     " sender TEXT NOT NULL, arrived BIGINT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS module_files (serial TEXT PRIMARY KEY, bytes BYTEA NOT NULL);"
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
 
 // The advisory lock key of the intake ("KRINTAKE" as a number).
@@ -88,7 +88,7 @@ class PostgresStore : public Store {
   bool Find(const std::string& serial, std::vector<uint8_t>& bytes, bool& found) override {
     found = false;
     const char* v[] = {serial.c_str()};
-    Result r(PQexecParams(conn_, "SELECT bytes FROM modules WHERE serial = $1", 1, nullptr, v, nullptr, nullptr, 1));
+    Result r(PQexecParams(conn_, "SELECT bytes FROM module_files WHERE serial = $1", 1, nullptr, v, nullptr, nullptr, 1));
     if (!r.ok()) return Fail("cannot look a module up in the store");
     if (PQntuples(r.r) > 0) {
       std::string b = r.Get(0, 0);
@@ -122,9 +122,10 @@ class PostgresStore : public Store {
     for (int& f : fmt) f = 1;
     // Texts in binary form are their bytes; a NUL cannot occur in them.
     Result r(PQexecParams(conn_,
-                          "INSERT INTO modules (serial, bytes, entry, user_name, real_name, cpu, os, date, time,"
+                          "WITH file AS (INSERT INTO module_files (serial, bytes) VALUES ($1::text, $2::bytea))"
+                          " INSERT INTO modules (serial, entry, user_name, real_name, cpu, os, date, time,"
                           " processor, memory, drive, sender, arrived) VALUES"
-                          " ($1::text, $2::bytea, $3::bytea, $4::text, $5::text, $6::text, $7::text, $8::text,"
+                          " ($1::text, $3::bytea, $4::text, $5::text, $6::text, $7::text, $8::text,"
                           " $9::text, $10::float8, $11::float8, $12::float8, $13::text, $14::int8)",
                           14, nullptr, v, len, fmt, 0));
     return r.ok() || Fail("cannot add module " + m.serial + " to the store");
@@ -142,8 +143,9 @@ class PostgresStore : public Store {
     std::string l = std::to_string(limit);
     const char* v[] = {l.c_str()};
     Result r(PQexecParams(conn_,
-                          "SELECT serial, entry, user_name, cpu, os, date, time, processor, memory, drive FROM"
-                          " (SELECT * FROM modules ORDER BY id DESC LIMIT $1::int8) AS newest ORDER BY id",
+                          "SELECT serial, entry, user_name, cpu, os, date, time, processor, memory, drive"
+                          " FROM modules WHERE id >= coalesce((SELECT id FROM modules ORDER BY id DESC LIMIT 1"
+                          " OFFSET $1::int8 - 1), 0) ORDER BY id",
                           1, nullptr, v, nullptr, nullptr, 1));
     if (!r.ok()) return Fail("cannot read the modules of the store");
     int rows = PQntuples(r.r);

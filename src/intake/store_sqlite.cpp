@@ -16,12 +16,13 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS modules ("
     " id INTEGER PRIMARY KEY,"
     " serial TEXT NOT NULL UNIQUE,"
-    " bytes BLOB NOT NULL,"
     " entry BLOB NOT NULL,"
     " user_name TEXT NOT NULL, real_name TEXT NOT NULL, cpu TEXT NOT NULL, os TEXT NOT NULL,"
     " date TEXT NOT NULL, time TEXT NOT NULL,"
     " processor REAL NOT NULL, memory REAL NOT NULL, drive REAL NOT NULL,"
     " sender TEXT NOT NULL, arrived INTEGER NOT NULL);"
+    // The module files apart: listing the modules never passes their bytes.
+    "CREATE TABLE IF NOT EXISTS module_files (serial TEXT PRIMARY KEY, bytes BLOB NOT NULL);"
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);";
 
 std::string Column(sqlite3_stmt* s, int i) {
@@ -33,7 +34,7 @@ std::string Column(sqlite3_stmt* s, int i) {
 class SqliteStore : public Store {
  public:
   ~SqliteStore() override {
-    for (sqlite3_stmt* s : {find_, insert_, newest_, getMeta_, setMeta_}) sqlite3_finalize(s);
+    for (sqlite3_stmt* s : {find_, insert_, insertFile_, newest_, getMeta_, setMeta_}) sqlite3_finalize(s);
     if (db_) sqlite3_close(db_);
     if (lock_ >= 0) ::close(lock_);
   }
@@ -46,13 +47,17 @@ class SqliteStore : public Store {
     }
     sqlite3_busy_timeout(db_, 60000);
     if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=FULL") || !Exec(kSchema)) return false;
-    return Prepare("SELECT bytes FROM modules WHERE serial = ?1", find_) &&
-           Prepare("INSERT INTO modules (serial, bytes, entry, user_name, real_name, cpu, os, date, time,"
+    return Prepare("SELECT bytes FROM module_files WHERE serial = ?1", find_) &&
+           Prepare("INSERT INTO modules (serial, entry, user_name, real_name, cpu, os, date, time,"
                    " processor, memory, drive, sender, arrived)"
-                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)",
+                   " VALUES (?1, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)",
                    insert_) &&
-           Prepare("SELECT serial, entry, user_name, cpu, os, date, time, processor, memory, drive FROM"
-                   " (SELECT * FROM modules ORDER BY id DESC LIMIT ?1) ORDER BY id",
+           Prepare("INSERT INTO module_files (serial, bytes) VALUES (?1, ?2)", insertFile_) &&
+           // Not the module bytes: they are most of a row and not needed here.
+           // One pass in id order from the first one listed, no sorting.
+           Prepare("SELECT serial, entry, user_name, cpu, os, date, time, processor, memory, drive FROM modules"
+                   " WHERE id >= coalesce((SELECT id FROM modules ORDER BY id DESC LIMIT 1 OFFSET ?1 - 1), 0)"
+                   " ORDER BY id",
                    newest_) &&
            Prepare("SELECT value FROM meta WHERE key = ?1", getMeta_) &&
            Prepare("INSERT INTO meta (key, value) VALUES (?1, ?2)"
@@ -104,6 +109,14 @@ class SqliteStore : public Store {
     sqlite3_bind_int64(s, 14, m.arrived);
     int rc = sqlite3_step(s);
     sqlite3_reset(s);
+    if (rc == SQLITE_DONE) {
+      s = insertFile_;
+      sqlite3_reset(s);
+      text(1, m.serial);
+      sqlite3_bind_blob(s, 2, m.bytes.data(), int(m.bytes.size()), SQLITE_STATIC);
+      rc = sqlite3_step(s);
+      sqlite3_reset(s);
+    }
     return rc == SQLITE_DONE || Fail("cannot add module " + m.serial + " to the store");
   }
 
@@ -180,7 +193,7 @@ class SqliteStore : public Store {
 
   std::string path_;
   sqlite3* db_ = nullptr;
-  sqlite3_stmt *find_ = nullptr, *insert_ = nullptr, *newest_ = nullptr, *getMeta_ = nullptr, *setMeta_ = nullptr;
+  sqlite3_stmt *find_ = nullptr, *insert_ = nullptr, *insertFile_ = nullptr, *newest_ = nullptr, *getMeta_ = nullptr, *setMeta_ = nullptr;
   int lock_ = -1;
 };
 
