@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "intake/browse.h"
 #include "intake/mime.h"
 #include "intake_fixture.h"
 
@@ -346,6 +347,9 @@ TEST(Intake, LinksNamesAndTemporaries) {
   c.Mail("new/2 odd\x1b[2Jname", MailWith(FileBytes(MakeModule(c.t.ctx, "bob")), "0x.dbe", false, "evil\x1b[31m x@y"));
   // Temporaries a killed run left behind.
   Write(c.webdir + "/.intake-Ab3dE9fGh1JkL2mN", "half");
+  // A link planted where the browse page goes is replaced, its target not written.
+  Write(c.root.path() + "/precious", "keep");
+  ASSERT_EQ(::symlink((c.root.path() + "/precious").c_str(), (c.webdir + "/index.html").c_str()), 0);
   IntakeSummary s;
   ASSERT_TRUE(c.Run(s));
   EXPECT_EQ(s.accepted, 1);
@@ -356,6 +360,11 @@ TEST(Intake, LinksNamesAndTemporaries) {
   EXPECT_EQ(c.log[2].substr(0, 63), "new/2\\x20odd\\x1b[2Jname from <evil\\x1b[31m\\x20x@y>: accepted 0x");
   EXPECT_FALSE(Exists(c.webdir + "/.intake-Ab3dE9fGh1JkL2mN"));
   EXPECT_EQ(Read(c.root.path() + "/elsewhere"), MailWith(FileBytes(m)));
+  EXPECT_EQ(Read(c.root.path() + "/precious"), "keep");
+  struct stat st;
+  ASSERT_EQ(::lstat((c.webdir + "/index.html").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(Read(c.webdir + "/index.html"), kBrowseHtml);
 }
 
 TEST(Mime, PartsOfNestedAndFoldedMails) {
