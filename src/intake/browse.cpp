@@ -70,23 +70,22 @@ std::string DateKey(const std::string& date, const std::string& time) {
 
 }  // namespace
 
-std::string BrowseData(const std::vector<PublishedModule>& modules, int64_t filed) {
-  std::string out = "\"use strict\";\nvar KR_FILED = " + std::to_string(filed) + ";\nvar KR_MODULES = [\n";
-  out.reserve(out.size() + modules.size() * 160);
-  for (const PublishedModule& p : modules) {
-    out += '[';
-    for (const std::string* t : {&p.serial, &p.date, &p.time, &p.userName, &p.cpu, &p.os}) {
-      out += JsonText(*t);
-      out += ',';
-    }
-    for (double v : {p.processor, p.memory, p.drive}) {
-      out += Fixed(v);
-      out += ',';
-    }
-    out += DateKey(p.date, p.time);
-    out += "],\n";
+std::string BrowseDataHead(int64_t filed) {
+  return "\"use strict\";\nvar KR_FILED = " + std::to_string(filed) + ";\nvar KR_MODULES = [\n";
+}
+
+void AppendBrowseRow(std::string& out, const PublishedModule& p) {
+  out += '[';
+  for (const std::string* t : {&p.serial, &p.date, &p.time, &p.userName, &p.cpu, &p.os}) {
+    out += JsonText(*t);
+    out += ',';
   }
-  return out + "];\n";
+  for (double v : {p.processor, p.memory, p.drive}) {
+    out += Fixed(v);
+    out += ',';
+  }
+  out += DateKey(p.date, p.time);
+  out += "],\n";
 }
 
 std::string ModulePage(const ModuleRecord& m) {

@@ -18,9 +18,12 @@ extern const char* const kBrowseScript;  // browse.js
 extern const char* const kBrowseStyle;   // browse.css
 
 // modules.js: the published modules, oldest first, as a script that sets
-// KR_MODULES (rows of serial, date, time, user, CPU, OS, the three section
-// totals and a sortable date key) and KR_FILED (how many the store holds).
-std::string BrowseData(const std::vector<PublishedModule>& modules, int64_t filed);
+// KR_FILED (how many the store holds) and KR_MODULES (rows of serial, date,
+// time, user, CPU, OS, the three section totals and a sortable date key):
+// the head, a row per module, the tail.
+std::string BrowseDataHead(int64_t filed);
+void AppendBrowseRow(std::string& out, const PublishedModule& module);
+inline constexpr const char* kBrowseDataTail = "];\n";
 
 // The page of one module (the record unscrambled).
 std::string ModulePage(const ModuleRecord& module);

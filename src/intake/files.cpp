@@ -106,50 +106,80 @@ std::string RandomLetters() {
 
 }  // namespace
 
-bool ReplaceFile(const std::string& dir, const std::string& name, const void* data, size_t len, std::string& error) {
-  std::string tmp;
-  int fd = -1;
-  for (int tries = 0; fd < 0 && tries < 20; ++tries) {
-    tmp = dir + "/" + std::string(kTempPrefix) + RandomLetters();
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0 && errno != EEXIST) break;
+FileReplacement::FileReplacement(std::string dir, std::string name) : dir_(std::move(dir)), name_(std::move(name)) {}
+
+FileReplacement::~FileReplacement() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(tmp_.c_str());
   }
-  if (fd < 0) {
-    error = SystemError("cannot create a temporary file in " + dir);
+}
+
+bool FileReplacement::Open(std::string& error) {
+  for (int tries = 0; fd_ < 0 && tries < 20; ++tries) {
+    tmp_ = dir_ + "/" + std::string(kTempPrefix) + RandomLetters();
+    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) {
+    error = SystemError("cannot create a temporary file in " + dir_);
     return false;
   }
-  const char* p = static_cast<const char*>(data);
-  size_t left = len;
+  buffer_.reserve(1 << 20);
+  return true;
+}
+
+bool FileReplacement::Flush(std::string& error) {
+  const char* p = buffer_.data();
+  size_t left = buffer_.size();
   while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
+    ssize_t n = ::write(fd_, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
-      error = SystemError("cannot write " + dir + "/" + name);
-      ::close(fd);
-      ::unlink(tmp.c_str());
+      error = SystemError("cannot write " + dir_ + "/" + name_);
       return false;
     }
     p += n;
     left -= size_t(n);
   }
-  if (::fsync(fd) != 0) {
-    error = SystemError("cannot flush " + dir + "/" + name);
-    ::close(fd);
-    ::unlink(tmp.c_str());
+  buffer_.clear();
+  return true;
+}
+
+bool FileReplacement::Append(const void* data, size_t len, std::string& error) {
+  buffer_.append(static_cast<const char*>(data), len);
+  return buffer_.size() < (1 << 20) || Flush(error);
+}
+
+bool FileReplacement::Commit(std::string& error) {
+  if (fd_ < 0) {
+    error = "cannot write " + dir_ + "/" + name_ + ": not open";
     return false;
   }
+  if (!Flush(error)) return false;
+  if (::fsync(fd_) != 0) {
+    error = SystemError("cannot flush " + dir_ + "/" + name_);
+    return false;
+  }
+  int fd = fd_;
+  fd_ = -1;
   if (::close(fd) != 0) {
-    error = SystemError("cannot write " + dir + "/" + name);
-    ::unlink(tmp.c_str());
+    error = SystemError("cannot write " + dir_ + "/" + name_);
+    ::unlink(tmp_.c_str());
     return false;
   }
-  if (::rename(tmp.c_str(), (dir + "/" + name).c_str()) != 0) {
-    error = SystemError("cannot replace " + dir + "/" + name);
-    ::unlink(tmp.c_str());
+  if (::rename(tmp_.c_str(), (dir_ + "/" + name_).c_str()) != 0) {
+    error = SystemError("cannot replace " + dir_ + "/" + name_);
+    ::unlink(tmp_.c_str());
     return false;
   }
   return true;
+}
+
+bool ReplaceFile(const std::string& dir, const std::string& name, const void* data, size_t len, std::string& error) {
+  FileReplacement f(dir, name);
+  return f.Open(error) && f.Append(data, len, error) && f.Commit(error);
 }
 
 bool SyncDir(const std::string& dir, std::string& error) {

@@ -35,6 +35,24 @@ bool ReadNoFollow(const std::string& path, size_t limit, std::string& out, bool&
 // many files). On failure the target is untouched and no temporary is left.
 bool ReplaceFile(const std::string& dir, const std::string& name, const void* data, size_t len, std::string& error);
 
+// The same for a file written piece by piece: Append buffers, Commit
+// flushes and renames; a writer not committed removes its temporary.
+class FileReplacement {
+ public:
+  FileReplacement(std::string dir, std::string name);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  bool Open(std::string& error);
+  bool Append(const void* data, size_t len, std::string& error);
+  bool Commit(std::string& error);
+
+ private:
+  bool Flush(std::string& error);
+  std::string dir_, name_, tmp_, buffer_;
+  int fd_ = -1;
+};
+
 // Flushes a folder's entries to disk.
 bool SyncDir(const std::string& dir, std::string& error);
 

@@ -214,10 +214,10 @@ struct Run {
   bool Publish() {
     const int64_t limit = o.publishLimit > 0 ? o.publishLimit : int64_t(kMaxServerEntries);
     int64_t filed = 0;
-    std::vector<PublishedModule> rows;
-    if (!store->Count(filed) || !store->Newest(limit, rows)) return Fail(store->error());
+    if (!store->Count(filed)) return Fail(store->error());
+    const int64_t count = std::min(filed, limit);
     summary.filed = filed;
-    summary.published = int64_t(rows.size());
+    summary.published = count;
     if (filed > limit)
       log("the store holds " + std::to_string(filed) + " modules; database.dbi lists the newest " +
           std::to_string(limit) + ", the most a client accepts");
@@ -237,20 +237,55 @@ struct Run {
       }
       ::closedir(d);
     }
-    std::unordered_set<std::string> listed;
-    listed.reserve(rows.size());
+
+    // Nothing to do when the store is as it was at the last complete
+    // publication (the store only grows, so its count tells) and the
+    // generated files are there.
+    const std::string generation = std::to_string(filed) + " " + std::to_string(limit) + " " + kPageVersion;
+    std::string published;
+    if (!store->GetMeta("published", published)) return Fail(store->error());
+    bool current = published == generation;
+    for (const char* name : {"database.dbi", "modules.js", "browse.js", "browse.css", "index.html"})
+      current = current && present.count(name) > 0;
+    struct stat st;
+    if (current && ::stat((o.webdir + "/database.dbi").c_str(), &st) == 0 &&
+        uint64_t(st.st_size) == idx::kCountField + idx::kEntrySize * uint64_t(count))
+      return true;
+
+    // One pass over the list: the index and the browse data are written as
+    // it goes; the module files and pages that are missing are written at
+    // once, before the index that names them takes its place.
     std::string error;
+    FileReplacement index(o.webdir, "database.dbi");
+    if (!index.Open(error)) return Fail(error);
+    std::string head = std::to_string(count);
+    head.resize(idx::kCountField, '\0');
+    if (!index.Append(head.data(), head.size(), error)) return Fail(error);
+    std::string data = BrowseDataHead(filed);
+    data.reserve(size_t(count) * 160 + 64);
+    std::unordered_set<std::string> listed;
+    listed.reserve(size_t(count));
+    int64_t seen = 0;
     int written = 0;
-    for (const PublishedModule& p : rows) {
+    bool ok = store->Newest(limit, [&](const PublishedModule& p) {
+      ++seen;
       listed.insert(p.serial);
+      AppendBrowseRow(data, p);
+      if (!index.Append(p.entry.data(), idx::kEntrySize, error)) return false;
       bool haveFile = present.count(p.serial + ".dbe") > 0, havePage = present.count(p.serial + ".html") > 0;
-      if (haveFile && havePage) continue;
+      if (haveFile && havePage) return true;
       std::vector<uint8_t> bytes;
       bool found = false;
-      if (!store->Find(p.serial, bytes, found)) return Fail(store->error());
-      if (!found || bytes.size() != mod::kFileSize) return Fail("the store lost module " + p.serial);
+      if (!store->Find(p.serial, bytes, found)) {
+        error = store->error();
+        return false;
+      }
+      if (!found || bytes.size() != mod::kFileSize) {
+        error = "the store lost module " + p.serial;
+        return false;
+      }
       if (!haveFile) {
-        if (!ReplaceFile(o.webdir, p.serial + ".dbe", bytes.data(), bytes.size(), error)) return Fail(error);
+        if (!ReplaceFile(o.webdir, p.serial + ".dbe", bytes.data(), bytes.size(), error)) return false;
         Step();
       }
       if (!havePage) {
@@ -258,36 +293,21 @@ struct Run {
         std::copy(bytes.begin(), bytes.end(), record.bytes.begin());
         ScrambleModule(record);
         std::string page = ModulePage(record);
-        if (!ReplaceFile(o.webdir, p.serial + ".html", page.data(), page.size(), error)) return Fail(error);
+        if (!ReplaceFile(o.webdir, p.serial + ".html", page.data(), page.size(), error)) return false;
         Step();
       }
       ++written;
-    }
+      return true;
+    });
+    if (!ok) return Fail(error.empty() ? store->error() : error);
+    if (seen != count) return Fail("the store changed while the folder was generated");
     if (written > 0 && !SyncDir(o.webdir, error)) return Fail(error);
-
-    // The index and the browse files are written when what they show
-    // changed since the last complete publication, or one of them is missing.
-    const std::string generation = std::to_string(filed) + " " + std::to_string(limit) + " " +
-                                   (rows.empty() ? std::string() : rows.back().serial) + " " + kPageVersion;
-    std::string published;
-    if (!store->GetMeta("published", published)) return Fail(store->error());
-    bool current = published == generation;
-    for (const char* name : {"database.dbi", "modules.js", "browse.js", "browse.css", "index.html"})
-      current = current && present.count(name) > 0;
-    struct stat st;
-    current = current && ::stat((o.webdir + "/database.dbi").c_str(), &st) == 0 &&
-              size_t(st.st_size) == idx::kCountField + idx::kEntrySize * rows.size();
-    if (!current) {
-      std::string index = std::to_string(rows.size());
-      index.resize(idx::kCountField, '\0');
-      index.reserve(idx::kCountField + idx::kEntrySize * rows.size());
-      for (const PublishedModule& p : rows)
-        index.append(reinterpret_cast<const char*>(p.entry.data()), idx::kEntrySize);
-      if (!WriteGenerated("database.dbi", index) || !WriteGenerated("modules.js", BrowseData(rows, filed)) ||
-          !WriteGenerated("browse.js", kBrowseScript) || !WriteGenerated("browse.css", kBrowseStyle) ||
-          !WriteGenerated("index.html", kBrowseHtml))
-        return false;
-    }
+    if (!index.Commit(error)) return Fail(error);
+    Step();
+    data += kBrowseDataTail;
+    if (!WriteGenerated("modules.js", data) || !WriteGenerated("browse.js", kBrowseScript) ||
+        !WriteGenerated("browse.css", kBrowseStyle) || !WriteGenerated("index.html", kBrowseHtml))
+      return false;
 
     // What the index no longer lists goes last.
     int removed = 0;
@@ -299,7 +319,7 @@ struct Run {
     }
     if (removed > 0) Step();
     if (!SyncDir(o.webdir, error)) return Fail(error);
-    if (!current && !store->SetMeta("published", generation)) return Fail(store->error());
+    if (!store->SetMeta("published", generation)) return Fail(store->error());
     return true;
   }
 };

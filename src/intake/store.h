@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,8 +58,9 @@ class Store {
   virtual bool Find(const std::string& serial, std::vector<uint8_t>& bytes, bool& found) = 0;
   virtual bool Insert(const StoredModule& m) = 0;
   virtual bool Count(int64_t& count) = 0;
-  // The newest `limit` modules, oldest first.
-  virtual bool Newest(int64_t limit, std::vector<PublishedModule>& out) = 0;
+  // The newest `limit` modules, oldest first, one at a time (the object is
+  // reused); `each` returning false stops the listing (and fails it).
+  virtual bool Newest(int64_t limit, const std::function<bool(const PublishedModule&)>& each) = 0;
   // A value of the meta table; empty when the key is absent.
   virtual bool GetMeta(const std::string& key, std::string& value) = 0;
   virtual bool SetMeta(const std::string& key, const std::string& value) = 0;

@@ -138,8 +138,7 @@ class PostgresStore : public Store {
     return true;
   }
 
-  bool Newest(int64_t limit, std::vector<PublishedModule>& out) override {
-    out.clear();
+  bool Newest(int64_t limit, const std::function<bool(const PublishedModule&)>& each) override {
     std::string l = std::to_string(limit);
     const char* v[] = {l.c_str()};
     Result r(PQexecParams(conn_,
@@ -149,12 +148,13 @@ class PostgresStore : public Store {
                           1, nullptr, v, nullptr, nullptr, 1));
     if (!r.ok()) return Fail("cannot read the modules of the store");
     int rows = PQntuples(r.r);
-    out.reserve(size_t(rows));
+    PublishedModule p;
     for (int i = 0; i < rows; ++i) {
-      PublishedModule p;
       p.serial = r.Get(i, 0);
-      std::string e = r.Get(i, 1);
-      if (e.size() == p.entry.bytes.size()) std::memcpy(p.entry.data(), e.data(), e.size());
+      if (size_t(PQgetlength(r.r, i, 1)) == p.entry.bytes.size())
+        std::memcpy(p.entry.data(), PQgetvalue(r.r, i, 1), p.entry.bytes.size());
+      else
+        p.entry.bytes.fill(0);
       p.userName = r.Get(i, 2);
       p.cpu = r.Get(i, 3);
       p.os = r.Get(i, 4);
@@ -163,7 +163,7 @@ class PostgresStore : public Store {
       p.processor = Float8(PQgetvalue(r.r, i, 7));
       p.memory = Float8(PQgetvalue(r.r, i, 8));
       p.drive = Float8(PQgetvalue(r.r, i, 9));
-      out.push_back(std::move(p));
+      if (!each(p)) return false;
     }
     return true;
   }
