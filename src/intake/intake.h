@@ -58,13 +58,13 @@ struct IntakeSummary {
 //    is added; one already filed with the same bytes counts as accepted. The
 //    batch is committed, then its accepted mails move to cur/ marked seen.
 //    Every other mail moves to rejected/ at once. One log line per mail.
-// 4. Generates the web folder from the store: the module files and pages
-//    that are missing, then database.dbi (the newest publishLimit modules,
-//    oldest first), then the browse page; module files and pages of modules
-//    no longer listed are removed last. Files are replaced, never rewritten
-//    in place. The index and the browse files are written only when the
-//    store changed since the last complete publication, or one is missing
-//    or the index does not have the length of its list.
+// 4. Generates the web folder from the store in one pass over the list:
+//    the module files and pages that are missing, then database.dbi (the
+//    newest publishLimit modules, oldest first), then the browse page;
+//    module files and pages of modules no longer listed are removed last.
+//    Files are replaced, never rewritten in place. Nothing is written when
+//    the store is as it was at the last complete publication and the
+//    generated files are there.
 // False when something could not be read or written (the log says what;
 // mails that could not be filed stay where they were).
 bool RunIntake(const IntakeOptions& options, const std::function<void(const std::string&)>& log,
