@@ -9,97 +9,33 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <set>
+#include <unordered_set>
 
-#include "util/md5.h"
+#include "intake/browse.h"
+#include "intake/files.h"
 #include "intake/mime.h"
+#include "intake/store.h"
 #include "modules/module_index.h"
 #include "modules/module_record.h"
 #include "net/base64.h"
+#include "net/download.h"
+#include "util/numtext.h"
 
 namespace kr {
 
 namespace {
 
 constexpr size_t kMaxMail = 1 << 20;  // a mail with one module is about 14 KB
+// Changed with the browse page's files, so that a new intake rewrites them.
+constexpr const char* kPageVersion = "page-1";
 
 std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   return s;
-}
-
-bool ReadFile(const std::string& path, size_t limit, std::string& out, bool& tooLarge) {
-  tooLarge = false;
-  out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    if (out.size() + size_t(n) > limit) {
-      tooLarge = true;
-      break;
-    }
-    out.append(buf, size_t(n));
-  }
-  ::close(fd);
-  return true;
-}
-
-// A new file beside the target, flushed to disk, renamed over it, and the
-// directory flushed: the target is either the old file or the whole new one.
-bool WriteAtomic(const std::string& dir, const std::string& name, const void* data, size_t len) {
-  std::string target = dir + "/" + name;
-  std::string tmp = dir + "/." + name + "." + std::to_string(::getpid()) + ".tmp";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const char* p = static_cast<const char*>(data);
-  size_t left = len;
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= size_t(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
-}
-
-// Plain files of a directory, names not starting with ".", sorted.
-bool ListMails(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return false;
-  while (dirent* e = ::readdir(d)) {
-    if (e->d_name[0] == '.') continue;
-    struct stat st;
-    if (::stat((dir + "/" + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.emplace_back(e->d_name);
-  }
-  ::closedir(d);
-  std::sort(names.begin(), names.end());
-  return true;
 }
 
 // The Maildir info of a name ("unique:2,FLAGS"): its flags, and the name
@@ -132,7 +68,278 @@ std::string TakeAttachment(const std::string& mail, std::vector<uint8_t>& bytes)
   return "no .dbe attachment";
 }
 
+// Mails of a Maildir folder: names not starting with ".", sorted; regular
+// files and symbolic links (a link is refused when it is read, so it does
+// not stay in new/ for ever). Sub-folders are left alone.
+bool ListMails(const std::string& dir, std::vector<std::string>& names, std::string& error) {
+  names.clear();
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) {
+    error = SystemError("cannot read the folder " + dir);
+    return false;
+  }
+  while (dirent* e = ::readdir(d)) {
+    if (e->d_name[0] == '.') continue;
+    struct stat st;
+    if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+      names.emplace_back(e->d_name);
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  return true;
+}
+
+// The sender of a mail: its Return-Path, else its From field; at most 200
+// bytes; empty when neither is there.
+std::string MailSender(const std::string& mail) {
+  size_t end = mail.find("\n\n");
+  size_t crlf = mail.find("\r\n\r\n");
+  if (crlf < end) end = crlf;
+  std::string_view header(mail.data(), std::min(end, mail.size()));
+  std::string s = HeaderField(header, "Return-Path");
+  if (s.empty() || s == "<>") s = HeaderField(header, "From");
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
+  size_t lead = s.find_first_not_of(" \t");
+  s = lead == std::string::npos ? std::string() : s.substr(lead);
+  return s.substr(0, 200);
+}
+
+bool IsServedModuleName(const std::string& name, std::string& serial) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = name.substr(dot);
+  if (ext != ".dbe" && ext != ".html") return false;
+  serial = name.substr(0, dot);
+  return IsWellFormedSerial(serial);
+}
+
+// The run's state shared by its steps.
+struct Run {
+  const IntakeOptions& o;
+  const std::function<void(const std::string&)>& log;
+  IntakeSummary& summary;
+  Store* store = nullptr;
+  int steps = 0;
+
+  void Step() {
+    ++steps;
+    if (o.step) o.step(steps);
+  }
+  bool Fail(const std::string& what) {
+    log("error: " + what);
+    return false;
+  }
+
+  // Replaces a generated file.
+  bool WriteGenerated(const std::string& name, const std::string& data) {
+    std::string error;
+    if (!ReplaceFile(o.webdir, name, data.data(), data.size(), error)) return Fail(error);
+    Step();
+    return true;
+  }
+
+  // A store that has never been filled takes what the web folder serves.
+  bool ImportServedFolder() {
+    std::string done;
+    if (!store->GetMeta("imported", done)) return Fail(store->error());
+    if (!done.empty()) return true;
+    const std::string indexPath = o.webdir + "/database.dbi";
+    std::string index, error;
+    bool tooLarge, missing;
+    if (!ReadNoFollow(indexPath, SIZE_MAX, index, tooLarge, missing, error) && !missing)
+      return Fail(error + "; nothing was changed");
+    size_t n = 0;
+    if (!missing) {
+      long count = -1;
+      std::string field = index.substr(0, std::min(index.size(), idx::kCountField));
+      field.resize(std::min(field.size(), field.find('\0')));
+      if (index.size() < idx::kCountField || (index.size() - idx::kCountField) % idx::kEntrySize != 0)
+        return Fail(indexPath + " is " + std::to_string(index.size()) +
+                    " bytes, not 10 + 1003 bytes per entry; nothing was changed");
+      n = (index.size() - idx::kCountField) / idx::kEntrySize;
+      if (StrToLong(field, count) < 0 || count < 0 || size_t(count) != n)
+        return Fail(indexPath + " holds " + std::to_string(n) + " entries but its count reads \"" +
+                    EscapeForLog(field) + "\"; nothing was changed");
+    }
+    if (!store->Begin()) return Fail(store->error());
+    std::set<std::string> taken;
+    int imported = 0;
+    for (size_t i = 0; i < n; ++i) {
+      IndexEntry e;
+      std::memcpy(e.data(), index.data() + idx::kCountField + i * idx::kEntrySize, idx::kEntrySize);
+      std::string serial(e.serial());
+      std::string file, reason;
+      if (!IsWellFormedSerial(serial)) {
+        log("import: entry " + std::to_string(i + 1) + " left out: its serial is not well formed");
+        continue;
+      }
+      if (!taken.insert(serial).second) {
+        log("import: entry " + std::to_string(i + 1) + " left out: serial " + serial + " is listed before");
+        continue;
+      }
+      if (!ReadNoFollow(o.webdir + "/" + serial + ".dbe", mod::kFileSize, file, tooLarge, missing, reason)) {
+        log("import: module " + serial + " left out: " + reason);
+        continue;
+      }
+      std::vector<uint8_t> bytes(file.begin(), file.end());
+      std::string judged;
+      reason = tooLarge ? "the module file is larger than 9504 bytes" : JudgeModuleFile(bytes, judged);
+      if (reason.empty() && judged != serial) reason = "the module file holds module " + judged;
+      if (!reason.empty()) {
+        log("import: module " + serial + " left out: " + reason);
+        continue;
+      }
+      StoredModule m = DescribeStoredModule(bytes);
+      struct stat st;
+      m.arrived = ::stat((o.webdir + "/" + serial + ".dbe").c_str(), &st) == 0 ? int64_t(st.st_mtime) : 0;
+      if (!store->Insert(m)) {
+        std::string e2 = store->error();
+        store->Rollback();
+        return Fail(e2);
+      }
+      ++imported;
+    }
+    if (!store->SetMeta("imported", "1") || !store->Commit()) {
+      std::string e2 = store->error();
+      store->Rollback();
+      return Fail(e2);
+    }
+    if (n > 0) log("import: " + std::to_string(imported) + " of " + std::to_string(n) + " modules of " + indexPath +
+                   " taken into the store");
+    Step();
+    return true;
+  }
+
+  // The web folder from the store.
+  bool Publish() {
+    const int64_t limit = o.publishLimit > 0 ? o.publishLimit : int64_t(kMaxServerEntries);
+    int64_t filed = 0;
+    if (!store->Count(filed)) return Fail(store->error());
+    const int64_t count = std::min(filed, limit);
+    summary.filed = filed;
+    summary.published = count;
+    if (filed > limit)
+      log("the store holds " + std::to_string(filed) + " modules; database.dbi lists the newest " +
+          std::to_string(limit) + ", the most a client accepts");
+
+    std::unordered_set<std::string> present;
+    {
+      DIR* d = ::opendir(o.webdir.c_str());
+      if (!d) return Fail(SystemError("cannot read the folder " + o.webdir));
+      // Regular files only: what stands in a file's place is replaced (or fails).
+      while (dirent* e = ::readdir(d)) {
+        bool regular = e->d_type == DT_REG;
+        if (e->d_type == DT_UNKNOWN) {
+          struct stat st;
+          regular = ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular) present.insert(e->d_name);
+      }
+      ::closedir(d);
+    }
+
+    // Nothing to do when the store is as it was at the last complete
+    // publication (the store only grows, so its count tells) and the
+    // generated files are there.
+    const std::string generation = std::to_string(filed) + " " + std::to_string(limit) + " " + kPageVersion;
+    std::string published;
+    if (!store->GetMeta("published", published)) return Fail(store->error());
+    bool current = published == generation;
+    for (const char* name : {"database.dbi", "modules.js", "browse.js", "browse.css", "index.html"})
+      current = current && present.count(name) > 0;
+    struct stat st;
+    if (current && ::stat((o.webdir + "/database.dbi").c_str(), &st) == 0 &&
+        uint64_t(st.st_size) == idx::kCountField + idx::kEntrySize * uint64_t(count))
+      return true;
+
+    // One pass over the list: the index and the browse data are written as
+    // it goes; the module files and pages that are missing are written at
+    // once, before the index that names them takes its place.
+    std::string error;
+    FileReplacement index(o.webdir, "database.dbi");
+    if (!index.Open(error)) return Fail(error);
+    std::string head = std::to_string(count);
+    head.resize(idx::kCountField, '\0');
+    if (!index.Append(head.data(), head.size(), error)) return Fail(error);
+    std::string data = BrowseDataHead(filed);
+    data.reserve(size_t(count) * 160 + 64);
+    std::unordered_set<std::string> listed;
+    listed.reserve(size_t(count));
+    int64_t seen = 0;
+    int written = 0;
+    bool ok = store->Newest(limit, [&](const PublishedModule& p) {
+      ++seen;
+      listed.insert(p.serial);
+      AppendBrowseRow(data, p);
+      if (!index.Append(p.entry.data(), idx::kEntrySize, error)) return false;
+      bool haveFile = present.count(p.serial + ".dbe") > 0, havePage = present.count(p.serial + ".html") > 0;
+      if (haveFile && havePage) return true;
+      std::vector<uint8_t> bytes;
+      bool found = false;
+      if (!store->Find(p.serial, bytes, found)) {
+        error = store->error();
+        return false;
+      }
+      if (!found || bytes.size() != mod::kFileSize) {
+        error = "the store lost module " + p.serial;
+        return false;
+      }
+      if (!haveFile) {
+        if (!ReplaceFile(o.webdir, p.serial + ".dbe", bytes.data(), bytes.size(), error)) return false;
+        Step();
+      }
+      if (!havePage) {
+        ModuleRecord record;
+        std::copy(bytes.begin(), bytes.end(), record.bytes.begin());
+        ScrambleModule(record);
+        std::string page = ModulePage(record);
+        if (!ReplaceFile(o.webdir, p.serial + ".html", page.data(), page.size(), error)) return false;
+        Step();
+      }
+      ++written;
+      return true;
+    });
+    if (!ok) return Fail(error.empty() ? store->error() : error);
+    if (seen != count) return Fail("the store changed while the folder was generated");
+    if (written > 0 && !SyncDir(o.webdir, error)) return Fail(error);
+    if (!index.Commit(error)) return Fail(error);
+    Step();
+    data += kBrowseDataTail;
+    if (!WriteGenerated("modules.js", data) || !WriteGenerated("browse.js", kBrowseScript) ||
+        !WriteGenerated("browse.css", kBrowseStyle) || !WriteGenerated("index.html", kBrowseHtml))
+      return false;
+
+    // What the index no longer lists goes last.
+    int removed = 0;
+    for (const std::string& name : present) {
+      std::string serial;
+      if (!IsServedModuleName(name, serial) || listed.count(serial)) continue;
+      if (::unlink((o.webdir + "/" + name).c_str()) != 0) return Fail(SystemError("cannot remove " + o.webdir + "/" + name));
+      ++removed;
+    }
+    if (removed > 0) Step();
+    if (!SyncDir(o.webdir, error)) return Fail(error);
+    if (!store->SetMeta("published", generation)) return Fail(store->error());
+    return true;
+  }
+};
+
 }  // namespace
+
+std::string EscapeForLog(std::string_view s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c <= 0x20 || c >= 0x7F || c == '\\') {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\x%02x", unsigned(c));
+      out += b;
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
 
 std::string JudgeModuleFile(const std::vector<uint8_t>& bytes, std::string& serial) {
   serial.clear();
@@ -154,102 +361,169 @@ std::string JudgeModuleFile(const std::vector<uint8_t>& bytes, std::string& seri
   return {};
 }
 
-bool RunIntake(const std::string& maildir, const std::string& webdir,
-               const std::function<void(const std::string&)>& log, IntakeSummary& summary) {
+bool RunIntake(const IntakeOptions& o, const std::function<void(const std::string&)>& log, IntakeSummary& summary) {
   summary = {};
-  const std::string rejectedDir = maildir + "/rejected";
-  std::vector<std::string> fresh, seen;
-  if (!ListMails(maildir + "/new", fresh) || !ListMails(maildir + "/cur", seen)) {
-    log("cannot read the Maildir " + maildir + " (new/ and cur/ are needed)");
-    return false;
-  }
+  Run run{o, log, summary};
+  std::string error;
   struct stat st;
-  if (::stat(webdir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    log("cannot use the web directory " + webdir);
-    return false;
-  }
-  if (::mkdir(rejectedDir.c_str(), 0700) != 0 && errno != EEXIST) {
-    log("cannot create " + rejectedDir);
-    return false;
-  }
+  if (::stat(o.webdir.c_str(), &st) != 0) return run.Fail(SystemError("cannot use the web folder " + o.webdir));
+  if (!S_ISDIR(st.st_mode)) return run.Fail("cannot use the web folder " + o.webdir + ": not a folder");
 
-  // The index as it stands; a missing one starts empty.
-  std::vector<IndexEntry> entries;
-  std::string indexText;
-  bool tooLarge = false;
-  if (ReadFile(webdir + "/database.dbi", SIZE_MAX, indexText, tooLarge)) {
-    entries = ParseIndex(reinterpret_cast<const uint8_t*>(indexText.data()), indexText.size()).entries;
+  // The Maildir, the web folder and the store, always in this order.
+  int mailLock = TakeFolderLock(o.maildir, error);
+  if (mailLock < 0) return run.Fail(error);
+  int webLock = TakeFolderLock(o.webdir, error);
+  if (webLock < 0) {
+    ::close(mailLock);
+    return run.Fail(error);
   }
-  std::set<std::string> filed;
-  for (const IndexEntry& e : entries) filed.insert(std::string(e.serial()));
+  struct Unlock {
+    int a, b;
+    ~Unlock() {
+      ::close(b);
+      ::close(a);
+    }
+  } unlock{mailLock, webLock};
+
+  const std::string where = o.store.empty() ? o.maildir + "/collection.sqlite" : o.store;
+  std::unique_ptr<Store> store = OpenStore(where, error);
+  if (!store) return run.Fail(error);
+  if (!store->Lock()) return run.Fail(store->error());
+  run.store = store.get();
+
+  if (int stale = RemoveStaleTemporaries(o.webdir))
+    log("removed " + std::to_string(stale) + " temporary files a stopped run left in " + EscapeForLog(o.webdir));
+  if (!run.ImportServedFolder()) return false;
+
+  const std::string rejectedDir = o.maildir + "/rejected";
+  std::vector<std::string> fresh, seen;
+  if (!ListMails(o.maildir + "/new", fresh, error) || !ListMails(o.maildir + "/cur", seen, error))
+    return run.Fail(error);
+  if (::mkdir(rejectedDir.c_str(), 0700) != 0 && errno != EEXIST)
+    return run.Fail(SystemError("cannot create " + rejectedDir));
 
   struct Mail {
-    std::string dir, name;
+    std::string dir, name, shown;
   };
   std::vector<Mail> mails;
-  for (const std::string& n : fresh) mails.push_back({"new", n});
+  for (const std::string& n : fresh) mails.push_back({"new", n, ""});
   for (const std::string& n : seen)
-    if (MailFlags(n).find('S') == std::string::npos) mails.push_back({"cur", n});
+    if (MailFlags(n).find('S') == std::string::npos) mails.push_back({"cur", n, ""});
 
   bool ok = true;
-  for (const Mail& m : mails) {
-    const std::string from = maildir + "/" + m.dir + "/" + m.name;
-    const std::string shown = m.dir + "/" + m.name;
-    std::string text, serial, reason;
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(from, kMaxMail, text, tooLarge)) {
-      log(shown + ": cannot be read; left in place");
-      ++summary.failed;
-      ok = false;
-      continue;
-    }
-    if (tooLarge) reason = "mail is larger than 1 MiB";
-    if (reason.empty()) reason = TakeAttachment(text, bytes);
-    if (reason.empty()) reason = JudgeModuleFile(bytes, serial);
-    if (reason.empty() && filed.count(serial)) reason = "serial " + serial + " is already filed";
-
-    if (!reason.empty()) {
+  const size_t batch = std::max<size_t>(1, o.batch);
+  for (size_t first = 0; first < mails.size() && ok; first += batch) {
+    struct Accepted {
+      const Mail* mail;
+      std::string serial, shown;
+      bool before;
+    };
+    std::vector<Accepted> accepted;
+    std::map<std::string, std::vector<uint8_t>> inBatch;
+    if (!store->Begin()) return run.Fail(store->error());
+    for (size_t i = first; i < std::min(mails.size(), first + batch); ++i) {
+      const Mail& m = mails[i];
+      const std::string from = o.maildir + "/" + m.dir + "/" + m.name;
+      std::string shown = m.dir + "/" + EscapeForLog(m.name);
+      std::string text, serial, reason;
+      std::vector<uint8_t> bytes;
+      bool tooLarge = false, missing = false;
+      if (!ReadNoFollow(from, kMaxMail, text, tooLarge, missing, reason)) {
+        bool link = reason.find("is a symbolic link") != std::string::npos;
+        if (link || reason.find("is not a regular file") != std::string::npos) {
+          reason = link ? "a symbolic link, not a mail" : "not a regular file";
+        } else {
+          log(shown + ": cannot be read (" + reason + "); left in place");
+          ++summary.failed;
+          ok = false;
+          continue;
+        }
+      } else {
+        std::string sender = MailSender(text);
+        shown += " from " + (sender.empty() ? std::string("(unknown)") : EscapeForLog(sender));
+        if (tooLarge) reason = "mail is larger than 1 MiB";
+        if (reason.empty()) reason = TakeAttachment(text, bytes);
+        if (reason.empty()) reason = JudgeModuleFile(bytes, serial);
+        if (reason.empty()) {
+          std::vector<uint8_t> filed;
+          bool found = false;
+          auto b = inBatch.find(serial);
+          if (b != inBatch.end()) {
+            filed = b->second;
+            found = true;
+          } else if (!store->Find(serial, filed, found)) {
+            log(shown + ": " + store->error() + "; left in place");
+            ++summary.failed;
+            ok = false;
+            break;
+          }
+          if (found && filed != bytes) {
+            reason = "serial " + serial + " is filed with other contents";
+          } else if (found) {
+            accepted.push_back({&m, serial, shown, true});
+          } else {
+            StoredModule sm = DescribeStoredModule(bytes);
+            sm.sender = sender;
+            sm.arrived = int64_t(::time(nullptr));
+            if (!store->Insert(sm)) {
+              log(shown + ": " + store->error() + "; left in place");
+              ++summary.failed;
+              ok = false;
+              break;
+            }
+            inBatch[serial] = bytes;
+            accepted.push_back({&m, serial, shown, false});
+          }
+        }
+      }
+      if (reason.empty()) continue;
       if (::rename(from.c_str(), (rejectedDir + "/" + m.name).c_str()) != 0) {
-        log(shown + ": rejected: " + reason + "; cannot be moved to rejected/");
+        log(shown + ": rejected: " + reason + "; " + SystemError("cannot be moved to rejected/"));
         ++summary.failed;
         ok = false;
         continue;
       }
       log(shown + ": rejected: " + reason);
       ++summary.rejected;
-      continue;
+      run.Step();
     }
-    // File the module, then the index that names it, then move the mail.
-    ModuleRecord record;
-    std::copy(bytes.begin(), bytes.end(), record.bytes.begin());
-    ScrambleModule(record);
-    entries.push_back(MakeIndexEntry(record));
-    std::vector<uint8_t> index = IndexBytes(entries);
-    bool moduleWritten = WriteAtomic(webdir, serial + ".dbe", bytes.data(), bytes.size());
-    if (!moduleWritten || !WriteAtomic(webdir, "database.dbi", index.data(), index.size())) {
-      // The serial is not in the index, so no file of that name belongs here.
-      if (moduleWritten) ::unlink((webdir + "/" + serial + ".dbe").c_str());
-      entries.pop_back();
-      log(shown + ": module " + serial + " cannot be written to " + webdir + "; left in place");
-      ++summary.failed;
+    run.Step();
+    if (!ok || !store->Commit()) {
+      if (ok) log("error: " + store->error());
+      store->Rollback();
+      for (const Accepted& a : accepted) log(a.shown + ": module " + a.serial + " not filed; left in place");
+      summary.failed += int(accepted.size());
       ok = false;
-      continue;
+      break;
     }
-    filed.insert(serial);
-    const std::string to = maildir + "/cur/" + MailBase(m.name) + ":2," + [&] {
+    run.Step();
+    // Filed: now the mails may move.
+    for (const Accepted& a : accepted) {
+      const Mail& m = *a.mail;
       std::string flags = MailFlags(m.name) + "S";
       std::sort(flags.begin(), flags.end());
-      return flags;
-    }();
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-      log(shown + ": accepted " + serial + "; cannot be marked seen in cur/");
-      ok = false;
-    } else {
-      log(shown + ": accepted " + serial);
+      const std::string from = o.maildir + "/" + m.dir + "/" + m.name;
+      const std::string to = o.maildir + "/cur/" + MailBase(m.name) + ":2," + flags;
+      const std::string what = a.shown + ": accepted " + a.serial + (a.before ? " (filed before)" : "");
+      if (::rename(from.c_str(), to.c_str()) != 0) {
+        log(what + "; " + SystemError("cannot be marked seen in cur/"));
+        ok = false;
+      } else {
+        log(what);
+      }
+      ++summary.accepted;
+      run.Step();
     }
-    ++summary.accepted;
   }
-  return ok;
+  return run.Publish() && ok;
+}
+
+bool RunIntake(const std::string& maildir, const std::string& webdir,
+               const std::function<void(const std::string&)>& log, IntakeSummary& summary) {
+  IntakeOptions o;
+  o.maildir = maildir;
+  o.webdir = webdir;
+  return RunIntake(o, log, summary);
 }
 
 }  // namespace kr

@@ -1,5 +1,6 @@
 #include "net/download.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,14 @@ bool IsCompleteIndex(const uint8_t* bytes, size_t size) {
 bool RetrieveServerList(Context& ctx, Network& net) {
   std::vector<uint8_t> body;
   if (!HttpGet(ctx, net, ctx.run.serverHost, ctx.run.serverPath, "database.dbi",
-               idx::kCountField + idx::kEntrySize * kMaxServerEntries, body))
+               idx::kCountField + idx::kEntrySize * kMaxServerEntries, body, net::kListTooLarge))
     return false;
   if (!IsCompleteIndex(body.data(), body.size())) {
-    net.state.ShowState(net::kBadDatabase);
+    long count = 0;
+    std::string field(reinterpret_cast<const char*>(body.data()), std::min(body.size(), idx::kCountField));
+    field.resize(std::min(field.size(), field.find('\0')));
+    bool tooMany = StrToLong(field, count) >= 0 && count > long(kMaxServerEntries);
+    net.state.ShowState(tooMany ? net::kListTooLarge : net::kBadDatabase);
     return false;
   }
   if (!ctx.dos.WriteFileAtomic(db::kServerIndex, body.data(), body.size())) {

@@ -112,7 +112,7 @@ std::string HttpRequestText(const HttpTarget& target, std::string_view mailbox) 
 }
 
 bool HttpGet(Context& ctx, Network& net, std::string_view server, std::string_view dir, std::string_view file,
-             size_t maxBody, std::vector<uint8_t>& body) {
+             size_t maxBody, std::vector<uint8_t>& body, std::string_view tooLarge) {
   body.clear();
   HttpTarget target;
   if (!SplitUrl(BuildUrl(server, dir, file), target)) {
@@ -167,7 +167,7 @@ bool HttpGet(Context& ctx, Network& net, std::string_view server, std::string_vi
       }
       if (line.empty()) {
         phase = Phase::Body;
-        if (contentLength > int64_t(maxBody)) return fail(net::kBadResponse);
+        if (contentLength > int64_t(maxBody)) return fail(tooLarge);
         break;
       }
       if (int64_t n = ContentLength(line); n != -1) {
@@ -179,7 +179,7 @@ bool HttpGet(Context& ctx, Network& net, std::string_view server, std::string_vi
     if (phase != Phase::Body) continue;
     size_t take = size_t(got) - i;
     if (contentLength >= 0) take = std::min<size_t>(take, size_t(contentLength) - body.size());
-    if (body.size() + take > maxBody) return fail(net::kBadResponse);
+    if (body.size() + take > maxBody) return fail(tooLarge);
     body.insert(body.end(), block + i, block + i + take);
     if (contentLength >= 0 && body.size() == size_t(contentLength)) break;
   }

@@ -39,9 +39,9 @@ std::string HttpRequestText(const HttpTarget& target, std::string_view mailbox);
 // (lines of any length; a line feed alone ends it); the body must be
 // complete: as long as Content-Length when the header gives one, otherwise
 // whatever came before the server closed. A body larger than `maxBody`
-// fails. On failure the state line holds the reason, `body` is empty and
+// fails with the state text `tooLarge`. On failure the state line holds the reason, `body` is empty and
 // false is returned; nothing is written anywhere.
 bool HttpGet(Context& ctx, Network& net, std::string_view server, std::string_view dir, std::string_view file,
-             size_t maxBody, std::vector<uint8_t>& body);
+             size_t maxBody, std::vector<uint8_t>& body, std::string_view tooLarge = net::kBadResponse);
 
 }  // namespace kr

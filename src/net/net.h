@@ -58,6 +58,8 @@ inline constexpr std::string_view kBadAddress = "\x1b" "bERROR:\x1bn Bad server 
 inline constexpr std::string_view kBadResponse = "\x1b" "bERROR:\x1bn Invalid server response!";
 inline constexpr std::string_view kIncomplete = "\x1b" "bERROR:\x1bn Transfer incomplete!";
 inline constexpr std::string_view kBadDatabase = "\x1b" "bERROR:\x1bn Invalid server-database!";
+inline constexpr std::string_view kListTooLarge =
+    "\x1b" "bERROR:\x1bn Server list is larger than this client accepts!";
 inline constexpr std::string_view kCantReadModule = "\x1b" "bERROR:\x1bn Can't read module!";
 inline constexpr std::string_view kBadSender = "\x1b" "bERROR:\x1bn Invalid E-Mail address in the settings!";
 inline constexpr std::string_view kBadMailbox = "\x1b" "bERROR:\x1bn Invalid collection mailbox!";

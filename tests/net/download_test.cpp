@@ -87,6 +87,8 @@ TEST(RetrieveServerList, AnyFailureKeepsTheOldServerDatabase) {
   countless.replace(0, 10, std::string("abc\0\0\0\0\0\0\0", 10));
   std::string negative = two;
   negative.replace(0, 10, std::string("-2\0\0\0\0\0\0\0\0", 10));
+  std::string overCap = two;
+  overCap.replace(0, 10, std::string("50001\0\0\0\0\0", 10));
   const Case cases[] = {
       {"404", {"HTTP/1.0 404 Not Found\r\n\r\n<html>"}, std::string(net::kNotFound)},
       {"body shorter than Content-Length", {Response(two).substr(0, Response(two).size() - 500)},
@@ -97,6 +99,10 @@ TEST(RetrieveServerList, AnyFailureKeepsTheOldServerDatabase) {
       {"count is no number", {Response(countless)}, std::string(net::kBadDatabase)},
       {"count is negative", {Response(negative)}, std::string(net::kBadDatabase)},
       {"an HTML page", {Response("<html>not found</html>")}, std::string(net::kBadDatabase)},
+      // Longer than the client accepts: said so, by the count or by the length.
+      {"count over the client's cap", {Response(overCap)}, std::string(net::kListTooLarge)},
+      {"body over the client's cap", {"HTTP/1.0 200 OK\r\nContent-Length: 50150011\r\n\r\n50001"},
+       std::string(net::kListTooLarge)},
       {"header split over many blocks, then cut", Blocks1("HTTP/1.0 200 OK\r\nX: " + std::string(300, 'x')),
        std::string(net::kIncomplete)},
   };
