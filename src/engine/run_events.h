@@ -37,6 +37,7 @@ struct RunOutcome {
   std::string reportPath;   // host path of the report (Latin-1)
   std::string reportError;  // "write /path: No space left on device"
   bool interrupted = false;  // a stop request ended the run early
+  bool refused = false;      // the section refused to run (no space, its folder exists): nothing was measured
   // Section totals as stored in their score slots (processor, memory, drive)
   // and the system total; a slot that does not count was not scored.
   ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;

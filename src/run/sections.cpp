@@ -262,7 +262,7 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& r
         outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
         break;
       case RunMode::Drive:
-        runs.drive(ctx);
+        outcome.refused = runs.drive(ctx) != 0;
         outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
         break;
       case RunMode::MakeModule:
