@@ -443,6 +443,26 @@ TEST_F(DeviceBench, SpinUpOnADeviceThatCannotStopIsNotScored) {
   EXPECT_EQ(ctx.results.score(slot::kDriveFirst + 17).valid, 0.0);
 }
 
+// Ctrl-C during a sweep ends it before the next step: no device work after
+// it, the card is completed, the test is not scored.
+TEST_F(DeviceBench, AStopRequestEndsATransferSweepBetweenSteps) {
+  Make(12 * kMiB);
+  std::atomic<bool> stop{false};
+  ctx.interrupt = &stop;
+  t.status.onChange = [&](Section) {
+    if (t.status.number(Section::Drive, StatusField::Blocksize) == 2048) stop = true;
+  };
+  const std::string card = Read(kAccessNsd64);
+  t.status.onChange = nullptr;
+  ctx.interrupt = nullptr;
+  // The stop came as the 2048-byte step began: it and the larger ones were not sent.
+  for (const EmulatedRequest& r : Requests(NSCMD_TD_READ64)) EXPECT_LE(r.length, 1024u);
+  EXPECT_NE(card.find("|      1024                                                       16.00    |\n"), std::string::npos);
+  EXPECT_NE(card.find("|      2048                                                        0.00    |\n"), std::string::npos);
+  EXPECT_NE(card.find("|   8388608                                                        0.00    |\n"), std::string::npos);
+  EXPECT_NE(card.find("|   KelvaRANKS : DISABLED"), std::string::npos) << card;
+}
+
 TEST_F(DeviceBench, AStopDuringTheSpinDownWaitStillStartsTheDevice) {
   Make(4 * kMiB);
   std::atomic<bool> stop{false};
