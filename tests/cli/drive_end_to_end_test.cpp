@@ -205,13 +205,23 @@ TEST_F(FullDriveEndToEnd, AFullFileSystemDuringTheCopyLeavesNothing) {
   ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.filesystem=1").code, 0);
   const std::string report = dir_.path() + "/full.txt";
   Result r = RunCli(h + "run drive --report " + report);
+  EXPECT_EQ(r.code, 10);  // the section refused to run
   EXPECT_NE(r.err.find("Could not copy needed datafiles!"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Could not open destination file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the drive section refused to run"), std::string::npos) << r.err;
   EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
   EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
   std::string left;
   Shell("ls -A '" + mnt_ + "' | tr '\\n' ' '", &left);
   EXPECT_EQ(left, "lost+found") << left;
+
+  // A benchmark folder already there (not this run's): named, left alone, exit 10.
+  ASSERT_TRUE(Shell("mkdir '" + mnt_ + "/KelvaRANK_bench'"));
+  r = RunCli(h + "run drive --report " + report);
+  EXPECT_EQ(r.code, 10);
+  EXPECT_NE(r.err.find(mnt_ + "/KelvaRANK_bench"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("File exists"), std::string::npos) << r.err;
+  EXPECT_TRUE(Shell("test -d '" + mnt_ + "/KelvaRANK_bench'"));
 }
 
 // A partition the run cannot use is refused before anything runs, in one
