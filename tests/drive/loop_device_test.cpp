@@ -269,5 +269,23 @@ TEST_F(LoopPartition, GatheringFillsTheRecordInBothModes) {
   }
 }
 
+// The device node named as the partition: the device tests are possible on
+// the node itself, the file tests are not, and that is no error.
+TEST_F(LoopPartition, ADeviceNodeIsAPartitionForTheDeviceTestsAlone) {
+  test::TestContext t;
+  t.ctx.drive.devices = &devices_;
+  t.ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, node_);
+  GatherDriveInfo(t.ctx);
+  const DriveInfo& d = t.ctx.driveInfo;
+  EXPECT_TRUE(t.ctx.errorLog.entries.empty()) << t.ctx.errorLog.entries[0].reason;
+  EXPECT_TRUE(t.ctx.drive.rawDevice);
+  EXPECT_EQ(std::string(d.deviceName), node_);
+  EXPECT_EQ(d.fields[19], 1u);  // highlevel valid
+  EXPECT_EQ(d.fields[30], 1u);  // lowlevel valid
+  EXPECT_EQ(t.ctx.run.freeSpace, 0);
+  EXPECT_TRUE(t.ctx.drive.deviceTestsPossible);
+  EXPECT_FALSE(t.ctx.drive.makeModuleEnabled);
+}
+
 }  // namespace
 }  // namespace kr
