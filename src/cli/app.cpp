@@ -34,6 +34,7 @@
 #include "platform/run_conditions.h"
 #include "report/frame.h"
 #include "report/report.h"
+#include "settings/settings_form.h"
 #include "settings/settings_keys.h"
 #include "modules/module_json.h"
 #include "modules/module_record.h"
@@ -131,10 +132,14 @@ std::atomic<bool> gPartialSet{false};
 // The first SIGINT or SIGTERM asks the run to stop after the current test
 // (the report is completed); a second one removes the unfinished report and
 // ends the program at once by the signal that arrived, so the parent sees
-// which one it was. An older report of the same name is never touched.
+// which one it was, after removing the private RAM folder the program made
+// (its removal at exit would not run). A hang-up does the same at once. An
+// older report of the same name is never touched.
 void OnInterrupt(int sig) {
-  if (gInterrupt.exchange(true)) {
+  if (gInterrupt.exchange(true) || sig == SIGHUP) {
     if (gPartialSet.load()) unlink(gPartial);
+    // The removal at exit does not run when the signal ends the program.
+    RemoveRamDirNow();
     signal(sig, SIG_DFL);
     raise(sig);
   }
@@ -164,6 +169,10 @@ void InstallInterruptHandler() {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  // A closed terminal ends the program at once, as a second interrupt does
+  // (unless hang-ups are ignored, as under nohup).
+  struct sigaction old {};
+  if (sigaction(SIGHUP, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(SIGHUP, &sa, nullptr);
 }
 
 std::string AbsolutePath(const std::string& p) {
@@ -221,6 +230,26 @@ struct System {
     ctx.drive.devices = &devices;
     hooks.requester = &requester;
   }
+};
+
+// The settings (and the settings pages' copy) as they were when the guard
+// was made, put back when it ends: whatever a command changes for one run,
+// on whatever path it leaves, never reaches the settings file that the
+// shut-down may save.
+class SettingsRestore {
+ public:
+  explicit SettingsRestore(Context& ctx) : ctx_(ctx), settings_(ctx.settings), form_(ctx.form) {}
+  ~SettingsRestore() {
+    ctx_.settings = settings_;
+    ctx_.form = form_;
+  }
+  SettingsRestore(const SettingsRestore&) = delete;
+  SettingsRestore& operator=(const SettingsRestore&) = delete;
+
+ private:
+  Context& ctx_;
+  const SettingsRecord settings_;
+  const SettingsForm form_;
 };
 
 int Usage(const std::string& error) {
@@ -346,11 +375,21 @@ bool WriteRunJson(Context& ctx, const std::string& path, bool isStoredModule) {
   std::string json = ModulesJson({record});
   if (!ctx.dos.WriteFileAtomic(path, json.data(), json.size())) {
     std::cerr << "kelvarank-cli: " << TerminalText(path) << " could not be written: "
-              << Shown(ctx.dos.LastErrorText()) << "\n";
+              << TerminalText(ctx.dos.LastErrorReason()) << "\n";
     return false;
   }
   std::cout << "JSON: " << TerminalText(path) << "\n";
   return true;
+}
+
+// The JSON file named on the command line is checked before anything runs:
+// a link, folder, device or pipe there is refused (exit 10) rather than
+// found out after a long run. (The report is opened when the run starts.)
+bool OutputUsable(Context& ctx, const std::string& option, const std::string& path) {
+  if (path.empty() || ctx.dos.CheckOutputTarget(path)) return true;
+  std::cerr << "kelvarank-cli: " << option << " " << TerminalText(path) << ": "
+            << TerminalText(ctx.dos.LastErrorReason()) << "; give a regular file or a new name\n";
+  return false;
 }
 
 // Why the drive section cannot run on the gathered partition, in one line
@@ -359,7 +398,7 @@ bool WriteRunJson(Context& ctx, const std::string& path, bool isStoredModule) {
 std::string DriveRefusal(System& sys) {
   const Context& ctx = sys.ctx;
   const DriveInfo& d = ctx.driveInfo;
-  const std::string part = Shown(ctx.settings.partition());
+  const std::string part = TerminalText(ctx.settings.partition());  // a host path
   if (d.fields[19] == 0) {  // highlevel valid
     std::string why = sys.devices.lastReason().empty() ? "no such partition" : sys.devices.lastReason();
     return "the partition '" + part + "' cannot be used: " + TerminalText(why) +
@@ -378,9 +417,14 @@ std::string DriveRefusal(System& sys) {
 // device that the user may write to; empty when it is, else why not.
 std::string CheckPartition(const std::string& dir) {
   PartitionFacts facts;
-  std::string why;
+  // A ':' or a control character first (the length is the partition
+  // check's own question).
+  std::string why = HostPathProblem(dir, std::string::npos);
+  if (!why.empty()) return why;
   if (!ResolvePartition(dir, facts, why)) return why;
-  if (!facts.entry.rawDevice && ::access(dir.c_str(), W_OK | X_OK) != 0) return std::string("not writable: ") + std::strerror(errno);
+  // A device node is not written through the file system (its own open decides).
+  if (!facts.entry.rawDevice && ::access(dir.c_str(), W_OK | X_OK) != 0)
+    return std::string("not writable: ") + std::strerror(errno);
   return {};
 }
 
@@ -390,9 +434,11 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
   ParseRun(words, args);  // checked before start-up
   const RunMode mode = args.mode;
 
-  // Everything changed below is for this run only; the settings are put back
-  // before the program shuts down (which may save them).
-  const SettingsRecord saved = ctx.settings;
+  // Everything changed below is for this run only: the guard puts the
+  // settings back on every way out, before the program shuts down (which
+  // may save them).
+  if (!OutputUsable(ctx, "--json", args.json)) return kExitFailed;
+  const SettingsRestore restore(ctx);
   if (args.all)
     SetAllTests(ctx,
                 mode == RunMode::Processor ? TestPages::Processor
@@ -406,17 +452,12 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
                   << "\n";
         return kExitFailed;
       }
-      std::string latin1;
-      if (!Utf8ToLatin1(args.partition, latin1)) {
-        std::cerr << "kelvarank-cli: --partition " << TerminalText(args.partition)
-                  << ": the name has characters outside Latin-1\n";
-        return kExitFailed;
-      }
-      ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, latin1);
+      // The folder as the file system names it; only the report shows it
+      // in Latin-1.
+      ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, args.partition);
       GatherDriveInfo(ctx);
     }
     if (std::string why = DriveRefusal(sys); !why.empty()) {
-      ctx.settings = saved;
       std::cerr << "kelvarank-cli: " << why << "\n";
       return kExitFailed;
     }
@@ -431,14 +472,12 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
     if (args.writeDevice || args.spinUpDevice) {
       if (std::string why = args.writeDevice ? sys.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
           !why.empty()) {
-        ctx.settings = saved;
         std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
         return kExitFailed;
       }
       if (args.writeDevice) ShowWriteDeviceWarning(ctx);
       if (args.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
       if (sys.requester.policy() != TerminalRequester::Policy::Yes) {
-        ctx.settings = saved;
         std::cerr << "kelvarank-cli: " << (args.writeDevice ? "--write-device" : "--spinup-device")
                   << " needs --yes to confirm the warning above\n";
         return kExitFailed;
@@ -470,7 +509,6 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
   ctx.interrupt = nullptr;
   std::erase(ctx.listeners, &figures);
   std::erase(ctx.listeners, &partial);
-  ctx.settings = saved;
   if (!outcome) return kExitFailed;
 
   static const char* const kNames[] = {"", "Processor", "Memory", "Hard Drive"};
@@ -544,11 +582,12 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
   // found both the file and the device tests possible on the partition.
   if (!ctx.drive.makeModuleEnabled) {
     std::string why = "Make Module needs the file and the device tests of the partition " +
-                      Shown(ctx.settings.partition());
+                      TerminalText(ctx.settings.partition());
     if (!ctx.drive.openFailure.empty()) why += " (its device: " + Shown(ctx.drive.openFailure) + ")";
     std::cerr << "kelvarank-cli: " << why << "; choose one with settings set drive.partition=DIR\n";
     return kExitFailed;
   }
+  if (!OutputUsable(ctx, "--json", args.json)) return kExitFailed;
   if (args.options.writeDevice)
     if (std::string why = sys.devices.WriteRefusal(ctx.driveInfo.deviceName); !why.empty()) {
       std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
@@ -558,8 +597,7 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
   if (args.options.writeDevice) ShowWriteDeviceWarning(ctx);
   if (args.options.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
 
-  const SettingsRecord saved = ctx.settings;
-  const SettingsForm savedForm = ctx.form;
+  const SettingsRestore restore(ctx);
   SetRunReport(ctx, args.report);
   // The module is made with the pages' settings: they name the report too.
   ctx.form.reportEnabled = ctx.settings.reportEnabled() != 0;
@@ -573,8 +611,6 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
   sys.status.Finish();
   ctx.interrupt = nullptr;
   std::erase(ctx.listeners, &partial);
-  ctx.settings = saved;
-  ctx.form = savedForm;
   if (!outcome) {
     std::cerr << "kelvarank-cli: Make Module not started\n";
     return kExitFailed;
@@ -683,13 +719,14 @@ int InfoCommand(System& sys) {
               << "\n";
     return kExitFailed;
   }
-  SettingsRecord saved = ctx.settings;
-  ctx.settings.set_s32(cfg::kReportEnabled, 1);
-  ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, scratch);
-  OpenReport(ctx);
-  WriteSystemInformation(ctx);
-  CloseReport(ctx);
-  ctx.settings = saved;
+  {
+    const SettingsRestore restore(ctx);
+    ctx.settings.set_s32(cfg::kReportEnabled, 1);
+    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, scratch);
+    OpenReport(ctx);
+    WriteSystemInformation(ctx);
+    CloseReport(ctx);
+  }
   std::string error = ctx.report.error;
   std::vector<uint8_t> text;
   if (error.empty() && !ctx.dos.ReadWholeFile(scratch, text)) error = ctx.dos.LastErrorText();
@@ -700,6 +737,26 @@ int InfoCommand(System& sys) {
   }
   std::cout << TerminalText(Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
   return kExitOk;
+}
+
+// A command that reads or changes a database needs its index read whole:
+// one that is there but cannot be read or parsed is never taken for an
+// empty one (the next save would drop the modules it lists). Empty when
+// the command may go on, else why not.
+std::string UnusableDatabase(const Context& ctx, const std::vector<std::string>& w) {
+  const bool modules = w[0] == "modules", make = w[0] == "make-module";
+  if (!modules && !make) return {};
+  const std::string sub = modules ? w[1] : std::string();
+  // fetch-list replaces the Server index with the server's; list --server
+  // reads only that one.
+  const bool server = sub == "download" || sub == "upload" || sub == "remove" || (sub == "list" && w.size() == 3);
+  const bool local = sub != "fetch-list" && !(sub == "list" && w.size() == 3);
+  if (local && !ctx.modules.localError.empty())
+    return "the Local database cannot be used: " + ctx.modules.localError + "; nothing was changed";
+  if (server && !ctx.modules.serverError.empty())
+    return "the Server database cannot be used: " + ctx.modules.serverError +
+           "; nothing was changed ('modules fetch-list' fetches it again)";
+  return {};
 }
 
 // The command's words, checked before anything starts; empty when usable.
@@ -839,6 +896,12 @@ int Main(const std::vector<std::string>& args) {
   // Before a run: once, what the host could not grant it and how to get it.
   if ((cmd == "run" || cmd == "make-module") && !opt.quiet)
     for (const std::string& line : RunConditionNotice(ProbeRunConditions())) std::cerr << "NOTE: " << line << "\n";
+
+  if (std::string why = UnusableDatabase(ctx, opt.command); !why.empty()) {
+    std::cerr << "kelvarank-cli: " << TerminalText(why) << "\n";
+    ShutDown(ctx, sys.hooks, sys.state);
+    return kExitFailed;
+  }
 
   int code = cmd == "run" ? RunCommand(sys, opt.command)
              : cmd == "make-module" ? MakeModuleCmd(sys, opt.command)

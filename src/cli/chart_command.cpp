@@ -198,7 +198,8 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
     err << "kelvarank-cli: " << TerminalText(error) << "\n";
     code = kExitFailed;
   } else if (!ctx.dos.WriteFileAtomic(a.png, png.data(), png.size())) {
-    err << "kelvarank-cli: the chart could not be written to " << TerminalText(a.png) << "\n";
+    err << "kelvarank-cli: the chart could not be written to " << TerminalText(a.png) << ": "
+        << TerminalText(ctx.dos.LastErrorReason()) << "\n";
     code = kExitFailed;
   } else {
     const ChartChoice c = DescribeChoice(state.masterSection, state.slaveSection);

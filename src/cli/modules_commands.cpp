@@ -132,7 +132,7 @@ int Export(Context& ctx, const std::string& serial, const std::string& file) {
   switch (ExportModule(ctx, serial, dest)) {
     case ExportResult::Exported: std::cout << "Exported " << serial << " to " << TerminalText(dest) << "\n"; return kExitOk;
     case ExportResult::ReadFailed: Fail("the module file of " + serial + " cannot be read"); break;
-    case ExportResult::WriteFailed: Fail(dest + " could not be written"); break;
+    case ExportResult::WriteFailed: Fail(dest + " could not be written: " + ctx.dos.LastErrorReason()); break;
     case ExportResult::NotLocal:
     case ExportResult::InvalidSerial: break;  // checked above
   }
@@ -144,7 +144,13 @@ int Remove(Context& ctx, const std::string& serial) {
   switch (RemoveModule(ctx, serial)) {
     case RemoveResult::Removed: std::cout << "Removed " << serial << "\n"; return kExitOk;
     case RemoveResult::Aborted: Fail("not removed"); break;
-    case RemoveResult::IndexNotSaved: Fail("removed, but the Local index could not be saved"); break;
+    case RemoveResult::IndexNotSaved:
+      Fail("not removed: the Local index could not be saved (" + ctx.dos.LastErrorText() +
+           "); the module and its file are as they were");
+      break;
+    case RemoveResult::FileNotDeleted:
+      Fail("removed from the Local index, but its file could not be deleted (" + ctx.dos.LastErrorText() + ")");
+      break;
     case RemoveResult::NotLocal:
     case RemoveResult::InvalidSerial: break;  // checked above
   }
@@ -172,7 +178,7 @@ int ExportJson(Context& ctx, const std::string& which, const std::string& file) 
   }
   std::string dest = HostFile(file);
   if (!ctx.dos.WriteFileAtomic(dest, json.data(), json.size())) {
-    Fail(dest + " could not be written");
+    Fail(dest + " could not be written: " + ctx.dos.LastErrorReason());
     return kExitFailed;
   }
   std::cout << "Wrote " << modules.size() << (modules.size() == 1 ? " module to " : " modules to ")

@@ -123,6 +123,12 @@ int NetworkCommand(Context& ctx, const std::vector<std::string>& words, const st
     IndexEntry chosen = *entry;  // the Local list may grow while it is used
     DownloadResult r = DownloadModule(ctx, net, chosen);
     if (r == DownloadResult::Downloaded) std::cout << "Downloaded " << args.serial << " into the Local database\n";
+    if (r == DownloadResult::IndexNotSaved) {
+      const std::string why =
+          ctx.modules.localError.empty() ? ctx.dos.LastErrorText() : ctx.modules.localError;
+      Fail("the Local index could not be saved, the module was not filed: " + why);
+      return kExitFailed;
+    }
     return r == DownloadResult::AlreadyLocal ? kExitFailed : ended(r == DownloadResult::Downloaded);
   }
 

@@ -20,7 +20,9 @@ using kr::Utf8ToLatin1;
 // after it) or, with ansi, turns bold on/off into the terminal's bold; other
 // control characters escaped; UTF-8 out.
 std::string PlainText(std::string_view text, bool ansi);
-// A UTF-8 text (a message, an argument) with its control characters escaped.
+// A UTF-8 text (a message, an argument) with its control characters escaped;
+// a byte that is not part of a well-formed UTF-8 character is shown as
+// "\xHH" too (a host file name need not be UTF-8).
 std::string TerminalText(std::string_view utf8);
 
 // The value of option name at w[i]: "NAME=VALUE" in one word, or "NAME" with

@@ -55,8 +55,16 @@ std::string LocalModulePath(std::string_view serial) {
 
 bool LoadIndex(Context& ctx, Database which, int* skipped) {
   bool opened = false;
-  IndexRead r = ReadIndexFile(ctx.dos, which == Database::Local ? db::kLocalIndex : db::kServerIndex, opened);
+  const std::string_view path = which == Database::Local ? db::kLocalIndex : db::kServerIndex;
+  IndexRead r = ReadIndexFile(ctx.dos, path, opened);
   if (skipped) *skipped = r.skipped;
+  std::string& error = which == Database::Local ? ctx.modules.localError : ctx.modules.serverError;
+  error.clear();
+  if (!r.error.empty()) {
+    error = r.error.find(ctx.dos.HostPath(path)) == std::string::npos ? ctx.dos.HostPath(path) + ": " + r.error
+                                                                      : r.error;
+    return false;
+  }
   if (!opened) return false;
   std::vector<IndexEntry>& list = List(ctx, which);
   list.insert(list.end(), r.entries.begin(), r.entries.end());
@@ -64,6 +72,9 @@ bool LoadIndex(Context& ctx, Database which, int* skipped) {
 }
 
 bool SaveLocalIndex(Context& ctx) {
+  // An index that could not be read is never replaced: it still lists the
+  // modules this list does not know.
+  if (!ctx.modules.localError.empty()) return false;
   std::vector<uint8_t> bytes = IndexBytes(ctx.modules.local);
   return ctx.dos.WriteFileAtomic(db::kLocalIndex, bytes.data(), bytes.size());
 }
@@ -89,6 +100,8 @@ void AssignDisplayPositions(std::vector<IndexEntry>& list) {
 AddResult AddModuleToLocal(Context& ctx, const ModuleRecord& record) {
   // The validity test also makes sure the serial can name a file.
   if (!ValidateModule(ctx, record)) return AddResult::Invalid;
+  // Nothing is filed into a database whose index could not be read.
+  if (!ctx.modules.localError.empty()) return AddResult::WriteFailed;
   IndexEntry entry = MakeIndexEntry(record);
   if (IsInDatabase(ctx, entry.serial(), Database::Local)) {
     ctx.requester.Request(kErrorTitle, "Module is already 'Local'...", "Ok");
@@ -169,9 +182,16 @@ RemoveResult RemoveModule(Context& ctx, std::string_view serial) {
     if (answer != 0) return RemoveResult::Aborted;
   }
   std::string key(serial);  // serial may point into the entry removed next
+  // The index is saved without the entry first, and only then is the file
+  // deleted: a failure leaves either the module as it was or an index that
+  // no longer lists it, never an entry without its file.
+  const std::vector<IndexEntry> before = ctx.modules.local;
   std::erase_if(ctx.modules.local, [&](const IndexEntry& e) { return e.serial() == key; });
-  ctx.dos.DeleteFile(path);
-  bool saved = SaveLocalIndex(ctx);
+  if (!SaveLocalIndex(ctx)) {
+    ctx.modules.local = before;
+    return RemoveResult::IndexNotSaved;
+  }
+  const bool deleted = ctx.dos.DeleteFile(path);
 
   std::string fileName = key + std::string(kModuleExt);
   for (int slot = 1; slot <= 4; ++slot) {
@@ -180,7 +200,7 @@ RemoveResult RemoveModule(Context& ctx, std::string_view serial) {
     ctx.display.bytes[SlotField(disp::kSlotName, slot)] = 0;
   }
   ReloadSlots(ctx);
-  return saved ? RemoveResult::Removed : RemoveResult::IndexNotSaved;
+  return deleted ? RemoveResult::Removed : RemoveResult::FileNotDeleted;
 }
 
 ModuleRead LoadModuleIntoSlot(Context& ctx, int slot, std::string_view serial) {

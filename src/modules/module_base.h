@@ -34,11 +34,15 @@ std::string LocalModulePath(std::string_view serial);
 
 // Appends the entries of the database's index file to its list (the Local
 // or the Server list). A missing file leaves the list as it is and returns
-// false, without a message. Returns the number of entries left out (serials
-// that are not well formed) through `skipped` when given.
+// false, without a message. A file that is there but cannot be read or
+// parsed also returns false, adds nothing and sets the database's error
+// (ctx.modules.localError or serverError: the path and why); a sound read
+// clears it. Returns the number of entries left out (serials that are not
+// well formed) through `skipped` when given.
 bool LoadIndex(Context& ctx, Database which, int* skipped = nullptr);
 // Writes the Local list as the Local index: a new file beside the old one,
-// renamed over it; false (old index intact) when that failed.
+// renamed over it; false (old index intact) when that failed, and without
+// writing when the Local index could not be read (localError).
 bool SaveLocalIndex(Context& ctx);
 // Empties the Server list.
 void ClearServerList(Context& ctx);
@@ -86,9 +90,13 @@ ExportResult ExportModule(Context& ctx, std::string_view serial, std::string_vie
 
 // Removes a Local module: the not-on-server warning first (when the Server
 // list does not have it; "Abort" or no answer ends the operation), then the
-// entry, the module file and the index; slots showing that module are
-// emptied (path and name cleared) and every slot is reloaded.
-enum class RemoveResult { Removed, Aborted, NotLocal, InvalidSerial, IndexNotSaved };
+// index is saved without the entry and only after that the module file is
+// deleted; slots showing that module are emptied (path and name cleared)
+// and every slot is reloaded. IndexNotSaved: nothing changed (the entry
+// and the file are kept; the dos error says why). FileNotDeleted: the
+// module is out of the index, but its file is still there (the dos error
+// says why).
+enum class RemoveResult { Removed, Aborted, NotLocal, InvalidSerial, IndexNotSaved, FileNotDeleted };
 RemoveResult RemoveModule(Context& ctx, std::string_view serial);
 
 // Loads the Local module with this serial into comparison slot 1..4: the

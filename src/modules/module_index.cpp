@@ -1,5 +1,6 @@
 #include "modules/module_index.h"
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
 
@@ -42,10 +43,17 @@ IndexRead ReadEntries(const std::function<size_t(uint8_t*, size_t)>& read) {
   IndexRead out;
   uint8_t countField[idx::kCountField]{};
   size_t got = read(countField, idx::kCountField);
+  if (got < idx::kCountField) {
+    out.error = "the index is shorter than its count field";
+    return out;
+  }
   std::string_view count(reinterpret_cast<const char*>(countField), got);
   count = count.substr(0, count.find('\0'));
   long n = 0;
-  if (StrToLong(count, n) < 0 || n < 0) n = 0;
+  if (StrToLong(count, n) < 0 || n < 0) {
+    out.error = "the index's count field is not a number of entries";
+    return out;
+  }
   for (long i = 0; i < n; ++i) {
     IndexEntry e;
     if (read(e.data(), idx::kEntrySize) != idx::kEntrySize) break;
@@ -71,19 +79,34 @@ IndexRead ParseIndex(const uint8_t* data, size_t size) {
 }
 
 IndexRead ReadIndexFile(Dos& dos, std::string_view path, bool& opened) {
+  opened = false;
+  IndexRead out;
+  // Only a regular file is read (a pipe there would block the start).
+  if (dos.FileSize(path) < 0) {
+    if (dos.LastError().code != ENOENT) out.error = dos.LastErrorText();
+    return out;
+  }
   int64_t fh = dos.Open(path, MODE_OLDFILE);
-  opened = fh != 0;
-  if (!opened) return {};
-  IndexRead out = ReadEntries([&](uint8_t* buf, size_t n) {
+  if (fh == 0) {
+    // Only an index that is not there is an empty one.
+    if (dos.LastError().code != ENOENT) out.error = dos.LastErrorText();
+    return out;
+  }
+  opened = true;
+  bool failed = false;
+  out = ReadEntries([&](uint8_t* buf, size_t n) {
     size_t got = 0;
-    while (got < n) {
+    while (got < n && !failed) {
       int64_t k = dos.Read(fh, buf + got, int64_t(n - got));
+      failed = k < 0;
       if (k <= 0) break;
       got += size_t(k);
     }
     return got;
   });
+  if (failed) out.error = dos.LastErrorText();
   dos.Close(fh);
+  if (!out.error.empty()) out.entries.clear();
   return out;
 }
 

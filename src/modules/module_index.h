@@ -32,14 +32,18 @@ std::vector<uint8_t> IndexBytes(const std::vector<IndexEntry>& entries);
 // the entries that are there loads those that are. An entry whose serial is
 // not well formed (IsWellFormedSerial) could never name a module file and is
 // left out; `skipped` counts such entries.
+// An index whose count field is cut short or does not read as a number of
+// zero or more cannot be read: `error` says why (and no entry is kept).
 struct IndexRead {
   std::vector<IndexEntry> entries;
   int skipped = 0;
+  std::string error;  // empty: read
 };
 IndexRead ParseIndex(const uint8_t* data, size_t size);
 // The same rule over an index file, read entry by entry (a huge count or
 // file costs no more memory than the entries that are there). `opened` is
-// false when the file cannot be opened.
+// false when there is no such file; a file that is there but cannot be
+// opened or read sets `error` (the system's reason, with the path).
 IndexRead ReadIndexFile(Dos& dos, std::string_view path, bool& opened);
 
 }  // namespace kr

@@ -16,11 +16,11 @@ std::string Field(const ModuleRecord& m, size_t offset, size_t width) {
 
 size_t Group(int g) { return mod::kHardware + mod::kHardwareGroupSize * size_t(g); }
 
-// A Latin-1 text as a JSON string (UTF-8, control characters escaped).
+// A Latin-1 text as a JSON string (UTF-8; the C0 and C1 controls and DEL
+// escaped, so the text is safe to show on a terminal).
 std::string Str(std::string_view latin1) {
-  std::string utf8 = Latin1ToUtf8(latin1);
   std::string out = "\"";
-  for (unsigned char c : utf8) {
+  for (unsigned char c : latin1) {
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -28,12 +28,15 @@ std::string Str(std::string_view latin1) {
       case '\t': out += "\\t"; break;
       case '\r': out += "\\r"; break;
       default:
-        if (c < 0x20 || c == 0x7F) {
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
           char b[8];
           std::snprintf(b, sizeof b, "\\u%04x", unsigned(c));
           out += b;
-        } else {
+        } else if (c < 0x80) {
           out += char(c);
+        } else {
+          out += char(0xC0 | (c >> 6));
+          out += char(0x80 | (c & 0x3F));
         }
     }
   }

@@ -110,6 +110,12 @@ bool IsWellFormedSerial(std::string_view s) {
   return std::all_of(s.begin() + 2, s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
 }
 
+bool SerialMatchesContents(const ModuleRecord& m) {
+  ModuleRecord zeroed = m;
+  std::memset(zeroed.data() + mod::kSerial, 0, mod::kSerialWidth);
+  return ComputeModuleSerial(zeroed) == ModuleSerial(m);
+}
+
 void ScrambleModule(ModuleRecord& m) {
   for (size_t i = 0; i + 1 < mod::kSize; ++i) {
     Lcg g(mod::kScrambleSeed + uint32_t(i));

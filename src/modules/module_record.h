@@ -39,6 +39,10 @@ void MakeModuleSerial(ModuleRecord& m);
 // True when s is exactly "0x" followed by 32 upper-case hexadecimal digits:
 // the only form a serial may have when it becomes part of a file name.
 bool IsWellFormedSerial(std::string_view s);
+// True when the serial an (unscrambled) module carries is the MD5 of its
+// bytes with the serial field empty, as it was made: the bytes are the
+// module's own, not damaged or put together from others.
+bool SerialMatchesContents(const ModuleRecord& m);
 
 // Scrambles or unscrambles a record in place (the same operation): byte i
 // (0..9502) is XORed with (draw of the generator seeded kScrambleSeed + i)

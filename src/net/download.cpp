@@ -66,10 +66,30 @@ DownloadResult DownloadModule(Context& ctx, Network& net, const IndexEntry& entr
   ModuleRecord record;
   std::copy(body.begin(), body.end(), record.bytes.begin());
   ScrambleModule(record);
-  if (CheckModule(record) != ModuleValidity::Valid || ModuleSerial(record) != serial) return fail();
+  // The serial is the MD5 of the module's bytes: a transfer over plain HTTP
+  // that was damaged or swapped does not carry the serial of its bytes.
+  if (CheckModule(record) != ModuleValidity::Valid || ModuleSerial(record) != serial ||
+      !SerialMatchesContents(record)) {
+    LogError(ctx, "SERVER", "DownloadModule", "Module does not match its serial!");
+    return fail();
+  }
+  // Nothing is filed into a Local database whose index could not be read.
+  if (!ctx.modules.localError.empty()) {
+    net.state.ShowState(net::kCantCreate);
+    return DownloadResult::IndexNotSaved;
+  }
   if (!ctx.dos.WriteFileAtomic(path, body.data(), body.size())) return fail();
   ctx.modules.local.push_back(entry);
-  SaveLocalIndex(ctx);
+  if (!SaveLocalIndex(ctx)) {
+    // The module is not filed without its entry: the list and the folder go
+    // back to what they were (the save's error is kept for the message).
+    const DosError saveError = ctx.dos.LastError();
+    ctx.modules.local.pop_back();
+    ctx.dos.DeleteFile(path);
+    ctx.dos.SetLastError(saveError);
+    net.state.ShowState(net::kCantCreate);
+    return DownloadResult::IndexNotSaved;
+  }
   net.state.ShowState(net::kTransferCompleted);
   return DownloadResult::Downloaded;
 }

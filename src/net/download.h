@@ -30,9 +30,13 @@ bool RetrieveServerList(Context& ctx, Network& net);
 // A module already Local gets the "Module is already 'Local'" requester. The
 // body must be 9504 bytes that unscramble to a valid module carrying the
 // entry's serial; only then is it stored (beside and renamed), the entry
-// appended to the Local list and the Local index saved. Any failure: "Can't
-// download module!" and nothing stored.
-enum class DownloadResult { Downloaded, AlreadyLocal, Failed };
+// appended to the Local list and the Local index saved. The module's serial
+// must also be the MD5 of its bytes (a damaged or swapped transfer is
+// refused). Any failure: "Can't download module!" and nothing stored.
+// IndexNotSaved: the Local index could not be written (or could not be
+// read at start); "Can't create database!", the module file is removed
+// again and the Local list is as it was (the dos error says why).
+enum class DownloadResult { Downloaded, AlreadyLocal, Failed, IndexNotSaved };
 DownloadResult DownloadModule(Context& ctx, Network& net, const IndexEntry& entry);
 
 }  // namespace kr

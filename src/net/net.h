@@ -59,6 +59,8 @@ inline constexpr std::string_view kBadResponse = "\x1b" "bERROR:\x1bn Invalid se
 inline constexpr std::string_view kIncomplete = "\x1b" "bERROR:\x1bn Transfer incomplete!";
 inline constexpr std::string_view kBadDatabase = "\x1b" "bERROR:\x1bn Invalid server-database!";
 inline constexpr std::string_view kCantReadModule = "\x1b" "bERROR:\x1bn Can't read module!";
+inline constexpr std::string_view kBadSender = "\x1b" "bERROR:\x1bn Invalid E-Mail address in the settings!";
+inline constexpr std::string_view kBadMailbox = "\x1b" "bERROR:\x1bn Invalid collection mailbox!";
 inline constexpr std::string_view kNoReply = "\x1b" "bERROR:\x1bn No reply from server!";
 // The prefix of a server's reply shown when its code is not the expected one.
 inline constexpr std::string_view kErrorPrefix = "\x1b" "bERROR:\x1bn";

@@ -3,6 +3,7 @@
 #include "engine/context.h"
 #include "modules/module_base.h"
 #include "net/base64.h"
+#include "settings/settings_form.h"
 
 namespace kr {
 
@@ -59,14 +60,25 @@ int ReadReply(Network& net, int s, std::string& pending, std::string& text) {
   return code;
 }
 
+// A display name as a quoted string: a quote or a backslash in it is
+// escaped with a backslash, so the name cannot end the string early.
+std::string Quoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 }  // namespace
 
 std::vector<SmtpStep> ComposeModuleMail(const MailPieces& p) {
   const std::string host = Field(p.hostName), email = Field(p.email), real = Field(p.realName),
                     user = Field(p.userName), box = Field(p.mailbox), file = Field(p.fileName);
   std::string m;
-  m += "From: \"" + real + "\" <" + email + ">\r\n";
-  m += "To: \"" + std::string(net::kMailboxName) + "\" <" + box + ">\r\n";
+  m += "From: " + Quoted(real) + " <" + email + ">\r\n";
+  m += "To: " + Quoted(net::kMailboxName) + " <" + box + ">\r\n";
   m += "Subject: /*** kelvarank module - " + user + " ***/\r\n";
   m += "X-Mailer: " + std::string(net::kProgramName) + " " + std::string(net::kMailerText) + "\r\n";
   m += "Mime-Version: 1.0\r\n";
@@ -181,6 +193,16 @@ UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial, s
   for (unsigned char c : host) plain = plain && c > 32 && c < 127;
   if (!plain || port < 1 || port > 65535) {
     net.state.ShowState(net::kBadAddress);
+    return UploadResult::Failed;
+  }
+  // The addresses go inside "<...>" of the conversation: only the plain
+  // name@domain form, or the server would read the rest as parameters.
+  if (!IsMailAddress(Field(ctx.settings.text(cfg::kEmail, cfg::kEmailWidth)))) {
+    net.state.ShowState(net::kBadSender);
+    return UploadResult::Failed;
+  }
+  if (!IsMailAddress(Field(CollectionMailbox(ctx)))) {
+    net.state.ShowState(net::kBadMailbox);
     return UploadResult::Failed;
   }
   int s = NetConnect(net, host, uint16_t(port));

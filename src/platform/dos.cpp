@@ -76,6 +76,7 @@ bool Dos::ReadWholeFile(std::string_view path, std::vector<uint8_t>& out) {
 
 bool Dos::WriteFileAtomic(std::string_view path, const void* data, size_t len) {
   const std::string target(path);
+  if (!CheckOutputTarget(target)) return false;
   std::string tmp;
   int64_t fh = 0;
   for (int i = 0; i < kUniqueTries && fh == 0; ++i) {
@@ -100,6 +101,16 @@ bool Dos::WriteFileAtomic(std::string_view path, const void* data, size_t len) {
   // The rename is done; a folder that cannot be forced only weakens the
   // guarantee against a power loss, so it is not a failed save.
   (void)SyncDir(DosDirPart(target));
+  return true;
+}
+
+bool Dos::IsTemporaryName(std::string_view name) {
+  std::string_view ext = name.ends_with(".new") ? ".new" : name.ends_with(".part") ? ".part" : "";
+  if (ext.empty() || name.size() < ext.size() + 18) return false;
+  std::string_view unique = name.substr(name.size() - ext.size() - 16, 16);
+  if (name[name.size() - ext.size() - 17] != '.') return false;
+  for (char c : unique)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   return true;
 }
 

@@ -31,6 +31,8 @@ struct DirEntry {
   std::string name;
   bool isDir = false;
   int64_t size = 0;
+  bool isFile = false;    // a regular file (not a link, folder, device or pipe)
+  int64_t modified = 0;   // the last change, seconds since 1970-01-01 UTC
 };
 
 // What names a file or folder on the host: two paths name the same object
@@ -68,6 +70,9 @@ class Dos {
   // Only the reason: "No space left on device".
   std::string LastErrorReason() const;
   void ClearError() { lastError_ = DosError{}; }
+  // Puts back an earlier failure (after a clean-up whose own calls would
+  // otherwise be the last).
+  void SetLastError(const DosError& e) { lastError_ = e; }
 
   virtual std::string HostPath(std::string_view path) const = 0;
 
@@ -82,6 +87,13 @@ class Dos {
   // Creates a new file that must not exist yet (no link followed), readable
   // and writable by the owner only. 0 when it exists or cannot be made.
   virtual int64_t CreateNew(std::string_view path) = 0;
+  // The rule every output file follows (report, error log, JSON, exported
+  // modules, pictures, the home's own files): the path names a regular file
+  // or nothing yet. A symbolic link, a folder, a device or a pipe there is
+  // refused (false; the last error names it and says what it is), so
+  // writing never reaches or replaces another object. Below the program
+  // home no link in a folder of the path is followed either.
+  virtual bool CheckOutputTarget(std::string_view path) = 0;
   // False also when the file's data could not be written back (the system
   // reports a delayed write failure at close).
   virtual bool Close(int64_t fh) = 0;
@@ -116,13 +128,18 @@ class Dos {
 
   virtual DateStamp Now() = 0;
 
-  // Whole-file helpers. WriteFileAtomic writes a new file under a name of
-  // its own beside the target (so two writers never share one), gives it the
+  // Whole-file helpers. WriteFileAtomic checks the target (CheckOutputTarget),
+  // writes a new file under a name of its own beside the target (so two
+  // writers never share one), gives it the
   // target's permissions, forces it to the disk, renames it over the target
   // and forces the folder: a crash or a full disk never leaves a short file,
   // and a failed write leaves the old file and no temporary behind.
   bool ReadWholeFile(std::string_view path, std::vector<uint8_t>& out);
   bool WriteFileAtomic(std::string_view path, const void* data, size_t len);
+
+  // True when `name` is a temporary a whole-file write or a report leaves
+  // beside its target: "<target>.<16 hex digits>.new" or ".part".
+  static bool IsTemporaryName(std::string_view name);
 
   // A new, empty scratch file in the RAM folder whose name no other process
   // uses: "RAM:" + stem + a unique part + ext. Empty when none could be made

@@ -76,6 +76,10 @@ struct ModuleBase {
   std::array<int32_t, 4> slotLoaded{};  // 0 empty, else the slot number 1..4
   std::string importDrawer = "Modules";
   std::string exportDrawer = "Modules";
+  // Why an index file that is there could not be read or parsed (empty: it
+  // was read, or there was none). A database in that state is not written:
+  // its index would replace the modules it lists.
+  std::string localError, serverError;
 };
 
 }  // namespace kr

@@ -1,5 +1,7 @@
 #include "report/frame.h"
 
+#include "util/latin1.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -345,7 +347,10 @@ void WriteDriveBlock(Context& ctx) {
   ReportLine(ctx, "|  Highlevel Information                                                   |\n");
   ReportLine(ctx, "|  ---------------------                                                   |\n");
   ReportLine(ctx, EmptyLine());
-  TextLine(ctx, "Partitionname", ctx.settings.partition());
+  // The folder is kept as the file system names it; the report is Latin-1.
+  std::string partition(ctx.settings.partition()), latin1;
+  if (Utf8ToLatin1(partition, latin1)) partition = latin1;
+  TextLine(ctx, "Partitionname", partition);
   TextLine(ctx, "Partitionsize",
            SizeText(uint64_t(cylinders) * f(kSurfaces) * f(kBlocksPerTrack) * f(kBlockSize)));
   TextLine(ctx, "Filesystem ID", DosTypeIdText(f(kDosType)));

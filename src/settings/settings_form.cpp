@@ -45,6 +45,22 @@ bool CheckPersonal(const std::string& value, std::string_view placeholder, std::
   return true;
 }
 
+// One dot-separated word list of atext characters: no empty word.
+bool IsDotAtom(std::string_view s) {
+  static constexpr std::string_view kSpecials = "!#$%&'*+-/=?^_`{|}~";
+  if (s.empty() || s.front() == '.' || s.back() == '.') return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '.') {
+      if (s[i + 1] == '.') return false;
+      continue;
+    }
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alnum && kSpecials.find(c) == std::string_view::npos) return false;
+  }
+  return true;
+}
+
 // The drive test whose sweep entries are index i (0..3).
 const CatalogueEntry& DriveSweepEntry(int i) {
   for (int d = 1; d <= kDriveTests; ++d)
@@ -208,12 +224,40 @@ SettingsEnabling UpdateSettingsEnabling(const SettingsForm& f) {
   return e;
 }
 
+std::string HostPathProblem(std::string_view path, size_t limit) {
+  if (path.size() > limit)
+    return "the folder is " + std::to_string(path.size()) + " bytes long, at most " + std::to_string(limit) +
+           " are allowed";
+  if (path.find(':') != std::string_view::npos)
+    return "a folder name with ':' cannot be used (':' ends a volume name in the program's paths)";
+  for (char c : path)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "the folder name holds a control character";
+  return {};
+}
+
+bool IsMailAddress(std::string_view address) {
+  const size_t at = address.rfind('@');
+  if (at == std::string_view::npos || address.size() > limit::kEmail) return false;
+  const std::string_view local = address.substr(0, at), domain = address.substr(at + 1);
+  if (!IsDotAtom(local)) return false;
+  if (domain.size() > 2 && domain.front() == '[' && domain.back() == ']') {
+    // A literal: printable characters but brackets and backslash.
+    for (char c : domain.substr(1, domain.size() - 2))
+      if (c <= ' ' || c > '~' || c == '[' || c == ']' || c == '\\') return false;
+    return true;
+  }
+  return IsDotAtom(domain);
+}
+
 bool ValidateSettingsForm(SettingsForm& f, SettingsError& err) {
   if (!CheckPersonal(f.userName, kUserNameDefault, "Enter your " + Bold("Username"), "Username:", err)) return false;
   if (!CheckPersonal(f.realName, kRealNameDefault, "Enter your " + Bold("Realname"), "Realname:", err)) return false;
   if (!CheckPersonal(f.location, kLocationDefault, "Enter your " + Bold("Location"), "Location:", err)) return false;
   if (!CheckPersonal(f.email, kEmailDefault, "Enter your General/" + Bold("E-Mail") + " address", "E-Mail:", err))
     return false;
+  if (!IsMailAddress(f.email))
+    return Fail(err, kErrorTitle,
+                "Enter your General/" + Bold("E-Mail") + " address as name@domain\n(no spaces, quotes or <>)");
   if (f.smtpServer.empty())
     return Fail(err, kWarningTitle,
                 "Enter your General/" + Bold("SMTP Server") +
@@ -243,6 +287,8 @@ bool ValidateSettingsForm(SettingsForm& f, SettingsError& err) {
     }
   }
   if (f.partition.empty()) return Fail(err, kErrorTitle, "Choose a " + Bold("Partition"));
+  if (f.partition.find(':') != std::string::npos)
+    return Fail(err, kErrorTitle, "A " + Bold("Partition") + " whose name holds ':' cannot be used");
   if (f.partition == kPartitionDefault)
     return Fail(err, kErrorTitle, "Change the default in Hard Disk/" + Bold("Partition"));
   return true;

@@ -73,6 +73,19 @@ struct SettingsError {
   std::string title, text, button;
 };
 
+// Why `path` cannot be the drive section's partition folder (empty: it
+// can). The folder is kept as the file system names it (its bytes, not
+// Latin-1): at most `limit` bytes, no control character, and no ':', which
+// the program's path forms read as the end of a volume name.
+std::string HostPathProblem(std::string_view path, size_t limit);
+
+// True when `address` is a mail address in the plain form SMTP takes inside
+// "<...>": local@domain, each side dot-separated words of letters, digits
+// and !#$%&'*+-/=?^_`{|}~ (the domain may also be an address in brackets,
+// [192.0.2.1]). Quoted local parts, spaces, angle brackets and control
+// bytes are refused: the address goes unchanged into MAIL FROM and From:.
+bool IsMailAddress(std::string_view address);
+
 // Runs the checks in their order on the form. Returns true when all pass.
 // Side effect as on the pages: the "Other:" text of a group whose vendor is
 // not "Other" is emptied as its check is reached. On failure `err` holds the

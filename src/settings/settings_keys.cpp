@@ -29,6 +29,7 @@ struct KeyDef {
   Kind kind = Kind::Int;
   Range range{0, 0};
   size_t limit = 0;                 // texts: most bytes (Latin-1)
+  bool hostPath = false;            // texts: a host path, its bytes as the file system has them
   std::vector<const char*> names;   // ints: accepted names of 0, 1, ...
   bool display = false;
   bool readOnly = false;
@@ -183,6 +184,7 @@ std::vector<KeyDef> BuildKeys() {
   keys.push_back(IntKey("drive.accessmode", {0, 1}, [](T& t) -> int32_t& { return t.form.accessMode; },
                         {"Direct-SCSI", "NSD-64"}));
   keys.push_back(TextKey("drive.partition", limit::kPartition, [](T& t) -> std::string& { return t.form.partition; }));
+  keys.back().hostPath = true;
   // Display record.
   keys.push_back(DisplayIntKey("display.drawmode", disp::kDrawMode, {0, 1}, false, {"Blocks", "B-Splines"}));
   keys.push_back(DisplayIntKey("display.showmode", disp::kShowMode, {0, 1}, false, {"Absolute", "Relative"}));
@@ -357,6 +359,16 @@ bool SetValue(const KeyDef& k, std::string_view value, Target& t, std::string& e
       return true;
     }
     case Kind::Text: {
+      if (k.hostPath) {
+        // A folder of the host: the bytes as given (no Latin-1), for the
+        // file system names it by them.
+        if (std::string why = HostPathProblem(v, k.limit); !why.empty()) {
+          error = k.name + ": " + why;
+          return false;
+        }
+        k.setText(t, v);
+        return true;
+      }
       // The escapes are ASCII: convert first, so "\xHH" stands for a Latin-1 byte.
       std::string latin1, raw;
       if (!Utf8ToLatin1(v, raw)) {
@@ -406,7 +418,7 @@ std::string ValueText(const KeyDef& k, Target& t) {
   switch (k.kind) {
     case Kind::Bool:
     case Kind::Int: return std::to_string(k.getInt(t));
-    case Kind::Text: return Latin1ToUtf8(EscapeText(k.getText(t)));
+    case Kind::Text: return k.hostPath ? k.getText(t) : Latin1ToUtf8(EscapeText(k.getText(t)));
     case Kind::Pen: return k.getText(t);
   }
   return {};

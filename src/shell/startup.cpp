@@ -1,5 +1,7 @@
 #include "shell/startup.h"
 
+#include <ctime>
+
 #include "bench/drive/drive_access.h"
 #include "engine/errorlog.h"
 #include "modules/module_base.h"
@@ -35,10 +37,35 @@ int Fail(Context& ctx, StartupHooks& hooks, StartupState& state, std::string_vie
   return kStartupFailed;
 }
 
+// The folders of the home where whole-file writes and reports leave their
+// temporaries.
+constexpr std::string_view kTemporaryFolders[] = {"PROGDIR:", "PROGDIR:Data/", "PROGDIR:Reports/",
+                                                  "PROGDIR:Database/Local/", "PROGDIR:Database/Server/"};
+
+}  // namespace
+
+int RemoveStaleTemporaries(Context& ctx, int64_t before) {
+  int removed = 0;
+  std::vector<DirEntry> entries;
+  for (std::string_view folder : kTemporaryFolders) {
+    if (!ctx.dos.ListDir(folder, entries)) continue;
+    for (const DirEntry& e : entries)
+      if (e.isFile && e.modified < before && Dos::IsTemporaryName(e.name) &&
+          ctx.dos.DeleteFile(std::string(folder) + e.name))
+        ++removed;
+  }
+  return removed;
+}
+
+namespace {
+
 // Folders, built-in assets and the server description of the home. The
 // program runs from its home alone: nothing is read from the source tree.
 bool PrepareHome(Context& ctx, StartupState& state) {
   std::string failed;
+  // Whatever a write cut short by a kill left behind: the home is locked
+  // for this process, so a temporary from before its start is nobody's.
+  RemoveStaleTemporaries(ctx, int64_t(std::time(nullptr)));
   if (!MakeHomeFolders(ctx, failed)) {
     state.failedStep = "MakeHome";
     state.failedPath = failed;

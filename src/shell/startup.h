@@ -87,6 +87,14 @@ struct StartupState {
 // `probe` is the host detection of this host (platform/host_probe.h).
 int StartUp(Context& ctx, HostProbe& probe, StartupHooks& hooks, StartupState& state);
 
+// Removes the temporaries a whole-file write or a report cut short by a
+// kill leaves in the home's folders ("<name>.<16 hex>.new" and ".part",
+// regular files only, no link followed) that were last changed before
+// `before` (seconds since 1970). StartUp calls it first, with its own start:
+// the caller holds the home lock, so such a file belongs to no live process.
+// Returns how many were removed.
+int RemoveStaleTemporaries(Context& ctx, int64_t before);
+
 // Saves the defaults and, with "save at exit", the settings; closes the
 // error-log output; releases databases, GUI, timer and fonts. Does nothing
 // when the program is not up.

@@ -120,7 +120,9 @@ bool CheckInstallMarker(Context& ctx, StartupProgress& progress) {
   if (!GenerateDataFiles(ctx, progress, DataFileMode::Generate)) return false;
 
   bool written = false;
-  if (int64_t fh = ctx.dos.Open(kInstallMarkerFile, MODE_NEWFILE)) {
+  // Made new: a name already there (a link, even a dangling one) is never
+  // written through.
+  if (int64_t fh = ctx.dos.CreateNew(kInstallMarkerFile)) {
     const int64_t len = int64_t(kInstallMarkerText.size());
     written = ctx.dos.Write(fh, kInstallMarkerText.data(), len) == len;
     written = ctx.dos.Close(fh) && written;

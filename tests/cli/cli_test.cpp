@@ -73,6 +73,21 @@ TEST(CliOptions, QuietBeforeTheCommand) {
 TEST(CliText, ControlCharactersAreEscaped) {
   EXPECT_EQ(TerminalText("a\x1b]0;t\x07\tb\n\x7f\xC2\x9B\xC3\xA9"), "a\\e]0;t\\x07\\tb\n\\x7F\\x9B\xC3\xA9");
   EXPECT_EQ(PlainText("\x1b" "bBold\x1b" "n \x9b\x01", false), "Bold \\x9B\\x01");
+  // Bytes that are not part of a UTF-8 character (a host file name need not
+  // be UTF-8) are shown by their value: a raw 0x9B is an 8-bit CSI.
+  struct Case {
+    const char* in;
+    const char* out;
+  } raw[] = {
+      {"a\x9B" "2J", "a\\x9B2J"},                 // a lone C1 byte
+      {"\x80\x9F\xFF", "\\x80\\x9F\\xFF"},           // no character starts here
+      {"M\xFCller", "M\\xFCller"},                // Latin-1, not UTF-8
+      {"\xC3", "\\xC3"},                          // a character cut short
+      {"\xC0\x9B", "\\xC0\\x9B"},                  // an overlong form of 0x1B
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},          // a surrogate
+      {"\xE2\x82\xAC \xF0\x9F\x98\x80", "\xE2\x82\xAC \xF0\x9F\x98\x80"},  // kept
+  };
+  for (const Case& c : raw) EXPECT_EQ(TerminalText(c.in), c.out) << c.in;
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   StderrLogSink(fds[1]).Write(LogSink::Kind::ErrorLogEcho, "REASON  : \x1b[2J\xE9\n");
@@ -168,6 +183,31 @@ TEST(CliProgram, SettingsAndOneTestRun) {
   std::string report = Slurp(home.path() + "/Reports/fib.txt");
   EXPECT_NE(report.find("40th Fibonacci number"), std::string::npos);
   EXPECT_EQ(report.find("Dhrystones"), std::string::npos);
+}
+
+// What a run switches on for itself (--all, --partition, the device tests)
+// never reaches the settings file, whichever way the command leaves: the
+// shut-down saves the settings (save at exit is on) after every one of these.
+TEST(CliProgram, PerRunChoicesNeverReachTheSettingsFile) {
+  test::TempDir home;
+  const std::string h = "--home " + home.path() + " ";
+  ASSERT_EQ(RunCli(h + "--yes info").code, 0);
+  ASSERT_EQ(RunCli(h + "settings set general.saveatexit=1 " + ProfileArgs("PROGDIR:Reports/r.txt")).code, 0);
+  const std::string cfg = Slurp(home.path() + "/KelvaRANK.cfg");
+  ASSERT_FALSE(cfg.empty());
+  const char* const runs[] = {
+      "--yes run drive --all --partition /no/such/folder",   // the folder check
+      "--yes run drive --all --partition /proc",             // not on a block device
+      "--yes run drive --all --partition /tmp/a:b",          // a colon
+      "--yes run drive --all --partition /tmp/M\xC3\xBCller",  // a folder that is not there
+      "--no run drive --all --write-device",                 // refused or not confirmed
+      "--no run drive --all --spinup-device",
+  };
+  for (const char* run : runs) {
+    Result r = RunCli(h + run);
+    EXPECT_NE(r.code, 0) << run;
+    EXPECT_EQ(Slurp(home.path() + "/KelvaRANK.cfg"), cfg) << run << "\n" << r.err;
+  }
 }
 
 // Keys, the assignment form and reset scopes are usage: refused before the

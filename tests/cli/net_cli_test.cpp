@@ -106,6 +106,8 @@ TEST(CliNetwork, HostileServersLeaveTheDatabasesAsTheyWere) {
   }
   const std::string serverIndex = home.path() + "/Database/Server/database.dbi";
   const std::string shortModule = "HTTP/1.0 200 OK\r\n\r\n" + s.module.substr(0, 9000);
+  std::string damaged = s.module;
+  damaged[5000] ^= 0x10;  // the bytes no longer hash to the serial they carry
   struct Case {
     const char* name;
     std::string response;  // empty: accept and say nothing
@@ -122,6 +124,7 @@ TEST(CliNetwork, HostileServersLeaveTheDatabasesAsTheyWere) {
       {"garbage status", "SSH-2.0-OpenSSH\r\n\r\n", "fetch-list", "Server-database not found!"},
       {"silent", "", "fetch-list", "Connection timed out"},
       {"short module", shortModule, "download", "Can't download module!"},
+      {"module changed on the way", Ok(damaged), "download", "Can't download module!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "modules/module_base.h"
@@ -188,6 +190,7 @@ TEST(ModuleBase, IndexIsReadAsFarAsItIsSound) {
     std::vector<uint8_t> bytes;
     size_t want;
     int skipped;
+    bool sound = true;  // false: the index cannot be read (not an empty one)
   };
   const Case cases[] = {
       {"exact", index("2", {entry, second}), 2, 0},
@@ -195,22 +198,26 @@ TEST(ModuleBase, IndexIsReadAsFarAsItIsSound) {
       {"huge count", index("2147483647", {entry, second}), 2, 0},
       {"count below the entries", index("1", {entry, second}), 1, 0},
       {"truncated last entry", index("2", {entry, second}, 1), 1, 0},
-      {"negative count", index("-3", {entry}), 0, 0},
-      {"no number", index("many", {entry}), 0, 0},
+      {"negative count", index("-3", {entry}), 0, 0, false},
+      {"no number", index("many", {entry}), 0, 0, false},
+      {"empty file", {}, 0, 0, false},
       {"count field only", index("0", {}), 0, 0},
-      {"shorter than the count field", index("1", {}, 6), 0, 0},
+      {"shorter than the count field", index("1", {}, 6), 0, 0, false},
       {"serial that names no file", index("3", {entry, hostile, second}), 2, 1},
   };
   for (const Case& c : cases) {
     IndexRead r = ParseIndex(c.bytes.data(), c.bytes.size());
     EXPECT_EQ(r.entries.size(), c.want) << c.name;
     EXPECT_EQ(r.skipped, c.skipped) << c.name;
+    EXPECT_EQ(r.error.empty(), c.sound) << c.name;
 
-    // The file reader follows the same rule, appending to the list.
+    // The file reader follows the same rule, appending to the list; an
+    // index it cannot read adds nothing and says why.
     test::WriteHostFile(t.Home("Database/Server/database.dbi"), c.bytes);
     ClearServerList(t.ctx);
-    EXPECT_TRUE(LoadIndex(t.ctx, Database::Server)) << c.name;
+    EXPECT_EQ(LoadIndex(t.ctx, Database::Server), c.sound) << c.name;
     EXPECT_EQ(t.ctx.modules.server.size(), c.want) << c.name;
+    EXPECT_EQ(t.ctx.modules.serverError.empty(), c.sound) << c.name;
   }
   EXPECT_TRUE(IsInDatabase(t.ctx, serial, Database::Server));
 
@@ -262,6 +269,86 @@ TEST(ModuleBase, RemovalWarnsEmptiesItsSlotsAndKeepsTheOthers) {
   EXPECT_EQ(t.requester.asked.size(), asked);
   EXPECT_EQ(t.ctx.modules.slotLoaded[2], 0);
   EXPECT_EQ(RemoveModule(t.ctx, second), RemoveResult::NotLocal);
+}
+
+// Only a missing index is an empty database. One that is there but cannot
+// be read or parsed is never replaced: no save, no module filed.
+TEST(ModuleBase, AnIndexThatCannotBeReadIsNeverReplaced) {
+  struct Case {
+    const char* name;
+    std::function<void(ModuleContext&)> spoil;
+  };
+  const Case cases[] = {
+      {"not a number", [](ModuleContext& t) { test::WriteHostFile(t.Home("Database/Local/database.dbi"), {'x', 'y'}); }},
+      {"cut inside the count field",
+       [](ModuleContext& t) { test::WriteHostFile(t.Home("Database/Local/database.dbi"), {'1', 0, 0}); }},
+      {"cannot be opened", [](ModuleContext& t) { t.dos.unreadable = "PROGDIR:Database/Local/database.dbi"; }},
+      {"a folder", [](ModuleContext& t) {
+         fs::remove(t.Home("Database/Local/database.dbi"));
+         fs::create_directory(t.Home("Database/Local/database.dbi"));
+       }},
+      {"a pipe", [](ModuleContext& t) {  // read, it would block for ever
+         fs::remove(t.Home("Database/Local/database.dbi"));
+         ASSERT_EQ(::mkfifo(t.Home("Database/Local/database.dbi").c_str(), 0600), 0);
+       }},
+      {"a link", [](ModuleContext& t) {  // no link is followed in the home
+         fs::rename(t.Home("Database/Local/database.dbi"), t.Home("Database/elsewhere.dbi"));
+         fs::create_symlink(t.Home("Database/elsewhere.dbi"), t.Home("Database/Local/database.dbi"));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleContext t;
+    MakeLocalModule(t);
+    c.spoil(t);
+    const std::set<std::string> before = FilesBelow(t.Home("Database"));
+    const std::vector<uint8_t> index = fs::is_regular_file(t.Home("Database/Local/database.dbi"))
+                                           ? test::ReadHostFile(t.Home("Database/Local/database.dbi"))
+                                           : std::vector<uint8_t>{};
+    t.ctx.modules.local.clear();
+    EXPECT_FALSE(LoadIndex(t.ctx, Database::Local));
+    EXPECT_NE(t.ctx.modules.localError.find("database.dbi"), std::string::npos) << t.ctx.modules.localError;
+    EXPECT_TRUE(t.ctx.modules.local.empty());
+
+    EXPECT_FALSE(SaveLocalIndex(t.ctx));
+    t.ctx.results.setFigure(rec::kBogomips, 777.0);  // another module
+    t.ctx.results.set_text(8840, 35, "");
+    FillResult r = FillModuleHeader(t.ctx);
+    EXPECT_EQ(r.add, AddResult::WriteFailed);
+    EXPECT_FALSE(r.indexSaved);
+    EXPECT_EQ(FilesBelow(t.Home("Database")), before);
+    if (!index.empty()) {
+      EXPECT_EQ(test::ReadHostFile(t.Home("Database/Local/database.dbi")), index);
+    }
+  }
+  // A missing index is an empty one, and no error.
+  ModuleContext t;
+  EXPECT_FALSE(LoadIndex(t.ctx, Database::Local));
+  EXPECT_TRUE(t.ctx.modules.localError.empty());
+}
+
+// Removal saves the index first and deletes the file only then; each
+// failure is told apart.
+TEST(ModuleBase, RemovalSavesTheIndexBeforeDeletingTheFile) {
+  ModuleContext t;
+  const std::string serial = MakeLocalModule(t);
+  const std::string file = t.Home("Database/Local/" + serial + ".dbe");
+  const std::vector<uint8_t> index = test::ReadHostFile(t.Home("Database/Local/database.dbi"));
+  t.requester.answers = {0, 0, 0};
+
+  t.dos.AddFault({"rename", "database.dbi", EROFS, 0, 1});  // the index save fails: nothing changes
+  EXPECT_EQ(RemoveModule(t.ctx, serial), RemoveResult::IndexNotSaved);
+  EXPECT_NE(t.dos.LastErrorText().find("database.dbi"), std::string::npos) << t.dos.LastErrorText();
+  EXPECT_TRUE(fs::exists(file));
+  ASSERT_EQ(t.ctx.modules.local.size(), 1u);
+  EXPECT_EQ(test::ReadHostFile(t.Home("Database/Local/database.dbi")), index);
+
+  t.dos.AddFault({"unlink", ".dbe", EROFS, 0, 1});  // saved, but the file stays
+  EXPECT_EQ(RemoveModule(t.ctx, serial), RemoveResult::FileNotDeleted);
+  EXPECT_NE(t.dos.LastErrorText().find(serial + ".dbe"), std::string::npos) << t.dos.LastErrorText();
+  EXPECT_TRUE(t.ctx.modules.local.empty());
+  EXPECT_EQ(test::ReadHostFile(t.Home("Database/Local/database.dbi")).size(), 10u);
+  EXPECT_TRUE(fs::exists(file));
 }
 
 TEST(ModuleBase, SlotLoadingFailuresLeaveTheSlotEmpty) {

@@ -4,6 +4,7 @@
 
 #include "util/md5.h"
 #include "modules/module_fixture.h"
+#include "modules/module_json.h"
 #include "modules/module_record.h"
 
 namespace kr {
@@ -232,6 +233,27 @@ TEST(ModuleRecord, ReadingModuleFiles) {
   test::WriteHostFile(t.Home("garbage.dbe"), std::vector<uint8_t>(9504, 0x41));
   EXPECT_EQ(ReadModuleFile(t.ctx, "PROGDIR:garbage.dbe", untouched), ModuleRead::Invalid);
   EXPECT_EQ(untouched.bytes, keep.bytes);
+}
+
+// The JSON form never carries a control character, C1 ones included: it is
+// printed to a terminal as it is.
+TEST(ModuleJson, ControlCharactersOfEveryKindAreEscaped) {
+  struct Case {
+    const char* latin1;
+    const char* json;
+  } cases[] = {
+      {"a\x1b[2Jb", "\"a\\u001b[2Jb\""},
+      {"\x9b" "2J", "\"\\u009b2J\""},
+      {"\x80\x9f\x7f", "\"\\u0080\\u009f\\u007f\""},
+      {"M\xFCller \xA0\xFF", "\"M\xC3\xBCller \xC2\xA0\xC3\xBF\""},
+      {"q\"b\\n\n", "\"q\\\"b\\\\n\\n\""},
+  };
+  for (const Case& c : cases) {
+    ModuleRecord m;
+    m.set_text(mod::kUserName, mod::kUserNameWidth, c.latin1);
+    const std::string json = ModulesJson({m});
+    EXPECT_NE(json.find(std::string("\"userName\": ") + c.json), std::string::npos) << c.latin1 << "\n" << json;
+  }
 }
 
 }  // namespace

@@ -155,6 +155,12 @@ TEST(DownloadModule, AnythingElseLeavesNoFile) {
   }();
   std::string notValid = base.file;
   notValid[mod::kSerial] ^= 0x55;  // the serial no longer starts with "0x"
+  // Bytes that do not hash to the serial they carry: one changed on the way,
+  // or another module's figures under this module's serial.
+  std::string damaged = base.file;
+  damaged[4000] ^= 0x01;
+  ModuleRecord swapped = MakeModule(base.t.ctx, "dan", 99.0);
+  swapped.set_text(mod::kSerial, mod::kSerialWidth, base.entry.serial());
   struct Case {
     const char* what;
     std::deque<std::string> blocks;
@@ -167,6 +173,8 @@ TEST(DownloadModule, AnythingElseLeavesNoFile) {
       {"another module", {Response(otherModule)}},
       {"not a valid module", {Response(notValid)}},
       {"not scrambled", {Response(std::string(base.module.bytes.begin(), base.module.bytes.end()))}},
+      {"a byte changed", {Response(damaged)}},
+      {"other bytes under this serial", {Response(FileBytes(swapped))}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -183,6 +191,26 @@ TEST(DownloadModule, AnythingElseLeavesNoFile) {
   EXPECT_EQ(DownloadModule(d.t.ctx, d.net, d.entry), DownloadResult::Failed);
   EXPECT_TRUE(d.sockets.lookedUp.empty());
   EXPECT_EQ(d.state.last(), net::kCantDownload);
+}
+
+// A Local index that cannot be saved: nothing is filed, and the state line
+// does not say the transfer completed.
+TEST(DownloadModule, AnIndexThatCannotBeSavedFilesNothing) {
+  Download d;
+  d.t.dos.AddFault({"rename", "database.dbi", EIO});
+  d.sockets.blocks = {Response(d.file)};
+  EXPECT_EQ(DownloadModule(d.t.ctx, d.net, d.entry), DownloadResult::IndexNotSaved);
+  EXPECT_EQ(d.state.last(), net::kCantCreate);
+  EXPECT_NE(d.t.dos.LastErrorText().find("database.dbi"), std::string::npos) << d.t.dos.LastErrorText();
+  EXPECT_TRUE(Names(d.t.home.path() + "/Database/Local").empty());
+  EXPECT_TRUE(d.t.ctx.modules.local.empty());
+
+  // An index that could not be read at start is not replaced: nothing fetched.
+  Download u;
+  u.t.ctx.modules.localError = "database.dbi: the index's count field is not a number of entries";
+  u.sockets.blocks = {Response(u.file)};
+  EXPECT_EQ(DownloadModule(u.t.ctx, u.net, u.entry), DownloadResult::IndexNotSaved);
+  EXPECT_TRUE(Names(u.t.home.path() + "/Database/Local").empty());
 }
 
 }  // namespace

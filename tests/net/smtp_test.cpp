@@ -11,6 +11,7 @@
 #include "platform/fake/fake_socket.h"
 #include "platform/linux/linux_socket.h"
 #include "records/settings_record.h"
+#include "settings/settings_form.h"
 #include "settings/settings_test_util.h"
 
 namespace kr::test {
@@ -246,6 +247,72 @@ TEST(SmtpUploadLoopback, UploadButtonUsesTheSettingsServerAndAsksForTheLog) {
   v.t.ctx.settings.set_s32(cfg::kSmtpPort, 0);
   EXPECT_EQ(UploadModule(v.t.ctx, vnet, kSerial), UploadResult::Failed);
   EXPECT_EQ(v.state.last(), net::kBadAddress);
+}
+
+// The addresses go into "<...>" as they stand: only name@domain passes.
+TEST(SmtpAddresses, OnlyThePlainFormIsAMailAddress) {
+  struct Case {
+    const char* address;
+    bool ok;
+  } cases[] = {
+      {"me@example.org", true},
+      {"first.last+tag@mail.example.org", true},
+      {"o'hara!x#y@example.org", true},
+      {"me@[192.0.2.1]", true},
+      {"a@b.org> SIZE=1", false},  // would add a MAIL FROM parameter
+      {"a@b.org>\r\nRCPT TO:<x@y>", false},
+      {"<a@b.org>", false},
+      {"\"quoted name\"@example.org", false},
+      {"Ann <a@b.org>", false},
+      {"no-at-sign", false},
+      {"@example.org", false},
+      {"me@", false},
+      {".me@example.org", false},
+      {"me..too@example.org", false},
+      {"me@example.org.", false},
+      {"me@exa mple.org", false},
+      {"me@[1.2.3.4] ", false},
+      {"m\xE9@example.org", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsMailAddress(c.address), c.ok) << c.address;
+
+  // Refused by the settings check, and never sent: no connection is made.
+  SettingsForm f = ValidForm();
+  f.email = "a@b.org> SIZE=1";
+  SettingsError err;
+  EXPECT_FALSE(ValidateSettingsForm(f, err));
+  EXPECT_NE(err.text.find("name@domain"), std::string::npos) << err.text;
+  Upload u;
+  u.t.ctx.settings.set_text(cfg::kEmail, cfg::kEmailWidth, "a@b.org> SIZE=1");
+  u.t.ctx.settings.set_text(cfg::kSmtpServer, cfg::kSmtpWidth, "127.0.0.1");
+  u.t.ctx.settings.set_s32(cfg::kSmtpPort, 25);
+  EXPECT_EQ(UploadModule(u.t.ctx, u.net, kSerial), UploadResult::Failed);
+  EXPECT_EQ(u.state.last(), net::kBadSender);
+  EXPECT_TRUE(u.sockets.sent.empty());
+}
+
+// The Realname is a quoted string whatever it holds; an ordinary one goes out
+// as before.
+TEST(SmtpAddresses, DisplayNamesAreQuotedStrings) {
+  struct Case {
+    const char* realName;
+    const char* from;
+  } cases[] = {
+      {"Ann Example", "From: \"Ann Example\" <me@example.org>\r\n"},
+      {"J\xF6rg M\xFCller", "From: \"J\xF6rg M\xFCller\" <me@example.org>\r\n"},
+      {"Ann \"The Boss\" Example", "From: \"Ann \\\"The Boss\\\" Example\" <me@example.org>\r\n"},
+      {"x\" <evil@example.org>, \"y", "From: \"x\\\" <evil@example.org>, \\\"y\" <me@example.org>\r\n"},
+      {"back\\slash", "From: \"back\\\\slash\" <me@example.org>\r\n"},
+  };
+  for (const Case& c : cases) {
+    MailPieces p;
+    p.hostName = "h";
+    p.email = "me@example.org";
+    p.realName = c.realName;
+    p.mailbox = "modules@kelvarank.invalid";
+    std::string message = ComposeModuleMail(p).at(5).text;
+    EXPECT_EQ(message.substr(0, message.find('\n') + 1), c.from) << c.realName;
+  }
 }
 
 }  // namespace

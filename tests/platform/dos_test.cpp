@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -146,6 +148,155 @@ TEST_F(DosFiles, OutputFilesRefuseLinksAndSpecialFiles) {
   EXPECT_EQ(ReadText(Home("log.txt")), "line\nline\n");
   EXPECT_EQ(dos.OpenNoFollow("PROGDIR:absent.txt", MODE_OLDFILE), 0);
   EXPECT_EQ(dos.LastError().code, ENOENT);
+}
+
+// Every whole-file output (JSON, exported modules, pictures, the home's
+// files) follows the rule of the report: a regular file or a new name. A
+// link, a dangling one too, a pipe, a folder or a device is refused and left
+// exactly as it was.
+TEST_F(DosFiles, WholeFileOutputsFollowTheReportsRule) {
+  WriteText(Home("victim.txt"), "precious");
+  ASSERT_EQ(::symlink(Home("victim.txt").c_str(), Home("link").c_str()), 0);
+  ASSERT_EQ(::symlink(Home("made-by-link").c_str(), Home("dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo(Home("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(Home("folder").c_str(), 0700), 0);
+  const bool device = ::mknod(Home("device").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;  // as /dev/null
+  struct Case {
+    const char* name;
+    const char* why;
+    mode_t type;
+  } cases[] = {
+      {"link", "a symbolic link, not followed", S_IFLNK},
+      {"dangling", "a symbolic link, not followed", S_IFLNK},
+      {"pipe", "not a regular file", S_IFIFO},
+      {"folder", "a folder, not a file", S_IFDIR},
+      {"device", "not a regular file", S_IFCHR},
+  };
+  for (const Case& c : cases) {
+    if (std::string(c.name) == "device" && !device) continue;  // mknod needs privilege
+    for (const std::string& path : {std::string("PROGDIR:") + c.name, Home(c.name)}) {
+      EXPECT_FALSE(dos.CheckOutputTarget(path)) << path;
+      EXPECT_EQ(dos.LastErrorText(), "open " + Home(c.name) + ": " + c.why);
+      EXPECT_FALSE(dos.WriteFileAtomic(path, "new", 3)) << path;
+      EXPECT_EQ(dos.LastErrorText(), "open " + Home(c.name) + ": " + c.why);
+      struct stat st;
+      ASSERT_EQ(::lstat(Home(c.name).c_str(), &st), 0) << path;
+      EXPECT_EQ(st.st_mode & S_IFMT, c.type) << path;
+    }
+  }
+  EXPECT_EQ(ReadText(Home("victim.txt")), "precious");
+  struct stat st;
+  EXPECT_NE(::lstat(Home("made-by-link").c_str(), &st), 0);
+  EXPECT_FALSE(dos.WriteFileAtomic("/dev/null", "x", 1));
+  // A regular file and a new name are written.
+  EXPECT_TRUE(dos.WriteFileAtomic("PROGDIR:victim.txt", "new", 3));
+  EXPECT_TRUE(dos.WriteFileAtomic("PROGDIR:fresh.txt", "new", 3));
+  EXPECT_EQ(ReadText(Home("victim.txt")), "new");
+  EXPECT_EQ(ReadText(Home("fresh.txt")), "new");
+}
+
+// Below the home no link is followed, in a folder of the path or at its
+// end, whatever writes there; outside it the folders of a path the user
+// chose may be links, its last part may not.
+TEST_F(DosFiles, LinksInTheHomeAreNeverFollowedForWrites) {
+  TempDir elsewhere;
+  const std::string victim = elsewhere.path() + "/r.txt";
+  WriteText(victim, "precious");
+  ASSERT_EQ(::symlink(elsewhere.path().c_str(), Home("Reports").c_str()), 0);
+  ASSERT_EQ(::mkdir(Home("Data").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), Home("Data/0000128.bin").c_str()), 0);
+  ASSERT_EQ(::symlink(Home("Data/made.ins").c_str(), Home("KelvaRANK.ins").c_str()), 0);
+
+  const std::string viaFolder = "open " + Home("Reports/r.txt") + ": 'Reports' is a symbolic link, not followed";
+  EXPECT_EQ(dos.OpenNoFollow("PROGDIR:Reports/r.txt", MODE_NEWFILE), 0);
+  EXPECT_EQ(dos.LastErrorText(), viaFolder);
+  EXPECT_EQ(dos.OpenNoFollow(Home("Reports/r.txt"), MODE_NEWFILE), 0);  // the home by its host path
+  EXPECT_EQ(dos.LastErrorText(), viaFolder);
+  EXPECT_EQ(dos.Open("PROGDIR:Reports/r.txt", MODE_NEWFILE), 0);
+  EXPECT_EQ(dos.CreateNew("PROGDIR:Reports/new.txt"), 0);
+  EXPECT_FALSE(dos.WriteFileAtomic("PROGDIR:Reports/r.txt", "x", 1));
+  EXPECT_FALSE(dos.DeleteFile("PROGDIR:Reports/r.txt"));
+  EXPECT_FALSE(dos.Rename("PROGDIR:Data/0000128.bin", "PROGDIR:Reports/r.txt"));
+  EXPECT_FALSE(dos.CreateDir("PROGDIR:Reports/sub"));
+  EXPECT_EQ(dos.Open("PROGDIR:Data/0000128.bin", MODE_NEWFILE), 0);
+  EXPECT_EQ(dos.Open("PROGDIR:Data/0000128.bin", MODE_READWRITE), 0);
+  EXPECT_EQ(dos.CreateNew("PROGDIR:KelvaRANK.ins"), 0);
+  EXPECT_EQ(dos.Open("PROGDIR:Data/../Reports/r.txt", MODE_NEWFILE), 0);
+  EXPECT_EQ(dos.LastErrorText(), "open " + Home("Data/../Reports/r.txt") + ": a path that leaves the home");
+  EXPECT_EQ(ReadText(victim), "precious");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(dos.ListDir(elsewhere.path(), entries));
+  EXPECT_EQ(entries.size(), 1u);
+  struct stat st;
+  EXPECT_NE(::lstat(Home("Data/made.ins").c_str(), &st), 0);
+
+  // Outside the home: a linked folder is the user's choice, a linked file is not.
+  TempDir outside;
+  ASSERT_EQ(::symlink(elsewhere.path().c_str(), (outside.path() + "/dir").c_str()), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), (outside.path() + "/file").c_str()), 0);
+  EXPECT_TRUE(dos.WriteFileAtomic(outside.path() + "/dir/out.json", "{}", 2)) << dos.LastErrorText();
+  EXPECT_EQ(ReadText(elsewhere.path() + "/out.json"), "{}");
+  EXPECT_EQ(dos.Open(outside.path() + "/file", MODE_NEWFILE), 0);
+  EXPECT_EQ(dos.LastError().code, ELOOP);
+  EXPECT_EQ(ReadText(victim), "precious");
+}
+
+// Temporaries of whole-file writes and reports are told by their names.
+TEST(DosNames, TemporariesOfTheProgramsOwnPattern) {
+  struct Case {
+    const char* name;
+    bool temporary;
+  } cases[] = {
+      {"KelvaRANK.cfg.0123456789abcdef.new", true},
+      {"KR_Report_01.01.26_10.00.00.txt.fedcba9876543210.part", true},
+      {"database.dbi.0123456789abcdef.new", true},
+      {"x.0123456789ABCDEF.new", false},  // upper case is not the program's
+      {"x.0123456789abcde.new", false},
+      {"x0123456789abcdef.new", false},
+      {"notes.new", false},
+      {"x.0123456789abcdef.txt", false},
+      {".0123456789abcdef.part", false},  // no target name
+  };
+  for (const Case& c : cases) EXPECT_EQ(Dos::IsTemporaryName(c.name), c.temporary) << c.name;
+}
+
+// The RAM folder a process made goes with it also when a signal ends it
+// at once (the removal at exit does not run then).
+TEST(RamFolder, ASignalThatEndsTheProcessRemovesIt) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const std::string dir = DefaultRamDir();
+    WriteText(dir + "/kr_maillog.txt", "log");
+    ::mkdir((dir + "/sub").c_str(), 0700);
+    WriteText(dir + "/sub/x", "x");
+    (void)!::write(fds[1], dir.c_str(), dir.size());
+    ::close(fds[1]);
+    struct sigaction sa {};
+    sa.sa_handler = [](int sig) {
+      RemoveRamDirNow();
+      ::signal(sig, SIG_DFL);
+      ::raise(sig);
+    };
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::raise(SIGTERM);
+    ::_exit(3);
+  }
+  ::close(fds[1]);
+  char buf[4096] = {};
+  const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+  ::close(fds[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  ASSERT_GT(n, 0);
+  const std::string dir(buf, size_t(n));
+  EXPECT_NE(dir.find("/kelvarank-"), std::string::npos) << dir;
+  struct stat st;
+  EXPECT_NE(::lstat(dir.c_str(), &st), 0) << dir;
 }
 
 // Atomic saves keep the target's permissions, leave no temporary file,

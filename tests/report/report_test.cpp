@@ -250,6 +250,22 @@ TEST_F(Frame, LongValueMovesOnlyItsOwnBorder) {
   EXPECT_EQ((it + 1)->size(), 76u);
 }
 
+// The partition folder is kept as the file system names it (UTF-8); the
+// Latin-1 report shows it in Latin-1, and bytes that are no UTF-8 as they are.
+TEST_F(Frame, PartitionNameIsLatin1InTheReport) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/mnt/M\xC3\xBCller", "/mnt/M\xFCller"},
+      {"/mnt/M\xFCller", "/mnt/M\xFCller"},
+  };
+  for (const auto& [path, shown] : cases) {
+    ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, path);
+    std::vector<std::string> lines = Lines(WriteDriveBlock);
+    std::string want = "|   Partitionname          : " + std::string(shown);
+    want += std::string(76 - 1 - want.size(), ' ') + "|";
+    EXPECT_TRUE(Has(lines, want)) << path;
+  }
+}
+
 TEST(ScsiAndDosTexts, KeyedLookupsFallBackToTheirEndRow) {
   EXPECT_STREQ(ScsiDeviceTypeText(0x05), "CD-ROM device");
   EXPECT_STREQ(ScsiDeviceTypeText(0x0B), "Defined by ASC IT8 (Graphic Arts Pre-Press Devices)");

@@ -101,6 +101,15 @@ TEST_F(Keys, SetUpdatesAndSavesTheRecords) {
   EXPECT_EQ(fresh.ctx.display.pens, ctx.display.pens);
 }
 
+// The partition is kept as the file system names the folder (UTF-8 here),
+// not converted to Latin-1, and shown as it is.
+TEST_F(Keys, ThePartitionIsAHostPath) {
+  std::string error;
+  ASSERT_TRUE(ApplySettings(ctx, {"drive.partition=/mnt/M\xC3\xBCller \\x41"}, error)) << error;
+  EXPECT_EQ(ctx.settings.partition(), "/mnt/M\xC3\xBCller \\x41");
+  EXPECT_EQ(AsMap(ListSettings(ctx))["drive.partition"], "/mnt/M\xC3\xBCller \\x41");
+}
+
 TEST_F(Keys, SetGoesThroughTheSameRepair) {
   std::string error;
   ASSERT_TRUE(ApplySettings(ctx, {"memory.7.start=10", "memory.7.stop=5"}, error)) << error;
@@ -157,6 +166,16 @@ TEST_F(Keys, RefusedSetsChangeNothing) {
       {{"general.smtpserver="},
        "WARNING: Enter your General/SMTP Server.\nIf you don't enter one you will be not able to send a module!"},
       {{"display.drawmode=1", "drive.partition="}, "ERROR: Choose a Partition"},
+      // The partition folder is a host path: no ':' (it would end a volume
+      // name), no control character, at most 63 bytes as the file system
+      // names it; and the e-mail address only as name@domain.
+      {{"drive.partition=/mnt/a:b"},
+       "drive.partition: a folder name with ':' cannot be used (':' ends a volume name in the program's paths)"},
+      {{"drive.partition=/mnt/a\tb"}, "drive.partition: the folder name holds a control character"},
+      {{"drive.partition=/" + std::string(31, '\xC3') + std::string(31, '\xBC') + "x"},
+       "drive.partition: the folder is 64 bytes long, at most 63 are allowed"},
+      {{"general.email=a@b.org> SIZE=1"},
+       "ERROR: Enter your General/E-Mail address as name@domain\n(no spaces, quotes or <>)"},
   };
   const std::vector<uint8_t> cfgBefore = ReadHostFile(cfgPath), defBefore = ReadHostFile(defPath);
   const SettingsRecord settings = ctx.settings;

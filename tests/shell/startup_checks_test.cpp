@@ -210,7 +210,9 @@ TEST(CrashMarker, TheRecordedFolderIsRemovedAndTheMarkerGoes) {
     MakeDir(drive);
     r.Plant(bench, kLeftovers);
     const FileId id = IdOf(bench);
-    if (!present) ASSERT_EQ(std::system(("rm -r '" + bench + "'").c_str()), 0);
+    if (!present) {
+      ASSERT_EQ(std::system(("rm -r '" + bench + "'").c_str()), 0);
+    }
     MarkerWithFolder(r, drive, id);
     ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
     EXPECT_FALSE(HostExists(bench));
@@ -242,7 +244,9 @@ TEST(CrashMarker, MarkerFormsReadBack) {
     if (!c.ok) continue;
     EXPECT_EQ(m.drivePath, c.path);
     EXPECT_EQ(m.hasFolder, c.hasFolder) << c.bytes;
-    if (c.hasFolder) EXPECT_EQ(m.folder, c.id);
+    if (c.hasFolder) {
+      EXPECT_EQ(m.folder, c.id);
+    }
   }
   // Written and read back; the text before the NUL is the partition.
   CrashedRun r;

@@ -1,7 +1,11 @@
 // The start-up and shutdown sequence over a real home folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <ctime>
 #include <cstdlib>
 
 #include "engine/errorlog.h"
@@ -396,6 +400,71 @@ TEST(StartUp, CheckStepsShowTheirTextsAndPauseOnlyWithoutQuickStart) {
     EXPECT_EQ(w.hooks.progress.closes, 1);
     ShutDown(w.ctx, w.hooks, state);
   }
+}
+
+}  // namespace
+}  // namespace kr::test
+
+namespace kr::test {
+namespace {
+
+// A first start writes nothing through a link in the home: a data file that
+// is a link to a user's file, a dangling install marker.
+TEST(StartUp, NothingIsWrittenThroughALinkInTheHome) {
+  TempDir user;
+  const std::string victim = user.path() + "/notes.txt", markerTarget = user.path() + "/made.ins";
+  WriteHostFile(victim, std::string("12345"));
+  ShellWorld w;
+  ASSERT_TRUE(MakeDirs(w.HomeFile("Data")));
+  ASSERT_EQ(::symlink(victim.c_str(), w.HomeFile("Data/0000128.bin").c_str()), 0);
+  StartupState state;
+  EXPECT_NE(w.Start(state), kStartupOk);
+  EXPECT_EQ(ReadHostFile(victim), std::vector<uint8_t>({'1', '2', '3', '4', '5'}));
+  EXPECT_NE(state.failedReason.find("symbolic link"), std::string::npos) << state.failedReason;
+
+  ShellWorld v;
+  ASSERT_TRUE(MakeDirs(v.Home()));
+  ASSERT_EQ(::symlink(markerTarget.c_str(), v.HomeFile("KelvaRANK.ins").c_str()), 0);
+  StartupState second;
+  EXPECT_NE(v.Start(second), kStartupOk);
+  struct stat st;
+  EXPECT_NE(::lstat(markerTarget.c_str(), &st), 0);
+}
+
+// Temporaries a kill left in the home's folders go at the next start; only
+// the program's own pattern, only regular files, only from before the start.
+TEST(StartUp, StaleTemporariesOfTheProgramAreRemoved) {
+  ShellWorld w;
+  StartupState state;
+  ASSERT_EQ(w.Start(state), kStartupOk);
+  ShutDown(w.ctx, w.hooks, state);
+  const char* const stale[] = {"KelvaRANK.cfg.0123456789abcdef.new", "Reports/r.txt.0123456789abcdef.part",
+                               "Database/Local/database.dbi.fedcba9876543210.new",
+                               "Database/Server/database.dbi.00000000000000aa.new", "Data/server.txt.0123456789abcdef.new"};
+  const char* const kept[] = {"Reports/notes.new", "Reports/r.txt.0123456789ABCDEF.part", "Reports/r.part.txt"};
+  for (const char* f : stale) WriteHostFile(w.HomeFile(f), std::string("x"));
+  for (const char* f : kept) WriteHostFile(w.HomeFile(f), std::string("x"));
+  ASSERT_EQ(::symlink("/etc/hostname", w.HomeFile("Reports/l.0123456789abcdef.new").c_str()), 0);
+  // A temporary from after the start belongs to a live writer.
+  const int64_t now = int64_t(std::time(nullptr));
+  WriteHostFile(w.HomeFile("Reports/live.txt.0123456789abcdef.part"), std::string("x"));
+  timespec later[2] = {{now + 3600, 0}, {now + 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, w.HomeFile("Reports/live.txt.0123456789abcdef.part").c_str(), later, 0), 0);
+  EXPECT_EQ(RemoveStaleTemporaries(w.ctx, now - 60), 0);
+  // Made an hour ago, as by a process killed then.
+  timespec old[2] = {{now - 3600, 0}, {now - 3600, 0}};
+  for (const char* f : stale) ASSERT_EQ(::utimensat(AT_FDCWD, w.HomeFile(f).c_str(), old, 0), 0);
+  for (const char* f : kept) ASSERT_EQ(::utimensat(AT_FDCWD, w.HomeFile(f).c_str(), old, 0), 0);
+
+  ShellWorld again(w.Home());
+  StartupState second;
+  ASSERT_EQ(again.Start(second), kStartupOk) << second.failedStep;
+  ShutDown(again.ctx, again.hooks, second);
+  struct stat st;
+  for (const char* f : stale) EXPECT_NE(::lstat(w.HomeFile(f).c_str(), &st), 0) << f;
+  for (const char* f : kept) EXPECT_EQ(::lstat(w.HomeFile(f).c_str(), &st), 0) << f;
+  EXPECT_EQ(::lstat(w.HomeFile("Reports/l.0123456789abcdef.new").c_str(), &st), 0);
+  EXPECT_EQ(::lstat(w.HomeFile("Reports/live.txt.0123456789abcdef.part").c_str(), &st), 0);
 }
 
 }  // namespace

@@ -51,6 +51,91 @@ std::string LinuxDos::HostPath(std::string_view path) const {
   return Join(vol, rest);
 }
 
+std::string_view LinuxDos::HomeRoot() const {
+  std::string_view h = home_;
+  while (h.size() > 1 && h.back() == '/') h.remove_suffix(1);
+  return h;
+}
+
+bool LinuxDos::InsideHome(std::string_view hostPath) const {
+  const std::string_view h = HomeRoot();
+  return !h.empty() && h != "/" && hostPath.size() > h.size() + 1 && hostPath.compare(0, h.size(), h) == 0 &&
+         hostPath[h.size()] == '/';
+}
+
+LinuxDos::At::~At() {
+  if (dir >= 0) ::close(dir);
+}
+
+bool LinuxDos::Resolve(const std::string& p, At& at) const {
+  at.dir = AT_FDCWD;
+  at.name = p.c_str();
+  at.note.clear();
+  if (!InsideHome(p)) return true;  // a path outside the home: its folders as the system resolves them
+  // Inside the home every folder below it is opened without following a
+  // link, so a link there cannot send a write elsewhere.
+  const std::string_view home = HomeRoot();
+  std::string_view rest = std::string_view(p).substr(home.size() + 1);
+  while (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+  const size_t cut = rest.rfind('/');
+  const std::string_view folders = cut == std::string_view::npos ? std::string_view() : rest.substr(0, cut);
+  at.own = std::string(cut == std::string_view::npos ? rest : rest.substr(cut + 1));
+  at.name = at.own.c_str();
+  int fd = ::open(std::string(home).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  at.dir = fd;
+  size_t i = 0;
+  while (i <= folders.size() && !folders.empty()) {
+    size_t j = folders.find('/', i);
+    if (j == std::string_view::npos) j = folders.size();
+    const std::string part(folders.substr(i, j - i));
+    i = j + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      at.note = "a path that leaves the home";
+      errno = EXDEV;
+      return false;
+    }
+    const int next = ::openat(at.dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0) {
+      const int e = errno;
+      struct stat st;
+      if (e == ENOTDIR && ::fstatat(at.dir, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+        at.note = "'" + part + "' is a symbolic link, not followed";
+        errno = ELOOP;
+      } else {
+        errno = e;
+      }
+      return false;
+    }
+    ::close(at.dir);
+    at.dir = next;
+  }
+  if (at.own.empty() || at.own == "." || at.own == "..") {
+    at.note = "not a file name";
+    errno = EINVAL;
+    return false;
+  }
+  return true;
+}
+
+bool LinuxDos::UnsafeOutput(const At& at, const std::string& p) {
+  struct stat st;
+  if (::fstatat(at.dir, at.name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;  // a new name
+  if (S_ISLNK(st.st_mode)) return !Fail("open", p, ELOOP, "a symbolic link, not followed");
+  if (S_ISDIR(st.st_mode)) return !Fail("open", p, EISDIR, "a folder, not a file");
+  if (!S_ISREG(st.st_mode))
+    return !Fail("open", p, 0, "not a regular file");  // a device or a pipe
+  return false;
+}
+
+bool LinuxDos::CheckOutputTarget(std::string_view path) {
+  std::string p = HostPath(path);
+  At at;
+  if (!Resolve(p, at)) return Fail("open", p, errno, at.note);
+  return !UnsafeOutput(at, p);
+}
+
 int64_t LinuxDos::Opened(int fd, std::string path) {
   int64_t fh = int64_t(fd) + 1;
   // A slot per descriptor: the table grows (doubling) only past the largest
@@ -71,16 +156,20 @@ int64_t LinuxDos::Open(std::string_view path, int32_t mode) {
   std::string p = HostPath(path);
   int flags = O_CLOEXEC;
   switch (mode) {
+    // A file that is made or emptied is never reached through a link.
     case MODE_OLDFILE: flags |= O_RDWR; break;
-    case MODE_NEWFILE: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case MODE_READWRITE: flags |= O_RDWR | O_CREAT; break;
+    case MODE_NEWFILE: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
+    case MODE_READWRITE: flags |= O_RDWR | O_CREAT | O_NOFOLLOW; break;
     default: return Fail("open", p, EINVAL), 0;
   }
-  int fd = ::open(p.c_str(), flags, 0644);
+  At at;
+  if (!Resolve(p, at)) return Fail("open", p, errno, at.note), 0;
+  if (at.dir != AT_FDCWD) flags |= O_NOFOLLOW;  // inside the home no link is followed
+  int fd = ::openat(at.dir, at.name, flags, 0644);
   if (fd >= 0) return Opened(fd, std::move(p));  // a folder is never opened for writing (EISDIR)
   if (mode == MODE_OLDFILE && (errno == EACCES || errno == EROFS || errno == EISDIR))
-    fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Fail("open", p, errno), 0;
+    fd = ::openat(at.dir, at.name, O_RDONLY | O_CLOEXEC | (flags & O_NOFOLLOW));
+  if (fd < 0) return Fail("open", p, errno, errno == ELOOP ? "a symbolic link, not followed" : ""), 0;
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
@@ -98,16 +187,15 @@ int64_t LinuxDos::OpenNoFollow(std::string_view path, int32_t mode) {
     case MODE_READWRITE: flags |= O_CREAT; break;
     default: return Fail("open", p, EINVAL), 0;
   }
+  At at;
+  if (!Resolve(p, at)) return Fail("open", p, errno, at.note), 0;
   // Looked at before opening, so no device or pipe is ever opened; the
   // type is checked again on the open file against a swap in between.
   // Emptied only once it is known to be a plain file.
-  struct stat st;
-  if (::lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-    return Fail("open", p, ELOOP, "a symbolic link, not followed"), 0;
-  if (::lstat(p.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return Fail("open", p, 0, S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file"), 0;
-  int fd = ::open(p.c_str(), flags, 0644);
+  if (UnsafeOutput(at, p)) return 0;
+  int fd = ::openat(at.dir, at.name, flags, 0644);
   if (fd < 0) return Fail("open", p, errno, errno == ELOOP ? "a symbolic link, not followed" : ""), 0;
+  struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return Fail("open", p, 0, "not a regular file"), 0;
@@ -124,7 +212,9 @@ int64_t LinuxDos::OpenNoFollow(std::string_view path, int32_t mode) {
 
 int64_t LinuxDos::CreateNew(std::string_view path) {
   std::string p = HostPath(path);
-  int fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  At at;
+  if (!Resolve(p, at)) return Fail("open", p, errno, at.note), 0;
+  int fd = ::openat(at.dir, at.name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return Fail("open", p, errno), 0;
   return Opened(fd, std::move(p));
 }
@@ -238,21 +328,28 @@ bool LinuxDos::SetFileSize(int64_t fh, int64_t size) {
 
 bool LinuxDos::DeleteFile(std::string_view path) {
   std::string p = HostPath(path);
-  if (::unlink(p.c_str()) == 0) return true;
+  At at;
+  if (!Resolve(p, at)) return Fail("unlink", p, errno, at.note);
+  if (::unlinkat(at.dir, at.name, 0) == 0) return true;
   if (errno != EISDIR && errno != EPERM) return Fail("unlink", p, errno);
-  if (::rmdir(p.c_str()) == 0) return true;
+  if (::unlinkat(at.dir, at.name, AT_REMOVEDIR) == 0) return true;
   return Fail("rmdir", p, errno);
 }
 
 bool LinuxDos::Rename(std::string_view from, std::string_view to) {
   std::string f = HostPath(from), t = HostPath(to);
-  if (::rename(f.c_str(), t.c_str()) == 0) return true;
+  At a, b;
+  if (!Resolve(f, a)) return Fail("rename", f + " to " + t, errno, a.note);
+  if (!Resolve(t, b)) return Fail("rename", f + " to " + t, errno, b.note);
+  if (::renameat(a.dir, a.name, b.dir, b.name) == 0) return true;
   return Fail("rename", f + " to " + t, errno);
 }
 
 bool LinuxDos::CreateDir(std::string_view path) {
   std::string p = HostPath(path);
-  if (::mkdir(p.c_str(), 0755) == 0) return true;
+  At at;
+  if (!Resolve(p, at)) return Fail("mkdir", p, errno, at.note);
+  if (::mkdirat(at.dir, at.name, 0755) == 0) return true;
   return Fail("mkdir", p, errno);
 }
 
@@ -290,7 +387,9 @@ bool LinuxDos::ListDir(std::string_view path, std::vector<DirEntry>& out) {
     struct stat st;
     if (::fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       de.isDir = S_ISDIR(st.st_mode);
+      de.isFile = S_ISREG(st.st_mode);
       de.size = int64_t(st.st_size);
+      de.modified = int64_t(st.st_mtim.tv_sec);
     }
     out.push_back(std::move(de));
   }
@@ -435,7 +534,45 @@ void RemoveMadeRamDir() {
   if (gMadeRamDir[0] && ::getpid() == gMadeRamDirBy)
     ::nftw(gMadeRamDir, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
+
+// Removes `name` in the folder `parent` with its contents, `depth` folder
+// levels down at most, by system calls alone (no memory is allocated):
+// usable in a signal handler. No link is followed.
+void RemoveTreeAt(int parent, const char* name, int depth) {
+  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    alignas(8) char buf[4096];
+    // Read again from the start until a pass finds nothing left to remove.
+    for (int pass = 0; pass < 64; ++pass) {
+      bool removed = false;
+      ::lseek(fd, 0, SEEK_SET);
+      for (;;) {
+        const ssize_t n = ::getdents64(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        for (ssize_t off = 0; off < n;) {
+          const auto* d = reinterpret_cast<const struct dirent64*>(buf + off);
+          off += d->d_reclen;
+          const char* e = d->d_name;
+          if (e[0] == '.' && (e[1] == 0 || (e[1] == '.' && e[2] == 0))) continue;
+          if (::unlinkat(fd, e, 0) == 0) {
+            removed = true;
+          } else if (errno == EISDIR && depth > 0) {
+            RemoveTreeAt(fd, e, depth - 1);
+            removed = true;
+          }
+        }
+      }
+      if (!removed) break;
+    }
+    ::close(fd);
+  }
+  ::unlinkat(parent, name, AT_REMOVEDIR);
+}
 }  // namespace
+
+void RemoveRamDirNow() {
+  if (gMadeRamDir[0] && ::getpid() == gMadeRamDirBy) RemoveTreeAt(AT_FDCWD, gMadeRamDir, 8);
+}
 
 std::string DefaultRamDir() {
   static const std::string dir = [] {

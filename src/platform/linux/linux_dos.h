@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fcntl.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@ class LinuxDos : public Dos {
   int64_t Open(std::string_view path, int32_t mode) override;
   int64_t OpenNoFollow(std::string_view path, int32_t mode) override;
   int64_t CreateNew(std::string_view path) override;
+  bool CheckOutputTarget(std::string_view path) override;
   bool Close(int64_t fh) override;
   bool Sync(int64_t fh) override;
   bool SyncDir(std::string_view dir) override;
@@ -43,7 +46,31 @@ class LinuxDos : public Dos {
   const std::string& home() const { return home_; }
   const std::string& ram() const { return ram_; }
 
+  // True when a host path lies below the home (not the home itself).
+  bool InsideHome(std::string_view hostPath) const;
+  // The home without trailing slashes.
+  std::string_view HomeRoot() const;
+
  private:
+  // Where a call that changes a file works: a folder descriptor and the last
+  // component (AT_FDCWD and the whole path outside the home).
+  struct At {
+    int dir = AT_FDCWD;
+    const char* name = "";  // the whole host path (it must outlive this), or `own`
+    std::string own;
+    std::string note;  // why the path was refused, when it was
+    At() = default;
+    At(const At&) = delete;
+    At& operator=(const At&) = delete;
+    ~At();
+  };
+  // Below the home the folders are opened one by one without following a
+  // link (a link there fails with ELOOP and names it) and ".." is refused;
+  // elsewhere nothing is opened. False with errno (and `note`) set.
+  bool Resolve(const std::string& hostPath, At& at) const;
+  // True (and the failure recorded) when the name exists and is not a
+  // regular file: a link, a folder, a device or a pipe.
+  bool UnsafeOutput(const At& at, const std::string& hostPath);
   int64_t Opened(int fd, std::string path);
   // The host path an open handle was opened with, for its errors.
   std::string PathOf(int64_t fh) const;
@@ -63,6 +90,10 @@ std::string DefaultHome();
 // /tmp. Chosen once per process; a folder made with mkdtemp is removed with
 // its contents when the process exits. Empty when none could be had.
 std::string DefaultRamDir();
+// Removes the folder DefaultRamDir made (when it made one) with what it
+// holds, by system calls alone: for a signal handler that ends the process
+// at once, where the removal at exit would not run. Nothing else is touched.
+void RemoveRamDirNow();
 // The choice itself, for the given runtime folder (null: none) and the
 // bases to try for a new private folder. `made` tells whether the result
 // is a new folder the caller must remove.
