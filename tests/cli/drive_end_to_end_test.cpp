@@ -138,6 +138,30 @@ TEST_F(DriveEndToEnd, WriteToDeviceRunsOnAnUnmountedDiskAndLeavesItClean) {
   EXPECT_EQ(fsck, "0");
 }
 
+// A disk with 4096-byte sectors (a loop device over a spare image): Read
+// from Device leaves out the steps below one sector and scores from the rest.
+TEST_F(DriveEndToEnd, ReadFromDeviceScoresOnA4096ByteSectorDisk) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);
+  ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.readdevice=1 drive.enabled.seekdevice=0")
+                .code,
+            0);
+  const std::string image = dir_.path() + "/4k.img";
+  ASSERT_TRUE(Shell("truncate -s 32M '" + image + "'"));
+  std::string node;
+  if (!Shell("losetup --find --show --sector-size 4096 '" + image + "'", &node) || node.empty())
+    GTEST_SKIP() << "no loop device with 4096-byte sectors could be attached";
+  const std::string report = dir_.path() + "/4k.txt";
+  Result r = RunCli(h + "run drive --partition " + node + " --report " + report);
+  Shell("losetup -d " + node);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string text = Slurp(report);
+  EXPECT_NE(text.find("|       512                                                        0.00    |\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("|   Read from DEVICE [direct-access] SCSI_DA_READ_10 "), std::string::npos) << text;
+  EXPECT_EQ(text.find("|   KelvaRANKS : DISABLED"), std::string::npos) << text;
+}
+
 // A mounted ext4 in use (a writer loop runs on it): Write to Device is
 // refused before anything runs, in one line naming the device and the mount
 // point and saying how to run it; the file system checks clean after.
