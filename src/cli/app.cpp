@@ -60,8 +60,10 @@ const char kUsage[] =
     "                                       minimum, maximum and coefficient of variation\n"
     "                 --json FILE           also write the run's results as JSON (docs/module-json.md)\n"
     "  run drive [--partition DIR] [--write-device] [--spinup-device] ...\n"
-    "                 --partition DIR       measure this folder's partition, for this run only\n"
-    "                 --write-device        also Write to Device (rewrites block 123 raw; needs --yes)\n"
+    "                 --partition DIR       measure this folder's partition, for this run only; a\n"
+    "                                       device node (/dev/sdb2) runs the device tests alone\n"
+    "                 --write-device        also Write to Device (rewrites block 123 raw; needs --yes;\n"
+    "                                       refused while a file system of the disk is mounted)\n"
     "                 --spinup-device       also SpinUP Device (stops and starts the drive; needs --yes)\n"
     "  partitions                           the partitions a drive run can measure: folder, device,\n"
     "                                       file system, size and free space\n"
@@ -421,7 +423,9 @@ std::string CheckPartition(const std::string& dir) {
   std::string why = HostPathProblem(dir, std::string::npos);
   if (!why.empty()) return why;
   if (!ResolvePartition(dir, facts, why)) return why;
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) return std::string("not writable: ") + std::strerror(errno);
+  // A device node is not written through the file system (its own open decides).
+  if (!facts.entry.rawDevice && ::access(dir.c_str(), W_OK | X_OK) != 0)
+    return std::string("not writable: ") + std::strerror(errno);
   return {};
 }
 
@@ -467,6 +471,11 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
     // The two tests that write to or stop the device: each only on its own
     // word, after its warning, and confirmed with --yes.
     if (args.writeDevice || args.spinUpDevice) {
+      if (std::string why = args.writeDevice ? sys.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
+          !why.empty()) {
+        std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
+        return kExitFailed;
+      }
       if (args.writeDevice) ShowWriteDeviceWarning(ctx);
       if (args.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
       if (sys.requester.policy() != TerminalRequester::Policy::Yes) {
@@ -523,6 +532,10 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
     std::cout << "Report: " << shown(outcome->reportPath) << "\n";
   }
   if (!args.json.empty() && !WriteRunJson(ctx, args.json, false)) code = kExitFailed;
+  if (outcome->refused && !outcome->interrupted) {
+    std::cerr << "kelvarank-cli: the drive section refused to run (see above); nothing was measured\n";
+    code = kExitFailed;
+  }
   if (outcome->interrupted) {
     std::cerr << "kelvarank-cli: interrupted; the report was closed after the last finished test\n";
     code = kExitInterrupted;
@@ -576,6 +589,11 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
     return kExitFailed;
   }
   if (!OutputUsable(ctx, "--json", args.json)) return kExitFailed;
+  if (args.options.writeDevice)
+    if (std::string why = sys.devices.WriteRefusal(ctx.driveInfo.deviceName); !why.empty()) {
+      std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
+      return kExitFailed;
+    }
   // The check boxes' warnings, as when they are switched on in the window.
   if (args.options.writeDevice) ShowWriteDeviceWarning(ctx);
   if (args.options.spinUpDevice) ShowSpinUpDeviceWarning(ctx);

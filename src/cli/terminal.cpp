@@ -114,10 +114,14 @@ void TerminalStatus::RenderLive(Section s) {
     return;
   }
   auto now = std::chrono::steady_clock::now();
-  bool important = w.gaugeText != lastGauge_;
+  // A new state is always drawn: it is often the last change before a wait
+  // ("Delay...") that a skipped drawing would leave looking like a hang.
+  const std::string& state = w.text[size_t(F::State)];
+  bool important = w.gaugeText != lastGauge_ || state != lastState_;
   if (!important && now - lastDraw_ < std::chrono::milliseconds(40)) return;
   lastDraw_ = now;
   lastGauge_ = w.gaugeText;
+  lastState_ = state;
   std::string out;
   auto up = [&out](int n) { out.append("\x1b[").append(std::to_string(n)).append("F"); };
   if (drawnLines_ > 0) up(drawnLines_);  // back to the block's first line
@@ -168,11 +172,16 @@ void TerminalStatus::RenderPlain(Section s) {
     lastNow_ = now;
   }
   if (state != lastState_ && state == "Done") std::cerr << "  Done\n";
+  // The drive tests' waits say so, or 35 seconds of nothing look like a hang.
+  if (state != lastState_ && (state == "Delay..." || state.starts_with("Waiting") || state.starts_with("Shuting")))
+    std::cerr << "  " << state << "\n";
   lastState_ = state;
   if (result != lastResult_ && result != "NA" && result != " " && !result.empty()) {
     int32_t block = w.number[size_t(F::Blocksize)];
     std::cerr << "  Last Result: " << PlainText(result, false);
-    if (s != Section::Processor && block > 0) std::cerr << " (blocksize " << block << ")";
+    // The file-system tests show a count of files in that row, not a size.
+    const bool files = w.caption[size_t(F::Blocksize)] == "File:";
+    if (s != Section::Processor && block > 0) std::cerr << (files ? " (files " : " (blocksize ") << block << ")";
     std::cerr << "\n";
   }
   lastResult_ = result;

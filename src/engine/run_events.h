@@ -40,6 +40,7 @@ struct RunOutcome {
   // With interrupted: the label of the last test the run finished; empty
   // when it was stopped before its first test ended.
   std::string stoppedAfter;
+  bool refused = false;      // the section refused to run (no space, its folder exists): nothing was measured
   // Section totals as stored in their score slots (processor, memory, drive)
   // and the system total; a slot that does not count was not scored.
   ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;

@@ -119,6 +119,7 @@ struct OpenResult {
   std::string call;    // the failing host call, e.g. "open"
   std::string reason;  // the host's reason, for a message to the user
   bool permission = false;  // the failure was a refused permission
+  bool inUse = false;       // refused for writing: a mounted file system or another holder has the device
 };
 
 // The environment of a partition, as the DOS device list holds it.
@@ -149,6 +150,7 @@ struct DosEntry {
   uint32_t fssm_Flags = 0;
   bool hasEnvironment = false;
   DosEnvec environment;
+  bool rawDevice = false;  // the name is the device node itself: no file system to test
 };
 
 class BlockDevices {
@@ -158,6 +160,10 @@ class BlockDevices {
   virtual bool FindDosEntry(std::string_view partition, DosEntry& out) = 0;
   // OpenDevice for a device name of a startup message.
   virtual OpenResult OpenDevice(std::string_view device, uint32_t unit, uint32_t flags, UnitAccess access) = 0;
+  // Why the device may not be opened for writing now (one line naming the
+  // device, what holds it and how to run the write test instead); empty
+  // when it may.
+  virtual std::string WriteRefusal(std::string_view) { return {}; }
 };
 
 // The 64-bit byte offset of an NSD request.

@@ -42,6 +42,10 @@ struct DriveState {
   std::string openFailure;
   bool openRefused = false;
 
+  // The partition is a block device node itself (no file system): only the
+  // device tests can run on it.
+  bool rawDevice = false;
+
   DeviceConnection connection;
 };
 

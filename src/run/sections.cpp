@@ -335,7 +335,7 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& r
       }
       case RunMode::Drive: {
         SectionSlots slots(ctx, Section::Drive);
-        runs.drive(ctx);
+        outcome.refused = runs.drive(ctx) != 0;
         outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
         break;
       }

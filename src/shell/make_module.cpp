@@ -1,5 +1,10 @@
 #include "shell/make_module.h"
 
+#include <algorithm>
+#include <string>
+
+#include "records/catalogue.h"
+
 #include "engine/errorlog.h"
 #include "modules/module_base.h"
 #include "settings/config_files.h"
@@ -13,6 +18,16 @@ constexpr std::string_view kInformationTitle = "\x1b" "bINFORMATION\x1b" "n";
 
 }  // namespace
 
+std::string WriteDeviceSpan(const Context& ctx) {
+  // The span the sweep's largest step rewrites: block 123 and on.
+  const uint32_t sector = ctx.driveInfo.fields[21] != 0 ? ctx.driveInfo.fields[21] : 512;  // geometry sector size
+  const int32_t high = std::clamp(ctx.settings.driveSweepStop(3), 1, 17);
+  const uint64_t first = 123ull * sector, last = first + BlockSizeOfStep(high) - 1;
+  const std::string device = ctx.driveInfo.deviceName[0] ? std::string(ctx.driveInfo.deviceName) : "the partition's disk";
+  return "* It rewrites bytes " + std::to_string(first) + " to " + std::to_string(last) + " of \x1b" "b" + device +
+         "\x1b" "n, and runs only when no file system of that disk is mounted.\n";
+}
+
 void ShowWriteDeviceWarning(Context& ctx) {
   ctx.requester.Request(
       kInformationTitle,
@@ -20,8 +35,10 @@ void ShowWriteDeviceWarning(Context& ctx) {
       "  Then this data would be writen back raw, not via the filesystem.\n\n"
       "* This Test could be dangerous if the system crashes or freezes while this action!\n"
       "* If so, the filesystem could be damaged.\n"
-      "* Use only if you want to know the device WRITE-speed and the KelvaRANKS.\n\n\n"
-      "Test is now \x1b" "bENABLED\x1b" "n !",
+      "* Use only if you want to know the device WRITE-speed and the KelvaRANKS.\n" +
+          WriteDeviceSpan(ctx) +
+          "\n\n"
+          "Test is now \x1b" "bENABLED\x1b" "n !",
       "I understand");
 }
 

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/drive/bench_dir.h"
 #include "engine/errorlog.h"
+#include "platform/bench_folder.h"
 #include "platform/mpega.h"
 #include "settings/config_files.h"
 #include "records/display_record.h"
@@ -150,21 +152,17 @@ bool CheckPidFile(Context& ctx, StartupProgress& progress) {
   // The whole path is taken: a shortened one would name another folder. A
   // path that cannot be a partition of ours (empty, longer than the
   // settings field, or not an absolute folder on this host) is not used.
-  std::string drivePath;
+  CrashMarker marker;
   const int64_t size = ctx.dos.FileSize(kPidFile);
-  bool usable = size > 0 && size_t(size) <= kMaxDrivePath;
+  bool usable = size > 0 && size_t(size) <= kCrashMarkerMax;
   if (usable) {
-    drivePath.resize(size_t(size));
-    usable = ctx.dos.Read(fh, drivePath.data(), size) == size;
-    if (size_t nul = drivePath.find('\0'); nul != std::string::npos) drivePath.resize(nul);
+    std::string bytes(size_t(size), '\0');
+    usable = ctx.dos.Read(fh, bytes.data(), size) == size && ReadCrashMarker(bytes, marker);
   }
-  std::string benchDir;
-  if (usable && !drivePath.empty()) {
-    benchDir = BenchDirOfDrivePath(drivePath);
-    const std::string host = ctx.dos.HostPath(benchDir);
-    usable = !host.empty() && host.front() == '/';
-  } else {
-    usable = false;
+  std::string host;
+  if (usable) {
+    host = ctx.dos.HostPath(BenchDirOfDrivePath(marker.drivePath));
+    usable = host.size() > 1 && host.front() == '/';
   }
   ctx.dos.Close(fh);
 
@@ -178,18 +176,34 @@ bool CheckPidFile(Context& ctx, StartupProgress& progress) {
     return true;
   }
 
-  // Only the names the drive tests create are deleted; anything else keeps
-  // the folder in place, and its removal then fails quietly.
-  char name[16];
+  // Only the names the drive tests create are deleted, inside the folder
+  // itself (never through a link); anything else keeps the folder in place.
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  const size_t slash = host.rfind('/');
+  const std::string parent = slash == 0 ? "/" : host.substr(0, slash), name = host.substr(slash + 1);
+  std::vector<std::string> names;
+  names.reserve(kScratchFiles + kDataFileCount + 1);
+  char scratch[16];
   for (int i = 0; i < kScratchFiles; ++i) {
-    std::snprintf(name, sizeof name, "%.5d", i);
-    ctx.dos.DeleteFile(benchDir + name);
-    if (i % 100 == 99) progress.SetGauge(int32_t((i + 1) * 100 / kScratchFiles));
+    std::snprintf(scratch, sizeof scratch, "%.5d", i);
+    names.emplace_back(scratch);
   }
-  for (int k = 0; k < kDataFileCount; ++k) ctx.dos.DeleteFile(benchDir + DataFileName(k));
-  ctx.dos.DeleteFile(benchDir + "foobar.bin");
-  ctx.dos.DeleteFile(std::string_view(benchDir).substr(0, benchDir.size() - 1));
-  ctx.dos.DeleteFile(kPidFile);
+  for (int k = 0; k < kDataFileCount; ++k) names.emplace_back(DataFileName(k));
+  names.emplace_back("foobar.bin");
+  const BenchFolderRemoval r =
+      RemoveBenchFolder(parent, name, names, marker.hasFolder ? &marker.folder : nullptr, [&](size_t done) {
+        if (done % 100 == 0 || done == names.size()) progress.SetGauge(int32_t(done * 100 / names.size()));
+      });
+  if (r.outcome != BenchFolderRemoval::Outcome::Kept) {
+    ctx.dos.DeleteFile(kPidFile);
+    return true;
+  }
+  // The marker stays until the folder is really gone: the next start tries again.
+  LogError(ctx, "MAIN", "CheckPidFile", "Benchmark folder " + host + " not removed: " + r.reason);
+  Tell(ctx, kWarning,
+       "The benchmark folder \033b" + host + "\033n of an interrupted drive run was not removed:\n" + r.reason +
+           ".\n\nKelvaRANK tries again at the next start; a drive run on that partition needs the folder gone.",
+       "Ok");
   return true;
 }
 

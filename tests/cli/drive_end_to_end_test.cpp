@@ -4,7 +4,6 @@
 // partition is unmounted and the loop device detached on every way out.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -62,15 +61,6 @@ std::string Profile(const std::string& partition) {
          "general.comment=hello general.reportfile=PROGDIR:Reports/drive.txt drive.partition=" + partition;
 }
 
-// Everything the file system holds in memory written to its final place on
-// the image (a freeze checkpoints the journal).
-bool Checkpoint(const std::string& mountPoint) {
-  const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool ok = fd >= 0 && ::ioctl(fd, FIFREEZE, 0) == 0 && ::ioctl(fd, FITHAW, 0) == 0;
-  if (fd >= 0) ::close(fd);
-  return ok;
-}
-
 // The first byte where two images differ, leaving out the primary ext4
 // superblock (bytes 1024..2047): the file system stamps its write time and
 // counters there whenever it is synced, which is its own change.
@@ -91,17 +81,16 @@ TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
   EXPECT_NE(list.out.find(mnt_), std::string::npos) << list.out;
   EXPECT_NE(list.out.find(node_), std::string::npos) << list.out;
 
-  // NSD-64: every test but SpinUP Device (a loop device cannot be stopped).
+  // NSD-64: every test but Write to Device (the partition's file system is
+  // mounted) and SpinUP Device (a loop device cannot be stopped).
   Result set = RunCli(h + "settings set " + Profile(mnt_) + " drive.accessmode=1");
   ASSERT_EQ(set.code, 0) << set.err;
   const std::string nsdReport = dir_.path() + "/nsd.txt";
-  Result nsd = RunCli(h + "run drive --all --write-device --report " + nsdReport);
+  Result nsd = RunCli(h + "run drive --all --report " + nsdReport);
   ASSERT_EQ(nsd.code, 0) << nsd.err;
-  EXPECT_NE(nsd.err.find("block '123'"), std::string::npos);  // the warning was shown
   std::string report = Slurp(nsdReport);
   for (const char* card : {"|   dos.library standart functions - [", "|   Read from FILE - [", "|   Write fo FILE - [",
                            "|   Read from DEVICE [new style] NSCMD_TD_READ64 ",
-                           "|   Write to DEVICE [new style] NSCMD_TD_WRITE64 ",
                            "|   Seek on DEVICE [new sytle] NSCMD_TD_SEEK64 "})
     EXPECT_NE(report.find(card), std::string::npos) << card;
   EXPECT_EQ(report.find("SpinUp DEVICE"), std::string::npos);
@@ -112,35 +101,110 @@ TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
   // Nothing of the run is left: no benchmark folder, no crash marker.
   EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
   EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
+}
 
-  // Direct-SCSI: the device tests alone, so the file system writes nothing
-  // while Write to Device rewrites block 123: the image stays as it was.
-  set = RunCli(h + "settings set drive.accessmode=0 drive.enabled.filesystem=0 drive.enabled.readfile=0 "
-                   "drive.enabled.writefile=0 drive.enabled.readdevice=1 drive.enabled.seekdevice=1");
-  ASSERT_EQ(set.code, 0) << set.err;
-  ASSERT_TRUE(Checkpoint(mnt_));
+// Write to Device on the unmounted disk, named by its node, in both access
+// modes: the device tests alone run, the card scores, the bytes at block 123
+// are as they were and the file system on the disk checks clean.
+TEST_F(DriveEndToEnd, WriteToDeviceRunsOnAnUnmountedDiskAndLeavesItClean) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);
+  // 8 MiB per step keeps it quick (such a sweep is measured, not scored).
+  ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.seekdevice=0 drive.count.writedevice=8").code,
+            0);
+  loop_.Unmount();
   const std::string before = Slurp(image_);
-  const std::string scsiReport = dir_.path() + "/scsi.txt";
-  Result scsi = RunCli(h + "run drive --write-device --report " + scsiReport);
-  ASSERT_EQ(scsi.code, 0) << scsi.err;
-  ASSERT_TRUE(Checkpoint(mnt_));
-  EXPECT_EQ(FirstDifference(Slurp(image_), before), "");
-  report = Slurp(scsiReport);
-  for (const char* card : {"|   Read from DEVICE [direct-access] SCSI_DA_READ_10 ",
-                           "|   Write to DEVICE [direct-access] SCSI_DA_WRITE_10 ",
-                           "|   Seek on DEVICE [direct-access] SCSI_DA_SEEK_10 "})
-    EXPECT_NE(report.find(card), std::string::npos) << card;
-  // Every device card scored; the total needs the file tests too.
-  EXPECT_EQ(report.find("|   KelvaRANKS : DISABLED"), std::string::npos) << report;
-  EXPECT_NE(report.find("T O T A L   - D R V -   K e l v a R A N K S : DISABLED"), std::string::npos);
+  for (const char* mode : {"1", "0"}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(RunCli(h + "settings set drive.accessmode=" + std::string(mode)).code, 0);
+    const std::string path = dir_.path() + "/raw" + mode + ".txt";
+    Result r = RunCli(h + "run drive --partition " + node_ + " --write-device --report " + path);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("block '123'"), std::string::npos);  // the warning, with the device and the range
+    EXPECT_NE(r.err.find("bytes 62976 to 8451583 of " + node_), std::string::npos) << r.err;
+    const std::string report = Slurp(path);
+    EXPECT_NE(report.find(mode[0] == '1' ? "|   Write to DEVICE [new style] NSCMD_TD_WRITE64 "
+                                         : "|   Write to DEVICE [direct-access] SCSI_DA_WRITE_10 "),
+              std::string::npos);
+    // No file tests on a device node; every step was measured, none failed.
+    EXPECT_EQ(report.find("Read from FILE"), std::string::npos);
+    EXPECT_NE(report.find("|   Minimum : "), std::string::npos) << report;
+    EXPECT_EQ(report.find("|   Minimum :        0.00 MB/s"), std::string::npos) << report;
+    EXPECT_EQ(report.find("OpenDevice"), std::string::npos) << report;
+    EXPECT_EQ(FirstDifference(Slurp(image_), before), "");
+  }
+  std::string fsck;
+  EXPECT_TRUE(Shell("fsck.ext4 -fn '" + image_ + "' >/dev/null 2>&1; echo $?", &fsck));
+  EXPECT_EQ(fsck, "0");
+}
+
+// A disk with 4096-byte sectors (a loop device over a spare image): Read
+// from Device leaves out the steps below one sector and scores from the rest.
+TEST_F(DriveEndToEnd, ReadFromDeviceScoresOnA4096ByteSectorDisk) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);
+  ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.readdevice=1 drive.enabled.seekdevice=0")
+                .code,
+            0);
+  const std::string image = dir_.path() + "/4k.img";
+  ASSERT_TRUE(Shell("truncate -s 32M '" + image + "'"));
+  std::string node;
+  if (!Shell("losetup --find --show --sector-size 4096 '" + image + "'", &node) || node.empty())
+    GTEST_SKIP() << "no loop device with 4096-byte sectors could be attached";
+  const std::string report = dir_.path() + "/4k.txt";
+  Result r = RunCli(h + "run drive --partition " + node + " --report " + report);
+  Shell("losetup -d " + node);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string text = Slurp(report);
+  EXPECT_NE(text.find("|       512                                                        0.00    |\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("|   Read from DEVICE [direct-access] SCSI_DA_READ_10 "), std::string::npos) << text;
+  EXPECT_EQ(text.find("|   KelvaRANKS : DISABLED"), std::string::npos) << text;
+}
+
+// A mounted ext4 in use (a writer loop runs on it): Write to Device is
+// refused before anything runs, in one line naming the device and the mount
+// point and saying how to run it; the file system checks clean after.
+TEST_F(DriveEndToEnd, WriteToDeviceIsRefusedOnABusyMountedDisk) {
+  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+  ASSERT_EQ(RunCli(h + "info").code, 0);
+  ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_)).code, 0);
+  const pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    ::execl("/bin/sh", "sh", "-c",
+            ("while :; do dd if=/dev/zero of='" + mnt_ + "/busy' bs=64k count=16 conv=fsync 2>/dev/null; done")
+                .c_str(),
+            (char*)nullptr);
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Result r = RunCli(h + "run drive --write-device");
+  Result module = RunCli(h + "make-module --write-device");
+  ::kill(writer, SIGKILL);
+  ::waitpid(writer, nullptr, 0);
+  EXPECT_EQ(r.code, 10);
+  const std::string line = "kelvarank-cli: Write to Device refused: " + node_ + " holds mounted file systems (" +
+                           mnt_ + "); Write to Device runs only when none of that disk is mounted: run it on an "
+                           "unmounted disk or a spare partition (--partition /dev/NODE)\n";
+  EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Hard Drive total"), std::string::npos);  // nothing ran
+  EXPECT_EQ(module.code, 10);
+  EXPECT_NE(module.err.find(line), std::string::npos) << module.err;
+  EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
+  loop_.Unmount();
+  std::string fsck;
+  EXPECT_TRUE(Shell("fsck.ext4 -fn '" + image_ + "' >/dev/null 2>&1; echo $?", &fsck));
+  EXPECT_EQ(fsck, "0");
 }
 
 TEST_F(DriveEndToEnd, WriteToDeviceNeedsItsConfirmation) {
   const std::string h = "--home " + home_.path() + " --quiet ";
   ASSERT_EQ(RunCli(h + "--yes info").code, 0);
   ASSERT_EQ(RunCli(h + "--yes settings set " + Profile(mnt_)).code, 0);
+  loop_.Unmount();
   const std::string before = Slurp(image_);
-  Result r = RunCli(h + "run drive --write-device");
+  Result r = RunCli(h + "run drive --partition " + node_ + " --write-device");
   EXPECT_EQ(r.code, 10);
   EXPECT_NE(r.err.find("block '123'"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("--write-device needs --yes"), std::string::npos) << r.err;
@@ -165,13 +229,23 @@ TEST_F(FullDriveEndToEnd, AFullFileSystemDuringTheCopyLeavesNothing) {
   ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.filesystem=1").code, 0);
   const std::string report = dir_.path() + "/full.txt";
   Result r = RunCli(h + "run drive --report " + report);
+  EXPECT_EQ(r.code, 10);  // the section refused to run
   EXPECT_NE(r.err.find("Could not copy needed datafiles!"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Could not open destination file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the drive section refused to run"), std::string::npos) << r.err;
   EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
   EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
   std::string left;
   Shell("ls -A '" + mnt_ + "' | tr '\\n' ' '", &left);
   EXPECT_EQ(left, "lost+found") << left;
+
+  // A benchmark folder already there (not this run's): named, left alone, exit 10.
+  ASSERT_TRUE(Shell("mkdir '" + mnt_ + "/KelvaRANK_bench'"));
+  r = RunCli(h + "run drive --report " + report);
+  EXPECT_EQ(r.code, 10);
+  EXPECT_NE(r.err.find(mnt_ + "/KelvaRANK_bench"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("File exists"), std::string::npos) << r.err;
+  EXPECT_TRUE(Shell("test -d '" + mnt_ + "/KelvaRANK_bench'"));
 }
 
 // A partition the run cannot use is refused before anything runs, in one
@@ -283,7 +357,13 @@ TEST_F(DriveEndToEnd, APartitionUnmountedMidRunIsCleanedUpAtTheNextStart) {
   EXPECT_EQ(shown, "0");  // the mount point's own folder was not written to
   EXPECT_TRUE(Shell("test -e '" + h + "/KelvaRANK.pid'"));
 
-  // The partition is back: the next start removes the folder the run left.
+  // A start while the partition is still away keeps the marker (and says
+  // which folder stays and why); once it is back, the next start removes
+  // the folder the run left.
+  Result away = RunCli("--home " + h + " --yes info");
+  EXPECT_NE(away.err.find(mnt_ + "/KelvaRANK_bench"), std::string::npos) << away.err;
+  EXPECT_NE(away.err.find("the partition is not mounted"), std::string::npos) << away.err;
+  EXPECT_TRUE(Shell("test -e '" + h + "/KelvaRANK.pid'"));
   ASSERT_TRUE(loop_.Mount());
   EXPECT_TRUE(Shell("test -d '" + mnt_ + "/KelvaRANK_bench'"));
   ASSERT_EQ(RunCli("--home " + h + " --yes --quiet info").code, 0);

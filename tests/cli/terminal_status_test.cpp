@@ -60,5 +60,36 @@ TEST(TerminalStatus, LiveWindowShowsTheEngineRowsAndTheirCaptions) {
   }
 }
 
+// What the terminal shows of a drive test: a wait's state, also when it
+// comes within the redraw limit of the last drawing (the wait that follows
+// changes nothing for seconds), and a file count as files.
+TEST(TerminalStatus, DriveWaitsAreShownAndFileCountsAreFiles) {
+  for (bool live : {true, false}) {
+    SCOPED_TRACE(live ? "live" : "plain");
+    std::ostringstream captured;
+    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    {
+      TerminalStatus status(live);
+      const Section d = Section::Drive;
+      status.OpenWindow(d);
+      status.SetGaugeText(d, "1/2");
+      status.SetText(d, StatusField::NowRunning, "Set Comment");
+      status.SetText(d, StatusField::State, "Idling");
+      status.SetCaption(d, StatusField::Blocksize, "File:");
+      status.SetNumber(d, StatusField::Blocksize, 2000);
+      status.SetText(d, StatusField::LastResult, "2000.00 OP/sec");
+      status.SetText(d, StatusField::State, "Delay...");  // at once after the rest
+      status.Finish();
+    }
+    std::cerr.rdbuf(old);
+    const std::string out = captured.str();
+    EXPECT_NE(out.find("Delay..."), std::string::npos) << out;
+    if (!live) {
+      EXPECT_NE(out.find("(files 2000)"), std::string::npos) << out;
+    }
+    EXPECT_EQ(out.find("blocksize 2000"), std::string::npos) << out;
+  }
+}
+
 }  // namespace
 }  // namespace kr::cli

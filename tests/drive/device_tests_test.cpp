@@ -259,7 +259,9 @@ TEST_F(DeviceBench, NoTransferReachesPastTheEndOfTheDevice) {
   }
 }
 
-TEST_F(DeviceBench, BlockSizesBelowTheSectorSizeAreNotSent) {
+// A disk with 4096-byte sectors: the steps below one sector are not sent,
+// and the test scores from the steps the disk can do.
+TEST_F(DeviceBench, BlockSizesBelowTheSectorSizeAreNotSentAndTheRestScores) {
   EmulatedDriveConfig c;
   c.sectorSize = 4096;
   c.heads = 2;
@@ -271,7 +273,10 @@ TEST_F(DeviceBench, BlockSizesBelowTheSectorSizeAreNotSent) {
   EXPECT_NE(card.find("|      4096                                                       16.00    |\n"), std::string::npos);
   EXPECT_NE(card.find("|   8388608                                                       16.00    |\n"), std::string::npos);
   EXPECT_EQ(Requests(NSCMD_TD_READ64).front().offset, 123u * 4096);
-  EXPECT_EQ(ctx.results.score(slot::kDriveFirst + 14).valid, 0.0);
+  EXPECT_NE(card.find("|   Minimum :       16.00 MB/s"), std::string::npos) << card;  // not the 0.00 steps
+  EXPECT_NE(card.find("|   Average :       16.00 MB/s"), std::string::npos) << card;
+  EXPECT_EQ(ctx.results.score(slot::kDriveFirst + 14).valid, 1.0);
+  EXPECT_EQ(card.find("DISABLED"), std::string::npos) << card;
 }
 
 std::string SeekCard(const char* title, const std::string& lines, const char* averages, const char* score) {
@@ -436,6 +441,26 @@ TEST_F(DeviceBench, SpinUpOnADeviceThatCannotStopIsNotScored) {
   EXPECT_NE(card.find("|   KelvaRANKS : DISABLED"), std::string::npos);
   EXPECT_EQ(t.timer.delays, std::vector<uint32_t>{250});  // nothing to wait for after the refusal
   EXPECT_EQ(ctx.results.score(slot::kDriveFirst + 17).valid, 0.0);
+}
+
+// Ctrl-C during a sweep ends it before the next step: no device work after
+// it, the card is completed, the test is not scored.
+TEST_F(DeviceBench, AStopRequestEndsATransferSweepBetweenSteps) {
+  Make(12 * kMiB);
+  std::atomic<bool> stop{false};
+  ctx.interrupt = &stop;
+  t.status.onChange = [&](Section) {
+    if (t.status.number(Section::Drive, StatusField::Blocksize) == 2048) stop = true;
+  };
+  const std::string card = Read(kAccessNsd64);
+  t.status.onChange = nullptr;
+  ctx.interrupt = nullptr;
+  // The stop came as the 2048-byte step began: it and the larger ones were not sent.
+  for (const EmulatedRequest& r : Requests(NSCMD_TD_READ64)) EXPECT_LE(r.length, 1024u);
+  EXPECT_NE(card.find("|      1024                                                       16.00    |\n"), std::string::npos);
+  EXPECT_NE(card.find("|      2048                                                        0.00    |\n"), std::string::npos);
+  EXPECT_NE(card.find("|   8388608                                                        0.00    |\n"), std::string::npos);
+  EXPECT_NE(card.find("|   KelvaRANKS : DISABLED"), std::string::npos) << card;
 }
 
 TEST_F(DeviceBench, AStopDuringTheSpinDownWaitStillStartsTheDevice) {

@@ -228,6 +228,61 @@ TEST_F(DriveSection, FailingCallsAreCountedAndTheTestIsNotScored) {
   ExpectPartitionUntouched();
 }
 
+// Read and Write to File name the system's reason for what failed: the
+// copy that could not be opened, the write that found the disk full.
+TEST_F(DriveSection, FileTransferFailuresEndWithTheSystemsReason) {
+  struct Case {
+    int enable;                 // drive switch: 1 Read from File, 2 Write to File
+    std::function<void(DriveSection&)> arrange;
+    const char* function;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {1,
+       [](DriveSection& t) {
+         t.dos.onOpen = [&t](std::string_view p, int32_t mode) {
+           t.dos.openLimit = mode == MODE_OLDFILE && p.ends_with("KelvaRANK_bench/0001024.bin") ? 0 : -1;
+         };
+       },
+       "Read File low", "Error open needed files: Too many open files"},
+      {2, [](DriveSection& t) { t.dos.fullAt = "foobar.bin"; }, "Write to File",
+       " operations failed: No space left on device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.function);
+    ctx.errorLog.entries.clear();
+    ctx.settings.setDriveEnabled(0, 0);
+    ctx.settings.setDriveEnabled(1, c.enable == 1);
+    ctx.settings.setDriveEnabled(2, c.enable == 2);
+    c.arrange(*this);
+    RunReport();
+    dos.onOpen = [](std::string_view, int32_t) {};
+    dos.openLimit = -1;
+    dos.fullAt.clear();
+    ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
+    EXPECT_STREQ(ctx.errorLog.entries[0].function, c.function);
+    EXPECT_TRUE(std::string(ctx.errorLog.entries[0].reason).ends_with(c.reason)) << ctx.errorLog.entries[0].reason;
+    ExpectPartitionUntouched();
+  }
+}
+
+// A benchmark folder already on the partition (an interrupted run's whose
+// marker is gone, or the user's) is never adopted: the request names it and
+// why it could not be made, the run ends with 20 and the folder stays.
+TEST_F(DriveSection, AnExistingBenchmarkFolderIsNamedAndLeftAlone) {
+  const std::string bench = part.path() + "/KelvaRANK_bench";
+  MakeDirs(bench);
+  std::ofstream(bench + "/00000") << "not this run's";
+  RunReport();
+  EXPECT_EQ(result, 20);
+  ASSERT_EQ(requester.asked.size(), 1u);
+  EXPECT_EQ(requester.asked[0].text, "Could not create the benchmark folder\n\033b" + bench +
+                                         "\033n\nFile exists (left by an interrupted run? remove it, then run "
+                                         "again)");
+  EXPECT_TRUE(dos.FileSize(bench + "/00000") > 0);
+  EXPECT_FALSE(PidFileExists());
+}
+
 // Every test the section runs is announced with its catalogue entry before it
 // runs and after it with the score its slot then holds, in the section's order.
 TEST_F(DriveSection, EachTestIsAnnouncedWithItsEntryAndItsScore) {

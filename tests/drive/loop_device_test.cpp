@@ -154,11 +154,23 @@ TEST_F(LoopPartition, AnswersAsADriverWithoutPassThrough) {
   EXPECT_TRUE(s.LastSense() == kSenseLbaOutOfRange);
 }
 
+// Writing is refused while a file system of the disk is mounted (the reason
+// names the node and the mount point); on the unmounted disk the span at
+// block 123 is written and written back.
 TEST_F(LoopPartition, RoundTripAtBlock123RestoresTheBytes) {
+  OpenResult refused = devices_.OpenDevice(node_, 0, 0, UnitAccess::kReadWrite);
+  EXPECT_EQ(refused.unit, nullptr);
+  EXPECT_TRUE(refused.inUse);
+  EXPECT_EQ(refused.reason.find(node_ + " holds mounted file systems (" + mnt_ + ")"), 0u) << refused.reason;
+  EXPECT_EQ(devices_.WriteRefusal(node_), refused.reason);
+  Unmount();
+  EXPECT_EQ(devices_.WriteRefusal(node_), "");
   const std::vector<uint8_t> before = ImageBytes(kBlock123, 4096), tail = ImageBytes(kImageBytes - 512, 512);
   {
-    auto u = Open(UnitAccess::kReadWrite);  // mounted: shared, not exclusive
+    auto u = Open(UnitAccess::kReadWrite);
     ASSERT_TRUE(u);
+    // Exclusive: nothing else may hold it while it is written, and it says so.
+    EXPECT_NE(devices_.WriteRefusal(node_).find(node_ + " is in use"), std::string::npos);
     Aligned saved(4096), pattern(4096, 0xC3), check(4096 + 1);
     ASSERT_EQ(Nsd(*u, NSCMD_TD_READ64, kBlock123, saved.p, 4096), 0);
     EXPECT_EQ(std::vector<uint8_t>(saved.bytes(), saved.bytes() + 4096), before);
@@ -195,6 +207,7 @@ TEST_F(LoopPartition, WritingAnUnmountedDeviceIsExclusive) {
 // when polkit says no) the open fails as a refused permission whose reason
 // names the node and what udisks2 answered.
 TEST_F(LoopPartition, AUserWithoutAccessIsToldSo) {
+  Unmount();  // writing a mounted disk is refused before any permission is asked for
   for (UnitAccess access : {UnitAccess::kRead, UnitAccess::kReadWrite}) {
     SCOPED_TRACE(access == UnitAccess::kRead ? "read" : "write");
     int fds[2];
@@ -254,6 +267,24 @@ TEST_F(LoopPartition, GatheringFillsTheRecordInBothModes) {
     EXPECT_TRUE(t.ctx.drive.makeModuleEnabled);
     EXPECT_EQ(t.exec.liveBlocks, 0);
   }
+}
+
+// The device node named as the partition: the device tests are possible on
+// the node itself, the file tests are not, and that is no error.
+TEST_F(LoopPartition, ADeviceNodeIsAPartitionForTheDeviceTestsAlone) {
+  test::TestContext t;
+  t.ctx.drive.devices = &devices_;
+  t.ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, node_);
+  GatherDriveInfo(t.ctx);
+  const DriveInfo& d = t.ctx.driveInfo;
+  EXPECT_TRUE(t.ctx.errorLog.entries.empty()) << t.ctx.errorLog.entries[0].reason;
+  EXPECT_TRUE(t.ctx.drive.rawDevice);
+  EXPECT_EQ(std::string(d.deviceName), node_);
+  EXPECT_EQ(d.fields[19], 1u);  // highlevel valid
+  EXPECT_EQ(d.fields[30], 1u);  // lowlevel valid
+  EXPECT_EQ(t.ctx.run.freeSpace, 0);
+  EXPECT_TRUE(t.ctx.drive.deviceTestsPossible);
+  EXPECT_FALSE(t.ctx.drive.makeModuleEnabled);
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "platform/linux/linux_blockdev.h"
 #include "support/test_context.h"
 
 namespace kr {
@@ -146,6 +149,36 @@ TEST(Partition, BlockDeviceFromSysfs) {
   EXPECT_TRUE(sda.removable);
   EXPECT_FALSE(DescribeBlockDevice(fs.sys, 9, 9, sda, why));
   EXPECT_NE(why.find("9:9"), std::string::npos);
+}
+
+// Which mounted file systems keep Write to Device off a unit: those on the
+// node, on its whole disk, or on a partition of a whole disk; not a sibling
+// partition's. SATA disks (vendor "ATA") are the ones whose seeks are reads.
+TEST(Partition, MountsSharingBlocksWithAUnitAndAtaDisks) {
+  FakeSys fs;
+  fs.Part("vda", "vda2", "254:2", 4096, 2048);
+  auto line = [](const char* dev, const char* point, const char* source) {
+    return std::string("36 35 ") + dev + " / " + point + " rw,relatime - ext4 " + source + " rw\n";
+  };
+  const std::string partOne = line("254:1", "/mnt/a", "/dev/vda1") + line("0:22", "/run", "tmpfs");
+  const std::string wholeDisk = line("254:0", "/mnt/w", "/dev/vda");
+  struct Case {
+    const std::string* table;
+    uint32_t minor;  // of vda: 0 the disk, 1 and 2 its partitions
+    std::vector<std::string> points;
+  } cases[] = {
+      {&partOne, 0, {"/mnt/a"}}, {&partOne, 1, {"/mnt/a"}}, {&partOne, 2, {}},
+      {&wholeDisk, 0, {"/mnt/w"}}, {&wholeDisk, 2, {"/mnt/w"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MountPointsOnUnit(*c.table, fs.sys, 254, c.minor), c.points) << c.minor;
+
+  for (auto [minor, major, ata] : {std::tuple{0u, 8u, true}, {0u, 254u, false}, {0u, 259u, false}}) {
+    BlockFacts f;
+    std::string why;
+    ASSERT_TRUE(DescribeBlockDevice(fs.sys, major, minor, f, why)) << why;
+    EXPECT_EQ(IsAtaBacked(f), ata) << f.name;
+  }
 }
 
 TEST(Partition, EnvironmentCoversWholeCylindersInsideThePartition) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "bench/drive/bench_dir.h"
 #include "shell/shell_fixture.h"
 
 namespace kr::test {
@@ -134,15 +135,129 @@ TEST(CrashMarker, PathFormsNameTheirBenchmarkFolder) {
   }
 }
 
-TEST(CrashMarker, ForeignFilesKeepTheFolder) {
+FileId IdOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
+// The marker as the drive section writes it once its folder exists.
+void MarkerWithFolder(CrashedRun& r, const std::string& drive, FileId id) {
+  r.t.ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, drive);
+  ASSERT_TRUE(WriteCrashMarker(r.t.ctx, &id));
+}
+
+// Every way the folder stays: the crash marker stays with it (the next start
+// tries again), and the warning names the folder and the reason.
+TEST(CrashMarker, AFolderThatStaysKeepsTheMarkerAndIsNamed) {
+  struct Case {
+    const char* what;
+    const char* reason;  // part of the warning
+  };
+  const Case cases[] = {
+      {"foreign file", "holds files the benchmark did not make"},
+      {"link", "symbolic link"},
+      {"unmounted", "the partition is not mounted"},
+      {"replaced", "not the folder the interrupted run made"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CrashedRun r;
+    const std::string drive = r.area.path() + "/part", bench = drive + "/KelvaRANK_bench";
+    MakeDir(drive);
+    const std::string what = c.what;
+    if (what == "link") {
+      // The folder is a link to the user's files, which carry our names.
+      const std::string victim = r.area.path() + "/victim";
+      r.Plant(victim, kLeftovers);
+      ASSERT_EQ(::symlink(victim.c_str(), bench.c_str()), 0);
+      r.Marker(drive);  // the first form: the path alone
+      ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+      for (const auto& n : kLeftovers) EXPECT_TRUE(HostExists(victim + "/" + n)) << n;
+    } else if (what == "unmounted") {
+      // The marker names a folder on another device: the partition is not
+      // mounted, the folder on it is not here to remove.
+      MarkerWithFolder(r, drive, FileId{IdOf(drive).device + 1, 12345});
+      ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+    } else if (what == "replaced") {
+      r.Plant(bench, kLeftovers);
+      FileId id = IdOf(bench);
+      ++id.inode;
+      MarkerWithFolder(r, drive, id);
+      ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+      for (const auto& n : kLeftovers) EXPECT_TRUE(HostExists(bench + "/" + n)) << n;
+    } else {
+      r.Plant(bench, kLeftovers);
+      WriteHostFile(bench + "/thesis.txt", "not ours");
+      MarkerWithFolder(r, drive, IdOf(bench));
+      ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+      EXPECT_TRUE(HostExists(bench + "/thesis.txt"));
+      for (const auto& n : kLeftovers) EXPECT_FALSE(HostExists(bench + "/" + n)) << n;
+    }
+    EXPECT_TRUE(HostExists(r.t.home.path() + "/KelvaRANK.pid"));
+    ASSERT_EQ(r.t.requester.asked.size(), 2u);
+    EXPECT_NE(r.t.requester.asked[1].text.find(bench), std::string::npos) << r.t.requester.asked[1].text;
+    EXPECT_NE(r.t.requester.asked[1].text.find(c.reason), std::string::npos) << r.t.requester.asked[1].text;
+  }
+}
+
+// With the folder's identity recorded, the folder is removed and the marker
+// goes; a marker whose folder is already gone (same device) goes too.
+TEST(CrashMarker, TheRecordedFolderIsRemovedAndTheMarkerGoes) {
+  for (bool present : {true, false}) {
+    CrashedRun r;
+    const std::string drive = r.area.path() + "/part", bench = drive + "/KelvaRANK_bench";
+    MakeDir(drive);
+    r.Plant(bench, kLeftovers);
+    const FileId id = IdOf(bench);
+    if (!present) {
+      ASSERT_EQ(std::system(("rm -r '" + bench + "'").c_str()), 0);
+    }
+    MarkerWithFolder(r, drive, id);
+    ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
+    EXPECT_FALSE(HostExists(bench));
+    EXPECT_FALSE(HostExists(r.t.home.path() + "/KelvaRANK.pid")) << present;
+    EXPECT_EQ(r.t.requester.asked.size(), 1u);
+  }
+}
+
+// The marker's bytes: the path first, so a reader that stops at the first
+// NUL (an older install) still finds the partition; the identity after it.
+TEST(CrashMarker, MarkerFormsReadBack) {
+  struct Case {
+    std::string bytes;
+    bool ok, hasFolder;
+    std::string path;
+    FileId id;
+  };
+  const Case cases[] = {
+      {"/mnt/data", true, false, "/mnt/data", {}},
+      {std::string("/mnt/data\0", 10) + "2049 131073\n", true, true, "/mnt/data", {2049, 131073}},
+      {std::string("/mnt/data\0", 10) + "garbage", true, false, "/mnt/data", {}},
+      {std::string("/mnt/data\0", 10) + "1 2", true, false, "/mnt/data", {}},  // cut short
+      {std::string("\0", 1) + "1 2\n", false, false, "", {}},
+      {"/" + std::string(kMaxDrivePath, 'p'), false, false, "", {}},
+  };
+  for (const Case& c : cases) {
+    CrashMarker m;
+    EXPECT_EQ(ReadCrashMarker(c.bytes, m), c.ok) << c.bytes;
+    if (!c.ok) continue;
+    EXPECT_EQ(m.drivePath, c.path);
+    EXPECT_EQ(m.hasFolder, c.hasFolder) << c.bytes;
+    if (c.hasFolder) {
+      EXPECT_EQ(m.folder, c.id);
+    }
+  }
+  // Written and read back; the text before the NUL is the partition.
   CrashedRun r;
-  const std::string bench = r.area.path() + "/KelvaRANK_bench";
-  r.Plant(bench, kLeftovers);
-  WriteHostFile(bench + "/thesis.txt", "not ours");
-  r.Marker(r.area.path());
-  ASSERT_TRUE(CheckPidFile(r.t.ctx, r.progress));
-  EXPECT_TRUE(HostExists(bench + "/thesis.txt"));
-  for (const auto& n : kLeftovers) EXPECT_FALSE(HostExists(bench + "/" + n)) << n;
+  MarkerWithFolder(r, "/mnt/data", FileId{7, 99});
+  const auto bytes = ReadHostFile(r.t.home.path() + "/KelvaRANK.pid");
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_EQ(std::string(text.c_str()), "/mnt/data");
+  CrashMarker m;
+  ASSERT_TRUE(ReadCrashMarker(text, m));
+  EXPECT_TRUE(m.hasFolder);
+  EXPECT_EQ(m.folder, (FileId{7, 99}));
 }
 
 TEST(CrashMarker, UnusableMarkerIsDroppedWithTheManualCleanupNote) {

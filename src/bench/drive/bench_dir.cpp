@@ -36,6 +36,31 @@ bool CopyDataFile(Context& ctx, const std::string& source, const std::string& co
 
 }  // namespace
 
+bool WriteCrashMarker(Context& ctx, const FileId* folder) {
+  std::string text(ctx.settings.partition());
+  if (folder) {
+    text += '\0';
+    text += std::to_string(folder->device) + " " + std::to_string(folder->inode) + "\n";
+  }
+  return ctx.dos.WriteFileAtomic(kPidFile, text.data(), text.size());
+}
+
+bool ReadCrashMarker(std::string_view bytes, CrashMarker& out) {
+  out = CrashMarker{};
+  const size_t nul = bytes.find('\0');
+  out.drivePath = std::string(bytes.substr(0, nul));
+  if (out.drivePath.empty() || out.drivePath.size() > kMaxDrivePath) return false;
+  if (nul == std::string_view::npos) return true;  // the path alone (the first form, still written first)
+  unsigned long long dev = 0, ino = 0;
+  char end = 0;
+  const std::string rest(bytes.substr(nul + 1));
+  if (std::sscanf(rest.c_str(), "%llu %llu%c", &dev, &ino, &end) == 3 && end == '\n' && ino != 0) {
+    out.hasFolder = true;
+    out.folder = FileId{dev, ino};
+  }
+  return true;
+}
+
 std::string BenchmarkPath(std::string_view partition, std::string_view name) {
   std::string path(partition);
   if (path.empty() || (path.back() != ':' && path.back() != '/')) path += ':';
@@ -64,15 +89,23 @@ bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& pr
   for (int k = 0; k < kDataCopyCount; ++k) files.copies[size_t(k)] = BenchmarkPath(files.partition, DataFileName(k));
   files.foobar = BenchmarkPath(files.partition, "foobar.bin");
 
+  files.createFailure.clear();
   files.created = ctx.dos.CreateDir(files.directory);
+  if (!files.created) files.createFailure = ctx.dos.LastErrorReason();
   if (files.created && !ctx.dos.Identify(files.directory, files.identity)) {
     ctx.dos.DeleteFile(files.directory);  // gone again at once: nothing of it can be ours
     files.created = false;
+    files.createFailure = "it vanished at once";
   }
   if (!files.created) {
     Fail(ctx, "Could not create Directory on your selected Drive");
     return false;
   }
+  // The crash marker names this folder by device and inode from now on: the
+  // next start's clean-up then removes only this folder, and keeps the
+  // marker while the partition is not mounted.
+  if (!WriteCrashMarker(ctx, &files.identity))
+    LogError(ctx, "DRIVE", "MakeDriveEnviroment", "Could not write the crash marker");
   bool ok = true;
   for (int k = 0; k < kDataCopyCount; ++k) {
     progress.SetGauge(5 * k);
@@ -90,12 +123,16 @@ bool BenchmarkDirectoryIntact(Context& ctx, const BenchFiles& files) {
 bool RemoveBenchmarkDirectory(Context& ctx, BenchFiles& files) {
   for (int64_t& fh : files.handles)
     if (fh != 0) ctx.dos.Close(std::exchange(fh, 0));
-  const bool left = files.created && !BenchmarkDirectoryIntact(ctx, files);
+  bool left = files.created && !BenchmarkDirectoryIntact(ctx, files);
   if (files.created && !left) {
     for (const std::string& s : files.scratch) ctx.dos.DeleteFile(s);
     for (const std::string& c : files.copies) ctx.dos.DeleteFile(c);
     ctx.dos.DeleteFile(files.foobar);
     ctx.dos.DeleteFile(files.directory);
+    // Checked, not assumed: a folder that is still there (a file put into
+    // it, a failing device) keeps the crash marker for the next start.
+    FileId still;
+    left = ctx.dos.Identify(files.directory, still) && still == files.identity;
   }
   files.created = false;
   files.scratch.clear();

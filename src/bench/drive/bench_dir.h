@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/context.h"
+#include "engine/home_files.h"
 
 namespace kr {
 
@@ -29,9 +30,27 @@ struct BenchFiles {
   std::vector<int64_t> handles;                        // kScratchNameCount entries
   bool created = false;  // this run made the directory (only then is anything removed)
   FileId identity;       // of the directory this run made
+  std::string createFailure;  // why the directory could not be made ("File exists")
 
   const std::string& CopyOfSize(uint32_t bytes) const;  // the copy of that size (128 .. 8388608)
 };
+
+// The crash marker "PROGDIR:KelvaRANK.pid": the partition name as the
+// settings hold it, and, once the run has made its benchmark folder, a NUL
+// and that folder's device and inode ("<dev> <ino>\n"). Readers that take
+// the text up to the first NUL see the partition name alone. Written
+// atomically (a crash never leaves a half marker).
+struct CrashMarker {
+  std::string drivePath;
+  bool hasFolder = false;
+  FileId folder;
+};
+bool WriteCrashMarker(Context& ctx, const FileId* folder);
+// False when the bytes name no usable partition (empty, or longer than the
+// settings field). A marker without the folder's identity reads as one.
+bool ReadCrashMarker(std::string_view bytes, CrashMarker& out);
+// The longest marker: the path, NUL, two 20-digit numbers, a blank and a line end.
+inline constexpr size_t kCrashMarkerMax = kMaxDrivePath + 1 + 20 + 1 + 20 + 1;
 
 // The partition, ":" (unless it already ends in ':' or '/'), the folder
 // "KelvaRANK_bench/" and the name.

@@ -149,7 +149,7 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
   SetState(ctx, Section::Drive, "Benchmarking...");
 
   bool error = scsi && TestUnitReady(ctx) != 0;
-  bool skipped = false;
+  bool skipped = false, cut = false;
   const uint32_t ss = Geometry(ctx, fSectorSize);
   // The end of the device as the geometry gives it: no span reaches past it.
   const uint64_t deviceBytes = uint64_t(Geometry(ctx, fTotalSectors)) * ss;
@@ -162,8 +162,13 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
     ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, int32_t(b));
     ctx.status.SetNumber(Section::Drive, StatusField::Loopsize, int32_t(std::min<uint64_t>(n, 0x7FFFFFFF)));
     double figure = 0.0;
-    if (!error) {
-      if (ss == 0 || b % ss != 0) {
+    // A stop request ends the sweep between two steps: the rest keep 0.00.
+    if (!error && !cut && ctx.Interrupted()) cut = true;
+    if (!error && !cut) {
+      if (ss != 0 && b < ss) {
+        // Smaller than one sector (512 bytes on a 4096-byte-sector disk): no
+        // device takes it; the test scores from the steps the disk can do.
+      } else if (ss == 0 || b % ss != 0) {
         skipped = true;  // not a whole number of sectors: no device takes it
       } else if (uint64_t(kDeviceTestBlock) * ss + b > deviceBytes) {
         error = true;  // the span would reach past the end of the device
@@ -198,7 +203,7 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
   ctx.results.setFigure(base + 8 * 19, average);
 
   const bool scored = lowStep == 3 && highStep == 17 && transfer == 16u * 1048576u && cacheOn != 0 && !error &&
-                      !skipped && measured > 0;
+                      !skipped && !cut && measured > 0;
   WriteSweepSummary(ctx, minimum, maximum, average);
   WriteEmptyLine(ctx);
   WriteScore(ctx, entry.slot, ScorePercent(average, entry.reference, entry.weight), scored);

@@ -102,7 +102,8 @@ bool OpenDeviceConnection(Context& ctx, UnitAccess access) {
   ctx.drive.openRefused = r.permission;
   ctx.drive.openFailure = r.unit ? std::string() : r.reason;
   if (!r.unit || r.error != 0) {
-    LogError(ctx, kDrive, "OpenDevice", "Could not open your selected device");
+    // A device refused for writing says why (which file systems hold it).
+    LogError(ctx, kDrive, "OpenDevice", r.inUse ? r.reason : std::string("Could not open your selected device"));
     CloseDeviceConnection(ctx);
     return false;
   }
@@ -166,6 +167,7 @@ bool GetHighlevelInfo(Context& ctx, std::string_view partition) {
   }
   F(d, fUnit) = e.fssm_Unit;
   F(d, fDeviceFlags) = e.fssm_Flags;
+  ctx.drive.rawDevice = e.rawDevice;
   PutText(d.deviceName, e.fssm_Device);
   PutText(d.partitionName, partition);
   if (!e.hasEnvironment) {
@@ -277,7 +279,9 @@ void CheckFreeSpace(Context& ctx) {
   }
   const std::string volume = std::string(ctx.settings.partition()) + ":";
   VolumeInfo info;
-  if (!ctx.dos.IsDir(volume)) {
+  if (ctx.drive.rawDevice) {
+    // A device node has no file system of ours: the file tests are not possible, and that is no error.
+  } else if (!ctx.dos.IsDir(volume)) {
     LogError(ctx, kDrive, "CheckFreeSpace", "Could not lock drive");
   } else if (!ctx.dos.Info(volume, info) || info.bytesPerBlock == 0) {
     LogError(ctx, kDrive, "CheckFreeSpace", "Could not get Info()");
@@ -306,6 +310,7 @@ void GatherDriveInfo(Context& ctx) {
   s.requestedMode = int16_t(AccessModeOfCycle(ctx.settings.accessMode()));
   s.openFailure.clear();
   s.openRefused = false;
+  s.rawDevice = false;
   // A flag left from an earlier partition would enable file tests on this one.
   ctx.run.freeSpace = 0;
   d = DriveInfo{};

@@ -125,8 +125,11 @@ bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
 
 int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   const SettingsRecord& st = ctx.settings;
-  const bool fileOps = st.driveEnabled(kEnFileOps) != 0;
-  const bool needDirectory = fileOps || st.driveEnabled(kEnReadFile) != 0 || st.driveEnabled(kEnWriteFile) != 0;
+  // A device node named as the partition has no file system: its file tests
+  // are left out (not run, not scored), the device tests run.
+  auto fileTest = [&](int e) { return !ctx.drive.rawDevice && st.driveEnabled(e) != 0; };
+  const bool fileOps = fileTest(kEnFileOps);
+  const bool needDirectory = fileOps || fileTest(kEnReadFile) || fileTest(kEnWriteFile);
 
   BenchFiles files;
   if (needDirectory) {
@@ -136,7 +139,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
       return 20;
     }
     // The marker first: a crash from here on leaves it for the next start.
-    if (!WritePidFile(ctx)) LogError(ctx, "DRIVE", "RunDriveSection", "Could not write the crash marker");
+    if (!WriteCrashMarker(ctx, nullptr)) LogError(ctx, "DRIVE", "RunDriveSection", "Could not write the crash marker");
     progress.Open();
     progress.SetText("Copy Benchmark files...");
     progress.SetGauge(0);
@@ -145,6 +148,14 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     if (!made) {
       if (ctx.Interrupted())
         LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
+      else if (!files.created)  // the folder itself could not be made: say which and why
+        ctx.requester.Request(kErrorTitle,
+                              "Could not create the benchmark folder\n\033b" + ctx.dos.HostPath(files.directory) +
+                                  "\033n\n" + files.createFailure +
+                                  (files.createFailure == "File exists"
+                                       ? " (left by an interrupted run? remove it, then run again)"
+                                       : ""),
+                              "Abort");
       else
         ctx.requester.Request(kErrorTitle, "Could not copy needed datafiles!\n\n\033bReinstall KelvaRANK\033n",
                               "Abort");
@@ -160,7 +171,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
 
   // Read from File and Write to File.
   for (int e : {kEnReadFile, kEnWriteFile}) {
-    if (st.driveEnabled(e) == 0) continue;
+    if (!fileTest(e)) continue;
     if ((stopped = Stop(ctx, files))) break;
     const int i = e - 1;  // sweep and count index
     RunTest(ctx, window, e, [&] {

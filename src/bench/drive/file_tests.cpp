@@ -19,6 +19,16 @@
 namespace kr {
 namespace {
 
+// ": " and the system's reason for the last failed call, or nothing when
+// there was none.
+std::string SystemReason(const Dos& dos) {
+  return dos.LastError().call.empty() ? std::string() : ": " + dos.LastErrorReason();
+}
+
+}  // namespace
+
+namespace {
+
 struct FileOpRow {
   int entry;           // catalogue position (DriveEntry)
   int cacheIndex;      // drive cpuCache index
@@ -271,6 +281,7 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
   double minimum = 100000.0, maximum = 0.0, sum = 0.0;
   int steps = 0;
   int64_t calls = 0, failedCalls = 0;
+  std::string failReason;  // ": <the system's reason>" of the last failed step
   bool stepFailed = false;
   const double megabytes = double(fileSize / 1048576u);
   for (int32_t k = std::max(lowStep, 1); k <= std::min(highStep, 17); ++k) {
@@ -287,9 +298,10 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
       stepFailed = true;
       continue;
     }
+    dos.ClearError();  // the reason an entry gives is this step's
     const int64_t fh = reading ? dos.Open(files.CopyOfSize(b), MODE_OLDFILE) : dos.Open(files.foobar, MODE_NEWFILE);
     if (fh == 0) {
-      LogError(ctx, "DRIVE", reading ? "Read File low" : function, "Error open needed files");
+      LogError(ctx, "DRIVE", reading ? "Read File low" : function, "Error open needed files" + SystemReason(dos));
       stepFailed = true;
       continue;
     }
@@ -306,7 +318,9 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
         bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
       }
     const double t = StopTimingLong(ctx, cacheOn, multitaskingOn);
-    dos.Close(fh);
+    if (bad > 0) failReason = SystemReason(dos);
+    // A write the system could not store shows at the close (a full disk).
+    if (!dos.Close(fh) && !reading && bad++ == 0) failReason = SystemReason(dos);
     if (!reading) dos.DeleteFile(files.foobar);
     calls += int64_t(2 * n);
     failedCalls += bad;
@@ -329,7 +343,7 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
   ctx.results.setFigure(base + 8 * 19, average);
   if (failedCalls > 0)
     LogError(ctx, "DRIVE", entry.label,
-             Format("%lld of %lld operations failed", (long long)failedCalls, (long long)calls));
+             Format("%lld of %lld operations failed", (long long)failedCalls, (long long)calls) + failReason);
 
   const bool scored = lowStep == 1 && highStep == 17 && fileSize == 16u * 1048576u && cacheOn != 0 &&
                       !stepFailed && failedCalls == 0;

@@ -91,6 +91,12 @@ class FdMedium : public SectorMedium {
   void* bounce_;
 };
 
+}  // namespace
+
+bool IsAtaBacked(const BlockFacts& facts) { return facts.kind == "scsi" && facts.vendor == "ATA"; }
+
+namespace {
+
 uint32_t Clamp32(uint64_t v) { return uint32_t(std::min<uint64_t>(v, 0xFFFFFFFFu)); }
 
 class LinuxBlockUnit : public BlockUnit {
@@ -102,6 +108,7 @@ class LinuxBlockUnit : public BlockUnit {
         ss_(sectorSize),
         bytes_(bytes),
         sg_(sg),
+        ata_(sg && IsAtaBacked(facts)),
         maxTransfer_(std::max(facts.maxTransfer / sectorSize * sectorSize, sectorSize)),
         bounce_(bounce),
         medium_(fd, sectorSize, bytes, writable, align, bounce),
@@ -239,6 +246,15 @@ class LinuxBlockUnit : public BlockUnit {
       case SCSI_START_STOP_UNIT:
         return SgOnce(cmd, c, cmd.scsi_Data, cmd.scsi_Length);
       case SCSI_SEEK_10:
+        if (cmd.scsi_CmdLength < 10) return CheckCondition(cmd, kSenseInvalidOpcode);
+        // The kernel's ATA translation answers SEEK(10) without moving the
+        // heads: a one-sector read at the position does the seek.
+        if (ata_) {
+          const uint64_t lba = uint64_t(c[2]) << 24 | uint64_t(c[3]) << 16 | uint64_t(c[4]) << 8 | c[5];
+          if (lba >= bytes_ / ss_) return CheckCondition(cmd, kSenseLbaOutOfRange);
+          return medium_.Seek(lba * ss_) == 0 ? 0 : CheckCondition(cmd, kSenseReadError);
+        }
+        return SgOnce(cmd, c, nullptr, 0);
       case SCSI_SYNCHRONIZE_CACHE_10:
         if (cmd.scsi_CmdLength < 10) return CheckCondition(cmd, kSenseInvalidOpcode);
         return SgOnce(cmd, c, nullptr, 0);
@@ -312,6 +328,7 @@ class LinuxBlockUnit : public BlockUnit {
   uint32_t ss_;
   uint64_t bytes_;
   bool sg_;
+  bool ata_;  // SATA behind the kernel's SCSI-ATA translation (libata)
   uint32_t maxTransfer_;
   void* bounce_;
   FdMedium medium_;
@@ -340,52 +357,65 @@ bool LinuxBlockDevices::FindDosEntry(std::string_view partition, DosEntry& out) 
 
 namespace {
 
-// Brings the on-disk image of a mounted file system up to date: freezing
-// writes back everything and checkpoints the journal, so what a write test
-// reads from the device and writes back is what the file system holds (a
-// journal checkpoint landing inside the span later would otherwise be undone
-// by the write-back). The freeze is lifted at once; without the right to
-// freeze, the file system is synced.
-void CheckpointFileSystem(const std::string& mountPoint) {
-  const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  if (::ioctl(fd, FIFREEZE, 0) == 0)
-    ::ioctl(fd, FITHAW, 0);
-  else
-    ::syncfs(fd);
-  ::close(fd);
+struct stat NodeStat(const std::string& node, bool& isBlock) {
+  struct stat st {};
+  isBlock = ::stat(node.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
+  return st;
+}
+
+std::string Joined(const std::vector<std::string>& points) {
+  std::string out;
+  for (const std::string& p : points) out += (out.empty() ? "" : ", ") + p;
+  return out;
 }
 
 }  // namespace
+
+std::string LinuxBlockDevices::WriteRefusal(std::string_view device) {
+  const std::string node(device);
+  bool isBlock = false;
+  const struct stat st = NodeStat(node, isBlock);
+  if (!isBlock) return {};  // the open says what is wrong with it
+  const std::vector<std::string> mounted =
+      MountPointsOnUnit(ReadTextFile("/proc/self/mountinfo"), "/sys", ::major(st.st_rdev), ::minor(st.st_rdev));
+  if (!mounted.empty())
+    return node + " holds mounted file systems (" + Joined(mounted) +
+           "); Write to Device runs only when none of that disk is mounted: run it on an unmounted disk or a "
+           "spare partition (--partition /dev/NODE)";
+  // Exclusive: fails while anything holds the node (a file system mounted in
+  // another namespace, a device-mapper or RAID member, a partition of it).
+  const int fd = ::open(node.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+  if (fd < 0 && errno == EBUSY)
+    return node + " is in use (a mounted file system, a device-mapper or RAID member, or another program holds "
+                  "it); Write to Device runs only on a disk nothing else uses: run it on an unmounted disk or a "
+                  "spare partition (--partition /dev/NODE)";
+  if (fd >= 0) ::close(fd);
+  return {};
+}
 
 OpenResult LinuxBlockDevices::OpenDevice(std::string_view device, uint32_t unit, uint32_t, UnitAccess access) {
   const std::string node(device);
   if (unit != 0) return Failure("OpenDevice", ENODEV, "no unit " + std::to_string(unit) + " on " + node);
   const bool write = access == UnitAccess::kReadWrite;
-  auto mountedOnDisk = [&node] {
-    struct stat st;
-    return ::stat(node.c_str(), &st) == 0 && S_ISBLK(st.st_mode)
-               ? MountPointsOnDisk(ReadTextFile("/proc/self/mountinfo"), "/sys", ::major(st.st_rdev),
-                                   ::minor(st.st_rdev))
-               : std::vector<std::string>{};
-  };
+  // Writing only where no file system can be changed under the test: never
+  // shared with a mounted one (what it writes between the test's read and
+  // its write-back would be undone), and nothing is frozen.
+  if (write)
+    if (std::string why = WriteRefusal(node); !why.empty()) {
+      OpenResult r = Failure("open", EBUSY, why);
+      r.inUse = true;
+      return r;
+    }
   int fd = ::open(node.c_str(), (write ? O_RDWR | O_EXCL : O_RDONLY) | O_DIRECT | O_CLOEXEC);
   if (fd < 0 && write && errno == EBUSY) {
-    // Held by a mounted file system: share it. Anything else holding it keeps it.
-    const std::vector<std::string> mounted = mountedOnDisk();
-    if (!mounted.empty()) {
-      for (const std::string& point : mounted) CheckpointFileSystem(point);
-      fd = ::open(node.c_str(), O_RDWR | O_DIRECT | O_CLOEXEC);
-    } else {
-      errno = EBUSY;
-    }
+    OpenResult r = Failure("open", EBUSY, node + " is in use; Write to Device runs only on a disk nothing else uses");
+    r.inUse = true;
+    return r;
   }
   if (fd < 0 && (errno == EACCES || errno == EPERM)) {
     // The node is closed to this user: udisks2 may hand out a descriptor
-    // when polkit allows it.
+    // when polkit allows it (the mount table was checked above).
     const int refused = errno;
-    if (write)
-      for (const std::string& point : mountedOnDisk()) CheckpointFileSystem(point);
     std::string why;
     fd = OpenThroughUdisks(node, write, why);
     if (fd < 0) return Failure("open", refused, std::string(std::strerror(refused)) + ": " + node + " (" + why + ")");

@@ -10,8 +10,9 @@
 // READY as the same file operations), CMD_STOP/CMD_START as START STOP UNIT
 // where the device takes SCSI commands and IOERR_NOCMD otherwise.
 //
-// A unit is opened read-only unless writing is asked for; for writing it is
-// opened exclusively unless a file system on the disk is mounted. No request
+// A unit is opened read-only unless writing is asked for; for writing only
+// when no file system sharing its blocks is mounted, and then exclusively
+// (nothing else may hold it). No file system is ever frozen. No request
 // reaches past the device's end.
 #pragma once
 
@@ -26,12 +27,20 @@ class LinuxBlockDevices : public BlockDevices {
   bool FindDosEntry(std::string_view partition, DosEntry& out) override;
   OpenResult OpenDevice(std::string_view device, uint32_t unit, uint32_t flags, UnitAccess access) override;
 
+  std::string WriteRefusal(std::string_view device) override;
+
   // Why the last FindDosEntry failed ("not on a block device", ...).
   const std::string& lastReason() const { return lastReason_; }
 
  private:
   std::string lastReason_;
 };
+
+struct BlockFacts;
+// A disk behind the kernel's SCSI-ATA translation (SATA through libata, whose
+// vendor field reads "ATA"): it answers SEEK(10) without seeking, so Direct-SCSI
+// seeks go to it as one-sector reads, as they do on devices without pass-through.
+bool IsAtaBacked(const BlockFacts& facts);
 
 // What a user is told when the device node may not be opened.
 constexpr const char* kDevicePermissionHint = "run as root or join the disk group";

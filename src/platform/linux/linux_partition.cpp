@@ -275,10 +275,55 @@ std::vector<std::string> MountPointsOnDisk(const std::string& mountInfoText, con
   return points;
 }
 
+std::vector<std::string> MountPointsOnUnit(const std::string& mountInfoText, const std::string& sysRoot,
+                                           uint32_t major, uint32_t minor) {
+  std::vector<std::string> points;
+  std::vector<std::pair<uint32_t, uint32_t>> seen;
+  BlockFacts target, other;
+  std::string why;
+  if (!DescribeBlockDevice(sysRoot, major, minor, target, why)) return points;
+  for (const MountEntry& m : ParseMountInfo(mountInfoText)) {
+    uint32_t ma, mi;
+    if (!MountDevice(m, ma, mi) || std::find(seen.begin(), seen.end(), std::pair{ma, mi}) != seen.end()) continue;
+    if (!DescribeBlockDevice(sysRoot, ma, mi, other, why) || other.disk != target.disk) continue;
+    // The same node, a partition of the whole disk, or the whole disk under a partition.
+    if (other.name == target.name || !target.isPartition || !other.isPartition) {
+      seen.emplace_back(ma, mi);
+      points.push_back(m.mountPoint);
+    }
+  }
+  return points;
+}
+
 bool DiskHasMountedFileSystem(const std::string& mountInfoText, const std::string& sysRoot, uint32_t major,
                               uint32_t minor) {
   return !MountPointsOnDisk(mountInfoText, sysRoot, major, minor).empty();
 }
+
+namespace {
+// A block device node named as the partition: the device tests alone, on
+// that node itself (a whole disk, or a spare partition of one); it has no
+// file system of ours, so no file tests.
+bool ResolveDeviceNode(const struct stat& st, PartitionFacts& out, std::string& why, const std::string& sysRoot) {
+  if (!DescribeBlockDevice(sysRoot, ::major(st.st_rdev), ::minor(st.st_rdev), out.device, why)) {
+    why = "a block device without a sysfs entry";
+    return false;
+  }
+  out.real = out.path;
+  out.totalBytes = out.device.sectors * 512;
+  out.entry.hasStartup = true;
+  out.entry.fssm_Device = "/dev/" + out.device.name;
+  out.entry.rawDevice = true;
+  out.entry.hasEnvironment = true;
+  BlockFacts self = out.device;  // the node is the unit: its extent starts at its own block 0
+  self.isPartition = false;
+  self.start = 0;
+  self.disk = self.name;
+  self.diskSectors = self.sectors;
+  out.entry.environment = EnvironmentOf(self, 0);
+  return true;
+}
+}  // namespace
 
 bool ResolvePartition(std::string_view path, PartitionFacts& out, std::string& why, const std::string& mountInfoText,
                       const std::string& sysRoot) {
@@ -297,6 +342,7 @@ bool ResolvePartition(std::string_view path, PartitionFacts& out, std::string& w
     why = std::string("cannot be reached: ") + std::strerror(errno);
     return false;
   }
+  if (S_ISBLK(st.st_mode)) return ResolveDeviceNode(st, out, why, sysRoot);
   if (!S_ISDIR(st.st_mode)) {
     why = "not a directory";
     return false;

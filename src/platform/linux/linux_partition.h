@@ -61,6 +61,11 @@ bool DescribeBlockDevice(const std::string& sysRoot, uint32_t major, uint32_t mi
 // MAJ:MIN (on it or on one of its partitions), one per file system.
 std::vector<std::string> MountPointsOnDisk(const std::string& mountInfoText, const std::string& sysRoot,
                                            uint32_t major, uint32_t minor);
+// The mount points of the file systems that share blocks with device MAJ:MIN:
+// on the node itself, on its whole disk (for a partition), on any partition
+// of it (for a whole disk). A sibling partition's file system is not one.
+std::vector<std::string> MountPointsOnUnit(const std::string& mountInfoText, const std::string& sysRoot,
+                                           uint32_t major, uint32_t minor);
 // True when a mounted file system lives on the disk of device MAJ:MIN.
 bool DiskHasMountedFileSystem(const std::string& mountInfoText, const std::string& sysRoot, uint32_t major,
                               uint32_t minor);
@@ -83,7 +88,9 @@ struct PartitionFacts {
 DosEnvec EnvironmentOf(const BlockFacts& device, uint32_t dosType);
 
 // Validates and resolves a partition name. why says what is wrong, e.g.
-// "not an absolute path", "not on a block device".
+// "not an absolute path", "not on a block device". A block device node
+// (e.g. "/dev/sdb2") resolves to itself as the unit, with no file system
+// (entry.rawDevice): the device tests can run on it, the file tests cannot.
 bool ResolvePartition(std::string_view path, PartitionFacts& out, std::string& why,
                       const std::string& mountInfoText, const std::string& sysRoot);
 // The same against this machine (/proc/self/mountinfo, /sys).
