@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "modules/module_description.h"
+#include "modules/module_json.h"
 #include "records/catalogue.h"
 #include "util/latin1.h"
 
@@ -68,6 +69,44 @@ std::string DateKey(const std::string& date, const std::string& time) {
   return b;
 }
 
+// A figure as the page shows it: two decimals, "&ndash;" for what is not a
+// finite number.
+std::string FigureText(double v) { return std::isfinite(v) ? Fixed(v) : std::string("&ndash;"); }
+
+// One test's raw figures as HTML: the named numbers in a line, the arrays and
+// the per-block-size values of a sweep in a details element below it.
+class HtmlFigures : public FigureSink {
+ public:
+  void Number(const char* name, double v) override {
+    Add(main_, (group_.empty() ? "" : group_ + " ") + name + " <b>" + FigureText(v) + "</b>");
+  }
+  void Array(const char* name, const double* v, size_t n) override {
+    std::string list;
+    for (size_t i = 0; i < n; ++i) list += (i ? ", " : "") + FigureText(v[i]);
+    Add(more_, std::string(name) + ": " + list);
+  }
+  void PerBlockSize(const double* v, int n) override {
+    std::string list;
+    for (int j = 0; j < n; ++j) list += (j ? ", " : "") + SizeText(128ull << j) + " " + FigureText(v[j]);
+    Add(more_, list);
+  }
+  void BeginGroup(const char* name) override { group_ = name; }
+  void EndGroup() override { group_.clear(); }
+  std::string Done() const {
+    if (more_.empty()) return main_;
+    return main_ + "<details><summary>more</summary>" + more_ + "</details>";
+  }
+
+ private:
+  static void Add(std::string& to, const std::string& item) { to += (to.empty() ? "" : "; ") + item; }
+  static std::string SizeText(unsigned long long bytes) {
+    if (bytes >= 1024 * 1024) return std::to_string(bytes / (1024 * 1024)) + " MiB";
+    if (bytes >= 1024) return std::to_string(bytes / 1024) + " KiB";
+    return std::to_string(bytes) + " B";
+  }
+  std::string main_, more_, group_;
+};
+
 }  // namespace
 
 std::string BrowseDataHead(int64_t filed) {
@@ -119,7 +158,11 @@ std::string ModulePage(const ModuleRecord& m) {
   row("Build", d.nativeBuild);
   row("Serial", d.serial);
   row("Comment", d.comment);
-  out += "</table>\n<h2>Totals</h2>\n<table class=\"figures\">\n<thead><tr><th>Section</th><th class=\"num\">Score</th></tr></thead>\n<tbody>\n";
+  out += "</table>\n<h2>Totals</h2>\n<table class=\"figures\">\n<thead><tr><th>Section</th><th class=\"num\">KelvaRANKS</th></tr></thead>\n<tbody>\n";
+  auto total = [&](int slot) {
+    ScoreSlot s = m.score(slot);
+    return s.counts() ? Fixed(s.percent) : std::string("&ndash;");
+  };
   auto score = [&](int slot) {
     ScoreSlot s = m.score(slot);
     return s.counts() ? Fixed(s.percent) + " %" : std::string("&ndash;");
@@ -129,9 +172,9 @@ std::string ModulePage(const ModuleRecord& m) {
                                                  {"Hard drive", slot::kDriveTotal},
                                                  {"System", slot::kSystemTotal}};
   for (const auto& [name, slot] : totals)
-    out += "<tr><td>" + std::string(name) + "</td><td class=\"num\">" + score(slot) + "</td></tr>\n";
+    out += "<tr><td>" + std::string(name) + "</td><td class=\"num\">" + total(slot) + "</td></tr>\n";
   out += "</tbody>\n</table>\n<h2>Tests</h2>\n<table class=\"figures\">\n<thead><tr><th>Section</th><th>Test</th>"
-         "<th class=\"num\">100 % at</th><th>Unit</th><th class=\"num\">Score</th></tr></thead>\n<tbody>\n";
+         "<th>Figures</th><th>Unit</th><th class=\"num\">100 % at</th><th class=\"num\">Score</th></tr></thead>\n<tbody>\n";
   for (int i = 0; i < kCatalogueSize; ++i) {
     const CatalogueEntry& e = kCatalogue[i];
     const char* section = e.section == Section::Processor ? "Processor" : e.section == Section::Memory ? "Memory" : "Hard drive";
@@ -140,8 +183,11 @@ std::string ModulePage(const ModuleRecord& m) {
       std::snprintf(ref, sizeof ref, "%.0f", e.reference);
     else
       std::snprintf(ref, sizeof ref, "%g", e.reference);
-    out += "<tr><td>" + std::string(section) + "</td><td>" + Html(e.label) + "</td><td class=\"num\">" + ref +
-           "</td><td>" + Html(e.unit) + "</td><td class=\"num\">" + score(e.slot) + "</td></tr>\n";
+    HtmlFigures figures;
+    WalkFigures(m, e, figures);
+    out += "<tr><td>" + std::string(section) + "</td><td>" + Html(e.label) + "</td><td>" + figures.Done() +
+           "</td><td>" + Html(e.unit) + "</td><td class=\"num\">" + ref + "</td><td class=\"num\">" +
+           score(e.slot) + "</td></tr>\n";
   }
   return out + "</tbody>\n</table>\n</body>\n</html>\n";
 }

@@ -63,98 +63,143 @@ class Obj {
   Obj& Text(std::string_view key, std::string_view latin1) { return Raw(key, Str(latin1)); }
   Obj& Number(std::string_view key, double v) { return Raw(key, Num(v)); }
   std::string Done() const { return body_.empty() ? "{}" : "{" + body_ + "\n" + indent_ + "}"; }
+  const std::string& Indent() const { return indent_; }
 
  private:
   std::string indent_;
   std::string body_;
 };
 
-std::string Array(const ModuleRecord& m, size_t base, size_t count, size_t stride = 8) {
-  std::string out = "[";
-  for (size_t i = 0; i < count; ++i) out += (i ? ", " : "") + Num(m.figure(base + stride * i));
-  return out + "]";
-}
-
 std::string Score(const ModuleRecord& m, int slot) {
   ScoreSlot s = m.score(slot);
   return "{\"percent\": " + Num(s.percent) + ", \"valid\": " + (s.counts() ? "true" : "false") + "}";
 }
 
+// The JSON form of one test's figures: each call of the walk becomes a member
+// of the figures object, groups nested objects.
+class JsonFigures : public FigureSink {
+ public:
+  explicit JsonFigures(std::string indent) { stack_.emplace_back(std::move(indent), ""); }
+  void Number(const char* name, double v) override { Top().Number(name, v); }
+  void Array(const char* name, const double* v, size_t n) override {
+    std::string out = "[";
+    for (size_t i = 0; i < n; ++i) out += (i ? ", " : "") + Num(v[i]);
+    Top().Raw(name, out + "]");
+  }
+  void PerBlockSize(const double* v, int n) override {
+    std::string sizes = "[";
+    for (int j = 0; j < n; ++j)
+      sizes += std::string(j ? ", " : "") + "{\"bytes\": " + std::to_string(128ull << j) +
+               ", \"value\": " + Num(v[j]) + "}";
+    Top().Raw("perBlockSize", sizes + "]");
+  }
+  void BeginGroup(const char* name) override { stack_.emplace_back(Obj(indent0() + "  "), name); }
+  void EndGroup() override {
+    auto [obj, name] = std::move(stack_.back());
+    stack_.pop_back();
+    Top().Raw(name, obj.Done());
+  }
+  std::string Done() const { return stack_.front().first.Done(); }
+
+ private:
+  Obj& Top() { return stack_.back().first; }
+  std::string indent0() const { return stack_.front().first.Indent(); }
+  std::vector<std::pair<Obj, std::string>> stack_;
+};
+
+}  // namespace
+
+namespace {
+
 // A sweep of n per-size figures (block size 128 << (j - 1)), then minimum,
 // maximum and average.
-std::string Sweep(const ModuleRecord& m, size_t base, int n, const std::string& in) {
-  std::string sizes = "[";
-  for (int j = 0; j < n; ++j) {
-    sizes += std::string(j ? ", " : "") + "{\"bytes\": " + std::to_string(128ull << j) +
-             ", \"value\": " + Num(m.figure(base + 8 * size_t(j))) + "}";
-  }
-  sizes += "]";
-  return Obj(in)
-      .Raw("perBlockSize", sizes)
-      .Number("minimum", m.figure(base + 8 * size_t(n)))
-      .Number("maximum", m.figure(base + 8 * size_t(n) + 8))
-      .Number("average", m.figure(base + 8 * size_t(n) + 16))
-      .Done();
+void Sweep(const ModuleRecord& m, size_t base, int n, FigureSink& sink) {
+  double sizes[17];
+  for (int j = 0; j < n && j < 17; ++j) sizes[j] = m.figure(base + 8 * size_t(j));
+  sink.PerBlockSize(sizes, n < 17 ? n : 17);
+  sink.Number("minimum", m.figure(base + 8 * size_t(n)));
+  sink.Number("maximum", m.figure(base + 8 * size_t(n) + 8));
+  sink.Number("average", m.figure(base + 8 * size_t(n) + 16));
 }
 
-// The raw figures of one catalogue test.
-std::string Figures(const ModuleRecord& m, const CatalogueEntry& e, const std::string& in) {
-  Obj o(in);
+void Array(const ModuleRecord& m, const char* name, size_t base, size_t count, size_t stride, FigureSink& sink) {
+  double v[16];
+  for (size_t i = 0; i < count && i < 16; ++i) v[i] = m.figure(base + stride * i);
+  sink.Array(name, v, count < 16 ? count : 16);
+}
+
+}  // namespace
+
+void WalkFigures(const ModuleRecord& m, const CatalogueEntry& e, FigureSink& o) {
   if (e.section == Section::Processor) {
     switch (e.position) {
       case cpu::kBogomips: o.Number("bogomips", m.figure(rec::kBogomips)); break;
       case cpu::kDhrystones: o.Number("dhrystones", m.figure(rec::kDhrystones)); break;
       case cpu::kFibonacci: o.Number("fibonacci", m.figure(rec::kFibonacci)); break;
       case cpu::kFpu:
-        o.Raw("modules", Array(m, rec::kFpuModule, 8)).Raw("mflops", Array(m, rec::kFpuMflops, 4));
+        Array(m, "modules", rec::kFpuModule, 8, 8, o);
+        Array(m, "mflops", rec::kFpuMflops, 4, 8, o);
         o.Number("mean", m.figure(rec::kFpuMean));
         break;
       case cpu::kJpeg: {
         static const char* const kSpaces[] = {"RGB", "YUV", "CMYK", "YCCK", "GRAYSCALE"};
-        Obj write(in + "  "), read(in + "  ");
-        for (size_t c = 0; c < 5; ++c) {
-          write.Number(kSpaces[c], m.figure(rec::kJpegFirst + 16 * c));
-          read.Number(kSpaces[c], m.figure(rec::kJpegFirst + 16 * c + 8));
+        for (size_t pass = 0; pass < 2; ++pass) {
+          o.BeginGroup(pass == 0 ? "write" : "read");
+          for (size_t c = 0; c < 5; ++c) o.Number(kSpaces[c], m.figure(rec::kJpegFirst + 16 * c + 8 * pass));
+          o.EndGroup();
         }
-        o.Raw("write", write.Done()).Raw("read", read.Done()).Number("mean", m.figure(rec::kJpegMean));
+        o.Number("mean", m.figure(rec::kJpegMean));
         break;
       }
       case cpu::kMars:
-        o.Number("setup", m.figure(rec::kMarsSetup)).Number("encrypting", m.figure(rec::kMarsEncrypt));
-        o.Number("decrypting", m.figure(rec::kMarsDecrypt)).Number("mean", m.figure(rec::kMarsMean));
+        o.Number("setup", m.figure(rec::kMarsSetup));
+        o.Number("encrypting", m.figure(rec::kMarsEncrypt));
+        o.Number("decrypting", m.figure(rec::kMarsDecrypt));
+        o.Number("mean", m.figure(rec::kMarsMean));
         break;
       case cpu::kMd5: o.Number("md5", m.figure(rec::kMd5)); break;
       case cpu::kMp3: o.Number("mp3", m.figure(rec::kMp3)); break;
       case cpu::kSerpent:
-        o.Number("encrypting", m.figure(rec::kSerpentEncrypt)).Number("decrypting", m.figure(rec::kSerpentDecrypt));
+        o.Number("encrypting", m.figure(rec::kSerpentEncrypt));
+        o.Number("decrypting", m.figure(rec::kSerpentDecrypt));
         o.Number("mean", m.figure(rec::kSerpentMean));
         break;
       case cpu::kZLib:
-        o.Raw("deflate", Array(m, rec::kZLibDeflate, 9, 16)).Raw("inflate", Array(m, rec::kZLibInflate, 9, 16));
+        Array(m, "deflate", rec::kZLibDeflate, 9, 16, o);
+        Array(m, "inflate", rec::kZLibInflate, 9, 16, o);
         o.Number("mean", m.figure(rec::kZLibMean));
         break;
     }
-    return o.Done();
+    return;
   }
   if (e.section == Section::Memory) {
     const rec::MemoryBlock& b = rec::kMemoryBlocks[e.position];
-    return Sweep(m, b.base, b.slots, in);
+    Sweep(m, b.base, b.slots, o);
+    return;
   }
   int order = e.slot - slot::kDriveFirst;  // module order 0..17
   switch (order) {
-    case 0: return Sweep(m, rec::kReadFile, 17, in);
-    case 1: return Sweep(m, rec::kWriteFile, 17, in);
-    case 14: return Sweep(m, rec::kReadDevice, 17, in);
-    case 15: return Sweep(m, rec::kWriteDevice, 17, in);
+    case 0: Sweep(m, rec::kReadFile, 17, o); return;
+    case 1: Sweep(m, rec::kWriteFile, 17, o); return;
+    case 14: Sweep(m, rec::kReadDevice, 17, o); return;
+    case 15: Sweep(m, rec::kWriteDevice, 17, o); return;
     case 16:
-      o.Raw("patterns", Array(m, rec::kSeekDevice, 7));
+      Array(m, "patterns", rec::kSeekDevice, 7, 8, o);
       o.Number("randomAverage", m.figure(rec::kSeekDeviceAverages));
       o.Number("sequentialAverage", m.figure(rec::kSeekDeviceAverages + 8));
       o.Number("totalAverage", m.figure(rec::kSeekDeviceAverages + 16));
-      return o.Done();
-    case 17: return o.Number("value", m.figure(rec::kSpinUpDevice)).Done();
-    default: return o.Number("value", m.figure(rec::kFileSystemOps + 8 * size_t(order - 2))).Done();
+      return;
+    case 17: o.Number("value", m.figure(rec::kSpinUpDevice)); return;
+    default: o.Number("value", m.figure(rec::kFileSystemOps + 8 * size_t(order - 2))); return;
   }
+}
+
+namespace {
+
+std::string Figures(const ModuleRecord& m, const CatalogueEntry& e, const std::string& in) {
+  JsonFigures sink(in);
+  WalkFigures(m, e, sink);
+  return sink.Done();
 }
 
 const char* SectionName(Section s) {

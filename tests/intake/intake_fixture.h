@@ -65,11 +65,17 @@ inline ModuleRecord VariedModule(const ModuleRecord& base, int i) {
   std::snprintf(time, sizeof time, "%02d:%02d:%02d", i % 24, i % 60, (i * 7) % 60);
   m.set_text(mod::kDate, mod::kStampWidth, date);
   m.set_text(mod::kTime, mod::kStampWidth, time);
-  for (int t = 0; t < kCatalogueSize; ++t) m.setScore(kCatalogue[t].slot, {5.0 + double((i * 31 + t * 977) % 3000) / 10.0, 1.0});
-  m.setScore(slot::kSystemTotal, {20.0 + double((i * 6151) % 5000) / 10.0, 1.0});
-  m.setScore(slot::kProcessorTotal, {10.0 + double((i * 7919) % 9000) / 10.0, 1.0});
-  m.setScore(slot::kMemoryTotal, {5.0 + double((i * 104729) % 4000) / 10.0, 1.0});
-  m.setScore(slot::kDriveTotal, {1.0 + double((i * 1299709) % 2500) / 10.0, 1.0});
+  // Raw figures in every figure field, so a module page has numbers to show.
+  for (size_t off = 0; off < rec::kMemoryAreaEnd; off += 8) m.setFigure(off, 10.0 + double((i * 37 + off * 53) % 90000) / 100.0);
+  for (size_t off = rec::kDriveFigures; off < rec::kDriveFiguresEnd; off += 8)
+    m.setFigure(off, 1.0 + double((i * 41 + off * 29) % 50000) / 100.0);
+  // Scores as a run gives them: each test 0.5 to 95.49 percent, the totals
+  // below 100 KelvaRANKS.
+  for (int t = 0; t < kCatalogueSize; ++t) m.setScore(kCatalogue[t].slot, {0.5 + double((i * 31 + t * 977) % 9500) / 100.0, 1.0});
+  m.setScore(slot::kSystemTotal, {20.0 + double((i * 6151) % 7900) / 100.0, 1.0});
+  m.setScore(slot::kProcessorTotal, {10.0 + double((i * 7919) % 8990) / 100.0, 1.0});
+  m.setScore(slot::kMemoryTotal, {5.0 + double((i * 104729) % 9000) / 100.0, 1.0});
+  m.setScore(slot::kDriveTotal, {1.0 + double((i * 1299709) % 9800) / 100.0, 1.0});
   std::memset(m.data() + mod::kSerial, 0, mod::kSerialWidth);
   MakeModuleSerial(m);
   return m;
