@@ -78,7 +78,7 @@ __attribute__((noinline)) void WriteKernel32(uint8_t* block, uint32_t bytes, uin
 }
 
 void CopyKernel(Exec& exec, const uint8_t* source, uint8_t* destination, uint32_t bytes, uint32_t passes) {
-  for (uint32_t pass = 0; pass < passes; ++pass) exec.CopyMem(source, destination, bytes);
+  exec.CopyMemPasses(source, destination, bytes, passes);
 }
 
 __attribute__((noinline)) void FillKernel(uint8_t* block, uint32_t bytes, uint32_t passes) {
