@@ -3,20 +3,19 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <charconv>
 #include <cstdio>
 #include <optional>
 #include <ostream>
 
 #include "charts/chart_model.h"
+#include "charts/chart_png.h"
 #include "charts/module_info.h"
 #include "charts/pens.h"
 #include "cli/app.h"
 #include "cli/text.h"
 #include "engine/context.h"
-#include "gui/chart_png.h"
-#include "gui/qt_canvas.h"
+#include "charts/raster_canvas.h"
 #include "modules/module_base.h"
 
 namespace kr::cli {
@@ -111,10 +110,6 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
   return {};
 }
 
-void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtFatalMsg) std::fprintf(stderr, "kelvarank-cli: %s\n", message.toLocal8Bit().constData());
-}
-
 const char* ReadFailure(ModuleRead r) {
   switch (r) {
     case ModuleRead::OpenFailed: return "its module file cannot be read";
@@ -180,21 +175,11 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
   ChartSources drawn = ChartSourcesOf(ctx);
   drawn.shown = state.showModule;
 
-  // Qt on its offscreen platform: no display is needed. Its own notes
-  // (a missing runtime folder) are not the command's messages.
-  int argc = 3;
-  char arg0[] = "kelvarank-cli", arg1[] = "-platform", arg2[] = "offscreen";
-  char* argv[] = {arg0, arg1, arg2, nullptr};
-  const QtMessageHandler previous = qInstallMessageHandler(QuietQt);
-  std::optional<QGuiApplication> app;
-  if (!QCoreApplication::instance()) app.emplace(argc, argv);
+  // Drawn into a pixel buffer (texts by FreeType) and encoded by libpng: no
+  // display and no windowing toolkit are needed.
   std::vector<uint8_t> png;
   std::string error;
-  if (!FontAvailable()) {
-    err << "kelvarank-cli: the chart font \"" << FontMapping().family.toStdString()
-        << "\" is not installed (Debian: fonts-dejavu-core)\n";
-    code = kExitFailed;
-  } else if (!ChartPng(a.width, a.height, state, drawn, ChartPalette(ctx.display), png, error)) {
+  if (!ChartPng(a.width, a.height, state, drawn, ChartPalette(ctx.display), kChartFontFile, png, error)) {
     err << "kelvarank-cli: " << TerminalText(error) << "\n";
     code = kExitFailed;
   } else if (!ctx.dos.WriteFileAtomic(a.png, png.data(), png.size())) {
@@ -205,8 +190,6 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
     out << "Chart: " << TerminalText(a.png) << " (" << a.width << "x" << a.height << ", "
         << Latin1ToUtf8(SlaveEntry(c.masterSection, c.slaveSection)) << ")\n";
   }
-  app.reset();
-  qInstallMessageHandler(previous);
   ctx.display = savedDisplay;
   ctx.compare = savedCompare;
   ctx.modules.slotLoaded = savedLoaded;
