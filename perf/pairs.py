@@ -14,6 +14,7 @@ import json
 import statistics
 import subprocess
 import sys
+import tempfile
 
 
 def main():
@@ -23,12 +24,14 @@ def main():
     program = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 9
     extra = sys.argv[3:]
-    out = subprocess.run(
-        [program, f"--benchmark_repetitions={runs}", "--benchmark_enable_random_interleaving=true",
-         "--benchmark_format=json"] + extra,
-        check=True, capture_output=True, text=True).stdout
+    with tempfile.NamedTemporaryFile(suffix=".json") as out:
+        subprocess.run(
+            [program, f"--benchmark_repetitions={runs}", "--benchmark_enable_random_interleaving=true",
+             f"--benchmark_out={out.name}", "--benchmark_out_format=json"] + extra,
+            check=True, stdout=subprocess.DEVNULL)
+        document = json.load(open(out.name))
     times = {}
-    for b in json.loads(out)["benchmarks"]:
+    for b in document["benchmarks"]:
         if b.get("run_type") != "iteration":
             continue
         times.setdefault(b["run_name"], []).append(b["cpu_time"])
