@@ -22,7 +22,7 @@ namespace kr::cli {
 
 const char kChartUsage[] =
     "chart takes --png FILE and optionally --section S, --test T, --slot N=SERIAL (N 1..4, up to four),\n"
-    "--blocks or --splines, --cover or --side-by-side, --absolute or --relative, --size WxH (1..8192)";
+    "--blocks or --splines, --cover or --side-by-side, --absolute or --relative, --uncapped, --size WxH (1..8192)";
 
 namespace {
 
@@ -30,6 +30,7 @@ struct ChartArgs {
   std::string section, test;
   std::vector<std::pair<int, std::string>> slots;
   int32_t drawMode = 0, splineMode = 0, showMode = 0;  // 0: as the display record says
+  bool uncapped = false;
   int width = 800, height = 600;
   std::string png;
 };
@@ -64,6 +65,8 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
     } else if (word == "--absolute" || word == "--relative") {
       if (!once(a.showMode, word == "--absolute" ? kShowAbsolute : kShowRelative))
         return "--absolute and --relative exclude each other";
+    } else if (word == "--uncapped") {
+      a.uncapped = true;
     } else if (word.rfind("--section", 0) == 0) {
       if (!OptionValue(w, i, "--section", v) || MasterSectionByName(v) == 0)
         return "--section takes kelvaranks, processor, memory, harddisk or 1..4";
@@ -150,6 +153,7 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
   if (a.drawMode) state.drawMode = a.drawMode;
   if (a.splineMode) state.splineMode = a.splineMode;
   if (a.showMode) state.showMode = a.showMode;
+  state.uncapped = a.uncapped;
 
   if (a.slots.empty()) {
     ReloadSlots(ctx);  // as opening the chart window does
