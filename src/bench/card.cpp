@@ -114,6 +114,7 @@ double CardScore(const CardLayout& spec, double figure) {
 void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored) {
   WriteEmptyLine(ctx);
   WriteScore(ctx, spec.test->slot, CardScore(spec, figure), scored);
+  if (scored) ctx.uncapped[size_t(spec.test->slot)] = UncappedPercent(figure, spec.test->reference, spec.test->weight);
   if (spec.closingLine) WriteClosingLine(ctx);
   if (spec.setsDone) SetState(ctx, Section::Processor, "Done");
 }
@@ -130,9 +131,11 @@ void WriteScore(Context& ctx, int slot, double percent, bool scored) {
   if (scored) {
     ReportFixed2(ctx, "|   KelvaRANKS : %3lu.%0.2lu Percent                                            |\n", percent);
     ctx.results.setScore(slot, {percent, 1.0});
+    ctx.uncapped[size_t(slot)] = percent;
   } else {
     ReportLine(ctx, "|   KelvaRANKS : DISABLED                                                  |\n");
     ctx.results.setScore(slot, {0.0, 0.0});
+    ctx.uncapped[size_t(slot)] = 0.0;
   }
 }
 

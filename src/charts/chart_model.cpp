@@ -242,7 +242,7 @@ ChartChoice DescribeChoice(int32_t m, int32_t slave) {
   return c;
 }
 
-double RelativeValue(double x, double ref, double wt, int direction) {
+double RelativeValue(double x, double ref, double wt, int direction, bool capped) {
   if (x == 0.0 || std::isnan(x)) return 0.0;
   double v;
   if (direction == 1) {
@@ -252,10 +252,11 @@ double RelativeValue(double x, double ref, double wt, int direction) {
     v = (100.0 / x) * (direction == 3 ? 0.25 : 1.0) * (wt * 0.01);
   }
   if (!(v > 0.0)) return 0.0;  // negative and NaN (a reference of 0)
-  return v > 100.0 ? 100.0 : v;
+  if (!std::isfinite(v)) return capped ? 100.0 : 0.0;
+  return capped && v > 100.0 ? 100.0 : v;
 }
 
-ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r) {
+ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r, bool capped) {
   ChartSeries s;
   s.count = c.points;
   for (int i = 0; i < c.points; ++i) {
@@ -273,7 +274,7 @@ ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r) {
         case 3: e = &MemoryEntry(i); break;
         default: e = &DriveEntry(kOverviewDriveTests[i]); break;
       }
-      if (e) v = RelativeValue(r.figure(ScoreFigureOffset(*e)), e->reference, e->weight, DirectionOf(*e));
+      if (e) v = RelativeValue(r.figure(ScoreFigureOffset(*e)), e->reference, e->weight, DirectionOf(*e), capped);
     } else {
       v = Clean(r.figure(ChoiceFigureOffset(c, i)));
     }
@@ -342,7 +343,7 @@ ChartModel BuildChartModel(const ChartState& s, const ChartSources& src) {
   for (int i = 0; i < kChartSources; ++i) {
     const ResultsRecord* r = sources.records[size_t(i)];
     if (r) {
-      m.series[size_t(i)] = SeriesOf(c, *r);
+      m.series[size_t(i)] = SeriesOf(c, *r, !s.uncapped);
       // Hidden slots count as well: hiding a module does not rescale.
       if (m.series[size_t(i)].maximum > m.largest) m.largest = m.series[size_t(i)].maximum;
     }

@@ -39,6 +39,9 @@ struct ChartState {
   int32_t roughScale = disp::kDefaultRoughScale;
   std::array<bool, 4> showModule{true, true, true, true};
   double framesPerSecond = 0.0;  // rate of the previous drawing, shown by the next
+  // The relative view without the clamp at 100: a test's value is its
+  // uncapped percentage of the reference (never stored in the display record).
+  bool uncapped = false;
 };
 
 // The state the chart takes from the display record (cycle and radio
@@ -85,9 +88,10 @@ ChartChoice DescribeChoice(int32_t masterSection, int32_t slaveSection);
 // The relative value of a figure x against reference ref and weight wt (in
 // percent): 0 for x = 0; direction 1 (higher is better) (100/ref) x (wt/100);
 // 2 (lower is better) (100/x)(wt/100); 3 (lower, quarter scale)
-// (100/x) 0.25 (wt/100); clamped to 0..100. A figure that is not a finite
-// positive number gives 0 for the lower-is-better directions and for NaN.
-double RelativeValue(double x, double ref, double wt, int direction);
+// (100/x) 0.25 (wt/100); clamped to 0..100 (only below 0 when capped is
+// false). A figure that is not a finite positive number gives 0 for the
+// lower-is-better directions and for NaN.
+double RelativeValue(double x, double ref, double wt, int direction, bool capped = true);
 
 // The N values of a choice taken from one record. Values that are not finite
 // or are negative count as 0: a damaged record still draws.
@@ -97,7 +101,7 @@ struct ChartSeries {
   double maximum = 0;  // 0 when count is 0
   double average = 0;
 };
-ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r);
+ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r, bool capped = true);
 
 // Where point i of a raw-figure choice (not KelvaRANKS) lies in a record, and
 // where a file-system operation test keeps its one figure.

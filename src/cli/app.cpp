@@ -374,6 +374,7 @@ bool WriteRunJson(Context& ctx, const std::string& path, bool isStoredModule) {
   ModuleRecord record = ctx.results;
   if (!isStoredModule) FillModuleDescription(ctx, record);
   std::string json = ModulesJson({record});
+  AddUncappedJson(ctx, json);
   if (!ctx.dos.WriteFileAtomic(path, json.data(), json.size())) {
     std::cerr << "kelvarank-cli: " << TerminalText(path) << " could not be written: "
               << TerminalText(ctx.dos.LastErrorReason()) << "\n";
@@ -517,7 +518,8 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
                           : mode == RunMode::Memory  ? outcome->memoryTotal
                                                      : outcome->driveTotal;
   if (total.counts())
-    std::cout << kNames[int(mode)] << " total: " << FixedText(total.percent, 100) << " KelvaRANKS\n";
+    std::cout << kNames[int(mode)] << " total: " << FixedText(total.percent, 100) << " KelvaRANKS"
+              << UncappedNote(ctx, mode) << "\n";
   else
     std::cout << kNames[int(mode)] << " total: DISABLED\n";
   if (args.repeat > 1) std::cout << table.Render();

@@ -3,27 +3,26 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <charconv>
 #include <cstdio>
 #include <optional>
 #include <ostream>
 
 #include "charts/chart_model.h"
+#include "charts/chart_png.h"
 #include "charts/module_info.h"
 #include "charts/pens.h"
 #include "cli/app.h"
 #include "cli/text.h"
 #include "engine/context.h"
-#include "gui/chart_png.h"
-#include "gui/qt_canvas.h"
+#include "charts/raster_canvas.h"
 #include "modules/module_base.h"
 
 namespace kr::cli {
 
 const char kChartUsage[] =
     "chart takes --png FILE and optionally --section S, --test T, --slot N=SERIAL (N 1..4, up to four),\n"
-    "--blocks or --splines, --cover or --side-by-side, --absolute or --relative, --size WxH (1..8192)";
+    "--blocks or --splines, --cover or --side-by-side, --absolute or --relative, --uncapped, --size WxH (1..8192)";
 
 namespace {
 
@@ -31,6 +30,7 @@ struct ChartArgs {
   std::string section, test;
   std::vector<std::pair<int, std::string>> slots;
   int32_t drawMode = 0, splineMode = 0, showMode = 0;  // 0: as the display record says
+  bool uncapped = false;
   int width = 800, height = 600;
   std::string png;
 };
@@ -65,6 +65,8 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
     } else if (word == "--absolute" || word == "--relative") {
       if (!once(a.showMode, word == "--absolute" ? kShowAbsolute : kShowRelative))
         return "--absolute and --relative exclude each other";
+    } else if (word == "--uncapped") {
+      a.uncapped = true;
     } else if (word.rfind("--section", 0) == 0) {
       if (!OptionValue(w, i, "--section", v) || MasterSectionByName(v) == 0)
         return "--section takes kelvaranks, processor, memory, harddisk or 1..4";
@@ -111,10 +113,6 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
   return {};
 }
 
-void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtFatalMsg) std::fprintf(stderr, "kelvarank-cli: %s\n", message.toLocal8Bit().constData());
-}
-
 const char* ReadFailure(ModuleRead r) {
   switch (r) {
     case ModuleRead::OpenFailed: return "its module file cannot be read";
@@ -155,6 +153,7 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
   if (a.drawMode) state.drawMode = a.drawMode;
   if (a.splineMode) state.splineMode = a.splineMode;
   if (a.showMode) state.showMode = a.showMode;
+  state.uncapped = a.uncapped;
 
   if (a.slots.empty()) {
     ReloadSlots(ctx);  // as opening the chart window does
@@ -180,21 +179,11 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
   ChartSources drawn = ChartSourcesOf(ctx);
   drawn.shown = state.showModule;
 
-  // Qt on its offscreen platform: no display is needed. Its own notes
-  // (a missing runtime folder) are not the command's messages.
-  int argc = 3;
-  char arg0[] = "kelvarank-cli", arg1[] = "-platform", arg2[] = "offscreen";
-  char* argv[] = {arg0, arg1, arg2, nullptr};
-  const QtMessageHandler previous = qInstallMessageHandler(QuietQt);
-  std::optional<QGuiApplication> app;
-  if (!QCoreApplication::instance()) app.emplace(argc, argv);
+  // Drawn into a pixel buffer (texts by FreeType) and encoded by libpng: no
+  // display and no windowing toolkit are needed.
   std::vector<uint8_t> png;
   std::string error;
-  if (!FontAvailable()) {
-    err << "kelvarank-cli: the chart font \"" << FontMapping().family.toStdString()
-        << "\" is not installed (Debian: fonts-dejavu-core)\n";
-    code = kExitFailed;
-  } else if (!ChartPng(a.width, a.height, state, drawn, ChartPalette(ctx.display), png, error)) {
+  if (!ChartPng(a.width, a.height, state, drawn, ChartPalette(ctx.display), kChartFontFile, png, error)) {
     err << "kelvarank-cli: " << TerminalText(error) << "\n";
     code = kExitFailed;
   } else if (!ctx.dos.WriteFileAtomic(a.png, png.data(), png.size())) {
@@ -206,8 +195,6 @@ int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& 
     out << "Chart: " << TerminalText(a.png) << " (" << a.width << "x" << a.height << ", "
         << Latin1ToUtf8(SlaveEntry(c.masterSection, c.slaveSection)) << ")\n";
   }
-  app.reset();
-  qInstallMessageHandler(previous);
   ctx.display = savedDisplay;
   ctx.compare = savedCompare;
   ctx.modules.slotLoaded = savedLoaded;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/scoring.h"
 #include "records/catalogue.h"
 #include "records/results.h"
 #include "util/numtext.h"
@@ -43,7 +44,61 @@ std::string Number(double v) {
   return Format("%.0f.%02d", whole, hundredths);
 }
 
+int TotalSlot(RunMode mode) {
+  return mode == RunMode::Processor ? slot::kProcessorTotal : mode == RunMode::Memory ? slot::kMemoryTotal : -1;
+}
+
+int TestsRun(const Context& ctx, RunMode mode) {
+  return mode == RunMode::Processor ? ctx.countProcessor : ctx.countMemory;
+}
+
 }  // namespace
+
+std::string GroupedOneDecimal(double v) {
+  if (!std::isfinite(v) || v < 0.0) return "-";
+  const std::string digits = Format("%.1f", v);
+  const size_t whole = digits.find('.');
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && i < whole && (whole - i) % 3 == 0) out += ' ';
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string UncappedNote(const Context& ctx, RunMode mode) {
+  const int total = TotalSlot(mode);
+  if (total < 0) return {};
+  const double u = UncappedTotal(ctx, total, TestsRun(ctx, mode));
+  if (u < 0.0) return {};
+  return " (uncapped " + GroupedOneDecimal(u) + ")";
+}
+
+void AddUncappedJson(const Context& ctx, std::string& json) {
+  const size_t end = json.rfind("\n}");
+  if (end == std::string::npos) return;
+  auto number = [](double v) { return v < 0.0 || !std::isfinite(v) ? std::string("null") : Format("%.2f", v); };
+  std::string member = ",\n  \"uncapped\": {\"processor\": " +
+                       number(UncappedTotal(ctx, slot::kProcessorTotal, ctx.countProcessor)) +
+                       ", \"memory\": " + number(UncappedTotal(ctx, slot::kMemoryTotal, ctx.countMemory)) +
+                       ", \"tests\": {";
+  bool first = true;
+  auto add = [&](const CatalogueEntry& e) {
+    const double u = ctx.uncapped[size_t(e.slot)];
+    if (!ctx.results.score(e.slot).counts() || u <= 0.0) return;
+    std::string label;
+    for (const char* c = e.label; *c; ++c) {
+      if (*c == '"' || *c == '\\') label += '\\';
+      label += *c;
+    }
+    member += std::string(first ? "" : ", ") + "\"" + label + "\": " + number(u);
+    first = false;
+  };
+  for (int k = 1; k <= kProcessorTests; ++k) add(ProcessorEntry(k));
+  for (int p = 0; p < kMemoryTests; ++p) add(MemoryEntry(p));
+  member += "}}";
+  json.insert(end, member);
+}
 
 Summary Summarize(std::vector<double> samples) {
   Summary s;
@@ -79,6 +134,7 @@ void FigureCollector::TestFinished(const CatalogueEntry& test, const ScoreSlot& 
   for (const Figure& f : figures)
     samples_.push_back({std::string(test.label) + f.suffix, test.unit, ctx_.results.figure(f.offset), true});
   samples_.push_back({std::string(test.label) + " score", "percent", score.percent, score.counts()});
+  samples_.push_back({std::string(test.label) + " uncapped", "percent", ctx_.uncapped[size_t(test.slot)], score.counts()});
 }
 
 void FigureCollector::RunFinished(const RunOutcome& o) {
@@ -87,6 +143,11 @@ void FigureCollector::RunFinished(const RunOutcome& o) {
                        : o.mode == RunMode::Memory  ? o.memoryTotal
                                                     : o.driveTotal;
   samples_.push_back({std::string(name) + " total", "KelvaRANKS", t.percent, t.counts()});
+  const int total = TotalSlot(o.mode);
+  if (total >= 0) {
+    const double u = UncappedTotal(ctx_, total, TestsRun(ctx_, o.mode));
+    samples_.push_back({std::string(name) + " total uncapped", "percent", u, u >= 0.0});
+  }
 }
 
 void RepeatTable::Add(const std::vector<FigureSample>& run) {

@@ -19,6 +19,19 @@ struct Summary {
 };
 Summary Summarize(std::vector<double> samples);
 
+// " (uncapped 2 741.3)" for a section total that counts: the section's
+// uncapped total (engine/scoring.h), one decimal, thousands set apart by a
+// space; empty for the drive section or a total that does not count.
+std::string UncappedNote(const Context& ctx, RunMode mode);
+// Adds the uncapped figures to a run's JSON document (the object
+// ModulesJson made) as a top-level member after "modules":
+//   "uncapped": {"processor": 2741.26, "memory": null, "tests": {"MD5 checksuming": 512.4, ...}}
+// the section totals (null where the total does not count) and every
+// processor and memory test scored in this process.
+void AddUncappedJson(const Context& ctx, std::string& json);
+// 2741.26 -> "2 741.3".
+std::string GroupedOneDecimal(double v);
+
 // One figure of one run.
 struct FigureSample {
   std::string name;  // "Mars Cipher setup", "Dhrystones score"

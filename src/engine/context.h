@@ -15,6 +15,7 @@
 #include "records/results.h"
 #include "engine/run_events.h"
 #include "engine/status.h"
+#include "engine/timing_ledger.h"
 #include "records/module_index.h"
 #include "platform/dos.h"
 #include "platform/exec.h"
@@ -117,6 +118,12 @@ struct Context {
   // another thread can hold its drawing back while a test is timing.
   TimeVal startStamp, endStamp;
   std::atomic<bool> timingOpen{false};
+  // The thread's CPU time at the span's ends, and the recent real-time spans.
+  TimeVal startCpu, endCpu;
+  SpanLedger spanLedger;
+  // Every score slot's percentage of the reference without the clamp to
+  // 0..100 (engine/scoring.h), as the tests of this process left it.
+  std::array<double, 64> uncapped{};
 
   // Loop rate the Bogomips workload keeps (read by the module information);
   // 64-bit, as present-day processors exceed 2^32 delay-loop iterations a

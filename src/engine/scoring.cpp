@@ -11,8 +11,12 @@ double ClampPercent(double percent) {
   return percent;
 }
 
+double UncappedPercent(double figure, double reference, double weight) {
+  return (100.0 / reference) * figure * (weight * 0.01);
+}
+
 double ScorePercent(double figure, double reference, double weight) {
-  return ClampPercent((100.0 / reference) * figure * (weight * 0.01));
+  return ClampPercent(UncappedPercent(figure, reference, weight));
 }
 
 double ScoreFromTime(double seconds, double weight, double factor) {
@@ -102,6 +106,31 @@ ScoreSlot FileSystemGroupTotal(const ResultsRecord& r) {
   TotalItem items[12];
   for (int i = 0; i < 12; ++i) items[i] = {slot::kDriveFirst + kDriveGroupSlots[i], true};
   return Total(r, items, 12, 12);
+}
+
+double UncappedTotal(const Context& ctx, int totalSlot, int testsRun) {
+  static_assert(slot::kCount <= std::tuple_size_v<decltype(ctx.uncapped)>);
+  const ResultsRecord& r = ctx.results;
+  int first = 0, count = 0;
+  if (totalSlot == slot::kProcessorTotal) {
+    first = 0;
+    count = kProcessorTests;
+  } else if (totalSlot == slot::kMemoryTotal) {
+    first = slot::kMemoryFirst;
+    count = kMemoryTests;
+  } else {
+    return -1.0;
+  }
+  if (!r.score(totalSlot).counts() || testsRun <= 0) return -1.0;
+  double sum = 0.0;
+  for (int s = first; s < first + count; ++s) {
+    const ScoreSlot stored = r.score(s);
+    // A slot scored in this process holds its uncapped figure; one carried
+    // over from a stored record has only its clamped score.
+    const double u = ctx.uncapped[size_t(s)];
+    sum += stored.counts() && u >= stored.percent ? u : stored.percent;
+  }
+  return sum / double(testsRun);
 }
 
 ScoreSlot SystemTotal(const ResultsRecord& r) {

@@ -13,6 +13,17 @@ double ScorePercent(double figure, double reference, double weight);
 double ScoreFromTime(double seconds, double weight, double factor);
 double ClampPercent(double percent);
 
+// The same percentage of the reference without the clamp: the figure that
+// still tells machines apart once the score stands at 100. Never stored in
+// the results record or a module.
+double UncappedPercent(double figure, double reference, double weight);
+// A section's uncapped total: the total's formula over the uncapped
+// percentages the slots' tests left in ctx.uncapped (a slot not scored in
+// this process adds its stored score), divided by the tests that ran. Only
+// where the section total itself counts; otherwise negative.
+//   totalSlot: slot::kProcessorTotal or slot::kMemoryTotal.
+double UncappedTotal(const Context& ctx, int totalSlot, int testsRun);
+
 // Enabled-test counts (recomputed before every run).
 int32_t CountProcessorTests(const Context& ctx);
 int32_t CountMemoryTests(const Context& ctx);

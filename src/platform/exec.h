@@ -41,6 +41,21 @@ class Exec {
   virtual uint32_t CacheControl(uint32_t bits, uint32_t mask) = 0;
   // The host's memory copy.
   virtual void CopyMem(const void* src, void* dst, size_t size) = 0;
+  // `passes` copies of the same block, one after the other: one call for a
+  // whole timed run, so the per-pass cost is the copy's own (no dispatch).
+  // Every pass copies; none is merged with another or dropped.
+  virtual void CopyMemPasses(const void* src, void* dst, size_t size, uint32_t passes) {
+    for (uint32_t pass = 0; pass < passes; ++pass) CopyMem(src, dst, size);
+  }
+
+  // The real-time budget the host enforces on spans between Forbid and
+  // Permit: so much run time (microseconds) per period. Zero runtime: the
+  // spans do not run under a real-time policy, or the host sets no budget.
+  struct RealTimeBudget {
+    int64_t runtimeUs = 0;
+    int64_t periodUs = 0;
+  };
+  virtual RealTimeBudget SpanBudget() { return {}; }
 };
 
 }  // namespace kr

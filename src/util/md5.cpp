@@ -22,15 +22,22 @@ inline void StoreLe32(uint8_t* p, uint32_t v) {
 }
 
 // Round functions of RFC 1321, in forms that need the fewest operations:
-// F(x,y,z) = (x & y) | (~x & z) and G(x,y,z) = (x & z) | (y & ~z) select bits,
-// H is parity, I(x,y,z) = y ^ (x | ~z).
+// F(x,y,z) = (x & y) | (~x & z) selects bits (G(x,y,z) = (x & z) | (y & ~z)
+// is written into its step below), H is parity, I(x,y,z) = y ^ (x | ~z).
 #define KR_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define KR_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
 #define KR_MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define KR_MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 // a = b + ((a + fn(b,c,d) + X[k] + T[i]) <<< s)
 #define KR_MD5_STEP(fn, a, b, c, d, xk, t, s) \
   a += fn(b, c, d) + (xk) + (t);              \
+  a = std::rotl(a, s) + (b)
+// Round 2 in the additive form: the two halves of G have no bit in common, so
+// G = (c & ~d) + (b & d). The half without b (the value the previous step
+// just computed) is added first, leaving two operations on the critical path
+// where the selecting form has four.
+#define KR_MD5_STEP_G(a, b, c, d, xk, t, s) \
+  a += ((c) & ~(d)) + (xk) + (t);           \
+  a += (b) & (d);                           \
   a = std::rotl(a, s) + (b)
 
 // Processes count consecutive 64-byte blocks.
@@ -60,22 +67,22 @@ void ProcessBlocks(uint32_t abcd[4], const uint8_t* p, size_t count) {
     KR_MD5_STEP(KR_MD5_F, b, c, d, a, x[15], 0x49b40821u, 22);
 
     // Round 2.
-    KR_MD5_STEP(KR_MD5_G, a, b, c, d, x[1], 0xf61e2562u, 5);
-    KR_MD5_STEP(KR_MD5_G, d, a, b, c, x[6], 0xc040b340u, 9);
-    KR_MD5_STEP(KR_MD5_G, c, d, a, b, x[11], 0x265e5a51u, 14);
-    KR_MD5_STEP(KR_MD5_G, b, c, d, a, x[0], 0xe9b6c7aau, 20);
-    KR_MD5_STEP(KR_MD5_G, a, b, c, d, x[5], 0xd62f105du, 5);
-    KR_MD5_STEP(KR_MD5_G, d, a, b, c, x[10], 0x02441453u, 9);
-    KR_MD5_STEP(KR_MD5_G, c, d, a, b, x[15], 0xd8a1e681u, 14);
-    KR_MD5_STEP(KR_MD5_G, b, c, d, a, x[4], 0xe7d3fbc8u, 20);
-    KR_MD5_STEP(KR_MD5_G, a, b, c, d, x[9], 0x21e1cde6u, 5);
-    KR_MD5_STEP(KR_MD5_G, d, a, b, c, x[14], 0xc33707d6u, 9);
-    KR_MD5_STEP(KR_MD5_G, c, d, a, b, x[3], 0xf4d50d87u, 14);
-    KR_MD5_STEP(KR_MD5_G, b, c, d, a, x[8], 0x455a14edu, 20);
-    KR_MD5_STEP(KR_MD5_G, a, b, c, d, x[13], 0xa9e3e905u, 5);
-    KR_MD5_STEP(KR_MD5_G, d, a, b, c, x[2], 0xfcefa3f8u, 9);
-    KR_MD5_STEP(KR_MD5_G, c, d, a, b, x[7], 0x676f02d9u, 14);
-    KR_MD5_STEP(KR_MD5_G, b, c, d, a, x[12], 0x8d2a4c8au, 20);
+    KR_MD5_STEP_G(a, b, c, d, x[1], 0xf61e2562u, 5);
+    KR_MD5_STEP_G(d, a, b, c, x[6], 0xc040b340u, 9);
+    KR_MD5_STEP_G(c, d, a, b, x[11], 0x265e5a51u, 14);
+    KR_MD5_STEP_G(b, c, d, a, x[0], 0xe9b6c7aau, 20);
+    KR_MD5_STEP_G(a, b, c, d, x[5], 0xd62f105du, 5);
+    KR_MD5_STEP_G(d, a, b, c, x[10], 0x02441453u, 9);
+    KR_MD5_STEP_G(c, d, a, b, x[15], 0xd8a1e681u, 14);
+    KR_MD5_STEP_G(b, c, d, a, x[4], 0xe7d3fbc8u, 20);
+    KR_MD5_STEP_G(a, b, c, d, x[9], 0x21e1cde6u, 5);
+    KR_MD5_STEP_G(d, a, b, c, x[14], 0xc33707d6u, 9);
+    KR_MD5_STEP_G(c, d, a, b, x[3], 0xf4d50d87u, 14);
+    KR_MD5_STEP_G(b, c, d, a, x[8], 0x455a14edu, 20);
+    KR_MD5_STEP_G(a, b, c, d, x[13], 0xa9e3e905u, 5);
+    KR_MD5_STEP_G(d, a, b, c, x[2], 0xfcefa3f8u, 9);
+    KR_MD5_STEP_G(c, d, a, b, x[7], 0x676f02d9u, 14);
+    KR_MD5_STEP_G(b, c, d, a, x[12], 0x8d2a4c8au, 20);
 
     // Round 3.
     KR_MD5_STEP(KR_MD5_H, a, b, c, d, x[5], 0xfffa3942u, 4);
@@ -127,7 +134,7 @@ void ProcessBlocks(uint32_t abcd[4], const uint8_t* p, size_t count) {
 #undef KR_MD5_STEP
 #undef KR_MD5_I
 #undef KR_MD5_H
-#undef KR_MD5_G
+#undef KR_MD5_STEP_G
 #undef KR_MD5_F
 
 }  // namespace

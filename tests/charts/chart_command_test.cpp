@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "charts/pens.h"
+#include "charts/raster_canvas.h"
 #include "modules/module_base.h"
 #include "modules/module_fixture.h"
 
@@ -25,10 +27,22 @@ struct ChartCli : ::testing::Test {
     return std::string(ModuleSerial(WriteMarsModule(ctx, user, a, b, c)));
   }
   int Run(std::vector<std::string> words) { return cli::ChartCommand(ctx, words, out, err); }
-  QRgb Rgb(int role) const {
+  uint32_t Rgb(int role) const {
     const auto p = ChartPalette(ctx.display);
-    return qRgb(p[size_t(role)].r, p[size_t(role)].g, p[size_t(role)].b);
+    return uint32_t(p[size_t(role)].r) << 16 | uint32_t(p[size_t(role)].g) << 8 | p[size_t(role)].b;
   }
+};
+
+// The pixels of a PNG file as 0xRRGGBB, read back by the PNG decoder.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  explicit Picture(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    if (!DecodePng(bytes, width, height, pixels)) width = height = 0;
+  }
+  uint32_t pixel(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
 // Two modules in slots 1 and 2, Mars Cipher as blocks in a 400 x 300 PNG
@@ -42,8 +56,9 @@ TEST_F(ChartCli, DrawsTheChosenModulesIntoAPng) {
             0)
       << err.str();
   EXPECT_NE(out.str().find("Mars Cipher"), std::string::npos);
-  QImage image(QString::fromStdString(png));
-  ASSERT_EQ(image.size(), QSize(400, 300));
+  const Picture image(png);
+  ASSERT_EQ(image.width, 400);
+  ASSERT_EQ(image.height, 300);
   // L = 0, R = 399, B = 299: plotBottom 278, plotHeight 259; W = 297 / 4,
   // Lw = W / 3, bw = Lw - 4; M = 900.
   const double W = 297.0 / 4, Lw = W / 3, bw = Lw - 4;
@@ -68,7 +83,9 @@ TEST_F(ChartCli, VanishedModuleIsLeftOutAndReported) {
   EXPECT_EQ(Run({"chart", "--png", png}), 10);
   EXPECT_NE(err.str().find("slot 2"), std::string::npos) << err.str();
   EXPECT_EQ(err.str().find("slot 1"), std::string::npos) << err.str();
-  EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(800, 600));
+  const Picture image(png);
+  EXPECT_EQ(image.width, 800);
+  EXPECT_EQ(image.height, 600);
 }
 
 TEST(ChartWords, CheckedBeforeStartUp) {

@@ -121,6 +121,14 @@ TEST(ChartSeries, DriveOverviewTakesEachTestsFigure) {
   for (int i = 0; i < 18; ++i) sum += s.values[size_t(i)];
   EXPECT_DOUBLE_EQ(s.average, sum / 18);
   EXPECT_EQ(s.maximum, 100.0);
+
+  // Uncapped, the value above its reference keeps its size; the rest stay.
+  const ChartSeries u = SeriesOf(DescribeChoice(kKelvaRanks, 4), r, false);
+  EXPECT_GT(u.values[14], 100.0);
+  EXPECT_EQ(u.maximum, u.values[14]);
+  for (int i = 0; i < 18; ++i) EXPECT_TRUE(i == 14 || u.values[size_t(i)] == s.values[size_t(i)]) << i;
+  EXPECT_EQ(RelativeValue(5000.0, 1000.0, 80.0, 1, false), 400.0);
+  EXPECT_EQ(RelativeValue(5000.0, 1000.0, 80.0, 1), 100.0);
 }
 
 // The General overview shows the section totals; a total that is not valid

@@ -19,6 +19,7 @@
 #include "cli/app.h"
 #include "cli/log_sink.h"
 #include "cli/repeat.h"
+#include "records/catalogue.h"
 #include "cli/text.h"
 #include "settings/settings_form.h"
 #include "records/settings_record.h"
@@ -418,13 +419,33 @@ TEST(Repeat, Summaries) {
   EXPECT_NE(text.find("Dhrystones score  percent               DISABLED\n"), std::string::npos) << text;
 }
 
+TEST(Repeat, UncappedFigures) {
+  struct Case {
+    double v;
+    const char* text;
+  } cases[] = {{2741.26, "2 741.3"}, {0.04, "0.0"}, {999.96, "1 000.0"}, {123456789.0, "123 456 789.0"},
+               {100.0, "100.0"}, {-1.0, "-"}};
+  for (const Case& c : cases) EXPECT_EQ(GroupedOneDecimal(c.v), c.text) << c.v;
+
+  // The JSON member follows "modules" in the same object; a total that does
+  // not count is null, and only tests scored in this process are listed.
+  test::TestContext t;
+  t.ctx.results.setScore(ProcessorEntry(cpu::kMd5).slot, {100.0, 1.0});
+  t.ctx.uncapped[size_t(ProcessorEntry(cpu::kMd5).slot)] = 512.25;
+  std::string json = "{\n  \"modules\": []\n}\n";
+  AddUncappedJson(t.ctx, json);
+  EXPECT_EQ(json, std::string("{\n  \"modules\": [],\n  \"uncapped\": {\"processor\": null, \"memory\": null, "
+                              "\"tests\": {\"") + ProcessorEntry(cpu::kMd5).label + "\": 512.25}}\n}\n");
+}
+
 TEST(CliProgram, RepeatPrintsEachFigureOverTheRuns) {
   test::TempDir home;
   const std::string h = FibonacciHome(home, "PROGDIR:Reports/r.txt");
   Result run = RunCli(h + "run processor --repeat 3");
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find("3 runs:\n"), std::string::npos) << run.out;
-  for (const char* row : {"\n40th Fibonacci ", "\n40th Fibonacci score ", "\nProcessor total "})
+  for (const char* row :
+       {"\n40th Fibonacci ", "\n40th Fibonacci score ", "\n40th Fibonacci uncapped ", "\nProcessor total "})
     EXPECT_NE(run.out.find(row), std::string::npos) << row << run.out;
   EXPECT_NE(run.out.find("%  3\n"), std::string::npos) << run.out;
   size_t runs = 0;

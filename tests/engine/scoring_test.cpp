@@ -52,6 +52,22 @@ TEST(SectionTotal, ProcessorSumsAllTenAndDividesByTestsRun) {
   EXPECT_DOUBLE_EQ(ProcessorTotal(r, 9).percent, 550.0 / 9.0);
 }
 
+TEST(UncappedTotal, SumsTheUnclampedPercentagesWhereTheTotalCounts) {
+  test::TestContext t;
+  SetProcessorSlots(t.ctx.results, {100, 100, 100, 100, 100, 100, 100, 100, 100, 50});
+  t.ctx.results.setScore(slot::kProcessorTotal, ProcessorTotal(t.ctx.results, 10));
+  // Nine tests scored in this process above their reference; the tenth slot
+  // came from a stored record and has only its clamped score.
+  for (int s = 0; s < 9; ++s) t.ctx.uncapped[size_t(s)] = 1000.0 + s;
+  EXPECT_DOUBLE_EQ(UncappedTotal(t.ctx, slot::kProcessorTotal, 10), (9036.0 + 50.0) / 10.0);
+  EXPECT_DOUBLE_EQ(UncappedPercent(5000.0, 1000.0, 80.0), 400.0);
+  EXPECT_DOUBLE_EQ(ScorePercent(5000.0, 1000.0, 80.0), 100.0);
+  // No uncapped total where the clamped one does not count, nor for the drive.
+  t.ctx.results.setScore(slot::kProcessorTotal, {0.0, 0.0});
+  EXPECT_LT(UncappedTotal(t.ctx, slot::kProcessorTotal, 10), 0.0);
+  EXPECT_LT(UncappedTotal(t.ctx, slot::kDriveTotal, 7), 0.0);
+}
+
 TEST(SectionTotal, DisabledWhenARequiredSlotIsInvalidOrNothingRan) {
   ResultsRecord r;
   SetProcessorSlots(r, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100});

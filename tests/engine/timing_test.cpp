@@ -1,6 +1,7 @@
 // Timed regions, elapsed time and the loop-overhead calibrations.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,78 @@ TEST(TimedRegion, ElapsedTimeUsesWrappingMicroseconds) {
   EXPECT_DOUBLE_EQ(ElapsedSeconds({0, 0}, {3, 500000}), 3.5);
   // 4295 s is past 2^32 microseconds: the result wraps, as the host's does.
   EXPECT_DOUBLE_EQ(ElapsedSeconds({0, 0}, {4295, 0}), double(uint32_t(4295000000ull)) * 1e-6);
+}
+
+// One span of 250 ms per attempt; the fake CPU clock loses cpuLag.
+struct SpanRun {
+  int attempts;
+  double seconds;
+  size_t errors;
+};
+SpanRun RunSpan(test::TestContext& t, std::deque<uint64_t> lag, std::deque<uint64_t> steps, int32_t mt = 1) {
+  t.timer.cpuLag = std::move(lag);
+  t.timer.steps = std::move(steps);
+  CleanSpan span(t.ctx, "PROCESSOR", "ZLib deflate", mt);
+  while (span.Attempt()) {
+    StartTiming(t.ctx, 1, mt);
+    span.Took(StopTiming(t.ctx, 1, mt));
+  }
+  return {span.Attempts(), span.Seconds(), t.ctx.errorLog.entries.size()};
+}
+
+TEST(CleanSpan, StalledSpansAreMeasuredAgainAndTheLastResortIsLogged) {
+  struct Case {
+    const char* what;
+    std::deque<uint64_t> lag, steps;
+    int attempts;
+    double seconds;
+    size_t errors;
+  } cases[] = {
+      {"no stall", {}, {250000, 1}, 1, 0.25, 0},
+      // The margin is 100 us + 1 % of the wall time: 2600 us of 250 ms.
+      {"within the margin", {0, 2600}, {250000, 1}, 1, 0.25, 0},
+      {"a throttled span", {0, 50000}, {300000, 1, 250000, 1}, 2, 0.25, 0},
+      // Four stalls: the least stalled attempt counts and the log says so.
+      {"never clean",
+       {0, 9000, 0, 7000, 0, 8000, 0, 9000},
+       {259000, 1, 257000, 1, 258000, 1, 259000, 1},
+       4, 0.257, 1},
+  };
+  for (const Case& c : cases) {
+    test::TestContext t;
+    const SpanRun r = RunSpan(t, c.lag, c.steps);
+    EXPECT_EQ(r.attempts, c.attempts) << c.what;
+    EXPECT_DOUBLE_EQ(r.seconds, c.seconds) << c.what;
+    ASSERT_EQ(r.errors, c.errors) << c.what;
+    if (r.errors) {
+      EXPECT_STREQ(t.ctx.errorLog.entries[0].location, "PROCESSOR");
+      EXPECT_STREQ(t.ctx.errorLog.entries[0].function, "ZLib deflate");
+      EXPECT_STREQ(t.ctx.errorLog.entries[0].reason, "No clean timing in 4 tries: stalled 7000 us");
+    }
+  }
+}
+
+TEST(CleanSpan, RealTimeSpansWaitUntilTheBudgetCoversThem) {
+  test::TestContext t;
+  t.timer.defaultStep = 1;
+  t.exec.budget = {950000, 1000000};
+  // 600 ms, then a span expected as long: 1.2 s would pass the budget, so it
+  // waits (in ticks of 20 ms) until the first span is a period old.
+  RunSpan(t, {}, {600000, 1}, 0);
+  EXPECT_TRUE(t.timer.delays.empty());
+  RunSpan(t, {}, {}, 0);
+  EXPECT_EQ(t.timer.delays.size(), 50u);
+  EXPECT_EQ(t.timer.delays.front(), 1u);
+  // Without a budget (or with multitasking on) nothing waits.
+  test::TestContext u;
+  u.timer.defaultStep = 1;
+  RunSpan(u, {}, {600000, 1}, 0);
+  RunSpan(u, {}, {600000, 1}, 0);
+  t.timer.delays.clear();
+  RunSpan(t, {}, {600000, 1}, 1);
+  RunSpan(t, {}, {600000, 1}, 1);
+  EXPECT_TRUE(u.timer.delays.empty());
+  EXPECT_TRUE(t.timer.delays.empty());
 }
 
 TEST(TimedRegion, ReadCentiseconds) {

@@ -257,13 +257,16 @@ int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int
     scored = false;
   } else {
     auto state = std::make_unique<dhry::State>();  // 10 KiB of arrays: not on the stack
-    dhry::Init(*state, rec1, rec2);
-    dhry::Locals locals;
     SetState(ctx, Section::Processor, "Benchmarking...");
-    StartTiming(ctx, cacheOn, multitaskingOn);
-    dhry::Run(*state, runs, locals);
-    double t = StopTiming(ctx, cacheOn, multitaskingOn);
-    figure = RatePerSecond(double(runs), t);
+    CleanSpan span(ctx, "CPU", "Dhrystones", multitaskingOn);
+    while (span.Attempt()) {
+      dhry::Init(*state, rec1, rec2);
+      dhry::Locals locals;
+      StartTiming(ctx, cacheOn, multitaskingOn);
+      dhry::Run(*state, runs, locals);
+      span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
+    }
+    figure = RatePerSecond(double(runs), span.Seconds());
   }
   if (rec2) ctx.exec.FreeVec(rec2);
   if (rec1) ctx.exec.FreeVec(rec1);

@@ -37,10 +37,14 @@ int RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
   SetState(ctx, Section::Processor, "Calculating...");
 
-  StartTiming(ctx, cacheOn, multitaskingOn);
-  int32_t result = Fibonacci(40);
-  double t = StopTiming(ctx, cacheOn, multitaskingOn);
-  asm volatile("" : : "r"(result));
+  CleanSpan span(ctx, "CPU", "Fibonacci", multitaskingOn);
+  while (span.Attempt()) {
+    StartTiming(ctx, cacheOn, multitaskingOn);
+    int32_t result = Fibonacci(40);
+    span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
+    asm volatile("" : : "r"(result));
+  }
+  const double t = span.Seconds();
 
   double raw = FiboFigure(t);
   ctx.results.setFigure(rec::kFibonacci, raw);

@@ -153,18 +153,21 @@ inline uint32_t B3(uint32_t x) { return x >> 24; }
   b ^= r
 
 // Inverses of the above, applied to the same word names.
+// The bytes are taken from the word before its rotation (byte n of a
+// rotation by 8 is byte n - 1 or n + 1 of the word), so the rotation is off
+// the path to the table look-ups.
 #define KR_MARS_FMIX_INV(a, b, c, d) \
-  a = std::rotl(a, 24);              \
-  d ^= S1[B3(a)];                    \
-  c -= S0[B2(a)];                    \
-  b -= S1[B1(a)];                    \
-  b ^= S0[B0(a)]
+  d ^= S1[B0(a)];                    \
+  c -= S0[B3(a)];                    \
+  b -= S1[B2(a)];                    \
+  b ^= S0[B1(a)];                    \
+  a = std::rotl(a, 24)
 #define KR_MARS_BMIX_INV(a, b, c, d) \
-  a = std::rotr(a, 24);              \
-  d ^= S0[B1(a)];                    \
-  d += S1[B2(a)];                    \
-  c += S0[B3(a)];                    \
-  b ^= S1[B0(a)]
+  d ^= S0[B0(a)];                    \
+  d += S1[B1(a)];                    \
+  c += S0[B2(a)];                    \
+  b ^= S1[B3(a)];                    \
+  a = std::rotr(a, 24)
 #define KR_MARS_CORE_F_INV(a, b, c, d, i)                      \
   a = std::rotr(a, 13);                                        \
   KR_MARS_E(a, k[2 * (i) + 4], k[2 * (i) + 5], l, m, r);       \

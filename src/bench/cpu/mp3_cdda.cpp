@@ -61,12 +61,22 @@ bool Measure(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, double& figu
   }
   bool measured = false;
   if (stream) {
-    StartTiming(ctx, cacheOn, multitaskingOn);
-    uint32_t frames = Mp3ConvertStream(*lib, stream, left, right, out);
-    double t = StopTiming(ctx, cacheOn, multitaskingOn);
-    asm volatile("" : : "r"(frames) : "memory");
-    figure = RatePerSecond(double(stream->durationMs), t);
-    lib->CloseStream(stream);
+    const double durationMs = double(stream->durationMs);
+    CleanSpan span(ctx, "CPU", "MP32CDDA", multitaskingOn);
+    while (span.Attempt()) {
+      if (span.Attempts() > 1) {
+        // The stream was read to its end: open it afresh for the next attempt.
+        lib->CloseStream(stream);
+        stream = lib->OpenStream(ctx.dos.HostPath("PROGDIR:Data/mp3cdda.mp3"), EncodeMpegaControl(Mp3CddaControl()));
+        if (!stream) break;
+      }
+      StartTiming(ctx, cacheOn, multitaskingOn);
+      uint32_t frames = Mp3ConvertStream(*lib, stream, left, right, out);
+      span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
+      asm volatile("" : : "r"(frames) : "memory");
+    }
+    figure = RatePerSecond(durationMs, span.Seconds());
+    if (stream) lib->CloseStream(stream);
     measured = true;
   }
   ctx.exec.FreeVec(out);

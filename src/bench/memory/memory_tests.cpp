@@ -103,17 +103,21 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         if (d.kernel != Kernel::Fill) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
         return false;
       }
-      StartTiming(ctx, cacheOn, mt);
-      if (d.kernel == Kernel::EmptyStep) {
-        uint64_t steps = EmptyLoopNest(passes, block, 8);
-        t = StopTiming(ctx, cacheOn, mt);
-        asm volatile("" : : "r"(steps));
-      } else {
-        if (d.kernel == Kernel::Read) RunRead(d.width, buf, block, passes);
-        else if (d.kernel == Kernel::Write) RunWrite(d.width, buf, block, passes);
-        else FillKernel(buf, block, passes);
-        t = StopTiming(ctx, cacheOn, mt);
+      CleanSpan span(ctx, "MEMORY", logName, mt);
+      while (span.Attempt()) {
+        StartTiming(ctx, cacheOn, mt);
+        if (d.kernel == Kernel::EmptyStep) {
+          uint64_t steps = EmptyLoopNest(passes, block, 8);
+          span.Took(StopTiming(ctx, cacheOn, mt));
+          asm volatile("" : : "r"(steps));
+        } else {
+          if (d.kernel == Kernel::Read) RunRead(d.width, buf, block, passes);
+          else if (d.kernel == Kernel::Write) RunWrite(d.width, buf, block, passes);
+          else FillKernel(buf, block, passes);
+          span.Took(StopTiming(ctx, cacheOn, mt));
+        }
       }
+      t = span.Seconds();
       ctx.exec.FreeVec(buf);
       return true;
     }
@@ -129,17 +133,27 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         LogError(ctx, "MEMORY", logName, kNoDestinationBuffer);
         return false;
       }
-      StartTiming(ctx, cacheOn, mt);
-      CopyKernel(ctx.exec, src, dst, block, passes);
-      t = StopTiming(ctx, cacheOn, mt);
+      CleanSpan span(ctx, "MEMORY", logName, mt);
+      while (span.Attempt()) {
+        StartTiming(ctx, cacheOn, mt);
+        CopyKernel(ctx.exec, src, dst, block, passes);
+        span.Took(StopTiming(ctx, cacheOn, mt));
+      }
+      t = span.Seconds();
       ctx.exec.FreeVec(dst);
       ctx.exec.FreeVec(src);
       return true;
     }
     case Kernel::Alloc: {
-      StartTiming(ctx, cacheOn, mt);
-      bool ok = AllocKernel(ctx.exec, block, d.memType | clear, passes);
-      t = StopTiming(ctx, cacheOn, mt);
+      bool ok = false;
+      CleanSpan span(ctx, "MEMORY", logName, mt);
+      while (span.Attempt()) {
+        StartTiming(ctx, cacheOn, mt);
+        ok = AllocKernel(ctx.exec, block, d.memType | clear, passes);
+        span.Took(StopTiming(ctx, cacheOn, mt));
+        if (!ok) break;
+      }
+      t = span.Seconds();
       if (!ok) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
       return ok;
     }
@@ -154,9 +168,13 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         LogError(ctx, "MEMORY", logName, kPastRom);
         return false;
       }
-      StartTiming(ctx, cacheOn, mt);
-      RunRead(d.width, rom, block, passes);
-      t = StopTiming(ctx, cacheOn, mt);
+      CleanSpan span(ctx, "MEMORY", logName, mt);
+      while (span.Attempt()) {
+        StartTiming(ctx, cacheOn, mt);
+        RunRead(d.width, rom, block, passes);
+        span.Took(StopTiming(ctx, cacheOn, mt));
+      }
+      t = span.Seconds();
       return true;
     }
   }

@@ -36,6 +36,9 @@ class FakeExec : public Exec {
   void Permit() override { calls.push_back("Permit"); }
   uint32_t CacheControl(uint32_t bits, uint32_t mask) override;
   void CopyMem(const void* src, void* dst, size_t size) override;
+  // A real-time budget to report (none unless a test sets one).
+  RealTimeBudget budget;
+  RealTimeBudget SpanBudget() override { return budget; }
 
  private:
   uint32_t cacr_ = CACRF_EnableD;

@@ -7,6 +7,7 @@ namespace kr {
 void FakeTimer::GetSysTime(TimeVal& tv) {
   ++calls;
   tv = now;
+  lastStamp = now;
   uint64_t step = defaultStep;
   if (!steps.empty()) {
     step = steps.front();
@@ -15,6 +16,17 @@ void FakeTimer::GetSysTime(TimeVal& tv) {
   uint64_t micro = uint64_t(now.micro) + step;
   now.secs += uint32_t(micro / 1000000);
   now.micro = uint32_t(micro % 1000000);
+}
+
+void FakeTimer::GetThreadCpuTime(TimeVal& tv) {
+  if (!cpuLag.empty()) {
+    lostCpu += cpuLag.front();
+    cpuLag.pop_front();
+  }
+  const uint64_t wall = uint64_t(lastStamp.secs) * 1000000u + lastStamp.micro;
+  const uint64_t cpu = wall > lostCpu ? wall - lostCpu : 0;
+  tv.secs = uint32_t(cpu / 1000000u);
+  tv.micro = uint32_t(cpu % 1000000u);
 }
 
 bool FakeTimer::Delay(uint32_t ticks, const std::atomic<bool>* stop) {

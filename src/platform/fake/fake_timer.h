@@ -29,6 +29,15 @@ class FakeTimer : public Timer {
   std::atomic<bool>* stopDuringDelay = nullptr;
 
   void GetSysTime(TimeVal& tv) override;
+  // The CPU clock agrees with the wall clock: it shows the last stamp
+  // GetSysTime gave (without moving the clock on) less the CPU time the
+  // script says the thread lost. Every read takes the next entry of cpuLag
+  // (microseconds, 0 when used up) and adds it to the loss, so {0, 60000}
+  // makes the first timed span a stall of 60 ms.
+  std::deque<uint64_t> cpuLag;
+  uint64_t lostCpu = 0;
+  TimeVal lastStamp{1000, 0};
+  void GetThreadCpuTime(TimeVal& tv) override;
   bool Delay(uint32_t ticks, const std::atomic<bool>* stop) override;
 };
 

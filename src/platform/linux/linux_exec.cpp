@@ -113,7 +113,7 @@ void LinuxExec::Forbid() {
     savedPriority_ = sp.sched_priority;
     sched_param fifo{};
     fifo.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0) fifo_ = true;
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0) fifo_ = fifoSeen_ = true;
   }
 }
 
@@ -140,6 +140,35 @@ uint32_t LinuxExec::CacheControl(uint32_t bits, uint32_t mask) {
   return old;
 }
 
+namespace {
+int64_t ProcNumber(const char* path) {
+  FILE* f = std::fopen(path, "r");
+  if (!f) return 0;
+  long long v = 0;
+  if (std::fscanf(f, "%lld", &v) != 1) v = 0;
+  std::fclose(f);
+  return v;
+}
+}  // namespace
+
+Exec::RealTimeBudget LinuxExec::SpanBudget() {
+  if (!fifoSeen_) return {};
+  static const RealTimeBudget host = [] {
+    RealTimeBudget b{ProcNumber("/proc/sys/kernel/sched_rt_runtime_us"), ProcNumber("/proc/sys/kernel/sched_rt_period_us")};
+    if (b.runtimeUs <= 0 || b.periodUs <= 0 || b.runtimeUs >= b.periodUs) b = {};
+    return b;
+  }();
+  return host;
+}
+
 void LinuxExec::CopyMem(const void* src, void* dst, size_t size) { std::memcpy(dst, src, size); }
+
+void LinuxExec::CopyMemPasses(const void* src, void* dst, size_t size, uint32_t passes) {
+  for (uint32_t pass = 0; pass < passes; ++pass) {
+    std::memcpy(dst, src, size);
+    // The copied bytes may be read here: no pass is merged with the next or dropped.
+    asm volatile("" : : "r"(dst), "r"(src) : "memory");
+  }
+}
 
 }  // namespace kr

@@ -23,8 +23,14 @@ class LinuxExec : public Exec {
   void Permit() override;
   uint32_t CacheControl(uint32_t bits, uint32_t mask) override;
   void CopyMem(const void* src, void* dst, size_t size) override;
+  void CopyMemPasses(const void* src, void* dst, size_t size, uint32_t passes) override;
+  // The kernel's real-time throttling (sched_rt_runtime_us per
+  // sched_rt_period_us) once a Forbid got SCHED_FIFO; zero before, when it
+  // could not, or when the host does not throttle (runtime -1).
+  RealTimeBudget SpanBudget() override;
 
  private:
+  bool fifoSeen_ = false;
   int forbidNest_ = 0;
   bool pinned_ = false;
   bool fifo_ = false;

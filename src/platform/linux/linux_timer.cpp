@@ -14,6 +14,13 @@ void LinuxTimer::GetSysTime(TimeVal& tv) {
   tv.micro = uint32_t(ts.tv_nsec / 1000);
 }
 
+void LinuxTimer::GetThreadCpuTime(TimeVal& tv) {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  tv.secs = uint32_t(ts.tv_sec);
+  tv.micro = uint32_t(ts.tv_nsec / 1000);
+}
+
 }  // namespace kr
 
 namespace kr {

@@ -10,6 +10,8 @@ class LinuxTimer : public Timer {
   bool Open() override { return true; }
   void Close() override {}
   void GetSysTime(TimeVal& tv) override;
+  // CLOCK_THREAD_CPUTIME_ID in microseconds.
+  void GetThreadCpuTime(TimeVal& tv) override;
   // Sleeps in pieces of at most 0.1 s, looking at `stop` between them.
   bool Delay(uint32_t ticks, const std::atomic<bool>* stop) override;
 };
