@@ -216,9 +216,7 @@ int main(int argc, char** argv) {
     s->driveEnabled[1]->setChecked(true);
     s->driveCount[1]->setValue(64);
     if (!partition.empty()) {
-      const QString part = QString::fromStdString(partition);
-      if (s->partition->findText(part) < 0) s->partition->addItem(part);
-      s->partition->setCurrentIndex(s->partition->findText(part));
+      s->SelectPartition(partition);
     }
     s->pages->setCurrentIndex(0);
     s->resize(900, 640);
