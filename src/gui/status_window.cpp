@@ -249,7 +249,10 @@ void GuiStatus::SetText(Section s, StatusField f, std::string_view t) {
   Change(s, [&](StatusWindowModel& m) { m.text[size_t(f)].assign(t); }, f == StatusField::State);
 }
 void GuiStatus::SetNumber(Section s, StatusField f, int32_t v) {
-  Change(s, [&](StatusWindowModel& m) { m.number[size_t(f)] = v; });
+  // A sweep sets its step's block size, then the loop size or passes, and
+  // starts timing: the step is shown before it is timed.
+  Change(s, [&](StatusWindowModel& m) { m.number[size_t(f)] = v; },
+         f == StatusField::Loopsize || f == StatusField::Passes);
 }
 void GuiStatus::SetCaption(Section s, StatusField f, std::string_view c) {
   Change(s, [&](StatusWindowModel& m) { m.caption[size_t(f)].assign(c); });

@@ -5,9 +5,11 @@
 // draws at most once per kMinDrawInterval, and never while a test is timing
 // (it waits for the timed region to close). So that a window is never left
 // unpainted (or showing an old test) through a whole timed test, opening a
-// window and changing its "State:" line (which a test does before it starts
-// timing) wait, on the worker thread and outside timed spans, until the
-// window is painted with the change (at most kSyncWait).
+// window, changing its "State:" line (which a test does before it starts
+// timing) and setting a sweep step's loop size or passes (the last thing a
+// step sets before its timed span) wait, on the worker thread and outside
+// timed spans, until the window is painted with the change (at most
+// kSyncWait).
 #pragma once
 
 #include <QWidget>
