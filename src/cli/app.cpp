@@ -890,7 +890,7 @@ int Main(const std::vector<std::string>& args) {
   if (StartUp(ctx, sys.probe, sys.hooks, sys.state) != kStartupOk) {
     std::cerr << "kelvarank-cli: start-up failed";
     if (!sys.state.failedStep.empty()) std::cerr << " in " << sys.state.failedStep;
-    if (!sys.state.failedPath.empty()) std::cerr << " (" << Shown(sys.state.failedPath) << ")";
+    if (!sys.state.failedPath.empty()) std::cerr << " (" << TerminalText(sys.state.failedPath) << ")";  // a host path
     if (!sys.state.failedReason.empty()) std::cerr << ": " << Shown(sys.state.failedReason);
     std::cerr << "\n";
     return kExitStartup;

@@ -174,9 +174,20 @@ int Desktop::Start() {
   if (StartUp(ctx_, probe_, *this, state_) != kStartupOk) {
     std::cerr << "kelvarank: start-up failed";
     if (!state_.failedStep.empty()) std::cerr << " in " << state_.failedStep;
-    if (!state_.failedPath.empty()) std::cerr << " (" << Latin1ToUtf8(state_.failedPath) << ")";
+    // The path is the host's bytes; the reason the system's message.
+    const QString path = PathText(state_.failedPath);
+    if (!state_.failedPath.empty()) std::cerr << " (" << path.toUtf8().constData() << ")";
     if (!state_.failedReason.empty()) std::cerr << ": " << Latin1ToUtf8(state_.failedReason);
     std::cerr << "\n";
+    // Started from a menu nobody sees the line: a request says it too.
+    if (!state_.failedPath.empty() || !state_.failedReason.empty()) {
+      QString text = QStringLiteral("KelvaRANK could not start.");
+      if (!state_.failedPath.empty()) text += QStringLiteral("\n\n'") + path + QStringLiteral("'");
+      if (!state_.failedReason.empty()) text += QStringLiteral("\n\n") + FromLatin1(state_.failedReason);
+      // Latin-1 request text: a character outside it shows as '?'.
+      const QByteArray latin1 = text.toLatin1();
+      requester_.Request(kErrorTitle, std::string(latin1.constData(), size_t(latin1.size())), "Abort");
+    }
     return kExitStartup;
   }
   return kStartupOk;

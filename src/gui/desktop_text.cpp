@@ -93,4 +93,58 @@ bool ToLatin1(const QString& text, std::string& out) {
 
 QString FromLatin1(std::string_view t) { return QString::fromLatin1(t.data(), qsizetype(t.size())); }
 
+namespace {
+
+// Length of the well-formed UTF-8 character at s[i] (no overlong forms, no
+// surrogates, at most U+10FFFF); 0 when the bytes there are not one.
+size_t Utf8CharLength(std::string_view s, size_t i) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = b(i);
+  if (c < 0x80) return 1;
+  size_t n = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  if (b(i + 1) < lo || b(i + 1) > hi) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if (b(i + k) < 0x80 || b(i + k) > 0xBF) return 0;
+  return n;
+}
+
+}  // namespace
+
+QString PathText(std::string_view bytes) {
+  QString out;
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    const size_t n = Utf8CharLength(bytes, i);
+    if (n == 0 || c < 0x20 || c == 0x7F) {
+      static const char kHex[] = "0123456789ABCDEF";
+      out += QStringLiteral("\\x");
+      out += QLatin1Char(kHex[c >> 4]);
+      out += QLatin1Char(kHex[c & 15]);
+      ++i;
+    } else if (c == '\\') {
+      out += QStringLiteral("\\\\");
+      ++i;
+    } else {
+      out += QString::fromUtf8(bytes.data() + i, qsizetype(n));
+      i += n;
+    }
+  }
+  return out;
+}
+
 }  // namespace kr::gui

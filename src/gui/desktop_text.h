@@ -25,5 +25,9 @@ QString WindowTitle(std::string_view name);
 // A Qt string as Latin-1; false when it has a character outside Latin-1.
 bool ToLatin1(const QString& text, std::string& out);
 QString FromLatin1(std::string_view latin1);
+// A host path (its raw bytes) for display: UTF-8 decoded; a byte that is not
+// part of a well-formed UTF-8 character, and a control character, shown as
+// "\xHH" (a backslash as "\\"), so two different paths never look alike.
+QString PathText(std::string_view bytes);
 
 }  // namespace kr::gui

@@ -539,6 +539,23 @@ QWidget* SettingsWindow::BuildDrive() {
   partition = new QComboBox(page);
   partition->setToolTip(QStringLiteral("Here you can select the partition\nwitch is used for the hard-drive benchmarks"));
   partition->setObjectName(QStringLiteral("Partition"));
+  // A chosen folder the program's paths cannot hold (a ':', a control
+  // character, too long) is refused with its reason; the last one stays.
+  connect(partition, &QComboBox::activated, this, [this](int index) {
+    const std::string raw = PartitionAt(index);
+    const std::string why = HostPathProblem(raw, limit::kPartition);
+    if (why.empty()) {
+      chosenPartition_ = raw;
+    } else {
+      ShowHint(QStringLiteral("The partition ") + PathText(raw) + QStringLiteral(" cannot be used: ") +
+               QString::fromUtf8(why.data(), qsizetype(why.size())) + QLatin1Char('.'));
+      const bool was = filling_;
+      filling_ = true;
+      SelectPartition(chosenPartition_);
+      filling_ = was;
+    }
+    if (!filling_) UpdateEnabling();
+  });
   access->addRow(QStringLiteral("Accessmode"), accessMode);
   access->addRow(QStringLiteral("Partition"), partition);
   l->addLayout(access);
@@ -561,18 +578,30 @@ void SettingsWindow::FillModels(int family, int modelIndex) {
 void SettingsWindow::FillPartitions() {
   const bool was = filling_;
   filling_ = true;
-  QString current = partition->currentText();
+  const std::string current = PartitionAt(partition->currentIndex());
   partition->clear();
-  for (const PartitionChoice& c : ListPartitions()) {
-    std::string latin1;
-    if (c.path.size() > limit::kPartition || !Utf8ToLatin1(c.path, latin1)) continue;
-    partition->addItem(FromLatin1(latin1));
-  }
-  if (!current.isEmpty()) {
-    if (partition->findText(current) < 0) partition->insertItem(0, current);
-    partition->setCurrentIndex(partition->findText(current));
-  }
+  // Host paths keep their bytes; one the settings cannot take is listed all
+  // the same and refused with its reason when chosen.
+  for (const PartitionChoice& c : ListPartitions())
+    partition->addItem(PathText(c.path), QByteArray(c.path.data(), qsizetype(c.path.size())));
+  if (!current.empty()) SelectPartition(current);
   filling_ = was;
+}
+
+std::string SettingsWindow::PartitionAt(int index) const {
+  if (index < 0 || index >= partition->count()) return {};
+  return partition->itemData(index).toByteArray().toStdString();
+}
+
+void SettingsWindow::SelectPartition(const std::string& raw) {
+  const QByteArray bytes(raw.data(), qsizetype(raw.size()));
+  int at = partition->findData(bytes);
+  if (at < 0) {
+    partition->insertItem(0, PathText(raw), bytes);
+    at = 0;
+  }
+  partition->setCurrentIndex(at);
+  chosenPartition_ = raw;
 }
 
 void SettingsWindow::ShowForm(const SettingsForm& f) {
@@ -621,9 +650,7 @@ void SettingsWindow::ShowForm(const SettingsForm& f) {
     driveStop[i]->setValue(f.driveSweepStop[i]);
   }
   accessMode->setCurrentIndex(std::clamp(f.accessMode, 0, 1));
-  QString part = FromLatin1(f.partition);
-  if (partition->findText(part) < 0) partition->insertItem(0, part);
-  partition->setCurrentIndex(partition->findText(part));
+  SelectPartition(f.partition);
   filling_ = false;
   UpdateEnabling();
 }
@@ -671,7 +698,7 @@ void SettingsWindow::ReadForm(SettingsForm& f) const {
     f.driveSweepStop[i] = driveStop[i]->value();
   }
   f.accessMode = accessMode->currentIndex();
-  f.partition = Latin1Of(partition->currentText());
+  f.partition = PartitionAt(partition->currentIndex());
 }
 
 void SettingsWindow::UpdateEnabling() {
@@ -703,6 +730,11 @@ void SettingsWindow::UpdateEnabling() {
 }
 
 void SettingsWindow::ShowLatin1Hint() {
+  ShowHint(QStringLiteral("Only Latin-1 characters can be stored in the settings: the character was refused."));
+}
+
+void SettingsWindow::ShowHint(const QString& text) {
+  latin1Hint->setText(text);
   latin1Hint->show();
   hintTimer_->start();
 }

@@ -85,13 +85,20 @@ class SettingsWindow : public QWidget {
   std::array<ValueSlider*, 5> driveCount{};
   std::array<ValueSlider*, 4> driveStart{}, driveStop{};
   QComboBox* accessMode = nullptr;
+  // Items show a partition's folder (PathText); their data holds its raw bytes.
   QComboBox* partition = nullptr;
   // Per test page (0 Processor, 1 Memory, 2 Hard Disk): _All, _None, _Default.
   std::array<QPushButton*, 3> all{}, none{}, defaults{};
   QPointer<QFileDialog> reportPicker, errorLogPicker;
-  // Shown for a while when a typed character outside Latin-1 was refused.
+  // Shown for a while when a typed character outside Latin-1 or a chosen
+  // partition was refused.
   QLabel* latin1Hint = nullptr;
   void ShowLatin1Hint();
+  void ShowHint(const QString& text);
+  // The partition of item `index`, as its raw path.
+  std::string PartitionAt(int index) const;
+  // Selects the item of `raw`, adding it in front when it is not listed.
+  void SelectPartition(const std::string& raw);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -111,6 +118,7 @@ class SettingsWindow : public QWidget {
   bool filling_ = false;
   bool firstRun_ = false;
   QTimer* hintTimer_ = nullptr;
+  std::string chosenPartition_;  // the last partition taken (a refused choice goes back to it)
 };
 
 }  // namespace kr::gui

@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTextDocumentFragment>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -76,6 +78,11 @@ void StatusWindow::ShowStopping(bool on) {
 }
 bool StatusWindow::stopping() const { return !stopping_->isHidden(); }
 
+void StatusWindow::paintEvent(QPaintEvent* e) {
+  QWidget::paintEvent(e);
+  if (onPainted) onPainted();
+}
+
 void StatusWindow::Show(const StatusWindowModel& m) {
   for (const StatusRow& r : StatusRows(section_)) {
     size_t f = size_t(r.field);
@@ -119,6 +126,14 @@ void GuiStatus::Build(const FontMapping* fonts, const std::atomic<bool>* timing)
   timing_ = timing;
   for (int s = 0; s < 3; ++s) {
     windows_[size_t(s)] = new StatusWindow(Section(s), fonts);
+    windows_[size_t(s)]->onPainted = [this, s] {
+      uint64_t serial = 0;
+      {
+        std::lock_guard lock(mutex_);
+        std::swap(serial, firstPaint_[size_t(s)]);
+      }
+      if (serial) Drawn(serial);
+    };
     if (s == 0) copy_ = std::make_unique<WorkerProgress>(fonts);
     std::lock_guard lock(mutex_);
     // The captions as the window is built until a test rewrites them.
@@ -127,16 +142,38 @@ void GuiStatus::Build(const FontMapping* fonts, const std::atomic<bool>* timing)
 }
 
 template <typename F>
-void GuiStatus::Change(Section s, F&& f) {
+void GuiStatus::Change(Section s, F&& f, bool sync) {
   calls_.fetch_add(1, std::memory_order_relaxed);
+  // Waiting is for the worker: the GUI thread draws itself, and a timed
+  // span is never held up (nor drawn in).
+  sync = sync && QThread::currentThread() != anchor_->thread() &&
+         !(timing_ && timing_->load(std::memory_order_relaxed)) && windows_[size_t(s)];
   bool post = false;
+  std::unique_lock lock(mutex_);
+  f(model_[size_t(s)]);
+  dirty_[size_t(s)] = true;
+  const uint64_t serial = ++serial_;
+  if (!posted_) posted_ = post = true;
+  if (sync) {
+    // A draw put off by the interval may be a timer away: ask for one now.
+    urgent_ = true;
+    post = true;
+  }
+  lock.unlock();
+  if (post) Post();
+  if (!sync) return;
+  syncWaits_.fetch_add(1, std::memory_order_relaxed);
+  lock.lock();
+  if (!drawnCv_.wait_for(lock, kSyncWait, [&] { return drawn_ >= serial; }))
+    syncTimeouts_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void GuiStatus::Drawn(uint64_t serial) {
   {
     std::lock_guard lock(mutex_);
-    f(model_[size_t(s)]);
-    dirty_[size_t(s)] = true;
-    if (!posted_) posted_ = post = true;
+    drawn_ = std::max(drawn_, serial);
   }
-  if (post) Post();
+  drawnCv_.notify_all();
 }
 
 void GuiStatus::Post() {
@@ -152,7 +189,7 @@ void GuiStatus::Flush() {
   milliseconds wait{0};
   if (timing_ && timing_->load(std::memory_order_relaxed))
     wait = kTimingRetry;
-  else if (now - lastDraw_ < kMinDrawInterval)
+  else if (!urgent_ && now - lastDraw_ < kMinDrawInterval)
     wait = duration_cast<milliseconds>(kMinDrawInterval - (now - lastDraw_)) + milliseconds(1);
   if (wait.count() > 0) {
     QTimer::singleShot(wait, anchor_.get(), [this] { Flush(); });
@@ -160,23 +197,42 @@ void GuiStatus::Flush() {
   }
   std::array<StatusWindowModel, 3> copy;
   std::array<bool, 3> dirty{};
+  uint64_t serial = 0;
+  bool urgent = false;
   {
     std::lock_guard lock(mutex_);
+    urgent = urgent_;
     copy = model_;
     dirty = dirty_;
     dirty_ = {};
     posted_ = false;
+    urgent_ = false;
+    serial = serial_;
   }
   lastDraw_ = now;
-  for (size_t s = 0; s < 3; ++s)
-    if (dirty[s] && windows_[s]) {
-      windows_[s]->Show(copy[s]);
-      ++draws_;
+  bool waitsForPaint = false;
+  for (size_t s = 0; s < 3; ++s) {
+    StatusWindow* w = windows_[s];
+    if (!dirty[s] || !w) continue;
+    const bool wasVisible = w->isVisible();
+    w->Show(copy[s]);
+    ++draws_;
+    if (!w->isVisible()) continue;
+    QWindow* handle = w->windowHandle();
+    if (wasVisible && handle && handle->isExposed()) {
+      if (urgent) w->repaint();  // on the screen before the waiting worker goes on
+    } else {
+      // Just shown: painted when the window system exposes it.
+      std::lock_guard lock(mutex_);
+      firstPaint_[s] = serial;
+      waitsForPaint = true;
     }
+  }
+  if (!waitsForPaint) Drawn(serial);
 }
 
 void GuiStatus::OpenWindow(Section s) {
-  Change(s, [](StatusWindowModel& m) { m.open = true; });
+  Change(s, [](StatusWindowModel& m) { m.open = true; }, true);
 }
 
 StartupProgress* GuiStatus::CopyProgress() { return copy_.get(); }
@@ -189,10 +245,14 @@ void GuiStatus::CloseWindow(Section s) {
   Change(s, [](StatusWindowModel& m) { m.open = false; });
 }
 void GuiStatus::SetText(Section s, StatusField f, std::string_view t) {
-  Change(s, [&](StatusWindowModel& m) { m.text[size_t(f)].assign(t); });
+  // The state line changes before a test starts timing.
+  Change(s, [&](StatusWindowModel& m) { m.text[size_t(f)].assign(t); }, f == StatusField::State);
 }
 void GuiStatus::SetNumber(Section s, StatusField f, int32_t v) {
-  Change(s, [&](StatusWindowModel& m) { m.number[size_t(f)] = v; });
+  // A sweep sets its step's block size, then the loop size or passes, and
+  // starts timing: the step is shown before it is timed.
+  Change(s, [&](StatusWindowModel& m) { m.number[size_t(f)] = v; },
+         f == StatusField::Loopsize || f == StatusField::Passes);
 }
 void GuiStatus::SetCaption(Section s, StatusField f, std::string_view c) {
   Change(s, [&](StatusWindowModel& m) { m.caption[size_t(f)].assign(c); });

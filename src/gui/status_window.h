@@ -3,13 +3,20 @@
 // keeps the windows' content under a lock and asks the GUI thread to draw it.
 // Updates are coalesced: however many calls a test makes, the GUI thread
 // draws at most once per kMinDrawInterval, and never while a test is timing
-// (it waits for the timed region to close).
+// (it waits for the timed region to close). So that a window is never left
+// unpainted (or showing an old test) through a whole timed test, opening a
+// window, changing its "State:" line (which a test does before it starts
+// timing) and setting a sweep step's loop size or passes (the last thing a
+// step sets before its timed span) wait, on the worker thread and outside
+// timed spans, until the window is painted with the change (at most
+// kSyncWait).
 #pragma once
 
 #include <QWidget>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -37,6 +44,12 @@ class StatusWindow : public QWidget {
   // The "Stopping after this test..." line under the gauge.
   void ShowStopping(bool on);
   bool stopping() const;
+  // Called after each paint of the window itself (a first paint after it
+  // was shown paints all of it).
+  std::function<void()> onPainted;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   Section section_;
@@ -49,6 +62,7 @@ class GuiStatus : public StatusDisplay {
  public:
   static constexpr std::chrono::milliseconds kMinDrawInterval{40};
   static constexpr std::chrono::milliseconds kTimingRetry{15};
+  static constexpr std::chrono::milliseconds kSyncWait{500};
 
   GuiStatus();
   ~GuiStatus() override;
@@ -80,16 +94,31 @@ class GuiStatus : public StatusDisplay {
   long draws() const { return draws_; }
   // Draws pending content now (GUI thread).
   void Flush();
+  // Waits made on the worker thread for a window to be painted, and those
+  // that ran out of time (tests read them).
+  long syncWaits() const { return syncWaits_.load(); }
+  long syncTimeouts() const { return syncTimeouts_.load(); }
 
  private:
+  // `sync`: the worker waits until the change is painted (not on the GUI
+  // thread, not while timing).
   template <typename F>
-  void Change(Section s, F&& f);
+  void Change(Section s, F&& f, bool sync = false);
   void Post();
+  // A draw of change `serial` is on the screen: wakes a waiting worker.
+  void Drawn(uint64_t serial);
 
   std::mutex mutex_;
   std::array<StatusWindowModel, 3> model_;
   std::array<bool, 3> dirty_{};
   bool posted_ = false;  // a draw is scheduled on the GUI thread
+  bool urgent_ = false;  // a worker waits: the draw does not keep the interval
+  uint64_t serial_ = 0;  // changes made
+  uint64_t drawn_ = 0;   // changes painted
+  // Per window: the serial a shown but not yet painted window waits for.
+  std::array<uint64_t, 3> firstPaint_{};
+  std::condition_variable drawnCv_;
+  std::atomic<long> syncWaits_{0}, syncTimeouts_{0};
   std::atomic<long> calls_{0};
   long draws_ = 0;
   std::chrono::steady_clock::time_point lastDraw_{};

@@ -113,6 +113,8 @@ bool RunChecksUntilCurrent(Context& ctx, StartupHooks& hooks, StartupState& stat
       // current: the home does not keep what is written to it.
       std::string_view file = ctx.run.configOutdated ? kConfigFile : kDefaultsFile;
       state.failedPath = ctx.dos.HostPath(file);
+      state.failedReason = "it was made again and is still not of this version's length (the home does not keep "
+                           "what is written to it)";
       LogError(ctx, "MAIN", "RunStartupChecks", "Could not renew a settings file");
       ctx.requester.Request(
           kErrorTitle,

@@ -80,6 +80,8 @@ bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mod
     const int64_t size = DataFileSize(k);
     auto* buf = static_cast<uint8_t*>(ctx.exec.AllocVec(size_t(size), MEMF_CLEAR));
     if (!buf) {
+      ctx.run.checkFailedPath = ctx.dos.HostPath(std::string(kDataDir) + DataFileName(k));
+      ctx.run.checkFailedReason = "could not get " + std::to_string(size) + " bytes of memory to make it";
       Tell(ctx, kError, "Could not get enough memory to create the datafiles.", "Abort");
       return false;
     }
@@ -115,8 +117,11 @@ bool CheckInstallMarker(Context& ctx, StartupProgress& progress) {
                    "Make sure that on the partition you have installed\n"
                    "KelvaRANK are at least 17MB free...\n\n"
                    "\033bNOTE:\033n This action can take serval minutes!",
-                   "Continue|No space"))
+                   "Continue|No space")) {
+    ctx.run.checkFailedPath = ctx.dos.HostPath(kDataDir);
+    ctx.run.checkFailedReason = "the data files were not made (the first start was answered \"No space\")";
     return false;
+  }
   if (!GenerateDataFiles(ctx, progress, DataFileMode::Generate)) return false;
 
   bool written = false;
@@ -229,13 +234,22 @@ bool CheckServerData(Context& ctx) {
 }
 
 bool CheckMp3File(Context& ctx) {
-  if (FileHasSize(ctx, kMp3File, kMp3FileSize)) return true;
+  const int64_t size = ctx.dos.FileSize(kMp3File);
+  if (size == kMp3FileSize) return true;
+  if (size < 0) {
+    NoteFileFailure(ctx, kMp3File);
+  } else {
+    ctx.run.checkFailedPath = ctx.dos.HostPath(kMp3File);
+    ctx.run.checkFailedReason =
+        "it is " + std::to_string(size) + " bytes long, " + std::to_string(kMp3FileSize) + " expected";
+  }
   Tell(ctx, kError, "'PROGDIR:Data/mp3cdda.mp3' seems wrong filelen!\n\n\033bReinstall KelvaRANK\033n", "Abort");
   return false;
 }
 
 bool CheckLogo(Context& ctx) {
   if (ctx.dos.FileSize(kLogoFile) >= 0) return true;
+  NoteFileFailure(ctx, kLogoFile);
   Tell(ctx, kError, "Could not lock 'PROGDIR:Data/logo.pic'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
   return false;
 }
@@ -244,6 +258,7 @@ bool CheckMemory(Context& ctx) {
   if (!ctx.run.noChipMemory) {
     void* chip = ctx.exec.AllocVec(kMinChipBlock, MEMF_CHIP);
     if (!chip) {
+      ctx.run.checkFailedReason = "not enough CHIP memory free (" + std::to_string(kMinChipBlock) + " bytes in one block)";
       Tell(ctx, kError, "Not enough CHIP memory free.\n\nMinimum \033b1.0 MB\033n in one block", "Abort");
       return false;
     }
@@ -251,6 +266,7 @@ bool CheckMemory(Context& ctx) {
   }
   void* fast = ctx.exec.AllocVec(kMinFastBlock, MEMF_FAST);
   if (!fast) {
+    ctx.run.checkFailedReason = "not enough FAST memory free (" + std::to_string(kMinFastBlock) + " bytes in one block)";
     Tell(ctx, kError, "Not enough FAST memory free.\n\nMinimum \033b18.0 MB\033n in one block", "Abort");
     return false;
   }
@@ -265,10 +281,13 @@ bool CheckLibraries(Context& ctx) {
     return true;
   }
   ctx.run.mpegaAvailable = 0;
-  return AskContinue(ctx, kWarning,
-                     "You don\xB4t have installed 'mpega.library'.\nInstall it if you want to Benchmark\n"
-                     "\033bMP3 2 CDDA\033n and fire up KelvaRANK again.",
-                     "Resume|Quit");
+  if (AskContinue(ctx, kWarning,
+                  "You don\xB4t have installed 'mpega.library'.\nInstall it if you want to Benchmark\n"
+                  "\033bMP3 2 CDDA\033n and fire up KelvaRANK again.",
+                  "Resume|Quit"))
+    return true;
+  ctx.run.checkFailedReason = "quit at the missing MP3 decoder";
+  return false;
 }
 
 bool CheckDefaultsFile(Context& ctx) {

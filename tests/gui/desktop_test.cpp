@@ -59,8 +59,7 @@ void FillValidSettings(SettingsWindow& w) {
   w.homepage->setText(QString());
   w.reportFile->setText(QStringLiteral("PROGDIR:Reports/test_report.txt"));
   w.comment->setPlainText(QStringLiteral("A test machine"));
-  if (w.partition->findText(QStringLiteral("/tmp")) < 0) w.partition->addItem(QStringLiteral("/tmp"));
-  w.partition->setCurrentIndex(w.partition->findText(QStringLiteral("/tmp")));
+  w.SelectPartition("/tmp");
 }
 
 const std::string& TemplateHome() {
@@ -189,6 +188,48 @@ TEST(DesktopStatus, CoalescedAndHeldBackWhileTiming) {
   EXPECT_EQ(w->ValueText(StatusField::State), QStringLiteral("state 4999"));
   EXPECT_EQ(w->GaugeText(), QStringLiteral("3/7"));
   EXPECT_EQ(w->windowTitle(), QStringLiteral("KelvaRANK \u00B7 Benchmarking Processor"));
+}
+
+// A window is painted when it opens and when its state line changes (before
+// a test starts timing): the worker goes on only then. While timing nothing
+// waits and nothing is drawn.
+TEST(DesktopStatus, PaintedWhenOpenedAndBeforeTiming) {
+  GuiStatus status;
+  std::atomic<bool> timing{false};
+  status.Build(nullptr, &timing);
+  struct PaintCounter : QObject {
+    std::atomic<int> paints{0};
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  status.window(Section::Memory)->installEventFilter(&counter);
+  std::atomic<bool> done{false};
+  int atOpen = -1, atState = -1, drawsInTiming = -1;
+  std::thread worker([&] {
+    status.OpenWindow(Section::Memory);
+    atOpen = counter.paints.load();
+    status.SetText(Section::Memory, StatusField::State, "Benchmarking...");
+    atState = counter.paints.load();
+    timing = true;
+    const long draws = status.draws();
+    status.SetText(Section::Memory, StatusField::State, "Calibrating...");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    drawsInTiming = int(status.draws() - draws);
+    timing = false;
+    done = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return done.load(); }, 5000));
+  worker.join();
+  EXPECT_GE(atOpen, 1);
+  EXPECT_GT(atState, atOpen);
+  EXPECT_EQ(drawsInTiming, 0);
+  EXPECT_EQ(status.syncWaits(), 2);  // not the one made while timing
+  EXPECT_EQ(status.syncTimeouts(), 0);
+  ASSERT_TRUE(WaitFor([&] {
+    return status.window(Section::Memory)->ValueText(StatusField::State) == QStringLiteral("Calibrating...");
+  }, 2000));
 }
 
 // ------------------------------------------------------------- start-up
@@ -328,6 +369,18 @@ TEST(DesktopStartup, UnreadableLogoShowsTheName) {
   bool logged = false;
   for (const ErrorEntry& e : s.ctx().errorLog.entries) logged |= std::string(e.function) == "LoadLogo";
   EXPECT_TRUE(logged);
+}
+
+// A check that stops the start-up: after its own request, a last one names
+// the file and the reason (a program started from a menu has no terminal).
+TEST(DesktopStartup, FailureNamesTheFileAndTheReason) {
+  Started s("mp3");
+  fs::resize_file(s.home + "/Data/mp3cdda.mp3", 1000);
+  EXPECT_EQ(s.desktop->Start(), kExitStartup);
+  EXPECT_EQ(s.desktop->startupState().failedStep, "RunStartupChecks");
+  EXPECT_TRUE(s.answers.Saw("seems wrong filelen")) << s.answers.Last();
+  EXPECT_EQ(s.answers.Last(), "KelvaRANK could not start.\n\n'" + s.home +
+                                  "/Data/mp3cdda.mp3'\n\nit is 1000 bytes long, 596940 expected");
 }
 
 TEST(DesktopStartup, SecondProgramOnOneHomeIsRefused) {
@@ -1029,6 +1082,60 @@ TEST(DesktopSettings, NonLatin1InputShowsAHint) {
   w->comment->setPlainText(QStringLiteral("ok \u20AC"));
   EXPECT_EQ(w->comment->toPlainText(), QStringLiteral("ok "));
   EXPECT_TRUE(w->latin1Hint->isVisible());
+  w->cancel->click();
+}
+
+// The partition is a host path: its bytes are stored as they are, shown
+// decoded from UTF-8 (bytes that are not UTF-8 escaped), and a folder the
+// program's paths cannot hold is refused with a hint when chosen.
+TEST(DesktopSettings, PartitionKeepsTheHostPathsBytes) {
+  Started s("partition");
+  ASSERT_EQ(s.desktop->Start(), 0);
+  SettingsWindow* w = s.desktop->settingsWindow();
+  struct Case {
+    std::string raw;
+    QString shown;
+  };
+  const Case cases[] = {
+      {"/tmp/M\xC3\xBCller", QStringLiteral("/tmp/M\u00FCller")},
+      {"/tmp/M\xFCller", QStringLiteral("/tmp/M\\xFCller")},  // Latin-1 bytes: not UTF-8
+      {"/tmp/a\\b\xFF", QStringLiteral("/tmp/a\\\\b\\xFF")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.raw);
+    // The settings record holds the path; Cancel shows the record again.
+    s.ctx().settings.set_text(cfg::kPartition, cfg::kPartitionWidth, c.raw);
+    s.desktop->mainWindow()->settings->click();
+    w->cancel->click();
+    s.desktop->mainWindow()->settings->click();
+    EXPECT_EQ(w->partition->currentText(), c.shown);
+    w->userName->setText(QStringLiteral("tester"));  // any edit; the partition is left as it is
+    SettingsForm f;
+    w->ReadForm(f);
+    EXPECT_EQ(f.partition, c.raw);
+    w->cancel->click();
+  }
+
+  // Saved through the window: the settings file holds the UTF-8 bytes.
+  s.desktop->mainWindow()->settings->click();
+  FillValidSettings(*w);
+  w->SelectPartition("/tmp/M\xC3\xBCller");
+  w->save->click();
+  ASSERT_FALSE(w->isVisible()) << s.answers.Last();
+  EXPECT_EQ(ReadConfig(s.home).partition(), "/tmp/M\xC3\xBCller");
+
+  // A listed folder with ':' is refused when chosen: the hint says why and
+  // the last partition stays.
+  s.desktop->mainWindow()->settings->click();
+  EXPECT_FALSE(w->latin1Hint->isVisible());
+  w->partition->addItem(QStringLiteral("/mnt/a:b"), QByteArray("/mnt/a:b"));
+  const int colon = w->partition->count() - 1;
+  w->partition->setCurrentIndex(colon);
+  Q_EMIT w->partition->activated(colon);
+  EXPECT_TRUE(w->latin1Hint->isVisible());
+  EXPECT_TRUE(w->latin1Hint->text().contains(QStringLiteral("':'"))) << w->latin1Hint->text().toStdString();
+  EXPECT_TRUE(w->latin1Hint->text().contains(QStringLiteral("/mnt/a:b")));
+  EXPECT_EQ(w->partition->currentText(), QStringLiteral("/tmp/M\u00FCller"));
   w->cancel->click();
 }
 

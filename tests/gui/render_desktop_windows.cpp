@@ -136,11 +136,13 @@ void RunAndShoot(Desktop& d, QPushButton* button, Section s, const char* test, i
         QPixmap p = Shot(d.status().window(s), 0);
         // A window the window manager has not framed yet is not taken.
         const bool framed = !gFramed || (p.width() > 150 && p.height() > 150 && p.toImage().pixel(p.width() / 2, 8) != qRgb(0, 0, 0));
-        if (framed && (last.isNull() || (done == 0 && std::string(started.label.load()) == test))) last = p;
+        // Not the cleared window at the test's end (its state line blank).
+        const bool filled = !d.status().window(s)->ValueText(StatusField::State).trimmed().isEmpty();
+        if (framed && filled && (last.isNull() || (done == 0 && std::string(started.label.load()) == test))) last = p;
         // The window's inside, should the window manager not have framed it in time.
         if (!framed && last.isNull() && inside.isNull()) inside = d.status().window(s)->grab();
         since.restart();
-        delayMs = 100;
+        delayMs = 30;
       }
     }
   }
@@ -148,6 +150,8 @@ void RunAndShoot(Desktop& d, QPushButton* button, Section s, const char* test, i
     std::printf("note: %s without its frame (not framed while its test ran)\n", name);
     last = inside;
   }
+  std::printf("  status display: %ld calls, %ld draws, %ld waits for a paint (%ld ran out of time)\n",
+              d.status().calls(), d.status().draws(), d.status().syncWaits(), d.status().syncTimeouts());
   const bool shot = !last.isNull();
   if (shot) Save(last, name);
   std::erase(d.ctx().listeners, &started);
@@ -216,9 +220,7 @@ int main(int argc, char** argv) {
     s->driveEnabled[1]->setChecked(true);
     s->driveCount[1]->setValue(64);
     if (!partition.empty()) {
-      const QString part = QString::fromStdString(partition);
-      if (s->partition->findText(part) < 0) s->partition->addItem(part);
-      s->partition->setCurrentIndex(s->partition->findText(part));
+      s->SelectPartition(partition);
     }
     s->pages->setCurrentIndex(0);
     s->resize(900, 640);

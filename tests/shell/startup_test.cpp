@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <cstdlib>
 
@@ -93,6 +94,8 @@ TEST(StartUp, RefusingTheDataFilesQuitsWithCode20AndReleases) {
   StartupState state;
   EXPECT_EQ(w.Start(state), kStartupFailed);
   EXPECT_EQ(state.failedStep, "RunStartupChecks");
+  EXPECT_EQ(state.failedPath.rfind(w.HomeFile("Data"), 0), 0u) << state.failedPath;
+  EXPECT_NE(state.failedReason.find("\"No space\""), std::string::npos) << state.failedReason;
   EXPECT_FALSE(HostExists(w.HomeFile("Data/0000128.bin")));
   EXPECT_FALSE(HostExists(w.HomeFile("KelvaRANK.ins")));
   EXPECT_EQ(w.timer.opens, 1);
@@ -196,6 +199,8 @@ TEST(StartUp, ASettingsFileThatCannotBeRenewedStopsInsteadOfLooping) {
   EXPECT_EQ(second.failedStep, "RunStartupChecks");
   EXPECT_EQ(again.Asked("too old for this version"), 2);
   EXPECT_EQ(again.Asked("Could not renew the file"), 1);
+  EXPECT_EQ(second.failedPath, w.HomeFile("KelvaRANK.cfg"));
+  EXPECT_NE(second.failedReason.find("still not of this version's length"), std::string::npos) << second.failedReason;
   EXPECT_EQ(again.timer.opens, again.timer.closes);
 }
 
@@ -214,6 +219,48 @@ TEST(StartUp, UnreadableServerDescriptionIsShown) {
             "Could not read 'PROGDIR:Data/server.txt'!\n\n\033bReinstall KelvaRANK\033n");
   ASSERT_EQ(again.ctx.errorLog.entries.size(), 1u);
   EXPECT_STREQ(again.ctx.errorLog.entries[0].function, "LoadServerData");
+}
+
+// An installed file the start-up stops on is named with the reason, for the
+// front ends' failure line.
+TEST(StartUp, AFailedFileCheckNamesTheFileAndTheReason) {
+  ShellWorld w;
+  StartupState state;
+  ASSERT_EQ(w.Start(state), kStartupOk);
+  ShutDown(w.ctx, w.hooks, state);
+  const std::string mp3 = w.HomeFile("Data/mp3cdda.mp3"), logo = w.HomeFile("Data/logo.pic");
+  const std::vector<uint8_t> mp3Bytes = ReadHostFile(mp3), logoBytes = ReadHostFile(logo);
+  struct Case {
+    const char* what;
+    void (*spoil)(const std::string& mp3, const std::string& logo);
+    std::string step, path, reason;
+  };
+  const Case cases[] = {
+      {"short mp3", [](const std::string& m, const std::string&) { WriteHostFile(m, std::string(1000, 'x')); },
+       "RunStartupChecks", mp3, "it is 1000 bytes long, 596940 expected"},
+      // A missing file is installed again; a link in its place is not
+      // written through.
+      {"logo is a dangling link",
+       [](const std::string&, const std::string& l) {
+         std::remove(l.c_str());
+         ASSERT_EQ(::symlink((l + ".gone").c_str(), l.c_str()), 0);
+       },
+       "InstallAssets", logo, "a symbolic link, not followed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.spoil(mp3, logo);
+    ShellWorld again(w.Home());
+    StartupState second;
+    EXPECT_EQ(again.Start(second), kStartupFailed);
+    EXPECT_EQ(second.failedStep, c.step);
+    EXPECT_EQ(second.failedPath, c.path);
+    EXPECT_EQ(second.failedReason, c.reason);
+    std::remove(mp3.c_str());
+    std::remove(logo.c_str());
+    WriteHostFile(mp3, std::string(mp3Bytes.begin(), mp3Bytes.end()));
+    WriteHostFile(logo, std::string(logoBytes.begin(), logoBytes.end()));
+  }
 }
 
 // A settings file that is there but cannot be read is not a first start:
