@@ -257,26 +257,13 @@ bool MountDevice(const MountEntry& m, uint32_t& major, uint32_t& minor) {
 }
 }  // namespace
 
-std::vector<std::string> MountPointsOnDisk(const std::string& mountInfoText, const std::string& sysRoot,
-                                           uint32_t major, uint32_t minor) {
-  std::vector<std::string> points;
-  std::vector<std::pair<uint32_t, uint32_t>> seen;
-  BlockFacts target, other;
-  std::string why;
-  if (!DescribeBlockDevice(sysRoot, major, minor, target, why)) return points;
-  for (const MountEntry& m : ParseMountInfo(mountInfoText)) {
-    uint32_t ma, mi;
-    if (!MountDevice(m, ma, mi) || std::find(seen.begin(), seen.end(), std::pair{ma, mi}) != seen.end()) continue;
-    if (DescribeBlockDevice(sysRoot, ma, mi, other, why) && other.disk == target.disk) {
-      seen.emplace_back(ma, mi);
-      points.push_back(m.mountPoint);
-    }
-  }
-  return points;
-}
+namespace {
 
-std::vector<std::string> MountPointsOnUnit(const std::string& mountInfoText, const std::string& sysRoot,
-                                           uint32_t major, uint32_t minor) {
+// The mount points of the mounted block devices on the same disk as
+// major:minor that `shares` keeps, each device once.
+template <typename Shares>
+std::vector<std::string> MountPointsOnSameDisk(const std::string& mountInfoText, const std::string& sysRoot,
+                                               uint32_t major, uint32_t minor, Shares shares) {
   std::vector<std::string> points;
   std::vector<std::pair<uint32_t, uint32_t>> seen;
   BlockFacts target, other;
@@ -286,13 +273,29 @@ std::vector<std::string> MountPointsOnUnit(const std::string& mountInfoText, con
     uint32_t ma, mi;
     if (!MountDevice(m, ma, mi) || std::find(seen.begin(), seen.end(), std::pair{ma, mi}) != seen.end()) continue;
     if (!DescribeBlockDevice(sysRoot, ma, mi, other, why) || other.disk != target.disk) continue;
-    // The same node, a partition of the whole disk, or the whole disk under a partition.
-    if (other.name == target.name || !target.isPartition || !other.isPartition) {
+    if (shares(target, other)) {
       seen.emplace_back(ma, mi);
       points.push_back(m.mountPoint);
     }
   }
   return points;
+}
+
+}  // namespace
+
+std::vector<std::string> MountPointsOnDisk(const std::string& mountInfoText, const std::string& sysRoot,
+                                           uint32_t major, uint32_t minor) {
+  return MountPointsOnSameDisk(mountInfoText, sysRoot, major, minor,
+                               [](const BlockFacts&, const BlockFacts&) { return true; });
+}
+
+std::vector<std::string> MountPointsOnUnit(const std::string& mountInfoText, const std::string& sysRoot,
+                                           uint32_t major, uint32_t minor) {
+  // The same node, a partition of the whole disk, or the whole disk under a partition.
+  return MountPointsOnSameDisk(mountInfoText, sysRoot, major, minor,
+                               [](const BlockFacts& target, const BlockFacts& other) {
+                                 return other.name == target.name || !target.isPartition || !other.isPartition;
+                               });
 }
 
 bool DiskHasMountedFileSystem(const std::string& mountInfoText, const std::string& sysRoot, uint32_t major,
