@@ -14,19 +14,29 @@ namespace kr {
 
 std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
+namespace {
+
+// Waits for the exclusive lock on an open descriptor; on failure the
+// descriptor is closed and -1 returned with the reason.
+int LockExclusive(int fd, const std::string& what, std::string& error) {
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    error = SystemError("cannot lock " + what);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
 int TakeLock(const std::string& path, std::string& error) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     error = SystemError("cannot open the lock file " + path);
     return -1;
   }
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    error = SystemError("cannot lock " + path);
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  return LockExclusive(fd, path, error);
 }
 
 int TakeFolderLock(const std::string& dir, std::string& error) {
@@ -35,13 +45,7 @@ int TakeFolderLock(const std::string& dir, std::string& error) {
     error = SystemError("cannot open the folder " + dir);
     return -1;
   }
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    error = SystemError("cannot lock the folder " + dir);
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  return LockExclusive(fd, "the folder " + dir, error);
 }
 
 bool ReadNoFollow(const std::string& path, size_t limit, std::string& out, bool& tooLarge, bool& missing,
