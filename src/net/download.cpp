@@ -7,6 +7,7 @@
 #include "engine/context.h"
 #include "engine/errorlog.h"
 #include "modules/module_base.h"
+#include "modules/transfer_rules.h"
 #include "net/http.h"
 #include "util/numtext.h"
 
@@ -50,8 +51,8 @@ bool RetrieveServerList(Context& ctx, Network& net) {
 
 DownloadResult DownloadModule(Context& ctx, Network& net, const IndexEntry& entry) {
   std::string serial(entry.serial());
-  if (IsInDatabase(ctx, serial, Database::Local)) {
-    ctx.requester.Request("\x1b" "bERROR\x1bn", "Module is already 'Local'", "Ok");
+  if (const RuleOutcome may = MayDownload(ctx, serial); !may) {
+    ctx.requester.Request("\x1b" "bERROR\x1bn", may.reason, "Ok");
     return DownloadResult::AlreadyLocal;
   }
   auto fail = [&] {

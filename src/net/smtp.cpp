@@ -2,6 +2,7 @@
 
 #include "engine/context.h"
 #include "modules/module_base.h"
+#include "modules/transfer_rules.h"
 #include "net/base64.h"
 #include "settings/settings_form.h"
 
@@ -182,8 +183,8 @@ bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, 
 }
 
 UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial, std::optional<bool> saveLog) {
-  if (IsInDatabase(ctx, serial, Database::Server)) {
-    ctx.requester.Request("\x1b" "bERROR\x1bn", "Module is already at 'Server'", "Ok");
+  if (const RuleOutcome may = MayUpload(ctx, serial); !may) {
+    ctx.requester.Request("\x1b" "bERROR\x1bn", may.reason, "Ok");
     return UploadResult::AlreadyOnServer;
   }
   std::string host(ctx.settings.text(cfg::kSmtpServer, cfg::kSmtpWidth));

@@ -3,9 +3,19 @@
 #include <string>
 
 #include "engine/scoring.h"
+#include "records/settings_form.h"
 #include "run/sections.h"
 
 namespace kr {
+namespace {
+
+// The drive page's switches: seven, of which Write to Device is the fifth
+// and SpinUP Device the seventh.
+constexpr int kDriveSwitches = 7;
+constexpr int kWriteToDeviceSwitch = 4;
+constexpr int kSpinUpDeviceSwitch = 6;
+
+}  // namespace
 
 std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
   static const char* const kNames[] = {"", "Processor", "Memory", "Harddrive"};
@@ -30,11 +40,25 @@ void SetAllTests(Context& ctx, TestPages pages, bool on) {
     for (int k = 1; k <= kProcessorTests; ++k) ctx.settings.setProcEnabled(k, v);
   if (all || pages == TestPages::Memory)
     for (int p = 0; p < kMemoryTests; ++p) ctx.settings.setMemEnabled(p, v);
-  // Write to Device (4) and SpinUP Device (6) are never switched on in bulk:
-  // each is only ever enabled on its own, after its warning.
   if (all || pages == TestPages::Drive)
-    for (int i = 0; i <= 6; ++i)
-      if (!on || (i != 4 && i != 6)) ctx.settings.setDriveEnabled(i, v);
+    for (int i = 0; i < kDriveSwitches; ++i)
+      if (!on || BulkEnableDriveTest(i)) ctx.settings.setDriveEnabled(i, v);
+}
+
+RuleOutcome BulkEnableDriveTest(int index) {
+  if (index == kWriteToDeviceSwitch)
+    return RuleOutcome::Refuse("Write to Device is switched on only by itself, after its warning");
+  if (index == kSpinUpDeviceSwitch)
+    return RuleOutcome::Refuse("SpinUP Device is switched on only by itself, after its warning");
+  return RuleOutcome::Allow();
+}
+
+FileNameCheck CheckChosenFileName(std::string_view name) {
+  // The ':' first: a name with one cannot be used whatever its length.
+  if (name.find(':') != std::string_view::npos) return {FileNameFault::Colon, RuleOutcome::Refuse("holds a ':'")};
+  if (name.size() > limit::kPath)
+    return {FileNameFault::TooLong, RuleOutcome::Refuse("is longer than 255 characters")};
+  return {};
 }
 
 }  // namespace kr

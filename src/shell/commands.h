@@ -1,9 +1,12 @@
 // The commands of the main window that do not depend on a front end.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "engine/context.h"
+#include "util/rule_outcome.h"
 
 namespace kr {
 
@@ -14,7 +17,26 @@ std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode);
 
 // The test pages whose tests SetAllTests switches.
 enum class TestPages : uint8_t { Processor, Memory, Drive, All };
-// Sets the enable entry of every test of the pages.
+// Sets the enable entry of every test of the pages (switching on only the
+// tests BulkEnableDriveTest allows).
 void SetAllTests(Context& ctx, TestPages pages, bool on);
+
+// Whether "_All" (or the terminal's --all) may switch drive test `index`
+// (0..6, the drive page's order) on together with the others: Write to
+// Device and SpinUP Device are only ever switched on alone, after their
+// warnings. Switching off is always allowed.
+RuleOutcome BulkEnableDriveTest(int index);
+
+// What is wrong with a file name chosen for the report or the error log (a
+// Latin-1 name, or a host path from the command line): a ':' would read as
+// the end of a volume name, and the program's paths hold at most 255
+// bytes. The reason is the file picker's wording ("holds a ':'"); the
+// terminal words it its own way by the fault.
+enum class FileNameFault : uint8_t { None, Colon, TooLong };
+struct FileNameCheck {
+  FileNameFault fault = FileNameFault::None;
+  RuleOutcome outcome;
+};
+FileNameCheck CheckChosenFileName(std::string_view name);
 
 }  // namespace kr
