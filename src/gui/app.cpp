@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QDesktopServices>
 #include <QUrl>
+#include <QVariant>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <pthread.h>
@@ -24,7 +25,7 @@
 #include "gui/desktop_text.h"
 #include "gui/main_window.h"
 #include "gui/make_module_window.h"
-#include "gui/module_base_bridge.h"
+#include "gui/module_base_window.h"
 #include "gui/settings_window.h"
 #include "gui/startup_window.h"
 #include "settings/config_files.h"
@@ -49,15 +50,6 @@ const char kUsage[] =
     "  --version         show the version\n"
     "\n"
     "Exit codes: 0 success, 2 bad usage, 20 start-up failure.\n";
-
-std::string HomeOf(const DesktopOptions& o) {
-  std::string home = o.home.empty() ? DefaultHome() : o.home;
-  if (!home.empty() && home.front() != '/') {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd)) home = std::string(cwd) + "/" + home;
-  }
-  return home;
-}
 
 // The processors of a run: a test that switches multitasking off holds its
 // processor alone (the platform pins it there at real-time priority), so the
@@ -137,14 +129,12 @@ bool ParseDesktopArgs(const std::vector<std::string>& args, DesktopOptions& out,
 
 Desktop::Desktop(DesktopOptions options)
     : options_(std::move(options)),
-      dos_(HomeOf(options_), DefaultRamDir()),
-      ctx_(exec_, timer_, dos_, requester_, status_),
-      mpega_(MakeHostMpega()),
+      host_(options_.home),
+      ctx_(host_.exec, host_.timer, host_.dos, requester_, status_),
       fonts_(options_.fontFamily),
       anchor_(std::make_unique<QObject>()) {
-  ctx_.mpega = mpega_.get();
+  host_.Attach(ctx_);
   ctx_.log = &log_;
-  ctx_.drive.devices = &devices_;
   ctx_.interrupt = &interrupt_;
 }
 
@@ -160,25 +150,25 @@ Desktop::~Desktop() {
 }
 
 int Desktop::Start() {
-  const std::string home = HomeOf(options_);
-  HomeLock::Outcome locked = lock_.Take(home, false);
+  const std::string& home = host_.home();
+  HomeLock::Outcome locked = host_.LockHome(false);
   if (locked != HomeLock::kTaken) {
     std::string why = locked == HomeLock::kBusy ? "KelvaRANK is already running with the home\n'" + home + "'."
-                                                : "Cannot lock the home:\n" + lock_.error();
+                                                : "Cannot lock the home:\n" + host_.lockError();
     std::cerr << "kelvarank: start-up failed: " << why << "\n";
     std::string latin1;
     if (!Utf8ToLatin1(why, latin1)) latin1 = "Cannot lock the home.";
     requester_.Request(kErrorTitle, latin1, "Abort");
     return kExitStartup;
   }
-  if (StartUp(ctx_, probe_, *this, state_) != kStartupOk) {
-    std::cerr << "kelvarank: start-up failed";
-    if (!state_.failedStep.empty()) std::cerr << " in " << state_.failedStep;
+  if (StartUp(ctx_, host_.probe, *this, state_) != kStartupOk) {
     // The path is the host's bytes; the reason the system's message.
     const QString path = PathText(state_.failedPath);
-    if (!state_.failedPath.empty()) std::cerr << " (" << path.toUtf8().constData() << ")";
-    if (!state_.failedReason.empty()) std::cerr << ": " << Latin1ToUtf8(state_.failedReason);
-    std::cerr << "\n";
+    std::cerr << "kelvarank: "
+              << StartupFailureLine(
+                     state_, [&path](std::string_view) { return path.toUtf8().toStdString(); },
+                     [](std::string_view reason) { return Latin1ToUtf8(reason); })
+              << "\n";
     // Started from a menu nobody sees the line: a request says it too.
     if (!state_.failedPath.empty() || !state_.failedReason.empty()) {
       QString text = QStringLiteral("KelvaRANK could not start.");
@@ -202,7 +192,7 @@ void Desktop::Stop() {
     (void)ctx_.dos.DeleteFile(kConfigFile);
   }
   ShutDown(ctx_, *this, state_);
-  lock_.Release();
+  host_.UnlockHome();
 }
 
 StartupProgress& Desktop::Progress() { return *startup_; }
@@ -221,12 +211,28 @@ bool Desktop::BuildGui(Context&) {
   status_.Build(&fonts_, &ctx_.timingOpen);
   status_.onBusy = [this](bool busy) { Sleep(busy); };
   errorLog_ = new ErrorLogWindow(&fonts_);
-  main_ = new MainWindow(*this);
-  settings_ = new SettingsWindow(*this);
-  makeModule_ = new MakeModuleWindow(*this);
+  main_ = new MainWindow(ctx_);
+  settings_ = new SettingsWindow(ctx_);
+  makeModule_ = new MakeModuleWindow(ctx_);
   about_ = new AboutWindow(&fonts_);
+  ConnectWindows();
   PlaceOnScreen(startup_);
   return true;
+}
+
+void Desktop::ConnectWindows() {
+  QObject* a = anchor_.get();
+  QObject::connect(main_, &MainWindow::runRequested, a,
+                   [this](RunMode mode, QPushButton* pressed) { RunSection(mode, pressed); });
+  QObject::connect(main_, &MainWindow::makeModuleRequested, a, [this] { OpenMakeModule(); });
+  QObject::connect(main_, &MainWindow::moduleBaseRequested, a, [this] { OpenModuleBaseWindow(); });
+  QObject::connect(main_, &MainWindow::settingsRequested, a, [this] { OpenSettings(); });
+  QObject::connect(main_, &MainWindow::aboutRequested, a, [this] { OpenAbout(); });
+  QObject::connect(main_, &MainWindow::quitRequested, a, [this] { RequestQuit(); });
+  QObject::connect(settings_, &SettingsWindow::settingsTaken, a, [this] { RefreshDrive(); });
+  QObject::connect(settings_, &SettingsWindow::closed, a, [this] { Sleep(false); });
+  QObject::connect(makeModule_, &MakeModuleWindow::bangRequested, a,
+                   [this](const MakeModuleOptions& options) { BangHardware(options); });
 }
 
 void Desktop::DisposeGui(Context&) {
@@ -456,7 +462,15 @@ void Desktop::BangHardware(const MakeModuleOptions& options) {
       });
 }
 
-void Desktop::OpenModuleBaseWindow() { ShowModuleBase(*this); }
+void Desktop::OpenModuleBaseWindow() {
+  ModuleBaseWindow* w = OpenModuleBase(ctx_, main_);
+  // While a transfer of the window owns the module base and the dos layer,
+  // the main window's commands stay off the context.
+  if (w && !w->property("krMainConnected").toBool()) {
+    w->setProperty("krMainConnected", true);
+    QObject::connect(w, &ModuleBaseWindow::busyChanged, main_, [this](bool busy) { SetModuleBaseBusy(busy); });
+  }
+}
 
 void Desktop::OpenSettings() {
   if (settings_->isVisible()) {
@@ -538,7 +552,6 @@ int DesktopMain(int argc, char** argv) {
       return kExitOk;
     }
   }
-  RaiseOpenFileLimit();  // the drive section's file tests keep up to 3000 files open
   QApplication app(argc, argv);
   // The words left after Qt took its own options (-platform, -display ...).
   std::vector<std::string> args;

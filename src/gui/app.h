@@ -19,14 +19,9 @@
 #include "gui/fonts.h"
 #include "gui/request_window.h"
 #include "gui/status_window.h"
-#include "platform/linux/linux_blockdev.h"
-#include "platform/linux/linux_dos.h"
-#include "platform/linux/linux_exec.h"
-#include "platform/linux/linux_timer.h"
-#include "platform/mpega.h"
+#include "shell/host.h"
 #include "shell/make_module.h"
 #include "shell/startup.h"
-#include "platform/linux/linux_host_probe.h"
 
 class QPushButton;
 class QWidget;
@@ -133,23 +128,19 @@ class Desktop : public StartupHooks {
   void GatherDriveInfo(Context& ctx) override;
 
  private:
+  // The windows' commands to the program's.
+  void ConnectWindows();
   void ShowOutcome(const RunOutcome& outcome);
   void PlaceOnScreen(QWidget* w);
 
   DesktopOptions options_;
-  LinuxExec exec_;
-  LinuxTimer timer_;
-  LinuxDos dos_;
+  Host host_;
   GuiRequester requester_;
   GuiStatus status_;
-  LinuxBlockDevices devices_;
   Context ctx_;
   ErrorLogWindow* errorLog_ = nullptr;
   GuiLogSink log_{ctx_, errorLog_};
-  LinuxHostProbe probe_{exec_};
-  std::unique_ptr<Mpega> mpega_;
   StartupState state_;
-  HomeLock lock_;
   FontMapping fonts_;
 
   StartupWindow* startup_ = nullptr;

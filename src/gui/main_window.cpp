@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 
 #include "engine/errorlog.h"
-#include "gui/app.h"
 #include "gui/desktop_text.h"
 #include "shell/startup_checks.h"
 #include "records/sysinfo_record.h"
@@ -28,7 +27,7 @@ QPushButton* MakeButton(QWidget* parent, const char* label, const char* help) {
   return b;
 }
 
-MainWindow::MainWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window), desktop_(desktop) {
+MainWindow::MainWindow(Context& ctx) : QWidget(nullptr, Qt::Window), ctx_(ctx) {
   setObjectName(QStringLiteral("Main"));
   setWindowTitle(WindowTitle("Main"));
   auto* layout = new QVBoxLayout(this);
@@ -75,25 +74,25 @@ MainWindow::MainWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window), desktop
   buttons->addWidget(quit, 2, 2);
   layout->addLayout(buttons);
 
-  connect(processor, &QPushButton::clicked, this, [this] { desktop_.RunSection(RunMode::Processor, processor); });
-  connect(memory, &QPushButton::clicked, this, [this] { desktop_.RunSection(RunMode::Memory, memory); });
-  connect(hardDisk, &QPushButton::clicked, this, [this] { desktop_.RunSection(RunMode::Drive, hardDisk); });
-  connect(makeModule, &QPushButton::clicked, this, [this] { desktop_.OpenMakeModule(); });
-  connect(moduleBase, &QPushButton::clicked, this, [this] { desktop_.OpenModuleBaseWindow(); });
-  connect(settings, &QPushButton::clicked, this, [this] { desktop_.OpenSettings(); });
-  connect(about, &QPushButton::clicked, this, [this] { desktop_.OpenAbout(); });
-  connect(quit, &QPushButton::clicked, this, [this] { desktop_.RequestQuit(); });
+  connect(processor, &QPushButton::clicked, this, [this] { Q_EMIT runRequested(RunMode::Processor, processor); });
+  connect(memory, &QPushButton::clicked, this, [this] { Q_EMIT runRequested(RunMode::Memory, memory); });
+  connect(hardDisk, &QPushButton::clicked, this, [this] { Q_EMIT runRequested(RunMode::Drive, hardDisk); });
+  connect(makeModule, &QPushButton::clicked, this, &MainWindow::makeModuleRequested);
+  connect(moduleBase, &QPushButton::clicked, this, &MainWindow::moduleBaseRequested);
+  connect(settings, &QPushButton::clicked, this, &MainWindow::settingsRequested);
+  connect(about, &QPushButton::clicked, this, &MainWindow::aboutRequested);
+  connect(quit, &QPushButton::clicked, this, &MainWindow::quitRequested);
 }
 
 void MainWindow::ShowSystemInfo() {
-  const SystemInfo& s = desktop_.ctx().sysinfo;
+  const SystemInfo& s = ctx_.sysinfo;
   static const int kFields[8] = {sysrec::kCpu, sysrec::kFpu,  sysrec::kMmu, sysrec::kTotalFast,
                                  sysrec::kTotalChip, sysrec::kOs, sysrec::kKs, sysrec::kWb};
   for (int i = 0; i < 8; ++i) info_[i]->setText(FromLatin1(s.field(kFields[i])));
 }
 
 bool MainWindow::LoadLogo() {
-  Context& ctx = desktop_.ctx();
+  Context& ctx = ctx_;
   QPixmap pix;
   if (pix.load(QString::fromStdString(ctx.dos.HostPath(kLogoFile)))) {
     logo->setPixmap(pix);
@@ -111,7 +110,7 @@ bool MainWindow::LoadLogo() {
 void MainWindow::closeEvent(QCloseEvent* e) {
   // The window's close gadget is the "_Quit" command.
   e->ignore();
-  desktop_.RequestQuit();
+  Q_EMIT quitRequested();
 }
 
 }  // namespace kr::gui

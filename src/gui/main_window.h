@@ -4,16 +4,20 @@
 
 #include <QWidget>
 
+#include "engine/context.h"
+
 class QLabel;
 class QPushButton;
 
 namespace kr::gui {
 
-class Desktop;
-
+// The buttons and the close gadget emit the commands; the program connects
+// them.
 class MainWindow : public QWidget {
+  Q_OBJECT
+
  public:
-  explicit MainWindow(Desktop& desktop);
+  explicit MainWindow(Context& ctx);
   // Shows the system information (after it was collected).
   void ShowSystemInfo();
   // The logo from the home; false when the picture could not be read (the
@@ -30,11 +34,21 @@ class MainWindow : public QWidget {
   QPushButton* quit = nullptr;
   QLabel* logo = nullptr;
 
+ Q_SIGNALS:
+  // "_Processor", "_Memory" or "_Hard Disk", with the button pressed.
+  void runRequested(kr::RunMode mode, QPushButton* pressed);
+  void makeModuleRequested();
+  void moduleBaseRequested();
+  void settingsRequested();
+  void aboutRequested();
+  // "_Quit" or the close gadget.
+  void quitRequested();
+
  protected:
   void closeEvent(QCloseEvent* e) override;
 
  private:
-  Desktop& desktop_;
+  Context& ctx_;
   QLabel* info_[8]{};
 };
 

@@ -9,13 +9,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/app.h"
 #include "gui/desktop_text.h"
 #include "gui/main_window.h"
 
 namespace kr::gui {
 
-MakeModuleWindow::MakeModuleWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window), desktop_(desktop) {
+MakeModuleWindow::MakeModuleWindow(Context& ctx) : QWidget(nullptr, Qt::Window), ctx_(ctx) {
   setObjectName(QStringLiteral("Make Module"));
   setWindowTitle(WindowTitle("Make Module"));
   auto* layout = new QVBoxLayout(this);
@@ -59,12 +58,12 @@ MakeModuleWindow::MakeModuleWindow(Desktop& desktop) : QWidget(nullptr, Qt::Wind
 
   // The warnings when a device box is switched on by the user.
   connect(writeDevice, &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ShowWriteDeviceWarning(desktop_.ctx());
+    if (on) ShowWriteDeviceWarning(ctx_);
   });
   connect(spinUpDevice, &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ShowSpinUpDeviceWarning(desktop_.ctx());
+    if (on) ShowSpinUpDeviceWarning(ctx_);
   });
-  connect(bang, &QPushButton::clicked, this, [this] { desktop_.BangHardware(Options()); });
+  connect(bang, &QPushButton::clicked, this, [this] { Q_EMIT bangRequested(Options()); });
   connect(abort, &QPushButton::clicked, this, [this] {
     hide();
     ResetBoxes(false);

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "engine/context.h"
 #include "shell/make_module.h"
 
 class QCheckBox;
@@ -10,11 +11,11 @@ class QPushButton;
 
 namespace kr::gui {
 
-class Desktop;
-
 class MakeModuleWindow : public QWidget {
+  Q_OBJECT
+
  public:
-  explicit MakeModuleWindow(Desktop& desktop);
+  explicit MakeModuleWindow(Context& ctx);
   MakeModuleOptions Options() const;
   // After "Bang hardware!" or "Abort": CHIP-ram tests on (after a start), the
   // two device boxes off.
@@ -27,8 +28,12 @@ class MakeModuleWindow : public QWidget {
   QPushButton* bang = nullptr;
   QPushButton* abort = nullptr;
 
+ Q_SIGNALS:
+  // "Bang hardware!" with the boxes' options.
+  void bangRequested(const kr::MakeModuleOptions& options);
+
  private:
-  Desktop& desktop_;
+  Context& ctx_;
 };
 
 }  // namespace kr::gui

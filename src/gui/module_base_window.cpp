@@ -38,6 +38,7 @@
 #include "gui/module_info_window.h"
 #include "gui/qt_canvas.h"
 #include "modules/module_base.h"
+#include "modules/transfer_rules.h"
 #include "net/download.h"
 #include "net/net.h"
 #include "net/smtp.h"
@@ -713,8 +714,8 @@ void ModuleBaseWindow::Download() {
   const std::string serial = ActiveSerial(serverList_);
   if (serial.empty() || transferRunning()) return;
   // Asked here, on the GUI thread, before any connection.
-  if (IsInDatabase(ctx_, serial, Database::Local)) {
-    ctx_.requester.Request(kErrorTitle, "Module is already 'Local'", "Ok");
+  if (const RuleOutcome may = MayDownload(ctx_, serial); !may) {
+    ctx_.requester.Request(kErrorTitle, may.reason, "Ok");
     return;
   }
   StartTransfer(Job::Download, serial);
@@ -723,8 +724,8 @@ void ModuleBaseWindow::Download() {
 void ModuleBaseWindow::Upload() {
   const std::string serial = ActiveSerial(localList_);
   if (serial.empty() || transferRunning()) return;
-  if (IsInDatabase(ctx_, serial, Database::Server)) {
-    ctx_.requester.Request(kErrorTitle, "Module is already at 'Server'", "Ok");
+  if (const RuleOutcome may = MayUpload(ctx_, serial); !may) {
+    ctx_.requester.Request(kErrorTitle, may.reason, "Ok");
     return;
   }
   StartTransfer(Job::Upload, serial);

@@ -29,11 +29,11 @@
 
 #include "records/catalogue.h"
 #include "run/sections.h"
-#include "gui/app.h"
 #include "gui/desktop_text.h"
 #include "gui/main_window.h"
 #include "platform/linux/linux_partition.h"
 #include "settings/config_files.h"
+#include "shell/commands.h"
 #include "shell/make_module.h"
 #include "sysinfo/hardware_tables.h"
 #include "util/latin1.h"
@@ -163,7 +163,7 @@ void ValueSlider::setValue(int v) {
   label_->setText(QString::number(slider_->value()) + suffix_);
 }
 
-SettingsWindow::SettingsWindow(Desktop& desktop) : QWidget(nullptr, Qt::Window), desktop_(desktop) {
+SettingsWindow::SettingsWindow(Context& ctx) : QWidget(nullptr, Qt::Window), ctx_(ctx) {
   setObjectName(QStringLiteral("Settings"));
   setWindowTitle(WindowTitle("Settings"));
   gRefused = [w = QPointer<SettingsWindow>(this)] {
@@ -347,7 +347,7 @@ QWidget* SettingsWindow::BuildGeneral() {
   });
 
   connect(makeReportName, &QPushButton::clicked, this, [this] {
-    reportFile->setText(FromLatin1(MakeStamp(desktop_.ctx(), StampKind::ReportName)));
+    reportFile->setText(FromLatin1(MakeStamp(ctx_, StampKind::ReportName)));
   });
   connect(defaultErrorLog, &QPushButton::clicked, this,
           [this] { errorLogOutput->setText(FromLatin1(kDefaultErrorLogOutput)); });
@@ -373,18 +373,16 @@ QWidget* SettingsWindow::PageButtons(int pageIndex) {
       for (int k = 1; k <= 10; ++k) procEnabled[size_t(k)]->setChecked(on);
     if (pageIndex == 1)
       for (QCheckBox* c : memEnabled) c->setChecked(on);
-    // Write to Device and SpinUP Device are never switched on in bulk: each
-    // only on its own, after its warning.
     if (pageIndex == 2)
-      for (int i = 0; i < 7; ++i)
-        if (!on || (i != 4 && i != 6)) driveEnabled[size_t(i)]->setChecked(on);
+      for (int i = 0; i < int(driveEnabled.size()); ++i)
+        if (!on || BulkEnableDriveTest(i)) driveEnabled[size_t(i)]->setChecked(on);
     filling_ = false;
     UpdateEnabling();
   };
   connect(all[size_t(pageIndex)], &QPushButton::clicked, this, [setAll] { setAll(true); });
   connect(none[size_t(pageIndex)], &QPushButton::clicked, this, [setAll] { setAll(false); });
   connect(defaults[size_t(pageIndex)], &QPushButton::clicked, this, [this, pageIndex] {
-    const Context& ctx = desktop_.ctx();
+    const Context& ctx = ctx_;
     SettingsForm f;
     ReadForm(f);
     static const ResetScope kScopes[3] = {ResetScope::Processor, ResetScope::Memory, ResetScope::Drive};
@@ -525,10 +523,10 @@ QWidget* SettingsWindow::BuildDrive() {
   });
   // The two tests that write to or stop the device warn when switched on.
   connect(driveEnabled[4], &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ShowWriteDeviceWarning(desktop_.ctx());
+    if (on) ShowWriteDeviceWarning(ctx_);
   });
   connect(driveEnabled[6], &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ShowSpinUpDeviceWarning(desktop_.ctx());
+    if (on) ShowSpinUpDeviceWarning(ctx_);
   });
 
   auto* access = new QFormLayout;
@@ -755,7 +753,7 @@ void SettingsWindow::OpenPicker(bool report) {
     slot->raise();
     return;
   }
-  Context& ctx = desktop_.ctx();
+  Context& ctx = ctx_;
   const QString dir = QString::fromStdString(ctx.dos.HostPath(report ? "PROGDIR:Reports" : "RAM:"));
   auto* d = new QFileDialog(this, report ? QStringLiteral("Select File for Benchmark-Report")
                                          : QStringLiteral("Select File for Error-Report"),
@@ -769,17 +767,14 @@ void SettingsWindow::OpenPicker(bool report) {
   slot = d;
   connect(d, &QFileDialog::fileSelected, this, [this, report](const QString& file) {
     std::string latin1;
-    const char* why = nullptr;
+    std::string why;
     if (!ToLatin1(file, latin1))
       why = "has characters outside Latin-1";
-    else if (latin1.size() > limit::kPath)
-      why = "is longer than 255 characters";
-    else if (latin1.find(':') != std::string::npos)
-      why = "holds a ':'";
-    if (why) {
-      desktop_.requester().Request("\x1b" "bERROR\x1b" "n",
-                                   std::string("The file name\n'") + Latin1Of(file) + "'\n" + why + ".\n\nChoose another one.",
-                                   "Ok");
+    else if (const FileNameCheck check = CheckChosenFileName(latin1); !check.outcome)
+      why = check.outcome.reason;
+    if (!why.empty()) {
+      ctx_.requester.Request("\x1b" "bERROR\x1b" "n",
+                             "The file name\n'" + Latin1Of(file) + "'\n" + why + ".\n\nChoose another one.", "Ok");
       return;
     }
     (report ? reportFile : errorLogOutput)->setText(FromLatin1(latin1));
@@ -788,7 +783,7 @@ void SettingsWindow::OpenPicker(bool report) {
 }
 
 bool SettingsWindow::Apply(bool saveFile) {
-  Context& ctx = desktop_.ctx();
+  Context& ctx = ctx_;
   ReadForm(ctx.form);
   const bool ok = ReadSettingsFromWindow(ctx);
   // The pages show what the validation left (emptied "Other:" fields) or
@@ -798,7 +793,7 @@ bool SettingsWindow::Apply(bool saveFile) {
   if (saveFile) (void)SaveConfig(ctx);  // a failure is in the error log; the old file stays whole
   SetFirstRun(false);
   Close();
-  desktop_.RefreshDrive();
+  Q_EMIT settingsTaken();
   return true;
 }
 
@@ -808,8 +803,8 @@ void SettingsWindow::Use() {
 }
 void SettingsWindow::Cancel() {
   if (firstRun_) return;
-  ShowSettings(desktop_.ctx());
-  ShowForm(desktop_.ctx().form);
+  ShowSettings(ctx_);
+  ShowForm(ctx_.form);
   Close();
 }
 
@@ -817,7 +812,7 @@ void SettingsWindow::Close() {
   // The rest of the program slept while the window was open.
   const bool wasOpen = isVisible();
   hide();
-  if (wasOpen) desktop_.Sleep(false);
+  if (wasOpen) Q_EMIT closed();
 }
 
 void SettingsWindow::closeEvent(QCloseEvent* e) {

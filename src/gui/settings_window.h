@@ -10,6 +10,7 @@
 #include <array>
 #include <vector>
 
+#include "engine/context.h"
 #include "settings/settings_form.h"
 
 class QCheckBox;
@@ -25,8 +26,6 @@ class QTabWidget;
 class QTimer;
 
 namespace kr::gui {
-
-class Desktop;
 
 // A slider with its value shown beside it, followed by `suffix` ("000" shows
 // the files count as thousands).
@@ -45,8 +44,10 @@ class ValueSlider : public QWidget {
 };
 
 class SettingsWindow : public QWidget {
+  Q_OBJECT
+
  public:
-  explicit SettingsWindow(Desktop& desktop);
+  explicit SettingsWindow(Context& ctx);
 
   void ShowForm(const SettingsForm& form);
   void ReadForm(SettingsForm& form) const;
@@ -100,6 +101,13 @@ class SettingsWindow : public QWidget {
   // Selects the item of `raw`, adding it in front when it is not listed.
   void SelectPartition(const std::string& raw);
 
+ Q_SIGNALS:
+  // "_Save" or "_Use" took the pages into the settings: the partition may
+  // have changed.
+  void settingsTaken();
+  // The window was open and is closed: the rest of the program wakes.
+  void closed();
+
  protected:
   void closeEvent(QCloseEvent* e) override;
 
@@ -114,7 +122,7 @@ class SettingsWindow : public QWidget {
   bool Apply(bool save);
   void Close();  // hides the window and wakes the program
 
-  Desktop& desktop_;
+  Context& ctx_;
   bool filling_ = false;
   bool firstRun_ = false;
   QTimer* hintTimer_ = nullptr;
