@@ -39,9 +39,9 @@
 #include "modules/module_json.h"
 #include "modules/module_record.h"
 #include "shell/commands.h"
+#include "shell/host.h"
 #include "shell/make_module.h"
 #include "shell/startup.h"
-#include "platform/linux/linux_host_probe.h"
 #include "util/numtext.h"
 
 namespace kr::cli {
@@ -117,15 +117,14 @@ const char kUsage[] =
     "Exit codes: 0 success, 2 bad usage, 10 refused or failed command, 20 start-up failure,\n"
     "130 interrupted.\n";
 
-std::atomic<bool> gInterrupt{false};
-
-// How many files the process may have open (raised at start as far as it may be).
-uint64_t gOpenFileLimit = UINT64_MAX;
 // What the program keeps open besides the file tests' scratch files.
 constexpr uint64_t kOpenFileReserve = 16;
 
-// The host path of the report a run is writing (its temporary name beside
-// the target), for a second signal to remove.
+// The signal handler's state: a handler reaches only static storage. The
+// first signal sets gInterrupt; gPartial is the host path of the report a
+// run is writing (its temporary name beside the target), for a second
+// signal to remove.
+std::atomic<bool> gInterrupt{false};
 char gPartial[PATH_MAX];
 std::atomic<bool> gPartialSet{false};
 
@@ -176,6 +175,7 @@ void InstallInterruptHandler() {
   if (sigaction(SIGHUP, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(SIGHUP, &sa, nullptr);
 }
 
+// A file named on the command line, from the working folder.
 std::string AbsolutePath(const std::string& p) {
   if (!p.empty() && p.front() == '/') return p;
   char cwd[PATH_MAX];
@@ -206,29 +206,21 @@ class TerminalHooks : public StartupHooks {
   SilentProgress progress_;
 };
 
-// The host services and the context of one command.
+// The context of one command on the host, with the terminal's requester,
+// status and error-log output.
 struct System {
-  LinuxExec exec;
-  LinuxTimer timer;
-  LinuxDos dos;
+  Host& host;
   TerminalRequester requester;
   TerminalStatus status;
   StderrLogSink log;
-  LinuxBlockDevices devices;  // before ctx: the drive state may hold a unit of it
   Context ctx;
-  LinuxHostProbe probe{exec};
-  std::unique_ptr<Mpega> mpega = MakeHostMpega();
   TerminalHooks hooks;
   StartupState state;
 
-  System(const std::string& home, TerminalRequester::Policy policy)
-      : dos(home, DefaultRamDir()),
-        requester(policy),
-        status(isatty(2) != 0),
-        ctx(exec, timer, dos, requester, status) {
-    ctx.mpega = mpega.get();
+  System(Host& h, TerminalRequester::Policy policy)
+      : host(h), requester(policy), status(isatty(2) != 0), ctx(h.exec, h.timer, h.dos, requester, status) {
+    host.Attach(ctx);
     ctx.log = &log;
-    ctx.drive.devices = &devices;
     hooks.requester = &requester;
   }
 };
@@ -281,16 +273,12 @@ std::string CommandLineFile(const std::vector<std::string>& w, size_t& i, const 
   }
   // A host path: its bytes are used as given (not converted to Latin-1).
   std::string path = AbsolutePath(v);
-  // A colon would read as a partition or volume name.
-  if (path.find(':') != std::string::npos) {
-    error = std::string(option) + ": a file name with ':' cannot be used";
-    return {};
+  switch (CheckChosenFileName(path).fault) {
+    case FileNameFault::None: return path;
+    case FileNameFault::Colon: error = std::string(option) + ": a file name with ':' cannot be used"; break;
+    case FileNameFault::TooLong: error = std::string(option) + ": the path is longer than 255 bytes"; break;
   }
-  if (path.size() > limit::kPath) {
-    error = std::string(option) + ": the path is longer than 255 bytes";
-    return {};
-  }
-  return path;
+  return {};
 }
 
 constexpr int kMaxRepeat = 1000;
@@ -397,12 +385,12 @@ bool OutputUsable(Context& ctx, const std::string& option, const std::string& pa
 // Why the drive section cannot run on the gathered partition, in one line
 // (empty: it can). The gathering's chain stops at the first failure: the
 // partition, then its device.
-std::string DriveRefusal(System& sys) {
+std::string DriveRefusal(const System& sys) {
   const Context& ctx = sys.ctx;
   const DriveInfo& d = ctx.driveInfo;
   const std::string part = TerminalText(ctx.settings.partition());  // a host path
   if (d.fields[19] == 0) {  // highlevel valid
-    std::string why = sys.devices.lastReason().empty() ? "no such partition" : sys.devices.lastReason();
+    std::string why = sys.host.devices.lastReason().empty() ? "no such partition" : sys.host.devices.lastReason();
     return "the partition '" + part + "' cannot be used: " + TerminalText(why) +
            "; choose one with --partition DIR (see 'kelvarank-cli partitions')";
   }
@@ -430,10 +418,8 @@ std::string CheckPartition(const std::string& dir) {
   return {};
 }
 
-int RunCommand(System& sys, const std::vector<std::string>& words) {
+int RunCommand(System& sys, const RunArgs& args) {
   Context& ctx = sys.ctx;
-  RunArgs args;
-  ParseRun(words, args);  // checked before start-up
   const RunMode mode = args.mode;
 
   // Everything changed below is for this run only: the guard puts the
@@ -466,13 +452,13 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
     // The file tests run all the same; the opens beyond the limit fail and
     // are counted, with the reason, in the tests' error entries.
     if (const uint64_t files = uint64_t(std::max(ctx.settings.driveCount(0), 0)) * 1000;
-        ctx.settings.driveEnabled(0) != 0 && files + kOpenFileReserve > gOpenFileLimit)
-      std::cerr << "kelvarank-cli: only " << gOpenFileLimit << " files may be open at once, the file tests need "
+        ctx.settings.driveEnabled(0) != 0 && files + kOpenFileReserve > sys.host.openFileLimit())
+      std::cerr << "kelvarank-cli: only " << sys.host.openFileLimit() << " files may be open at once, the file tests need "
                 << files + kOpenFileReserve << "; raise the hard limit of open files (ulimit -n) for a scored run\n";
     // The two tests that write to or stop the device: each only on its own
     // word, after its warning, and confirmed with --yes.
     if (args.writeDevice || args.spinUpDevice) {
-      if (std::string why = args.writeDevice ? sys.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
+      if (std::string why = args.writeDevice ? sys.host.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
           !why.empty()) {
         std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
         return kExitFailed;
@@ -577,10 +563,8 @@ std::string ParseMakeModule(const std::vector<std::string>& w, MakeModuleArgs& o
   return {};
 }
 
-int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
+int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
   Context& ctx = sys.ctx;
-  MakeModuleArgs args;
-  ParseMakeModule(words, args);  // checked before start-up
   // The main window offers "Make Module" only when the drive gathering
   // found both the file and the device tests possible on the partition.
   if (!ctx.drive.makeModuleEnabled) {
@@ -592,7 +576,7 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
   }
   if (!OutputUsable(ctx, "--json", args.json)) return kExitFailed;
   if (args.options.writeDevice)
-    if (std::string why = sys.devices.WriteRefusal(ctx.driveInfo.deviceName); !why.empty()) {
+    if (std::string why = sys.host.devices.WriteRefusal(ctx.driveInfo.deviceName); !why.empty()) {
       std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
       return kExitFailed;
     }
@@ -762,35 +746,86 @@ std::string UnusableDatabase(const Context& ctx, const std::vector<std::string>&
   return {};
 }
 
-// The command's words, checked before anything starts; empty when usable.
-std::string CheckCommand(const std::vector<std::string>& w) {
-  const std::string& cmd = w[0];
-  if (cmd == "run") {
-    RunArgs args;
-    return ParseRun(w, args);
-  }
-  if (cmd == "settings") {
-    std::string sub = w.size() >= 2 ? w[1] : "";
-    // The key table is fixed: keys, the assignment form and the reset scope
-    // are usage, checked before the first start makes any file.
-    if (sub == "set" && w.size() >= 3) return CheckAssignmentForms({w.begin() + 2, w.end()});
-    if (sub == "reset" && w.size() == 3) return CheckResetScope(w[2]);
-    if ((sub == "show" && w.size() == 2) || (sub == "reset" && w.size() == 2)) return {};
-    return "settings takes show, set KEY=VALUE... or reset [SCOPE]";
-  }
-  if (cmd == "make-module") {
-    MakeModuleArgs args;
-    return ParseMakeModule(w, args);
-  }
-  if (cmd == "info") return w.size() == 1 ? std::string() : "info takes no arguments";
-  if (cmd == "partitions") return w.size() == 1 ? std::string() : "partitions takes no arguments";
-  if (cmd == "chart") return CheckChartWords(w);
-  if (cmd == "modules" && w.size() >= 2 && w[1] == "info")
-    return w.size() == 3 ? std::string() : "modules info takes one module serial";
-  if (IsNetworkCommand(w)) return CheckNetworkCommand(w);
-  if (cmd == "modules") return CheckModulesCommand(w);
-  if (cmd == "max-values") return w.size() == 1 ? std::string() : "max-values takes no arguments";
-  return "unknown command " + cmd;
+// The words of a command, parsed once, before anything starts.
+struct Parsed {
+  std::vector<std::string> words;
+  RunArgs run;
+  MakeModuleArgs make;
+  NetArgs net;
+};
+
+using Words = std::vector<std::string>;
+
+std::string NoArguments(const Words& w, const char* message) { return w.size() == 1 ? std::string() : message; }
+
+std::string ParseSettings(const Words& w) {
+  std::string sub = w.size() >= 2 ? w[1] : "";
+  // The key table is fixed: keys, the assignment form and the reset scope
+  // are usage, checked before the first start makes any file.
+  if (sub == "set" && w.size() >= 3) return CheckAssignmentForms({w.begin() + 2, w.end()});
+  if (sub == "reset" && w.size() == 3) return CheckResetScope(w[2]);
+  if ((sub == "show" && w.size() == 2) || (sub == "reset" && w.size() == 2)) return {};
+  return "settings takes show, set KEY=VALUE... or reset [SCOPE]";
+}
+
+// One command of the terminal program: which words name it, how they are
+// parsed (empty: usable, else the usage message), what it does on the
+// started system, and what the start-up does for it.
+struct CommandEntry {
+  bool (*names)(const Words& w);
+  std::string (*parse)(const Words& w, Parsed& p);
+  int (*execute)(System& sys, const Parsed& p);
+  // The drive information is gathered at start-up (runs, Make Module, the
+  // system information); other commands neither open the partition's device
+  // nor show its warnings.
+  bool gathersDrive = false;
+  // The note on what the host could not grant a run comes first.
+  bool runNote = false;
+  // The start-up's drive notes (access mode, free space) are shown; null:
+  // never.
+  bool (*driveNotes)(const Parsed& p) = nullptr;
+};
+
+// The first entry that names the words is the command.
+const CommandEntry kCommands[] = {
+    {[](const Words& w) { return w[0] == "run"; }, [](const Words& w, Parsed& p) { return ParseRun(w, p.run); },
+     [](System& sys, const Parsed& p) { return RunCommand(sys, p.run); }, true, true,
+     // The start-up's drive notes concern a drive run on the saved
+     // partition; with --partition the gathering of that folder shows its own.
+     [](const Parsed& p) { return p.run.mode == RunMode::Drive && p.run.partition.empty(); }},
+    {[](const Words& w) { return w[0] == "make-module"; },
+     [](const Words& w, Parsed& p) { return ParseMakeModule(w, p.make); },
+     [](System& sys, const Parsed& p) { return MakeModuleCmd(sys, p.make); }, true, true,
+     [](const Parsed&) { return true; }},
+    {[](const Words& w) { return w[0] == "settings"; }, [](const Words& w, Parsed&) { return ParseSettings(w); },
+     [](System& sys, const Parsed& p) { return SettingsCommand(sys, p.words); }},
+    {[](const Words& w) { return w[0] == "info"; },
+     [](const Words& w, Parsed&) { return NoArguments(w, "info takes no arguments"); },
+     [](System& sys, const Parsed&) { return InfoCommand(sys); }, true},
+    {[](const Words& w) { return w[0] == "partitions"; },
+     [](const Words& w, Parsed&) { return NoArguments(w, "partitions takes no arguments"); },
+     [](System&, const Parsed&) { return PartitionsCommand(); }},
+    {[](const Words& w) { return w[0] == "chart"; }, [](const Words& w, Parsed&) { return CheckChartWords(w); },
+     [](System& sys, const Parsed& p) { return ChartCommand(sys.ctx, p.words, std::cout, std::cerr); }},
+    {[](const Words& w) { return w[0] == "modules" && w.size() >= 2 && w[1] == "info"; },
+     [](const Words& w, Parsed&) {
+       return w.size() == 3 ? std::string() : std::string("modules info takes one module serial");
+     },
+     [](System& sys, const Parsed& p) { return ModuleInfoCommand(sys.ctx, p.words[2], std::cout, std::cerr); }},
+    {[](const Words& w) { return IsNetworkCommand(w); },
+     [](const Words& w, Parsed& p) { return ParseNetworkCommand(w, p.net); },
+     [](System& sys, const Parsed& p) { return NetworkCommand(sys.ctx, p.net, &gInterrupt); }},
+    {[](const Words& w) { return w[0] == "modules"; }, [](const Words& w, Parsed&) { return CheckModulesCommand(w); },
+     [](System& sys, const Parsed& p) { return ModulesCommand(sys.ctx, p.words); }},
+    {[](const Words& w) { return w[0] == "max-values"; },
+     [](const Words& w, Parsed&) { return NoArguments(w, "max-values takes no arguments"); },
+     [](System&, const Parsed&) { return MaxValuesCommand(std::cout); }},
+};
+
+const CommandEntry* FindCommand(const Words& w) {
+  for (const CommandEntry& e : kCommands)
+    if (e.names(w)) return &e;
+  return nullptr;
 }
 
 }  // namespace
@@ -855,49 +890,45 @@ int Main(const std::vector<std::string>& args) {
     return kExitOk;
   }
   if (opt.command.empty()) return Usage("no command given");
-  const std::string& cmd = opt.command[0];
-  if (std::string bad = CheckCommand(opt.command); !bad.empty()) return Usage(bad);
+  const CommandEntry* command = FindCommand(opt.command);
+  if (!command) return Usage("unknown command " + opt.command[0]);
+  Parsed parsed;
+  parsed.words = opt.command;
+  if (std::string bad = command->parse(parsed.words, parsed); !bad.empty()) return Usage(bad);
 
-  gOpenFileLimit = RaiseOpenFileLimit();  // the drive section's file tests keep up to 3000 files open
-  std::string home = AbsolutePath(opt.home.empty() ? DefaultHome() : opt.home);
+  Host host(opt.home);
   auto policy = opt.answer == Options::Answer::Yes  ? TerminalRequester::Policy::Yes
                 : opt.answer == Options::Answer::No ? TerminalRequester::Policy::No
                                                     : TerminalRequester::Policy::Ask;
   // One command at a time on a home: a second one waits for the first.
-  HomeLock lock;
-  HomeLock::Outcome locked = lock.Take(home, false);
+  HomeLock::Outcome locked = host.LockHome(false);
   if (locked == HomeLock::kBusy) {
-    std::cerr << "kelvarank-cli: another command is using " << PlainText(home, false) << "; waiting for it to end\n";
-    locked = lock.Take(home, true);
+    std::cerr << "kelvarank-cli: another command is using " << PlainText(host.home(), false)
+              << "; waiting for it to end\n";
+    locked = host.LockHome(true);
   }
   if (locked != HomeLock::kTaken) {
-    std::cerr << "kelvarank-cli: start-up failed: cannot lock the home: " << PlainText(lock.error(), false) << "\n";
+    std::cerr << "kelvarank-cli: start-up failed: cannot lock the home: " << PlainText(host.lockError(), false)
+              << "\n";
     return kExitStartup;
   }
-  System sys(home, policy);
+  System sys(host, policy);
   Context& ctx = sys.ctx;
-  sys.hooks.gatherDrive = cmd == "run" || cmd == "make-module" || cmd == "info";
+  sys.hooks.gatherDrive = command->gathersDrive;
+  sys.hooks.driveNotes = command->driveNotes && command->driveNotes(parsed);
   InstallInterruptHandler();
-  if (cmd == "run") {
-    // The start-up's drive notes concern a drive run on the saved partition;
-    // with --partition the gathering of that folder shows its own.
-    RunArgs args;
-    ParseRun(opt.command, args);
-    sys.hooks.driveNotes = args.mode == RunMode::Drive && args.partition.empty();
-  }
-  if (cmd == "make-module") sys.hooks.driveNotes = true;
 
-  if (StartUp(ctx, sys.probe, sys.hooks, sys.state) != kStartupOk) {
-    std::cerr << "kelvarank-cli: start-up failed";
-    if (!sys.state.failedStep.empty()) std::cerr << " in " << sys.state.failedStep;
-    if (!sys.state.failedPath.empty()) std::cerr << " (" << TerminalText(sys.state.failedPath) << ")";  // a host path
-    if (!sys.state.failedReason.empty()) std::cerr << ": " << Shown(sys.state.failedReason);
-    std::cerr << "\n";
+  if (StartUp(ctx, host.probe, sys.hooks, sys.state) != kStartupOk) {
+    std::cerr << "kelvarank-cli: "
+              << StartupFailureLine(
+                     sys.state, [](std::string_view path) { return TerminalText(path); },  // a host path
+                     [](std::string_view reason) { return Shown(reason); })
+              << "\n";
     return kExitStartup;
   }
 
   // Before a run: once, what the host could not grant it and how to get it.
-  if ((cmd == "run" || cmd == "make-module") && !opt.quiet)
+  if (command->runNote && !opt.quiet)
     for (const std::string& line : RunConditionNotice(ProbeRunConditions())) std::cerr << "NOTE: " << line << "\n";
 
   if (std::string why = UnusableDatabase(ctx, opt.command); !why.empty()) {
@@ -906,16 +937,7 @@ int Main(const std::vector<std::string>& args) {
     return kExitFailed;
   }
 
-  int code = cmd == "run" ? RunCommand(sys, opt.command)
-             : cmd == "make-module" ? MakeModuleCmd(sys, opt.command)
-             : cmd == "settings" ? SettingsCommand(sys, opt.command)
-             : cmd == "chart"      ? ChartCommand(sys.ctx, opt.command, std::cout, std::cerr)
-             : IsNetworkCommand(opt.command) ? NetworkCommand(ctx, opt.command, &gInterrupt)
-             : cmd == "modules" && opt.command[1] == "info" ? ModuleInfoCommand(sys.ctx, opt.command[2], std::cout, std::cerr)
-             : cmd == "modules"    ? ModulesCommand(ctx, opt.command)
-             : cmd == "max-values" ? MaxValuesCommand(std::cout)
-             : cmd == "partitions" ? PartitionsCommand()
-                                 : InfoCommand(sys);
+  const int code = command->execute(sys, parsed);
   ShutDown(ctx, sys.hooks, sys.state);
   return code;
 }

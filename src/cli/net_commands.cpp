@@ -29,15 +29,17 @@ class TerminalStateLine : public StateLine {
   std::string last_;
 };
 
-struct NetArgs {
-  std::string sub, serial;
-  bool saveLog = false;
-  int timeoutSeconds = 30;
-};
-
 constexpr int kMaxTimeout = 600;
 
-std::string Parse(const std::vector<std::string>& w, NetArgs& out) {
+void Fail(const std::string& message) { std::cerr << "kelvarank-cli: " << TerminalText(message) << "\n"; }
+
+}  // namespace
+
+bool IsNetworkCommand(const std::vector<std::string>& w) {
+  return w.size() >= 2 && w[0] == "modules" && (w[1] == "fetch-list" || w[1] == "download" || w[1] == "upload");
+}
+
+std::string ParseNetworkCommand(const std::vector<std::string>& w, NetArgs& out) {
   const char* usage = "modules takes fetch-list [--timeout S], download SERIAL [--timeout S] or upload SERIAL "
                       "[--save-log] [--timeout S]";
   out.sub = w[1];
@@ -65,23 +67,7 @@ std::string Parse(const std::vector<std::string>& w, NetArgs& out) {
   return {};
 }
 
-void Fail(const std::string& message) { std::cerr << "kelvarank-cli: " << TerminalText(message) << "\n"; }
-
-}  // namespace
-
-bool IsNetworkCommand(const std::vector<std::string>& w) {
-  return w.size() >= 2 && w[0] == "modules" && (w[1] == "fetch-list" || w[1] == "download" || w[1] == "upload");
-}
-
-std::string CheckNetworkCommand(const std::vector<std::string>& w) {
-  NetArgs args;
-  return Parse(w, args);
-}
-
-int NetworkCommand(Context& ctx, const std::vector<std::string>& words, const std::atomic<bool>* cancel) {
-  NetArgs args;
-  Parse(words, args);  // checked before start-up
-
+int NetworkCommand(Context& ctx, const NetArgs& args, const std::atomic<bool>* cancel) {
   SocketOptions options;
   options.timeoutMs = args.timeoutSeconds * 1000;
   options.cancel = cancel;

@@ -17,12 +17,20 @@ namespace kr::cli {
 // upload).
 bool IsNetworkCommand(const std::vector<std::string>& words);
 
-// Checks their words before start-up; empty when usable.
-std::string CheckNetworkCommand(const std::vector<std::string>& words);
+// The words of one of them.
+struct NetArgs {
+  std::string sub, serial;
+  bool saveLog = false;     // upload --save-log
+  int timeoutSeconds = 30;  // --timeout S
+};
 
-// Runs a checked network command on a started system. `cancel` (Ctrl-C)
+// Parses their words before start-up; empty when usable, else the usage
+// message.
+std::string ParseNetworkCommand(const std::vector<std::string>& words, NetArgs& out);
+
+// Runs a parsed network command on a started system. `cancel` (Ctrl-C)
 // stops a transfer within a tenth of a second. Returns the exit code: 0,
 // 10 when the transfer failed or was refused, 130 when cancelled.
-int NetworkCommand(Context& ctx, const std::vector<std::string>& words, const std::atomic<bool>* cancel);
+int NetworkCommand(Context& ctx, const NetArgs& args, const std::atomic<bool>* cancel);
 
 }  // namespace kr::cli
