@@ -45,6 +45,7 @@
 #include "settings/config_files.h"
 #include "sysinfo/hardware_tables.h"
 #include "records/settings_record.h"
+#include "support/test_context.h"
 
 namespace kr::gui::test {
 
@@ -1026,6 +1027,60 @@ TEST(DesktopWindows, RequestsOnTheirWindowAndEscape) {
 
 // Scrolling the Memory page with the wheel scrolls the page; a slider takes
 // the wheel only once it has the focus.
+// The windows know only the context: their commands leave as signals, so
+// each works without the program.
+TEST(DesktopWindows, CommandsLeaveAsSignals) {
+  kr::test::TestContext t;
+  MainWindow main(t.ctx);
+  std::vector<std::pair<RunMode, QPushButton*>> runs;
+  int quits = 0, settings = 0;
+  QObject::connect(&main, &MainWindow::runRequested,
+                   [&](RunMode mode, QPushButton* pressed) { runs.emplace_back(mode, pressed); });
+  QObject::connect(&main, &MainWindow::quitRequested, [&] { ++quits; });
+  QObject::connect(&main, &MainWindow::settingsRequested, [&] { ++settings; });
+  main.processor->click();
+  main.memory->click();
+  main.hardDisk->click();
+  main.settings->click();
+  main.quit->click();
+  main.show();
+  main.close();  // the close gadget is "_Quit"; the window stays
+  const std::vector<std::pair<RunMode, QPushButton*>> expected = {
+      {RunMode::Processor, main.processor}, {RunMode::Memory, main.memory}, {RunMode::Drive, main.hardDisk}};
+  EXPECT_EQ(runs, expected);
+  EXPECT_EQ(settings, 1);
+  EXPECT_EQ(quits, 2);
+  EXPECT_TRUE(main.isVisible());
+
+  MakeModuleWindow make(t.ctx);
+  std::vector<MakeModuleOptions> bangs;
+  QObject::connect(&make, &MakeModuleWindow::bangRequested, [&](const MakeModuleOptions& o) { bangs.push_back(o); });
+  make.chipRam->setChecked(false);
+  make.multitasking->setChecked(true);
+  make.bang->click();
+  ASSERT_EQ(bangs.size(), 1u);
+  EXPECT_FALSE(bangs[0].chipRamTests);
+  EXPECT_TRUE(bangs[0].multitaskingAtAll);
+  EXPECT_FALSE(bangs[0].writeDevice);
+
+  SettingsWindow page(t.ctx);
+  int closed = 0, taken = 0;
+  QObject::connect(&page, &SettingsWindow::closed, [&] { ++closed; });
+  QObject::connect(&page, &SettingsWindow::settingsTaken, [&] { ++taken; });
+  page.ShowForm(t.ctx.form);
+  page.cancel->click();  // not open: nothing to wake
+  EXPECT_EQ(closed, 0);
+  page.show();
+  // "_All" on the drive page leaves Write to Device and SpinUP Device off.
+  page.all[2]->click();
+  for (size_t i = 0; i < page.driveEnabled.size(); ++i)
+    EXPECT_EQ(page.driveEnabled[i]->isChecked(), i != 4 && i != 6) << "switch " << i;
+  page.cancel->click();
+  EXPECT_EQ(closed, 1);
+  EXPECT_EQ(taken, 0);
+  EXPECT_FALSE(page.isVisible());
+}
+
 TEST(DesktopSettings, WheelScrollsThePageNotTheSliders) {
   Started s("wheel");
   ASSERT_EQ(s.desktop->Start(), 0);
