@@ -1,4 +1,5 @@
-// The desktop program: its host services, context, windows and commands.
+// The desktop program: its context on the shared host bundle (shell/host.h),
+// its windows, which emit their commands as signals, and the commands.
 // Start-up and shutdown go through shell/startup.h in their fixed order; the
 // Qt event loop is the main loop; long commands run on a worker thread while
 // the program sleeps (input off, busy pointer) and the status windows show
