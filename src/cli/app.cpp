@@ -142,6 +142,7 @@ class TerminalHooks : public StartupHooks {
 // status and error-log output.
 struct System {
   Host& host;
+  LinuxBlockDevices& devices;  // the host's
   TerminalRequester requester;
   TerminalStatus status;
   StderrLogSink log;
@@ -150,7 +151,11 @@ struct System {
   StartupState state;
 
   System(Host& h, TerminalRequester::Policy policy)
-      : host(h), requester(policy), status(isatty(2) != 0), ctx(h.exec, h.timer, h.dos, requester, status) {
+      : host(h),
+        devices(h.devices),
+        requester(policy),
+        status(isatty(2) != 0),
+        ctx(h.exec, h.timer, h.dos, requester, status) {
     host.Attach(ctx);
     ctx.log = &log;
     hooks.requester = &requester;
@@ -322,7 +327,7 @@ std::string DriveRefusal(const System& sys) {
   const DriveInfo& d = ctx.driveInfo;
   const std::string part = TerminalText(ctx.settings.partition());  // a host path
   if (d.fields[19] == 0) {  // highlevel valid
-    std::string why = sys.host.devices.lastReason().empty() ? "no such partition" : sys.host.devices.lastReason();
+    std::string why = sys.devices.lastReason().empty() ? "no such partition" : sys.devices.lastReason();
     return "the partition '" + part + "' cannot be used: " + TerminalText(why) +
            "; choose one with --partition DIR (see 'kelvarank-cli partitions')";
   }
@@ -385,12 +390,13 @@ int RunCommand(System& sys, const RunArgs& args) {
     // are counted, with the reason, in the tests' error entries.
     if (const uint64_t files = uint64_t(std::max(ctx.settings.driveCount(0), 0)) * 1000;
         ctx.settings.driveEnabled(0) != 0 && files + kOpenFileReserve > sys.host.openFileLimit())
-      std::cerr << "kelvarank-cli: only " << sys.host.openFileLimit() << " files may be open at once, the file tests need "
+      std::cerr << "kelvarank-cli: only " << sys.host.openFileLimit()
+                << " files may be open at once, the file tests need "
                 << files + kOpenFileReserve << "; raise the hard limit of open files (ulimit -n) for a scored run\n";
     // The two tests that write to or stop the device: each only on its own
     // word, after its warning, and confirmed with --yes.
     if (args.writeDevice || args.spinUpDevice) {
-      if (std::string why = args.writeDevice ? sys.host.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
+      if (std::string why = args.writeDevice ? sys.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
           !why.empty()) {
         std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
         return kExitFailed;
@@ -508,7 +514,7 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
   }
   if (!OutputUsable(ctx, "--json", args.json)) return kExitFailed;
   if (args.options.writeDevice)
-    if (std::string why = sys.host.devices.WriteRefusal(ctx.driveInfo.deviceName); !why.empty()) {
+    if (std::string why = sys.devices.WriteRefusal(ctx.driveInfo.deviceName); !why.empty()) {
       std::cerr << "kelvarank-cli: Write to Device refused: " << TerminalText(why) << "\n";
       return kExitFailed;
     }
