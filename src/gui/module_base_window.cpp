@@ -383,6 +383,9 @@ QWidget* ModuleBaseWindow::BuildChartPage() {
   grid->addWidget(new QLabel("Rough:", scales), 1, 0);
   grid->addWidget(rough_, 1, 1);
   grid->addWidget(roughValue, 1, 2);
+  uncapped_ = new QCheckBox("Uncapped", scales);
+  uncapped_->setToolTip("Shows the percentages of the reference without their clamp at 100");
+  grid->addWidget(uncapped_, 2, 0, 1, 3);
   controls->addWidget(scales, 1);
   v->addLayout(controls);
 
@@ -402,6 +405,7 @@ QWidget* ModuleBaseWindow::BuildChartPage() {
     connect(g, &QButtonGroup::idClicked, this, [this] { ControlsToDisplay(); });
   connect(fine_, &QSlider::valueChanged, this, [this] { ControlsToDisplay(); });
   connect(rough_, &QSlider::valueChanged, this, [this] { ControlsToDisplay(); });
+  connect(uncapped_, &QCheckBox::toggled, this, [this] { UpdateChart(); });
   for (int i = 0; i < 4; ++i)
     connect(chartShows_[size_t(i)], &QCheckBox::toggled, this, [this, i](bool on) {
       if (updating_) return;
@@ -538,7 +542,8 @@ void ModuleBaseWindow::ControlsToDisplay() {
 }
 
 void ModuleBaseWindow::UpdateChart() {
-  const ChartState s = ChartStateFromDisplay(ctx_.display);
+  ChartState s = ChartStateFromDisplay(ctx_.display);
+  s.uncapped = uncapped_->isChecked();
   chart_->setChartState(s);
   chart_->setSources(ChartSourcesOf(ctx_));
   chart_->setColors(ChartPalette(ctx_.display));

@@ -94,6 +94,8 @@ class ModuleBaseWindow : public QWidget {
   QButtonGroup* showMode() const { return showMode_; }
   QSlider* fineScale() const { return fine_; }
   QSlider* roughScale() const { return rough_; }
+  // The relative view without the clamp at 100 (never stored in the display record).
+  QCheckBox* uncapped() const { return uncapped_; }
   // The "State:" line without its escape codes.
   QString stateText() const;
 
@@ -168,6 +170,7 @@ class ModuleBaseWindow : public QWidget {
   QWidget* showBox_ = nullptr;
   QSlider* fine_ = nullptr;
   QSlider* rough_ = nullptr;
+  QCheckBox* uncapped_ = nullptr;
   std::array<QComboBox*, 4> pickers_{};
   std::array<QLabel*, 4> slotNames_{};
   std::array<QCheckBox*, 4> shows_{};

@@ -14,6 +14,10 @@ enum : uint32_t {
   MEMF_CHIP = 1u << 1,
   MEMF_FAST = 1u << 2,
   MEMF_CLEAR = 1u << 16,
+  // The host's own: the block need not be backed yet. A block is otherwise
+  // made resident when it is handed out, so that no timed access faults;
+  // a check that only asks whether the block can be had does not pay that.
+  MEMF_UNTOUCHED = 1u << 24,
 };
 constexpr uint32_t CACRF_EnableD = 0x100;
 

@@ -483,6 +483,47 @@ TEST_F(ModuleBaseTest, ChartPageDrawsTheChosenSlots) {
   EXPECT_EQ(chart->sources().records[1], nullptr);
 }
 
+// The "Uncapped" switch of the chart page draws the relative view without
+// the clamp at 100 (a module far above the references then stands taller),
+// and never reaches the display record.
+TEST_F(ModuleBaseTest, UncappedSwitchDrawsTheRelativeViewWithoutTheClamp) {
+  const double marsMean = ctx.results.figure(rec::kMarsMean);
+  ctx.results.setFigure(rec::kMarsMean, 1e6);  // a thousand times the reference
+  const std::string a = StoreMars(ctx, "ann", 1e6, 1e6, 1e6);
+  ctx.results.setFigure(rec::kMarsMean, marsMean);
+  ASSERT_EQ(LoadModuleIntoSlot(ctx, 1, a), ModuleRead::Ok);
+  Open();
+  w->pages()->setCurrentIndex(ModuleBaseWindow::kChartPage);
+  w->masterCycle()->setCurrentIndex(0);  // KelvaRANKS
+  w->slaveCycle()->setCurrentIndex(1);   // Processor
+  w->showMode()->button(1)->click();     // Relative
+  w->fineScale()->setValue(100);
+  w->roughScale()->setValue(100);        // 100 % stands low in the view
+  ChartWidget* chart = w->chart();
+  const Rgb pen = ChartPalette(ctx.display)[disp::kPenModule1];
+  auto penPixels = [&] {
+    const QImage image = Grab(*chart);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (qRgb(pen.r, pen.g, pen.b) & 0xFFFFFF);
+    return n;
+  };
+  EXPECT_FALSE(chart->chartState().uncapped);
+  const int capped = penPixels();
+  const auto display = ctx.display.bytes;
+
+  w->uncapped()->setChecked(true);
+  const ChartState s = chart->chartState();
+  EXPECT_TRUE(s.uncapped);
+  EXPECT_EQ(ctx.display.bytes, display);
+  EXPECT_GT(BuildChartModel(s, ChartSourcesOf(ctx)).series[1].maximum, 100.0);
+  EXPECT_GT(penPixels(), capped);
+
+  w->uncapped()->setChecked(false);
+  EXPECT_FALSE(chart->chartState().uncapped);
+  EXPECT_EQ(penPixels(), capped);
+}
+
 // One window per main window; opening it again shows the same one, and it
 // shows the display record as it is now. Closing keeps the chart settings.
 TEST_F(ModuleBaseTest, OpenModuleBaseShowsOneWindow) {

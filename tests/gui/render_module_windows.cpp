@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QTabWidget>
@@ -90,6 +91,14 @@ int main(int argc, char** argv) {
   w.masterCycle()->setCurrentIndex(0);
   w.slaveCycle()->setCurrentIndex(1);  // KelvaRANKS: Processor
   ok &= Save(w, out, "gui-module-base-chart.png");
+  // Relative, without the clamp at 100, on a scale of 200 %.
+  w.showMode()->button(1)->click();
+  w.roughScale()->setValue(20);
+  w.uncapped()->setChecked(true);
+  ok &= Save(w, out, "gui-module-base-chart-uncapped.png");
+  w.uncapped()->setChecked(false);
+  w.roughScale()->setValue(5);
+  w.showMode()->button(0)->click();
   w.masterCycle()->setCurrentIndex(2);  // Memory: CPU Cache Read
   w.drawMode()->button(1)->click();     // B-Splines
   ok &= Save(w, out, "gui-module-base-chart-splines.png");

@@ -43,5 +43,16 @@ TEST(LinuxExec, AllocatedMemoryIsResident) {
   EXPECT_EQ(exec.AllocVec(64, MEMF_CHIP), nullptr);  // no chip memory on this host
 }
 
+// A block that is only asked for (the start-up's memory check) is not made
+// resident: most of its pages are still missing.
+TEST(LinuxExec, UntouchedBlockIsNotMadeResident) {
+  LinuxExec exec;
+  const size_t size = size_t(18) << 20;
+  void* p = exec.AllocVec(size, MEMF_FAST | MEMF_UNTOUCHED);
+  ASSERT_NE(p, nullptr);
+  EXPECT_GT(MissingPages(p, size), size / 4096 / 2);
+  exec.FreeVec(p);
+}
+
 }  // namespace
 }  // namespace kr

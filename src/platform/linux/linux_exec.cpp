@@ -67,7 +67,7 @@ void* LinuxExec::AllocVec(size_t size, uint32_t flags) {
   std::memcpy(user - sizeof(size_t) * 2, &align, sizeof(size_t));
   std::memcpy(user - sizeof(size_t), &size, sizeof(size_t));
   if (flags & MEMF_CLEAR) std::memset(user, 0, size);
-  else MakeResident(user, size);
+  else if (!(flags & MEMF_UNTOUCHED)) MakeResident(user, size);
   return user;
 }
 
