@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -108,6 +109,8 @@ class BrowseCollection {
 TEST(BrowseCollection, Make) {
   const char* dir = std::getenv("KR_BROWSE_COLLECTION");
   if (!dir) GTEST_SKIP() << "KR_BROWSE_COLLECTION names no folder to make the collection in";
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);  // what an interrupted run left
   ASSERT_TRUE(BrowseCollection::Make(dir));
 }
 
