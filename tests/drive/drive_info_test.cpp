@@ -40,22 +40,14 @@ struct VolumeDos : LinuxDos {
 
 uint32_t F(const DriveInfo& d, int n) { return n <= 35 ? d.fields[n - 1] : d.inquiry[n - 36]; }
 
-struct Gathering {
-  TempDir home, ram, part;
-  FakeExec exec;
-  FakeTimer timer;
-  FakeRequester requester;
-  StatusModel status;
-  VolumeDos dos{home.path(), ram.path()};
-  Context ctx{exec, timer, dos, requester, status};
+struct Gathering : test::BasicTestContext<VolumeDos> {
+  TempDir part;
   std::string image = home.path() + "/disk.img";
   std::unique_ptr<EmulatedDrive> drive;
   EmulatedDevices devices;
   DosEntry entry;
 
   explicit Gathering(EmulatedDriveConfig c = {}) {
-    SetBuiltinDefaults(ctx.settings);
-    ctx.run.noChipMemory = 1;
     int fd = ::open(image.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
     EXPECT_EQ(::ftruncate(fd, 4 << 20), 0);
     ::close(fd);

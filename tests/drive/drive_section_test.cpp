@@ -92,21 +92,13 @@ std::vector<std::string> Entries(const std::string& dir) {
   return names;
 }
 
-class DriveSection : public ::testing::Test {
+class DriveSection : public ::testing::Test, public test::BasicTestContext<FlakyDos> {
  public:
-  TempDir home, ram, part;
-  FakeExec exec;
-  FakeTimer timer;
-  FakeRequester requester;
-  StatusModel status;
-  FlakyDos dos{home.path(), ram.path(), test::kFixedStamp};
-  Context ctx{exec, timer, dos, requester, status};
+  DriveSection() : BasicTestContext(test::kFixedStamp) {}
+  TempDir part;
   SilentProgress progress;
 
   void SetUp() override {
-    SetBuiltinDefaults(ctx.settings);
-    ResetSystemInfo(ctx.sysinfo);
-    for (const char* d : {"Data", "Reports"}) MakeDirs(home.path() + "/" + d);
     ASSERT_TRUE(GenerateDataFiles(ctx, progress, DataFileMode::Generate));
     ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, part.path());
     for (int i = 0; i <= 6; ++i) ctx.settings.setDriveEnabled(i, 0);

@@ -100,23 +100,7 @@ class CalibrationClock : public FakeTimer {
 };
 
 // FixedClockContext with that clock.
-struct MemoryGoldenContext {
-  test::TempDir home;
-  test::TempDir ram;
-  FakeExec exec;
-  StatusModel status;
-  CalibrationClock timer{status};
-  FakeRequester requester;
-  test::FixedClockDos dos{home.path(), ram.path(), test::kFixedStamp};
-  Context ctx{exec, timer, dos, requester, status};
-
-  MemoryGoldenContext() {
-    SetBuiltinDefaults(ctx.settings);
-    ResetSystemInfo(ctx.sysinfo);
-    for (const char* d : {"Data", "Reports", "Database", "Database/Local", "Database/Server", "Docs"})
-      MakeDirs(home.path() + "/" + d);
-  }
-};
+using MemoryGoldenContext = test::BasicFixedClockContext<test::FixedClockDos, CalibrationClock>;
 
 TEST(Golden, MemoryReport) {
   MemoryGoldenContext t;
@@ -162,23 +146,14 @@ class GoldenPartitionDos : public test::FixedClockDos {
 };
 
 TEST(Golden, DriveReport) {
-  test::TempDir home, ram, part;
-  FakeExec exec;
-  FakeTimer timer;
-  FakeRequester requester;
-  StatusModel status;
-  GoldenPartitionDos dos(home.path(), ram.path(), part.path());
-  Context ctx(exec, timer, dos, requester, status);
-  SetBuiltinDefaults(ctx.settings);
-  ResetSystemInfo(ctx.sysinfo);
-  ctx.run.noChipMemory = 1;
-  for (const char* d : {"Data", "Reports", "Database", "Database/Local", "Database/Server", "Docs"})
-    MakeDirs(home.path() + "/" + d);
+  test::TempDir part;
+  test::BasicTestContext<GoldenPartitionDos> t(part.path());
+  Context& ctx = t.ctx;
   SilentProgress quiet;
   ASSERT_TRUE(GenerateDataFiles(ctx, quiet, DataFileMode::Generate));
   FixHost(ctx);
 
-  const std::string image = home.path() + "/disk.img";
+  const std::string image = t.home.path() + "/disk.img";
   {
     std::ofstream img(image, std::ios::binary);
     std::string block(1 << 20, '\x5A');
@@ -209,7 +184,7 @@ TEST(Golden, DriveReport) {
   CompareWithGolden(test::ReadReport(ctx), "drive_report.txt");
   // Nothing is left on the partition; Write to Device left the image as it was.
   std::vector<DirEntry> left;
-  ASSERT_TRUE(dos.ListDir(part.path(), left));
+  ASSERT_TRUE(t.dos.ListDir(part.path(), left));
   EXPECT_TRUE(left.empty());
 }
 

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -62,44 +66,97 @@ std::string Between(const std::string& dom, const std::string& open, const std::
   return dom.substr(a, dom.find(close, a) - a);
 }
 
+// The collection of kModules modules every browse test reads. Made once per
+// ctest run by BrowseCollection.Make into the folder KR_BROWSE_COLLECTION
+// names (a ctest fixture; the browse tests only read it), or by the suite
+// itself into a temporary folder when that is not set. The folder holds the
+// intake's maildir and web folder and modules.bin, the modules in their
+// order (kSize bytes each), so a test knows what it should see.
+class BrowseCollection {
+ public:
+  static constexpr int kModules = 1000;
+
+  // Makes the collection in dir (which must not hold one yet).
+  static bool Make(const std::string& dir) {
+    Collection c;
+    c.maildir = dir + "/mail";
+    c.webdir = dir + "/web";
+    for (const char* d : {"", "/mail", "/mail/new", "/mail/cur", "/mail/tmp", "/web"})
+      if (::mkdir((dir + d).c_str(), 0700) != 0 && errno != EEXIST) return false;
+    ModuleRecord base = MakeModule(c.t.ctx, "base");
+    std::string all;
+    for (int i = 0; i < kModules; ++i) {
+      ModuleRecord m = VariedModule(base, i);
+      all.append(reinterpret_cast<const char*>(m.data()), rec::kSize);
+      Write(c.maildir + "/new/" + std::to_string(10000 + i), MailWith(FileBytes(m)));
+    }
+    IntakeSummary s;
+    if (!c.Run(s) || s.accepted != kModules) return false;
+    Write(dir + "/modules.bin", all);
+    return true;
+  }
+  // The modules of the collection in dir, in their order; empty when it
+  // holds none.
+  static std::vector<ModuleRecord> Modules(const std::string& dir) {
+    const std::string all = Read(dir + "/modules.bin");
+    std::vector<ModuleRecord> modules(all.size() / rec::kSize);
+    for (size_t i = 0; i < modules.size(); ++i) std::memcpy(modules[i].data(), all.data() + i * rec::kSize, rec::kSize);
+    return modules;
+  }
+};
+
+// Made by the ctest fixture BrowseCollection (tests/intake/CMakeLists.txt).
+TEST(BrowseCollection, Make) {
+  const char* dir = std::getenv("KR_BROWSE_COLLECTION");
+  if (!dir) GTEST_SKIP() << "KR_BROWSE_COLLECTION names no folder to make the collection in";
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);  // what an interrupted run left
+  ASSERT_TRUE(BrowseCollection::Make(dir));
+}
+
 class Browse : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    c_ = new Collection;
-    ModuleRecord base = MakeModule(c_->t.ctx, "base");
-    for (int i = 0; i < kModules; ++i) {
-      ModuleRecord m = VariedModule(base, i);
-      modules_.push_back(m);
-      Write(c_->maildir + "/new/" + std::to_string(10000 + i), MailWith(FileBytes(m)));
+    const char* shared = std::getenv("KR_BROWSE_COLLECTION");
+    if (shared) {
+      dir_ = shared;
+    } else {
+      own_ = new TempDir;
+      dir_ = own_->path() + "/collection";
+      if (!BrowseCollection::Make(dir_)) return;
     }
-    IntakeSummary s;
-    ok_ = c_->Run(s) && s.accepted == kModules;
+    modules_ = BrowseCollection::Modules(dir_);
+    webdir_ = dir_ + "/web";
   }
   static void TearDownTestSuite() {
-    delete c_;
-    c_ = nullptr;
+    delete own_;
+    own_ = nullptr;
     modules_.clear();
   }
   void SetUp() override {
-    ASSERT_TRUE(ok_);
+    ASSERT_EQ(modules_.size(), size_t(kModules)) << "no collection in " << dir_;
     chromium_ = Chromium();
     if (chromium_.empty()) GTEST_SKIP() << "needs a browser: Debian package chromium";
   }
+  // The browser's own profile, one per test: tests that run at once share
+  // the collection but not a profile.
+  std::string Profile() const { return profile_.path(); }
   std::string Dom(const std::string& fragment) {
-    return Capture("timeout 120 " + chromium_ + " --headless --no-sandbox --disable-gpu --user-data-dir=" +
-                   c_->root.path() + "/profile --virtual-time-budget=10000 --dump-dom 'file://" + c_->webdir +
-                   "/index.html" + fragment + "' 2>/dev/null");
+    return Capture("timeout 120 " + chromium_ + " --headless --no-sandbox --disable-gpu --user-data-dir=" + Profile() +
+                   " --virtual-time-budget=10000 --dump-dom 'file://" + webdir_ + "/index.html" + fragment +
+                   "' 2>/dev/null");
   }
 
-  static constexpr int kModules = 1000;
-  static Collection* c_;
+  static constexpr int kModules = BrowseCollection::kModules;
+  static TempDir* own_;
+  static std::string dir_, webdir_;
   static std::vector<ModuleRecord> modules_;
-  static bool ok_;
+  TempDir profile_;
   std::string chromium_;
 };
-Collection* Browse::c_ = nullptr;
+TempDir* Browse::own_ = nullptr;
+std::string Browse::dir_, Browse::webdir_;
 std::vector<ModuleRecord> Browse::modules_;
-bool Browse::ok_ = false;
 
 TEST_F(Browse, SortsByEveryKindOfColumn) {
   // The processor total, highest first: the page shows the first 500 of 1000.
@@ -127,9 +184,9 @@ TEST_F(Browse, SortsByEveryKindOfColumn) {
   EXPECT_EQ(rows[2].cells[1], "user10");
   EXPECT_EQ(rows[3].cells[1], "user100");
   EXPECT_EQ(rows[0].serial, std::string(ModuleSerial(modules_[0])));
-  std::string page = Read(c_->webdir + "/" + rows[0].serial + ".html");
+  std::string page = Read(webdir_ + "/" + rows[0].serial + ".html");
   EXPECT_NE(page.find(kCatalogue[0].label), std::string::npos);
-  EXPECT_EQ(Read(c_->webdir + "/" + rows[0].serial + ".dbe"), FileBytes(modules_[0]));
+  EXPECT_EQ(Read(webdir_ + "/" + rows[0].serial + ".dbe"), FileBytes(modules_[0]));
 
   // Dates by time, not by text: "01-02-25" comes after "28-01-25".
   rows = Rows(Dom("#sort=date&dir=asc"));
@@ -167,10 +224,10 @@ TEST_F(Browse, SearchFindsEveryWordInAnyColumn) {
 }
 
 TEST_F(Browse, ScreenshotShowsTheTable) {
-  const std::string png = c_->root.path() + "/browse.png";
+  const std::string png = Profile() + "/browse.png";
   Capture("timeout 120 " + chromium_ + " --headless --no-sandbox --disable-gpu --hide-scrollbars --user-data-dir=" +
-          c_->root.path() + "/profile --virtual-time-budget=10000 --window-size=1280,800 --screenshot=" + png +
-          " 'file://" + c_->webdir + "/index.html#sort=processor&dir=desc' 2>/dev/null");
+          Profile() + " --virtual-time-budget=10000 --window-size=1280,800 --screenshot=" + png + " 'file://" +
+          webdir_ + "/index.html#sort=processor&dir=desc' 2>/dev/null");
   std::string bytes = Read(png);
   ASSERT_GT(bytes.size(), 20000u) << "no screenshot, or an empty page";
   EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
@@ -178,9 +235,9 @@ TEST_F(Browse, ScreenshotShowsTheTable) {
   // (the pictures in the documentation are made so).
   if (const char* keep = std::getenv("KR_BROWSE_SCREENSHOTS")) {
     Write(std::string(keep) + "/collection-browse.png", bytes);
-    const std::string page = c_->webdir + "/" + std::string(ModuleSerial(modules_[42])) + ".html";
+    const std::string page = webdir_ + "/" + std::string(ModuleSerial(modules_[42])) + ".html";
     Capture("timeout 120 " + chromium_ + " --headless --no-sandbox --disable-gpu --hide-scrollbars --user-data-dir=" +
-            c_->root.path() + "/profile --window-size=1000,1400 --screenshot=" + keep +
+            Profile() + " --window-size=1000,1400 --screenshot=" + keep +
             "/collection-module.png 'file://" + page + "' 2>/dev/null");
   }
 }

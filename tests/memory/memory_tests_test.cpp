@@ -37,9 +37,9 @@ class RecordingStatus : public StatusModel {
 
 // Fake exec and timer, a report file in the temporary home.
 struct Rig {
-  test::TestContext t;
-  RecordingStatus status;
-  Context ctx{t.exec, t.timer, t.dos, t.requester, status};
+  test::BasicTestContext<FakeDos, FakeTimer, RecordingStatus> t;
+  RecordingStatus& status = t.status;
+  Context& ctx = t.ctx;
   FakeExec& exec = t.exec;
   FakeTimer& timer = t.timer;
 

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <deque>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "loopback_server.h"
 #include "platform/fake/fake_socket.h"
 #include "platform/linux/linux_socket.h"
+#include "support/named_cases.h"
 #include "support/test_context.h"
 
 namespace kr::test {
@@ -109,15 +112,19 @@ TEST(HttpGet, GoodResponseInAnyBlockingGivesTheBody) {
   EXPECT_NE(f.sockets.sent.find("<collect@example.net>\r\n"), std::string::npos);
 }
 
-TEST(HttpGet, BadResponsesEndWithTheirStateText) {
-  struct Case {
-    const char* what;
-    std::deque<std::string> blocks;
-    std::string state;
-    bool failAfter = false;
-  };
+// A response the fetch refuses: it ends with the state text shown, keeps no
+// body and closes the socket once.
+struct BadResponse {
+  const char* name;
+  std::deque<std::string> blocks;
+  std::string state;
+  bool failAfter = false;
+};
+void PrintTo(const BadResponse& c, std::ostream* os) { *os << c.name; }
+
+std::vector<BadResponse> BadResponses() {
   const std::string esc = "\x1b";
-  const Case cases[] = {
+  return {
       {"404", {"HTTP/1.0 404 Not Found\r\nContent-Length: 3\r\n\r\nno!"}, std::string(net::kNotFound)},
       {"status 2000", {"HTTP/1.0 2000 OK\r\n\r\nx"}, std::string(net::kNotFound)},
       {"no status", {"HTTP/1.0\r\n\r\nx"}, std::string(net::kNotFound)},
@@ -138,18 +145,23 @@ TEST(HttpGet, BadResponsesEndWithTheirStateText) {
       {"connection reset in the body", {"HTTP/1.0 200 OK\r\n\r\nabc"}, esc + "bERROR" + esc + "n: Connection reset",
        true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    FakeFetch f;
-    f.sockets.blocks = c.blocks;
-    f.sockets.failAfterBlocks = c.failAfter;
-    f.sockets.errorText = "Connection reset";
-    EXPECT_FALSE(f.Get(100));
-    EXPECT_EQ(f.state.last(), c.state);
-    EXPECT_TRUE(f.body.empty());
-    EXPECT_EQ(f.sockets.closes, 1);
-  }
 }
+
+class HttpBadResponse : public ::testing::TestWithParam<BadResponse> {};
+
+TEST_P(HttpBadResponse, EndsWithItsStateText) {
+  const BadResponse& c = GetParam();
+  FakeFetch f;
+  f.sockets.blocks = c.blocks;
+  f.sockets.failAfterBlocks = c.failAfter;
+  f.sockets.errorText = "Connection reset";
+  EXPECT_FALSE(f.Get(100));
+  EXPECT_EQ(f.state.last(), c.state);
+  EXPECT_TRUE(f.body.empty());
+  EXPECT_EQ(f.sockets.closes, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(HttpGet, HttpBadResponse, ::testing::ValuesIn(BadResponses()), ByCaseName());
 
 TEST(HttpGet, ConnectionFailuresShowTheSocketError) {
   const std::string prefix(net::kNetErrorPrefix);

@@ -2,43 +2,53 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <ostream>
+
 #include "settings_test_util.h"
+#include "support/named_cases.h"
 
 namespace kr::test {
 namespace {
 
-TEST(ServerData, LinesBecomeHostAndPath) {
-  struct Case {
-    const char* what;
-    std::string file, host, path;
-  };
-  const Case cases[] = {
-      {"address with port and prefix", "http://example.org:8080/base\ndb", "http://example.org:8080/base", "db"},
-      {"second line shorter than the first", "a-rather-long-host.example.org\nab\n", "a-rather-long-host.example.org", "ab"},
-      {"CR LF line ends keep the CR", "host.example\r\nmodules\r\n", "host.example\r", "modules\r"},
-      {"one line only", "host.example", "host.example", ""},
-      {"lines after the second are ignored", "h\np\nthird\nfourth", "h", "p"},
-      {"empty file", "", "", ""},
-      {"empty first line", "\npath", "", "path"},
-      {"long lines are cut to 127 bytes", std::string(300, 'h') + "\n" + std::string(128, 'p'), std::string(127, 'h'),
-       std::string(127, 'p')},
-      {"other bytes belong to their line", std::string("h\x01\xFF\t\n p ", 8), std::string("h\x01\xFF\t", 4), " p "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    TestContext t;
-    std::memset(t.ctx.run.serverHost, 'X', sizeof t.ctx.run.serverHost);
-    std::memset(t.ctx.run.serverPath, 'X', sizeof t.ctx.run.serverPath);
-    WriteHostFile(t.home.path() + "/Data/server.txt", c.file);
-    ASSERT_TRUE(LoadServerData(t.ctx));
-    EXPECT_EQ(std::string(t.ctx.run.serverHost), c.host);
-    EXPECT_EQ(std::string(t.ctx.run.serverPath), c.path);
-    // Both fields are zero-filled behind their text.
-    for (size_t i = c.host.size(); i < 128; ++i) ASSERT_EQ(t.ctx.run.serverHost[i], 0);
-    for (size_t i = c.path.size(); i < 128; ++i) ASSERT_EQ(t.ctx.run.serverPath[i], 0);
-    EXPECT_TRUE(t.ctx.errorLog.entries.empty());
-  }
+// The server file's first line is the host, its second the path.
+struct ServerFile {
+  const char* name;
+  std::string file, host, path;
+};
+void PrintTo(const ServerFile& c, std::ostream* os) { *os << c.name; }
+
+const ServerFile kServerFiles[] = {
+    {"address with port and prefix", "http://example.org:8080/base\ndb", "http://example.org:8080/base", "db"},
+    {"second line shorter than the first", "a-rather-long-host.example.org\nab\n", "a-rather-long-host.example.org", "ab"},
+    {"CR LF line ends keep the CR", "host.example\r\nmodules\r\n", "host.example\r", "modules\r"},
+    {"one line only", "host.example", "host.example", ""},
+    {"lines after the second are ignored", "h\np\nthird\nfourth", "h", "p"},
+    {"empty file", "", "", ""},
+    {"empty first line", "\npath", "", "path"},
+    {"long lines are cut to 127 bytes", std::string(300, 'h') + "\n" + std::string(128, 'p'), std::string(127, 'h'),
+     std::string(127, 'p')},
+    {"other bytes belong to their line", std::string("h\x01\xFF\t\n p ", 8), std::string("h\x01\xFF\t", 4), " p "},
+};
+
+class ServerDataFile : public ::testing::TestWithParam<ServerFile> {};
+
+TEST_P(ServerDataFile, LinesBecomeHostAndPath) {
+  const ServerFile& c = GetParam();
+  TestContext t;
+  std::memset(t.ctx.run.serverHost, 'X', sizeof t.ctx.run.serverHost);
+  std::memset(t.ctx.run.serverPath, 'X', sizeof t.ctx.run.serverPath);
+  WriteHostFile(t.home.path() + "/Data/server.txt", c.file);
+  ASSERT_TRUE(LoadServerData(t.ctx));
+  EXPECT_EQ(std::string(t.ctx.run.serverHost), c.host);
+  EXPECT_EQ(std::string(t.ctx.run.serverPath), c.path);
+  // Both fields are zero-filled behind their text.
+  for (size_t i = c.host.size(); i < 128; ++i) ASSERT_EQ(t.ctx.run.serverHost[i], 0);
+  for (size_t i = c.path.size(); i < 128; ++i) ASSERT_EQ(t.ctx.run.serverPath[i], 0);
+  EXPECT_TRUE(t.ctx.errorLog.entries.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(ServerData, ServerDataFile, ::testing::ValuesIn(kServerFiles), ByCaseName());
 
 TEST(ServerData, MissingFileIsLogged) {
   TestContext t;

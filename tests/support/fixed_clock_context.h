@@ -31,26 +31,12 @@ class FixedClockDos : public LinuxDos {
 // 14.06.03 12:34:56 in days since 1978-01-01, minutes and 1/50 s ticks.
 inline constexpr DateStamp kFixedStamp{9295, 12 * 60 + 34, 56 * 50};
 
-// As TestContext (fake exec without chip memory, fake timer with 1 s per
-// timed region, fake requester, status model, temporary home and RAM), with
-// the fixed clock.
-struct FixedClockContext {
-  TempDir home;
-  TempDir ram;
-  FakeExec exec;
-  FakeTimer timer;
-  FakeRequester requester;
-  StatusModel status;
-  FixedClockDos dos{home.path(), ram.path(), kFixedStamp};
-  Context ctx{exec, timer, dos, requester, status};
-
-  FixedClockContext() {
-    SetBuiltinDefaults(ctx.settings);
-    ResetSystemInfo(ctx.sysinfo);
-    ctx.run.noChipMemory = 1;
-    for (const char* d : {"Data", "Reports", "Database", "Database/Local", "Database/Server", "Docs"})
-      MakeDirs(home.path() + "/" + d);
-  }
+// The test context with the real dos layer and the fixed clock.
+template <class Dos = FixedClockDos, class Timer = FakeTimer, class Status = StatusModel>
+struct BasicFixedClockContext : BasicTestContext<Dos, Timer, Status> {
+  BasicFixedClockContext() : BasicTestContext<Dos, Timer, Status>(kFixedStamp) {}
 };
+
+using FixedClockContext = BasicFixedClockContext<>;
 
 }  // namespace kr::test

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "engine/context.h"
 #include "engine/status_model.h"
@@ -38,21 +40,42 @@ class TempDir {
   std::string path_;
 };
 
-// Fake exec, fake timer (1 s per timed region unless scripted), fake
-// requester, a status model and the real dos layer over a temporary home
-// (PROGDIR:) and RAM folder (RAM:), with the built-in default settings. The
-// dos layer fails only the calls a test asks it to (platform/fake/fake_dos.h).
-struct TestContext {
+// The one test context: fake exec, a fake timer (1 s per timed region unless
+// scripted), a fake requester, a status model and the real dos layer over a
+// temporary home (PROGDIR:, with the folders a start-up makes) and RAM folder
+// (RAM:), with the built-in default settings and no chip memory. The dos
+// layer fails only the calls a test asks it to (platform/fake/fake_dos.h).
+//
+// A test that needs its own dos layer, timer or status model names it: the
+// dos layer is made from the home, the RAM folder and `dosArgs`; a timer
+// made from a status model gets this one.
+template <class Dos = FakeDos, class Timer = FakeTimer, class Status = StatusModel>
+struct BasicTestContext {
   TempDir home;
   TempDir ram;
   FakeExec exec;
-  FakeTimer timer;
+  Status status;
+  Timer timer;
   FakeRequester requester;
-  StatusModel status;
-  FakeDos dos{home.path(), ram.path()};
+  Dos dos;
   Context ctx{exec, timer, dos, requester, status};
 
-  TestContext() {
+  template <class... A>
+    requires(!std::is_constructible_v<Timer, Status&>)
+  explicit BasicTestContext(A&&... dosArgs) : dos(home.path(), ram.path(), std::forward<A>(dosArgs)...) {
+    Prepare();
+  }
+  template <class... A>
+    requires std::is_constructible_v<Timer, Status&>
+  explicit BasicTestContext(A&&... dosArgs)
+      : timer(status), dos(home.path(), ram.path(), std::forward<A>(dosArgs)...) {
+    Prepare();
+  }
+  BasicTestContext(const BasicTestContext&) = delete;
+  BasicTestContext& operator=(const BasicTestContext&) = delete;
+
+ private:
+  void Prepare() {
     SetBuiltinDefaults(ctx.settings);
     ResetSystemInfo(ctx.sysinfo);
     ctx.run.noChipMemory = 1;
@@ -60,5 +83,7 @@ struct TestContext {
       MakeDirs(home.path() + "/" + d);
   }
 };
+
+using TestContext = BasicTestContext<>;
 
 }  // namespace kr::test

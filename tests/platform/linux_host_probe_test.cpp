@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/linux/linux_exec.h"
+#include "support/host_facts.h"
 #include "support/test_context.h"
 #include "sysinfo/hardware_tables.h"
 #include "sysinfo/sysinfo.h"
@@ -186,6 +187,7 @@ TEST(LinuxHostProbe, ThisMachine) {
   utsname u{};
   ASSERT_EQ(uname(&u), 0);
   EXPECT_EQ(s.field(sysrec::kKs), std::string(u.release).substr(0, 31));
+  EXPECT_NE(s.field(sysrec::kOs).find(test::HostOsName()), std::string_view::npos) << s.field(sysrec::kOs);
   EXPECT_EQ(t.ctx.run.noChipMemory, 1);
   EXPECT_EQ(t.ctx.run.memoryInfoReady, 1);
   std::string main = HardwareText(t.ctx, hw::kMainModel);
