@@ -51,7 +51,7 @@ bool RetrieveServerList(Context& ctx, Network& net) {
 DownloadResult DownloadModule(Context& ctx, Network& net, const IndexEntry& entry) {
   std::string serial(entry.serial());
   if (IsInDatabase(ctx, serial, Database::Local)) {
-    ctx.requester.Request("\x1b" "bERROR\x1bn", "Module is already 'Local'", "Ok");
+    ctx.requester.Request(kErrorTitle, "Module is already 'Local'", "Ok");
     return DownloadResult::AlreadyLocal;
   }
   auto fail = [&] {

@@ -16,7 +16,7 @@ std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
                                : (ctx.countDrive = CountDriveTests(ctx));
   if (count == 0) {
     std::string text = std::string("No \x1b" "b") + kNames[runMode] + "\x1b" "n Benchmark selected";
-    ctx.requester.Request("\x1b" "bERROR\x1b" "n", text, "Abort");
+    ctx.requester.Request(kErrorTitle, text, "Abort");
     return std::nullopt;
   }
   ctx.run.runMode = int32_t(mode);
@@ -34,7 +34,7 @@ void SetAllTests(Context& ctx, TestPages pages, bool on) {
   // each is only ever enabled on its own, after its warning.
   if (all || pages == TestPages::Drive)
     for (int i = 0; i <= 6; ++i)
-      if (!on || (i != 4 && i != 6)) ctx.settings.setDriveEnabled(i, v);
+      if (!on || (i != drive_switch::kWriteDevice && i != drive_switch::kSpinUp)) ctx.settings.setDriveEnabled(i, v);
 }
 
 }  // namespace kr
