@@ -224,8 +224,8 @@ inline constexpr CatalogueEntry kCatalogue[kCatalogueSize] = {
                               slot::kFibonacci, OneFigure(rec::kFibonacci)),
     catalogue_rows::Processor(4, "FPU Emulation", "fpuemulation", "FPU emulation", "MFlops", 1000.0, 120.0,
                               slot::kFpu, PartFigures(rec::kFpuModule, 12, rec::kFpuMean)),
-    catalogue_rows::Processor(5, "LibJPEG functions", "libjpegfunctions", "JPEG Lib functions", "MBits/sec", 1000.0, 100.0,
-                              slot::kJpeg, PartFigures(rec::kJpegFirst, 10, rec::kJpegMean)),
+    catalogue_rows::Processor(5, "LibJPEG functions", "libjpegfunctions", "JPEG Lib functions", "MBits/sec", 1000.0,
+                              100.0, slot::kJpeg, PartFigures(rec::kJpegFirst, 10, rec::kJpegMean)),
     catalogue_rows::Processor(6, "Mars Cipher", "marscipher", "Mars en-/decrytion", "MBits/sec", 1000.0, 100.0,
                               slot::kMars, PartFigures(rec::kMarsSetup, 3, rec::kMarsMean)),
     catalogue_rows::Processor(7, "MD5 Checksuming", "md5checksuming", "MD5 checksuming", "MBits/sec", 5000.0, 110.0,
@@ -264,16 +264,20 @@ inline constexpr CatalogueEntry kCatalogue[kCatalogueSize] = {
     catalogue_rows::ChipMemory(12, "Write CHIP long", "writechiplong", 14,
                                {"Write CHIP long [32]", "Write to CHIP", " long [32]", "Internal", "Write CHIP long"}),
     catalogue_rows::OnPage(catalogue_rows::FastMemory(13, "Copy FAST to FAST", "copyfasttofast",
-                               {"Copy FAST 2 FAST", "Copy FAST 2 FAST", "", catalogue_rows::kCopyMem, "Copy FAST 2 FAST"}),
+                               {"Copy FAST 2 FAST", "Copy FAST 2 FAST", "", catalogue_rows::kCopyMem,
+                                "Copy FAST 2 FAST"}),
                            "Copy FAST 2 FAST"),
     catalogue_rows::OnPage(catalogue_rows::ChipMemory(14, "Copy FAST to CHIP", "copyfasttochip", 14,
-                               {"Copy FAST 2 CHIP", "Copy FAST 2 CHIP", "", catalogue_rows::kCopyMem, "Copy FAST 2 CHIP"}),
+                               {"Copy FAST 2 CHIP", "Copy FAST 2 CHIP", "", catalogue_rows::kCopyMem,
+                                "Copy FAST 2 CHIP"}),
                            "Copy FAST 2 CHIP"),
     catalogue_rows::OnPage(catalogue_rows::ChipMemory(15, "Copy CHIP to FAST", "copychiptofast", 14,
-                               {"Copy CHIP 2 FAST", "Copy CHIP 2 FAST", "", catalogue_rows::kCopyMem, "Copy CHIP 2 FAST"}),
+                               {"Copy CHIP 2 FAST", "Copy CHIP 2 FAST", "", catalogue_rows::kCopyMem,
+                                "Copy CHIP 2 FAST"}),
                            "Copy CHIP 2 FAST"),
     catalogue_rows::OnPage(catalogue_rows::ChipMemory(16, "Copy CHIP to CHIP", "copychiptochip", 13,
-                               {"Copy CHIP 2 CHIP", "Copy CHIP 2 CHIP", "", catalogue_rows::kCopyMem, "Copy CHIP 2 CHIP"}),
+                               {"Copy CHIP 2 CHIP", "Copy CHIP 2 CHIP", "", catalogue_rows::kCopyMem,
+                                "Copy CHIP 2 CHIP"}),
                            "Copy CHIP 2 CHIP"),
     catalogue_rows::OnPage(catalogue_rows::FastMemory(17, "Allocate FAST Memory", "allocatefastmemory",
                                {"Allocate Memory FAST", "Allocate Memory FAST & CLEAR", "", catalogue_rows::kAllocMem,
@@ -291,12 +295,15 @@ inline constexpr CatalogueEntry kCatalogue[kCatalogueSize] = {
                                {"Initialize Memory CHIP", "Initialize Memory CHIP", "", "Internal",
                                 "Initialize Memory CHIP"}),
                            "Initialize CHIP"),
-    catalogue_rows::RomMemory(21, "Read ROM byte", "readrombyte", {"Read from KickROM byte [8]", "Read from KickROM", " byte [8]",
-                                                    "Internal", "Read ROM byte"}),
-    catalogue_rows::RomMemory(22, "Read ROM word", "readromword", {"Read from KickROM word [16]", "Read from KickROM", " word [16]",
-                                                    "Internal", "Read ROM word"}),
-    catalogue_rows::RomMemory(23, "Read ROM long", "readromlong", {"Read from KickROM long [32]", "Read from KickROM", " long [32]",
-                                                    "Internal", "Read ROM long"}),
+    catalogue_rows::RomMemory(21, "Read ROM byte", "readrombyte",
+                              {"Read from KickROM byte [8]", "Read from KickROM", " byte [8]", "Internal",
+                               "Read ROM byte"}),
+    catalogue_rows::RomMemory(22, "Read ROM word", "readromword",
+                              {"Read from KickROM word [16]", "Read from KickROM", " word [16]", "Internal",
+                               "Read ROM word"}),
+    catalogue_rows::RomMemory(23, "Read ROM long", "readromlong",
+                              {"Read from KickROM long [32]", "Read from KickROM", " long [32]", "Internal",
+                               "Read ROM long"}),
 
     // Drive slots follow the module order: Read from File, Write to File,
     // Create Files, Set Filesize, Close from Write, Open Files, Close from Read,
@@ -319,10 +326,10 @@ inline constexpr CatalogueEntry kCatalogue[kCatalogueSize] = {
     catalogue_rows::FileOp(12, "Rename Files", "renamefiles", "Rename", 50000.0, 120.0, 10, 6),
     catalogue_rows::FileOp(13, "Seek in File", "seekfile", "Seek", 200000.0, 100.0, 9, 2),
     catalogue_rows::FileOp(14, "Directory Scan", "dirscan", "Dir Scan", 50000.0, 90.0, 13, 11),
-    catalogue_rows::DriveSweep(15, "Read from Device", "readdevice", "Read", "MB/s", 14, drive_switch::kReadDevice, 14, 2,
-                               3, rec::kReadDevice),
-    catalogue_rows::DriveSweep(16, "Write to Device", "writedevice", "Write", "MB/s", 15, drive_switch::kWriteDevice, 15,
-                               3, 3, rec::kWriteDevice),
+    catalogue_rows::DriveSweep(15, "Read from Device", "readdevice", "Read", "MB/s", 14, drive_switch::kReadDevice,
+                               14, 2, 3, rec::kReadDevice),
+    catalogue_rows::DriveSweep(16, "Write to Device", "writedevice", "Write", "MB/s", 15, drive_switch::kWriteDevice,
+                               15, 3, 3, rec::kWriteDevice),
     // Seek on Device: the seven patterns, scored from the total average.
     catalogue_rows::Drive(17, "Seek on Device", "seekdevice", "msecs", 0.0, 150.0, 16, drive_switch::kSeekDevice, 16,
                           PartFigures(rec::kSeekDevice, 7, rec::kSeekDeviceAverages + 16), "Seek",
@@ -358,6 +365,21 @@ constexpr bool KeysAreReducedLabels() {
   return true;
 }
 static_assert(KeysAreReducedLabels());
+
+// Every row's figures, and the minimum, maximum and average after a sweep,
+// lie in the raw-figure part of the results area, clear of the score slots.
+constexpr bool InRawFigures(size_t from, size_t to) {
+  return (to <= rec::kScoreSlots || from >= rec::kScoreSlotsEnd) && to <= rec::kResultsAreaSize;
+}
+constexpr bool FiguresInResultsArea() {
+  for (const CatalogueEntry& e : kCatalogue) {
+    const FigureLayout& f = e.figures;
+    if (f.count < 1 || !InRawFigures(f.base, f.at(f.count + (f.sweep ? 3 : 0)))) return false;
+    if (!InRawFigures(f.score, f.score + 8)) return false;
+  }
+  return true;
+}
+static_assert(FiguresInResultsArea());
 
 // A label reduced to the key word form: lower-case letters and digits only
 // ("Read FAST byte" -> "readfastbyte"). Names typed on the terminal are
