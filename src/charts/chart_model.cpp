@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "engine/context.h"
-#include "settings/settings_keys.h"
 #include "util/numtext.h"
 
 namespace kr {
@@ -50,35 +49,6 @@ constexpr const char* kProcessorSingle[] = {"BogoMIPS", "Dhrystones", "FiboMHZ",
 constexpr const char* kProcessorUnits[] = {"BogoMIPS",  "Dhrystones/sec", "FiboMHZ",   "MFlops",    "MBits/sec",
                                            "MBits/sec", "MBits/sec",      "Frames/sec", "MBits/sec", "MB/sec"};
 
-// The figure a test's card scores from: the value a KelvaRANKS overview point
-// turns into a relative value.
-size_t ScoreFigureOffset(const CatalogueEntry& e) {
-  switch (e.section) {
-    case Section::Processor: {
-      constexpr size_t off[] = {rec::kBogomips, rec::kDhrystones, rec::kFibonacci, rec::kFpuMean,
-                                rec::kJpegMean, rec::kMarsMean,   rec::kMd5,       rec::kMp3,
-                                rec::kSerpentMean, rec::kZLibMean};
-      return off[e.position - 1];
-    }
-    case Section::Memory: {
-      const rec::MemoryBlock& b = rec::kMemoryBlocks[e.position];
-      return b.base + 8 * size_t(b.slots + 2);  // the average
-    }
-    case Section::Drive:
-      break;
-  }
-  const size_t sweepAverage = 8 * 19;
-  switch (e.position) {
-    case 1: return rec::kReadFile + sweepAverage;
-    case 2: return rec::kWriteFile + sweepAverage;
-    case 15: return rec::kReadDevice + sweepAverage;
-    case 16: return rec::kWriteDevice + sweepAverage;
-    case 17: return rec::kSeekDeviceAverages + 16;  // the total average
-    case 18: return rec::kSpinUpDevice;
-    default: return FileSystemFigureOffset(e);
-  }
-}
-
 // Seek on Device takes the quarter-scale direction, SpinUP Device the plain
 // lower-is-better one (its card score is 50 / seconds, which direction 2
 // with weight 50 gives exactly).
@@ -95,12 +65,6 @@ void SetLabels(ChartChoice& c, const char* const* labels, int n) {
 }
 
 }  // namespace
-
-size_t FileSystemFigureOffset(const CatalogueEntry& e) {
-  // The twelve figures follow the module order of the drive slots, which
-  // start with Read from File and Write to File.
-  return rec::kFileSystemOps + 8 * size_t(e.slot - slot::kDriveFirst - 2);
-}
 
 int SlaveEntryCount(int32_t m) {
   switch (m) {
@@ -211,7 +175,7 @@ ChartChoice DescribeChoice(int32_t m, int32_t slave) {
   } else if (m == master::kMemory) {
     c.test = &MemoryEntry(slave - 1);
     c.unitTitle = "MB/sec";
-    SetLabels(c, kBlockLabels, rec::kMemoryBlocks[slave - 1].slots);
+    SetLabels(c, kBlockLabels, c.test->figures.count);
   } else {
     c.test = &DriveEntry(slave);
     if (slave == 1 || slave == 2) {
@@ -222,8 +186,10 @@ ChartChoice DescribeChoice(int32_t m, int32_t slave) {
       SetLabels(c, &kFileSystemLabels[slave - 3], 1);
       c.hasAverage = false;
     } else if (slave <= 16) {
+      // From the first block-size step the device tests measure (512 bytes).
+      const int first = c.test->sweepRange.min - 1;
       c.unitTitle = "MB/sec";
-      SetLabels(c, kBlockLabels + 2, 15);
+      SetLabels(c, kBlockLabels + first, c.test->figures.count - first);
     } else if (slave == 17) {
       c.unitTitle = "msecs";
       SetLabels(c, kSeekLabels, 7);
@@ -274,7 +240,7 @@ ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r, bool capped) 
         case 3: e = &MemoryEntry(i); break;
         default: e = &DriveEntry(kOverviewDriveTests[i]); break;
       }
-      if (e) v = RelativeValue(r.figure(ScoreFigureOffset(*e)), e->reference, e->weight, DirectionOf(*e), capped);
+      if (e) v = RelativeValue(r.figure(e->figures.score), e->reference, e->weight, DirectionOf(*e), capped);
     } else {
       v = Clean(r.figure(ChoiceFigureOffset(c, i)));
     }
@@ -291,31 +257,10 @@ ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r, bool capped) 
 }
 
 size_t ChoiceFigureOffset(const ChartChoice& c, int i) {
-  const size_t k = size_t(i);
-  if (c.masterSection == master::kProcessor) {
-    switch (c.slaveSection) {
-      case cpu::kBogomips: return rec::kBogomips;
-      case cpu::kDhrystones: return rec::kDhrystones;
-      case cpu::kFibonacci: return rec::kFibonacci;
-      case cpu::kFpu: return rec::kFpuModule + 8 * k;  // the eight modules, then the four MFlops
-      case cpu::kJpeg: return rec::kJpegFirst + 8 * k;
-      case cpu::kMars: return rec::kMarsSetup + 8 * k;
-      case cpu::kMd5: return rec::kMd5;
-      case cpu::kMp3: return rec::kMp3;
-      case cpu::kSerpent: return rec::kSerpentEncrypt + 8 * k;
-      default: return rec::kZLibDeflate + 8 * k;  // deflate and inflate alternate
-    }
-  }
-  if (c.masterSection == master::kMemory) return rec::kMemoryBlocks[c.slaveSection - 1].base + 8 * k;
-  switch (c.slaveSection) {
-    case 1: return rec::kReadFile + 8 * k;
-    case 2: return rec::kWriteFile + 8 * k;
-    case 15: return rec::kReadDevice + 8 * (k + 2);  // from block-size step 3 (512 bytes)
-    case 16: return rec::kWriteDevice + 8 * (k + 2);
-    case 17: return rec::kSeekDevice + 8 * k;
-    case 18: return rec::kSpinUpDevice;
-    default: return FileSystemFigureOffset(DriveEntry(c.slaveSection));
-  }
+  // A sweep the chart shows from a later step starts its points there.
+  const CatalogueEntry& e = *c.test;
+  const int first = e.figures.sweep ? e.figures.count - c.points : 0;
+  return e.figures.at(first + i);
 }
 
 bool ChartSources::drawn(int i) const {

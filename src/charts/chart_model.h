@@ -103,10 +103,9 @@ struct ChartSeries {
 };
 ChartSeries SeriesOf(const ChartChoice& c, const ResultsRecord& r, bool capped = true);
 
-// Where point i of a raw-figure choice (not KelvaRANKS) lies in a record, and
-// where a file-system operation test keeps its one figure.
+// Where point i of a raw-figure choice (not KelvaRANKS) lies in a record:
+// the chosen test's figure layout in its catalogue row.
 size_t ChoiceFigureOffset(const ChartChoice& c, int i);
-size_t FileSystemFigureOffset(const CatalogueEntry& e);
 
 // The five sources. records[0] is the current session (never null); a slot
 // whose record is null holds no module. shown[i] is slot i+1's check mark.

@@ -326,12 +326,12 @@ std::string DriveRefusal(const System& sys) {
   const Context& ctx = sys.ctx;
   const DriveInfo& d = ctx.driveInfo;
   const std::string part = TerminalText(ctx.settings.partition());  // a host path
-  if (d.fields[19] == 0) {  // highlevel valid
+  if (d.field(drive_field::kHighlevelValid) == 0) {  // highlevel valid
     std::string why = sys.devices.lastReason().empty() ? "no such partition" : sys.devices.lastReason();
     return "the partition '" + part + "' cannot be used: " + TerminalText(why) +
            "; choose one with --partition DIR (see 'kelvarank-cli partitions')";
   }
-  if (d.fields[30] == 0) {  // lowlevel valid: the device could not be opened or measured
+  if (d.field(drive_field::kLowlevelValid) == 0) {  // lowlevel valid: the device could not be opened or measured
     std::string line = "cannot open the device of '" + part + "'";
     if (!ctx.drive.openFailure.empty()) line += ": " + Shown(ctx.drive.openFailure);
     if (ctx.drive.openRefused) line += std::string("; ") + kDevicePermissionHint;
@@ -389,7 +389,7 @@ int RunCommand(System& sys, const RunArgs& args) {
     // The file tests run all the same; the opens beyond the limit fail and
     // are counted, with the reason, in the tests' error entries.
     if (const uint64_t files = uint64_t(std::max(ctx.settings.driveCount(0), 0)) * 1000;
-        ctx.settings.driveEnabled(0) != 0 && files + kOpenFileReserve > sys.host.openFileLimit())
+        ctx.settings.driveEnabled(drive_switch::kFileSystem) != 0 && files + kOpenFileReserve > sys.host.openFileLimit())
       std::cerr << "kelvarank-cli: only " << sys.host.openFileLimit()
                 << " files may be open at once, the file tests need "
                 << files + kOpenFileReserve << "; raise the hard limit of open files (ulimit -n) for a scored run\n";
@@ -408,8 +408,8 @@ int RunCommand(System& sys, const RunArgs& args) {
                   << " needs --yes to confirm the warning above\n";
         return kExitFailed;
       }
-      if (args.writeDevice) ctx.settings.setDriveEnabled(4, 1);
-      if (args.spinUpDevice) ctx.settings.setDriveEnabled(6, 1);
+      if (args.writeDevice) ctx.settings.setDriveEnabled(drive_switch::kWriteDevice, 1);
+      if (args.spinUpDevice) ctx.settings.setDriveEnabled(drive_switch::kSpinUp, 1);
     }
   }
   SetRunReport(ctx, args.report);

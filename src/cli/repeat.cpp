@@ -16,25 +16,22 @@ struct Figure {
   size_t offset;
 };
 
-// The figures each processor test stores, by catalogue position; multi-part
-// tests also store their parts.
-std::vector<Figure> ProcessorFigures(int k) {
-  switch (k) {
-    case cpu::kBogomips: return {{"", rec::kBogomips}};
-    case cpu::kDhrystones: return {{"", rec::kDhrystones}};
-    case cpu::kFibonacci: return {{"", rec::kFibonacci}};
-    case cpu::kFpu: return {{"", rec::kFpuMean}};
-    case cpu::kJpeg: return {{"", rec::kJpegMean}};
-    case cpu::kMars:
-      return {{" setup", rec::kMarsSetup}, {" encrypt", rec::kMarsEncrypt}, {" decrypt", rec::kMarsDecrypt},
-              {"", rec::kMarsMean}};
-    case cpu::kMd5: return {{"", rec::kMd5}};
-    case cpu::kMp3: return {{"", rec::kMp3}};
-    case cpu::kSerpent:
-      return {{" encrypt", rec::kSerpentEncrypt}, {" decrypt", rec::kSerpentDecrypt}, {"", rec::kSerpentMean}};
-    case cpu::kZLib: return {{"", rec::kZLibMean}};
-  }
-  return {};
+// The figures a test contributes: the figure its card scores from (a
+// sweep's average, a multi-part test's mean), after the parts of the two
+// ciphers. Drive tests contribute none.
+std::vector<Figure> FiguresOf(const CatalogueEntry& e) {
+  static constexpr const char* kMarsParts[] = {" setup", " encrypt", " decrypt"};
+  static constexpr const char* kSerpentParts[] = {" encrypt", " decrypt"};
+  static_assert(ProcessorEntry(cpu::kMars).figures.count == 3 && ProcessorEntry(cpu::kSerpent).figures.count == 2);
+  if (e.section == Section::Drive) return {};
+  std::vector<Figure> figures;
+  const bool mars = e.section == Section::Processor && e.position == cpu::kMars;
+  const bool serpent = e.section == Section::Processor && e.position == cpu::kSerpent;
+  if (mars || serpent)
+    for (int i = 0; i < e.figures.count; ++i)
+      figures.push_back({(mars ? kMarsParts : kSerpentParts)[i], e.figures.at(i)});
+  figures.push_back({"", e.figures.score});
+  return figures;
 }
 
 std::string Number(double v) {
@@ -123,15 +120,7 @@ Summary Summarize(std::vector<double> samples) {
 void FigureCollector::RunStarted(RunMode) { samples_.clear(); }
 
 void FigureCollector::TestFinished(const CatalogueEntry& test, const ScoreSlot& score) {
-  std::vector<Figure> figures;
-  if (test.section == Section::Processor) {
-    figures = ProcessorFigures(test.position);
-  } else if (test.section == Section::Memory) {
-    // The figures per block size are followed by the minimum, the maximum and the average.
-    const rec::MemoryBlock& b = rec::kMemoryBlocks[test.position];
-    figures = {{"", b.base + 8 * size_t(b.slots + 2)}};
-  }
-  for (const Figure& f : figures)
+  for (const Figure& f : FiguresOf(test))
     samples_.push_back({std::string(test.label) + f.suffix, test.unit, ctx_.results.figure(f.offset), true});
   samples_.push_back({std::string(test.label) + " score", "percent", score.percent, score.counts()});
   samples_.push_back({std::string(test.label) + " uncapped", "percent", ctx_.uncapped[size_t(test.slot)], score.counts()});

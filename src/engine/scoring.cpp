@@ -42,7 +42,7 @@ int32_t CountMemoryTests(const Context& ctx) {
 }
 
 int32_t CountDriveTests(const Context& ctx) {
-  int32_t n = ctx.settings.driveEnabled(0) ? 12 : 0;
+  int32_t n = ctx.settings.driveEnabled(drive_switch::kFileSystem) ? 12 : 0;
   for (int i = 1; i <= 6; ++i) n += ctx.settings.driveEnabled(i) != 0;
   return n;
 }

@@ -94,7 +94,6 @@ void OnQuitSignal(int) {
   (void)!write(gSignalPipe[1], &c, 1);
 }
 
-constexpr const char* kErrorTitle = "\x1b" "bERROR\x1b" "n";
 
 }  // namespace
 

@@ -50,7 +50,6 @@ namespace kr {
 namespace {
 
 
-constexpr std::string_view kErrorTitle = "\x1b" "bERROR\x1bn";
 
 // The list columns: title, entry offset and field width, in entry order.
 struct Column {

@@ -116,29 +116,6 @@ QCheckBox* Check(QWidget* parent, const QString& text, const char* help = nullpt
   return c;
 }
 
-const char* const kProcessorLabels[11] = {"",
-                                          "Bogomips",
-                                          "Dhrystones",
-                                          "40th Fibonacci number",
-                                          "FPU emulation",
-                                          "JPEG Lib functions",
-                                          "Mars en-/decrytion",
-                                          "MD5 checksuming",
-                                          "MP3 -> CDDA",
-                                          "Serpant en-/decrytion",
-                                          "Z Lib functions"};
-
-QString MemoryLabel(int p) {
-  static const char* const kMiddle[8] = {"Copy FAST 2 FAST", "Copy FAST 2 CHIP", "Copy CHIP 2 FAST",
-                                         "Copy CHIP 2 CHIP", "Allocate FAST",    "Allocate CHIP",
-                                         "Initialize FAST",  "Initialize CHIP"};
-  if (p >= 13 && p <= 20) return QString::fromLatin1(kMiddle[p - 13]);
-  return QString::fromLatin1(MemoryEntry(p).label);
-}
-
-// Short captions of the twelve file-system tests (drive tests 3..14).
-const char* const kFileCaptions[12] = {"Create", "Open", "Close R", "Close W",  "Protect", "Comment",
-                                       "Set File Size", "Date", "Delete", "Rename", "Seek", "Dir Scan"};
 
 }  // namespace
 
@@ -400,7 +377,7 @@ QWidget* SettingsWindow::BuildProcessor() {
   grid->addWidget(new QLabel(QStringLiteral("Multitasking")), 0, 2, Qt::AlignHCenter);
   for (int k = 1; k <= 10; ++k) {
     size_t i = size_t(k);
-    procEnabled[i] = Check(page, QString::fromLatin1(kProcessorLabels[k]));
+    procEnabled[i] = Check(page, QString::fromLatin1(ProcessorEntry(k).pageLabel));
     procCache[i] = new QCheckBox(page);
     procMultitasking[i] = new QCheckBox(page);
     procCache[i]->setObjectName(QStringLiteral("cache%1").arg(k));
@@ -430,7 +407,7 @@ QWidget* SettingsWindow::BuildMemory() {
   for (int c = 0; c < 5; ++c) grid->addWidget(new QLabel(QString::fromLatin1(kHeads[c])), 0, c + 1, Qt::AlignHCenter);
   for (int p = 0; p < 24; ++p) {
     size_t i = size_t(p);
-    memEnabled[i] = Check(inner, MemoryLabel(p));
+    memEnabled[i] = Check(inner, QString::fromLatin1(MemoryEntry(p).pageLabel));
     memCache[i] = new QCheckBox(inner);
     memMultitasking[i] = new QCheckBox(inner);
     memLoopSize[i] = new ValueSlider(inner, MemLoopSizeRange(p));
@@ -461,17 +438,17 @@ QWidget* SettingsWindow::BuildDrive() {
 
   auto* dosBox = new QGroupBox(QStringLiteral("dos.library"), page);
   auto* dl = new QGridLayout(dosBox);
-  driveEnabled[0] = Check(dosBox, QStringLiteral("File system operations"));
+  driveEnabled[drive_switch::kFileSystem] = Check(dosBox, QStringLiteral("File system operations"));
   driveCount[0] = new ValueSlider(dosBox, kDriveFilesRange, QStringLiteral("000"));
   driveCount[0]->setObjectName(QStringLiteral("Files"));
-  dl->addWidget(driveEnabled[0], 0, 0);
+  dl->addWidget(driveEnabled[drive_switch::kFileSystem], 0, 0);
   dl->addWidget(new QLabel(QStringLiteral("Files")), 0, 1, Qt::AlignRight);
   dl->addWidget(driveCount[0], 0, 2, 1, 2);
   auto* cacheRow = new QGridLayout;
   cacheRow->addWidget(new QLabel(QStringLiteral("CPU Cache:")), 0, 0, 2, 1);
   for (int d = 3; d <= 14; ++d) {
     const CatalogueEntry& e = DriveEntry(d);
-    auto* c = new QCheckBox(QString::fromLatin1(kFileCaptions[d - 3]), dosBox);
+    auto* c = new QCheckBox(QString::fromLatin1(e.pageLabel), dosBox);
     c->setToolTip(QString::fromLatin1(e.label));
     c->setObjectName(QString::fromLatin1(e.label));
     driveCache[size_t(e.driveCache)] = c;
@@ -486,8 +463,7 @@ QWidget* SettingsWindow::BuildDrive() {
     int row = firstRow + 1;
     for (int d = fromTest; d <= toTest; ++d) {
       const CatalogueEntry& e = DriveEntry(d);
-      static const char* const kSwitchNames[7] = {"", "Read", "Write", "Read", "Write", "Seek", "SpinUP"};
-      auto* en = new QCheckBox(QString::fromLatin1(kSwitchNames[e.driveSwitch]), box);
+      auto* en = new QCheckBox(QString::fromLatin1(e.pageLabel), box);
       en->setToolTip(QString::fromLatin1(e.label));
       en->setObjectName(QString::fromLatin1(e.label));
       driveEnabled[size_t(e.driveSwitch)] = en;
@@ -518,14 +494,14 @@ QWidget* SettingsWindow::BuildDrive() {
   auto* vl = new QGridLayout(devBox);
   sweepRows(devBox, vl, 0, 15, 18);
   l->addWidget(devBox);
-  connect(driveEnabled[0], &QCheckBox::toggled, this, [this] {
+  connect(driveEnabled[drive_switch::kFileSystem], &QCheckBox::toggled, this, [this] {
     if (!filling_) UpdateEnabling();
   });
   // The two tests that write to or stop the device warn when switched on.
-  connect(driveEnabled[4], &QCheckBox::clicked, this, [this](bool on) {
+  connect(driveEnabled[drive_switch::kWriteDevice], &QCheckBox::clicked, this, [this](bool on) {
     if (on) ShowWriteDeviceWarning(ctx_);
   });
-  connect(driveEnabled[6], &QCheckBox::clicked, this, [this](bool on) {
+  connect(driveEnabled[drive_switch::kSpinUp], &QCheckBox::clicked, this, [this](bool on) {
     if (on) ShowSpinUpDeviceWarning(ctx_);
   });
 
@@ -773,7 +749,7 @@ void SettingsWindow::OpenPicker(bool report) {
     else if (const FileNameCheck check = CheckChosenFileName(latin1); !check.outcome)
       why = check.outcome.reason;
     if (!why.empty()) {
-      ctx_.requester.Request("\x1b" "bERROR\x1b" "n",
+      ctx_.requester.Request(kErrorTitle,
                              "The file name\n'" + Latin1Of(file) + "'\n" + why + ".\n\nChoose another one.", "Ok");
       return;
     }

@@ -9,7 +9,6 @@ namespace kr {
 
 namespace {
 
-constexpr std::string_view kErrorTitle = "\x1b" "bERROR\x1b" "n";
 constexpr std::string_view kWarningTitle = "\x1b" "bWARNING\x1b" "n";
 constexpr std::string_view kModuleExt = ".dbe";
 

@@ -111,15 +111,16 @@ class JsonFigures : public FigureSink {
 
 namespace {
 
-// A sweep of n per-size figures (block size 128 << (j - 1)), then minimum,
+// A sweep of per-size figures (block size 128 << (j - 1)), then minimum,
 // maximum and average.
-void Sweep(const ModuleRecord& m, size_t base, int n, FigureSink& sink) {
+void Sweep(const ModuleRecord& m, const FigureLayout& f, FigureSink& sink) {
   double sizes[17];
-  for (int j = 0; j < n && j < 17; ++j) sizes[j] = m.figure(base + 8 * size_t(j));
-  sink.PerBlockSize(sizes, n < 17 ? n : 17);
-  sink.Number("minimum", m.figure(base + 8 * size_t(n)));
-  sink.Number("maximum", m.figure(base + 8 * size_t(n) + 8));
-  sink.Number("average", m.figure(base + 8 * size_t(n) + 16));
+  const int n = f.count < 17 ? f.count : 17;
+  for (int j = 0; j < n; ++j) sizes[j] = m.figure(f.at(j));
+  sink.PerBlockSize(sizes, n);
+  sink.Number("minimum", m.figure(f.minimum()));
+  sink.Number("maximum", m.figure(f.maximum()));
+  sink.Number("average", m.figure(f.average()));
 }
 
 void Array(const ModuleRecord& m, const char* name, size_t base, size_t count, size_t stride, FigureSink& sink) {
@@ -131,67 +132,60 @@ void Array(const ModuleRecord& m, const char* name, size_t base, size_t count, s
 }  // namespace
 
 void WalkFigures(const ModuleRecord& m, const CatalogueEntry& e, FigureSink& o) {
+  const FigureLayout& f = e.figures;
   if (e.section == Section::Processor) {
     switch (e.position) {
-      case cpu::kBogomips: o.Number("bogomips", m.figure(rec::kBogomips)); break;
-      case cpu::kDhrystones: o.Number("dhrystones", m.figure(rec::kDhrystones)); break;
-      case cpu::kFibonacci: o.Number("fibonacci", m.figure(rec::kFibonacci)); break;
-      case cpu::kFpu:
-        Array(m, "modules", rec::kFpuModule, 8, 8, o);
-        Array(m, "mflops", rec::kFpuMflops, 4, 8, o);
-        o.Number("mean", m.figure(rec::kFpuMean));
+      case cpu::kBogomips: o.Number("bogomips", m.figure(f.score)); break;
+      case cpu::kDhrystones: o.Number("dhrystones", m.figure(f.score)); break;
+      case cpu::kFibonacci: o.Number("fibonacci", m.figure(f.score)); break;
+      case cpu::kFpu:  // the eight modules, then the four MFlops figures
+        Array(m, "modules", f.at(0), 8, 8, o);
+        Array(m, "mflops", f.at(8), 4, 8, o);
+        o.Number("mean", m.figure(f.score));
         break;
-      case cpu::kJpeg: {
+      case cpu::kJpeg: {  // write and read alternate per colour space
         static const char* const kSpaces[] = {"RGB", "YUV", "CMYK", "YCCK", "GRAYSCALE"};
-        for (size_t pass = 0; pass < 2; ++pass) {
+        for (int pass = 0; pass < 2; ++pass) {
           o.BeginGroup(pass == 0 ? "write" : "read");
-          for (size_t c = 0; c < 5; ++c) o.Number(kSpaces[c], m.figure(rec::kJpegFirst + 16 * c + 8 * pass));
+          for (int c = 0; c < 5; ++c) o.Number(kSpaces[c], m.figure(f.at(2 * c + pass)));
           o.EndGroup();
         }
-        o.Number("mean", m.figure(rec::kJpegMean));
+        o.Number("mean", m.figure(f.score));
         break;
       }
       case cpu::kMars:
-        o.Number("setup", m.figure(rec::kMarsSetup));
-        o.Number("encrypting", m.figure(rec::kMarsEncrypt));
-        o.Number("decrypting", m.figure(rec::kMarsDecrypt));
-        o.Number("mean", m.figure(rec::kMarsMean));
+        o.Number("setup", m.figure(f.at(0)));
+        o.Number("encrypting", m.figure(f.at(1)));
+        o.Number("decrypting", m.figure(f.at(2)));
+        o.Number("mean", m.figure(f.score));
         break;
-      case cpu::kMd5: o.Number("md5", m.figure(rec::kMd5)); break;
-      case cpu::kMp3: o.Number("mp3", m.figure(rec::kMp3)); break;
+      case cpu::kMd5: o.Number("md5", m.figure(f.score)); break;
+      case cpu::kMp3: o.Number("mp3", m.figure(f.score)); break;
       case cpu::kSerpent:
-        o.Number("encrypting", m.figure(rec::kSerpentEncrypt));
-        o.Number("decrypting", m.figure(rec::kSerpentDecrypt));
-        o.Number("mean", m.figure(rec::kSerpentMean));
+        o.Number("encrypting", m.figure(f.at(0)));
+        o.Number("decrypting", m.figure(f.at(1)));
+        o.Number("mean", m.figure(f.score));
         break;
-      case cpu::kZLib:
-        Array(m, "deflate", rec::kZLibDeflate, 9, 16, o);
-        Array(m, "inflate", rec::kZLibInflate, 9, 16, o);
-        o.Number("mean", m.figure(rec::kZLibMean));
+      case cpu::kZLib:  // deflate and inflate alternate per case
+        Array(m, "deflate", f.at(0), 9, 16, o);
+        Array(m, "inflate", f.at(1), 9, 16, o);
+        o.Number("mean", m.figure(f.score));
         break;
     }
     return;
   }
-  if (e.section == Section::Memory) {
-    const rec::MemoryBlock& b = rec::kMemoryBlocks[e.position];
-    Sweep(m, b.base, b.slots, o);
+  if (f.sweep) {
+    Sweep(m, f, o);
     return;
   }
-  int order = e.slot - slot::kDriveFirst;  // module order 0..17
-  switch (order) {
-    case 0: Sweep(m, rec::kReadFile, 17, o); return;
-    case 1: Sweep(m, rec::kWriteFile, 17, o); return;
-    case 14: Sweep(m, rec::kReadDevice, 17, o); return;
-    case 15: Sweep(m, rec::kWriteDevice, 17, o); return;
-    case 16:
-      Array(m, "patterns", rec::kSeekDevice, 7, 8, o);
-      o.Number("randomAverage", m.figure(rec::kSeekDeviceAverages));
-      o.Number("sequentialAverage", m.figure(rec::kSeekDeviceAverages + 8));
-      o.Number("totalAverage", m.figure(rec::kSeekDeviceAverages + 16));
-      return;
-    case 17: o.Number("value", m.figure(rec::kSpinUpDevice)); return;
-    default: o.Number("value", m.figure(rec::kFileSystemOps + 8 * size_t(order - 2))); return;
+  if (e.section == Section::Drive && e.position == 17) {  // Seek on Device
+    Array(m, "patterns", f.base, size_t(f.count), 8, o);
+    o.Number("randomAverage", m.figure(rec::kSeekDeviceAverages));
+    o.Number("sequentialAverage", m.figure(rec::kSeekDeviceAverages + 8));
+    o.Number("totalAverage", m.figure(f.score));
+    return;
   }
+  o.Number("value", m.figure(f.score));  // the file-system operations and SpinUP Device
 }
 
 namespace {

@@ -5,8 +5,6 @@
 
 #include "util/md5.h"
 #include "engine/context.h"
-#include "report/frame.h"
-#include "report/report.h"
 #include "sysinfo/hardware_tables.h"
 #include "util/numtext.h"
 
@@ -14,7 +12,6 @@ namespace kr {
 
 namespace {
 
-constexpr std::string_view kErrorTitle = "\x1b" "bERROR\x1b" "n";
 
 // Zero-fills a field and stores text cut to width - 1 bytes: the field then
 // holds the text, its terminator and zeros, whatever it held before.
@@ -81,8 +78,8 @@ void FillModuleDescription(const Context& ctx, ModuleRecord& m) {
   SetField(m, mod::kDiskProduct, mod::kDiskProductWidth, CharField(d.product));
   SetField(m, mod::kDiskRevision, mod::kDiskRevisionWidth, CharField(d.revision));
   SetField(m, mod::kDeviceName, mod::kDeviceNameWidth, CharField(d.deviceName));
-  SetField(m, mod::kFileSystem, mod::kFileSystemWidth, DosTypeIdText(d.fields[2]));  // field 3: DOS type
-  uint64_t driveBytes = uint64_t(d.fields[21]) * uint64_t(d.fields[22]);  // sector size x total sectors
+  SetField(m, mod::kFileSystem, mod::kFileSystemWidth, DosTypeIdText(d.field(drive_field::kDosType)));
+  uint64_t driveBytes = uint64_t(d.field(drive_field::kSectorSize)) * uint64_t(d.field(drive_field::kTotalSectors));
   SetField(m, mod::kDriveSize, mod::kDriveSizeWidth, SizeText(driveBytes));
 
   // 8: the processor clock from the BogoMIPS loop count.

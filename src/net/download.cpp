@@ -52,7 +52,7 @@ bool RetrieveServerList(Context& ctx, Network& net) {
 DownloadResult DownloadModule(Context& ctx, Network& net, const IndexEntry& entry) {
   std::string serial(entry.serial());
   if (const RuleOutcome may = MayDownload(ctx, serial); !may) {
-    ctx.requester.Request("\x1b" "bERROR\x1bn", may.reason, "Ok");
+    ctx.requester.Request(kErrorTitle, may.reason, "Ok");
     return DownloadResult::AlreadyLocal;
   }
   auto fail = [&] {

@@ -129,7 +129,7 @@ bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, 
   p.hostName = net.sockets.HostName();
   p.mailbox = CollectionMailbox(ctx);
   if (Field(p.hostName).empty()) {
-    ctx.requester.Request("\x1b" "bERROR\x1bn",
+    ctx.requester.Request(kErrorTitle,
                           kNoHostText + p.mailbox + "\nSubject: /*** kelvarank module ***/", "Ok");
     return false;
   }
@@ -184,7 +184,7 @@ bool SendModuleMail(Context& ctx, Network& net, int s, std::string_view serial, 
 
 UploadResult UploadModule(Context& ctx, Network& net, std::string_view serial, std::optional<bool> saveLog) {
   if (const RuleOutcome may = MayUpload(ctx, serial); !may) {
-    ctx.requester.Request("\x1b" "bERROR\x1bn", may.reason, "Ok");
+    ctx.requester.Request(kErrorTitle, may.reason, "Ok");
     return UploadResult::AlreadyOnServer;
   }
   std::string host(ctx.settings.text(cfg::kSmtpServer, cfg::kSmtpWidth));

@@ -6,6 +6,9 @@
 
 namespace kr {
 
+// The title word of every error request (bold "ERROR").
+inline constexpr std::string_view kErrorTitle = "\x1b" "bERROR\x1b" "n";
+
 // Threading contract: Request is called on the thread that runs the
 // command, which may be a run's worker thread (the drive section asks before
 // it writes to a device), never inside a timed region. It blocks that thread

@@ -1,32 +1,24 @@
 // The test catalogue: 52 tests in three sections, in catalogue order. One row
 // per test holds everything fixed about it: label, unit, reference ("100
 // Percent at"), score weight, direction, the score slot it owns in the
-// results record, the memory it needs, the defaults and slider ranges of its
-// settings, where its drive settings are kept, and the texts of the memory
-// tests' cards and status window. The settings defaults, the settings pages,
-// the report cards and the tests read these rows.
+// results record, where its raw figures lie in that record, the memory it
+// needs, its key word and settings-page label, the defaults and slider
+// ranges of its settings, where its drive settings are kept, and the texts
+// of the memory tests' cards and status window. The settings defaults and
+// keys, the settings pages, the report cards, the charts, the module export
+// and the tests read these rows; no other table repeats them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "records/record_layout.h"
 
 namespace kr {
 
 enum class Section : uint8_t { Processor, Memory, Drive };
-
-// Score slot indexes in the results record (contiguous 16-byte slots).
-namespace slot {
-// Processor slots in module order (not catalogue order).
-constexpr int kZLib = 0, kJpeg = 1, kFibonacci = 2, kBogomips = 3, kMd5 = 4, kFpu = 5, kMp3 = 6,
-              kDhrystones = 7, kMars = 8, kSerpent = 9;
-constexpr int kProcessorTotal = 10;
-constexpr int kMemoryFirst = 11;  // + catalogue position 0..23
-constexpr int kMemoryTotal = 35;
-constexpr int kFileSystemGroup = 36;
-constexpr int kDriveFirst = 37;  // + module-order index 0..17
-constexpr int kDriveTotal = 55;
-constexpr int kSystemTotal = 56;
-constexpr int kCount = 57;
-}  // namespace slot
 
 // The memory a test touches besides FAST memory: CHIP tests run only on a
 // host with chip memory and with the "CHIP-ram tests" option on, ROM tests
@@ -59,6 +51,36 @@ struct TestTexts {
   const char* logName = nullptr;
 };
 
+// Where a test's raw figures lie in the results record: `count` figures 8
+// bytes apart from `base` (the chart's points, in order); a block-size sweep
+// (one figure per step from step 1) is followed by its minimum, maximum and
+// average. `score` is the figure the test's card scores from: a sweep's
+// average, a multi-part test's mean, else its one figure.
+struct FigureLayout {
+  size_t base = 0;
+  int count = 0;
+  bool sweep = false;
+  size_t score = 0;
+
+  constexpr size_t at(int i) const { return base + 8 * size_t(i); }
+  constexpr size_t minimum() const { return at(count); }
+  constexpr size_t maximum() const { return at(count + 1); }
+  constexpr size_t average() const { return at(count + 2); }
+};
+constexpr FigureLayout SweepFigures(size_t base, int steps) {
+  FigureLayout f{base, steps, true, 0};
+  f.score = f.average();
+  return f;
+}
+constexpr FigureLayout PartFigures(size_t base, int parts, size_t mean) { return {base, parts, false, mean}; }
+constexpr FigureLayout OneFigure(size_t at) { return {at, 1, false, at}; }
+
+// The drive page's `enabled` switches: the file-system group (the twelve
+// file-system operation tests) and the six tests with a switch of their own.
+namespace drive_switch {
+enum : int { kFileSystem = 0, kReadFile, kWriteFile, kReadDevice, kWriteDevice, kSeekDevice, kSpinUp, kCount };
+}
+
 struct CatalogueEntry {
   Section section;
   int position;       // 1..10 processor, 0..23 memory, 1..18 drive
@@ -78,6 +100,12 @@ struct CatalogueEntry {
   // `count` entry driveSweep + 1). -1 where the test has none.
   int driveSwitch = -1, driveCache = -1, driveSweep = -1;
   TestTexts texts{};
+  FigureLayout figures{};
+  // The key word of the settings keys ("memory.readfastbyte.loopsize",
+  // "drive.cache.spinup") and the label of the test's switch on its settings
+  // page.
+  const char* key = "";
+  const char* pageLabel = "";
 };
 
 constexpr int kProcessorTests = 10;
@@ -106,15 +134,24 @@ namespace catalogue_rows {
 constexpr Section P = Section::Processor, M = Section::Memory, D = Section::Drive;
 constexpr TestMemory kFast = TestMemory::Fast, kChip = TestMemory::Chip, kRom = TestMemory::Rom;
 
-constexpr CatalogueEntry Processor(int k, const char* label, const char* unit, double ref, double weight, int slot) {
-  return {P, k, label, unit, ref, weight, true, slot};
+constexpr CatalogueEntry Processor(int k, const char* label, const char* key, const char* page, const char* unit,
+                                   double ref, double weight, int slot, FigureLayout figures) {
+  CatalogueEntry e{P, k, label, unit, ref, weight, true, slot};
+  e.figures = figures;
+  e.key = key;
+  e.pageLabel = page;
+  return e;
 }
 
 // A memory test: every one has the loop size and sweep sliders; the sweep
 // starts at step 1 and its default stop is also the highest step.
-constexpr CatalogueEntry Memory(int p, const char* label, double ref, double weight, TestMemory memory,
-                                int32_t loopMiB, int32_t loopMax, int32_t stop, TestTexts texts) {
+// Its figures are the record's memory block of its position.
+constexpr CatalogueEntry Memory(int p, const char* label, const char* key, double ref, double weight,
+                                TestMemory memory, int32_t loopMiB, int32_t loopMax, int32_t stop, TestTexts texts) {
   CatalogueEntry e{M, p, label, "MB/sec", ref, weight, true, slot::kMemoryFirst + p, memory};
+  e.figures = SweepFigures(rec::kMemoryBlocks[p].base, rec::kMemoryBlocks[p].slots);
+  e.key = key;
+  e.pageLabel = label;
   e.defaults.loopSize = loopMiB;
   e.defaults.sweepStart = 1;
   e.defaults.sweepStop = stop;
@@ -123,29 +160,48 @@ constexpr CatalogueEntry Memory(int p, const char* label, double ref, double wei
   e.texts = texts;
   return e;
 }
-constexpr CatalogueEntry FastMemory(int p, const char* label, TestTexts texts) {
-  return Memory(p, label, 5000.0, 100.0, kFast, 64, 256, 17, texts);
+constexpr CatalogueEntry FastMemory(int p, const char* label, const char* key, TestTexts texts) {
+  return Memory(p, label, key, 5000.0, 100.0, kFast, 64, 256, 17, texts);
 }
-constexpr CatalogueEntry ChipMemory(int p, const char* label, int32_t stop, TestTexts texts) {
-  return Memory(p, label, 5000.0, 100.0, kChip, 8, 256, stop, texts);
+constexpr CatalogueEntry ChipMemory(int p, const char* label, const char* key, int32_t stop, TestTexts texts) {
+  return Memory(p, label, key, 5000.0, 100.0, kChip, 8, 256, stop, texts);
 }
-constexpr CatalogueEntry RomMemory(int p, const char* label, TestTexts texts) {
-  return Memory(p, label, 5000.0, 100.0, kRom, 64, 256, 13, texts);
+constexpr CatalogueEntry RomMemory(int p, const char* label, const char* key, TestTexts texts) {
+  return Memory(p, label, key, 5000.0, 100.0, kRom, 64, 256, 13, texts);
+}
+// A row whose settings-page label differs from its label.
+constexpr CatalogueEntry OnPage(CatalogueEntry e, const char* page) {
+  e.pageLabel = page;
+  return e;
 }
 
 // A drive test with its switch and cache index; `module` is its index in the
-// module order of the drive slots.
-constexpr CatalogueEntry Drive(int d, const char* label, const char* unit, double ref, double weight, int module,
-                               int driveSwitch, int driveCache, bool higherBetter = true) {
+// module order of the drive slots. A file-system operation test (switch
+// kFileSystem) keeps its one figure in the record's file-system block, in
+// module order after the two file sweeps; the others name theirs.
+constexpr CatalogueEntry Drive(int d, const char* label, const char* key, const char* unit, double ref,
+                               double weight, int module, int driveSwitch, int driveCache,
+                               FigureLayout figures = {}, const char* page = nullptr, bool higherBetter = true) {
   CatalogueEntry e{D, d, label, unit, ref, weight, higherBetter, slot::kDriveFirst + module};
   e.driveSwitch = driveSwitch;
   e.driveCache = driveCache;
+  e.figures = driveSwitch == drive_switch::kFileSystem ? OneFigure(rec::kFileSystemOps + 8 * size_t(module - 2))
+                                                       : figures;
+  e.key = key;
+  e.pageLabel = page ? page : label;
   return e;
 }
+// A file-system operation test: switched by the file-system group.
+constexpr CatalogueEntry FileOp(int d, const char* label, const char* key, const char* page, double ref,
+                                double weight, int module, int driveCache) {
+  return Drive(d, label, key, "OP/sec", ref, weight, module, drive_switch::kFileSystem, driveCache, {}, page);
+}
 // A drive sweep test: loop size entry 16 (8..256), sweep from `start` to 17.
-constexpr CatalogueEntry DriveSweep(int d, const char* label, const char* unit, int module, int driveSwitch,
-                                    int driveCache, int sweep, int32_t start) {
-  CatalogueEntry e = Drive(d, label, unit, 500.0, 110.0, module, driveSwitch, driveCache);
+constexpr CatalogueEntry DriveSweep(int d, const char* label, const char* key, const char* page,
+                                    const char* unit, int module, int driveSwitch, int driveCache, int sweep,
+                                    int32_t start, size_t figures) {
+  CatalogueEntry e =
+      Drive(d, label, key, unit, 500.0, 110.0, module, driveSwitch, driveCache, SweepFigures(figures, 17), page);
   e.driveSweep = sweep;
   e.defaults.loopSize = 16;
   e.defaults.sweepStart = start;
@@ -160,93 +216,126 @@ constexpr const char* kAllocMem = "exec.lib - AllocMem() FreeMem()";
 }  // namespace catalogue_rows
 
 inline constexpr CatalogueEntry kCatalogue[kCatalogueSize] = {
-    catalogue_rows::Processor(1, "Bogomips", "BogoMIPS", 5000.0, 80.0, slot::kBogomips),
-    catalogue_rows::Processor(2, "Dhrystones", "Dhrystones/sec", 10000000.0, 100.0, slot::kDhrystones),
-    catalogue_rows::Processor(3, "40th Fibonacci", "FiboMHZ", 1000.0, 110.0, slot::kFibonacci),
-    catalogue_rows::Processor(4, "FPU Emulation", "MFlops", 1000.0, 120.0, slot::kFpu),
-    catalogue_rows::Processor(5, "LibJPEG functions", "MBits/sec", 1000.0, 100.0, slot::kJpeg),
-    catalogue_rows::Processor(6, "Mars Cipher", "MBits/sec", 1000.0, 100.0, slot::kMars),
-    catalogue_rows::Processor(7, "MD5 Checksuming", "MBits/sec", 5000.0, 110.0, slot::kMd5),
-    catalogue_rows::Processor(8, "MP3 2 CDDA", "Frames/sec", 100000.0, 80.0, slot::kMp3),
-    catalogue_rows::Processor(9, "Serpent Cipher", "MBits/sec", 1000.0, 100.0, slot::kSerpent),
-    catalogue_rows::Processor(10, "ZLib functions", "MB/s", 100.0, 100.0, slot::kZLib),
+    catalogue_rows::Processor(1, "Bogomips", "bogomips", "Bogomips", "BogoMIPS", 5000.0, 80.0,
+                              slot::kBogomips, OneFigure(rec::kBogomips)),
+    catalogue_rows::Processor(2, "Dhrystones", "dhrystones", "Dhrystones", "Dhrystones/sec", 10000000.0, 100.0,
+                              slot::kDhrystones, OneFigure(rec::kDhrystones)),
+    catalogue_rows::Processor(3, "40th Fibonacci", "40thfibonacci", "40th Fibonacci number", "FiboMHZ", 1000.0, 110.0,
+                              slot::kFibonacci, OneFigure(rec::kFibonacci)),
+    catalogue_rows::Processor(4, "FPU Emulation", "fpuemulation", "FPU emulation", "MFlops", 1000.0, 120.0,
+                              slot::kFpu, PartFigures(rec::kFpuModule, 12, rec::kFpuMean)),
+    catalogue_rows::Processor(5, "LibJPEG functions", "libjpegfunctions", "JPEG Lib functions", "MBits/sec", 1000.0,
+                              100.0, slot::kJpeg, PartFigures(rec::kJpegFirst, 10, rec::kJpegMean)),
+    catalogue_rows::Processor(6, "Mars Cipher", "marscipher", "Mars en-/decrytion", "MBits/sec", 1000.0, 100.0,
+                              slot::kMars, PartFigures(rec::kMarsSetup, 3, rec::kMarsMean)),
+    catalogue_rows::Processor(7, "MD5 Checksuming", "md5checksuming", "MD5 checksuming", "MBits/sec", 5000.0, 110.0,
+                              slot::kMd5, OneFigure(rec::kMd5)),
+    catalogue_rows::Processor(8, "MP3 2 CDDA", "mp32cdda", "MP3 -> CDDA", "Frames/sec", 100000.0, 80.0,
+                              slot::kMp3, OneFigure(rec::kMp3)),
+    catalogue_rows::Processor(9, "Serpent Cipher", "serpentcipher", "Serpant en-/decrytion", "MBits/sec", 1000.0, 100.0,
+                              slot::kSerpent, PartFigures(rec::kSerpentEncrypt, 2, rec::kSerpentMean)),
+    catalogue_rows::Processor(10, "ZLib functions", "zlibfunctions", "Z Lib functions", "MB/s", 100.0, 100.0,
+                              slot::kZLib, PartFigures(rec::kZLibDeflate, 18, rec::kZLibMean)),
 
-    catalogue_rows::Memory(0, "CPU Cache Read", 10000.0, 80.0, TestMemory::Fast, 256, 1024, 17,
+    catalogue_rows::Memory(0, "CPU Cache Read", "cpucacheread", 10000.0, 80.0, TestMemory::Fast, 256, 1024, 17,
                            {"Read CPU-Cache", "Read from CPU Cache", "", "Internal", "Read CPU-Cache"}),
-    catalogue_rows::FastMemory(1, "Read FAST byte",
+    catalogue_rows::FastMemory(1, "Read FAST byte", "readfastbyte",
                                {"Read FAST byte [8]", "Read from FAST", " byte [8]", "Internal", "Read FAST byte"}),
-    catalogue_rows::FastMemory(2, "Read FAST word",
+    catalogue_rows::FastMemory(2, "Read FAST word", "readfastword",
                                {"Read FAST word [16]", "Read from FAST", " word [16]", "Internal", "Read FAST word"}),
-    catalogue_rows::FastMemory(3, "Read FAST long",
+    catalogue_rows::FastMemory(3, "Read FAST long", "readfastlong",
                                {"Read FAST long [32]", "Read from FAST", " long [32]", "Internal", "Read FAST long"}),
-    catalogue_rows::FastMemory(4, "Write FAST byte",
+    catalogue_rows::FastMemory(4, "Write FAST byte", "writefastbyte",
                                {"Write FAST byte [8]", "Write to FAST", " byte [8]", "Internal", "Write FAST byte"}),
-    catalogue_rows::FastMemory(5, "Write FAST word",
+    catalogue_rows::FastMemory(5, "Write FAST word", "writefastword",
                                {"Write FAST word [16]", "Write to FAST", " word [16]", "Internal", "Write FAST word"}),
-    catalogue_rows::FastMemory(6, "Write FAST long",
+    catalogue_rows::FastMemory(6, "Write FAST long", "writefastlong",
                                {"Write FAST long [32]", "Write to FAST", " long [32]", "Internal", "Write FAST long"}),
-    catalogue_rows::ChipMemory(7, "Read CHIP byte", 14,
+    catalogue_rows::ChipMemory(7, "Read CHIP byte", "readchipbyte", 14,
                                {"Read CHIP byte [8]", "Read from CHIP", " byte [8]", "Internal", "Read CHIP byte"}),
-    catalogue_rows::ChipMemory(8, "Read CHIP word", 14,
+    catalogue_rows::ChipMemory(8, "Read CHIP word", "readchipword", 14,
                                {"Read CHIP word [16]", "Read from CHIP", " word [16]", "Internal", "Read CHIP word"}),
-    catalogue_rows::ChipMemory(9, "Read CHIP long", 14,
+    catalogue_rows::ChipMemory(9, "Read CHIP long", "readchiplong", 14,
                                {"Read CHIP long [32]", "Read from CHIP", " long [32]", "Internal", "Read CHIP long"}),
-    catalogue_rows::ChipMemory(10, "Write CHIP byte", 14,
+    catalogue_rows::ChipMemory(10, "Write CHIP byte", "writechipbyte", 14,
                                {"Write CHIP byte [8]", "Write to CHIP", " byte [8]", "Internal", "Write CHIP byte"}),
-    catalogue_rows::ChipMemory(11, "Write CHIP word", 14,
+    catalogue_rows::ChipMemory(11, "Write CHIP word", "writechipword", 14,
                                {"Write CHIP word [16]", "Write to CHIP", " word [16]", "Internal", "Write CHIP word"}),
-    catalogue_rows::ChipMemory(12, "Write CHIP long", 14,
+    catalogue_rows::ChipMemory(12, "Write CHIP long", "writechiplong", 14,
                                {"Write CHIP long [32]", "Write to CHIP", " long [32]", "Internal", "Write CHIP long"}),
-    catalogue_rows::FastMemory(13, "Copy FAST to FAST",
-                               {"Copy FAST 2 FAST", "Copy FAST 2 FAST", "", catalogue_rows::kCopyMem, "Copy FAST 2 FAST"}),
-    catalogue_rows::ChipMemory(14, "Copy FAST to CHIP", 14,
-                               {"Copy FAST 2 CHIP", "Copy FAST 2 CHIP", "", catalogue_rows::kCopyMem, "Copy FAST 2 CHIP"}),
-    catalogue_rows::ChipMemory(15, "Copy CHIP to FAST", 14,
-                               {"Copy CHIP 2 FAST", "Copy CHIP 2 FAST", "", catalogue_rows::kCopyMem, "Copy CHIP 2 FAST"}),
-    catalogue_rows::ChipMemory(16, "Copy CHIP to CHIP", 13,
-                               {"Copy CHIP 2 CHIP", "Copy CHIP 2 CHIP", "", catalogue_rows::kCopyMem, "Copy CHIP 2 CHIP"}),
-    catalogue_rows::FastMemory(17, "Allocate FAST Memory",
+    catalogue_rows::OnPage(catalogue_rows::FastMemory(13, "Copy FAST to FAST", "copyfasttofast",
+                               {"Copy FAST 2 FAST", "Copy FAST 2 FAST", "", catalogue_rows::kCopyMem,
+                                "Copy FAST 2 FAST"}),
+                           "Copy FAST 2 FAST"),
+    catalogue_rows::OnPage(catalogue_rows::ChipMemory(14, "Copy FAST to CHIP", "copyfasttochip", 14,
+                               {"Copy FAST 2 CHIP", "Copy FAST 2 CHIP", "", catalogue_rows::kCopyMem,
+                                "Copy FAST 2 CHIP"}),
+                           "Copy FAST 2 CHIP"),
+    catalogue_rows::OnPage(catalogue_rows::ChipMemory(15, "Copy CHIP to FAST", "copychiptofast", 14,
+                               {"Copy CHIP 2 FAST", "Copy CHIP 2 FAST", "", catalogue_rows::kCopyMem,
+                                "Copy CHIP 2 FAST"}),
+                           "Copy CHIP 2 FAST"),
+    catalogue_rows::OnPage(catalogue_rows::ChipMemory(16, "Copy CHIP to CHIP", "copychiptochip", 13,
+                               {"Copy CHIP 2 CHIP", "Copy CHIP 2 CHIP", "", catalogue_rows::kCopyMem,
+                                "Copy CHIP 2 CHIP"}),
+                           "Copy CHIP 2 CHIP"),
+    catalogue_rows::OnPage(catalogue_rows::FastMemory(17, "Allocate FAST Memory", "allocatefastmemory",
                                {"Allocate Memory FAST", "Allocate Memory FAST & CLEAR", "", catalogue_rows::kAllocMem,
                                 "Allocate Memory FAST"}),
-    catalogue_rows::ChipMemory(18, "Allocate CHIP Memory", 14,
+                           "Allocate FAST"),
+    catalogue_rows::OnPage(catalogue_rows::ChipMemory(18, "Allocate CHIP Memory", "allocatechipmemory", 14,
                                {"Allocate Memory CHIP", "Allocate Memory CHIP & CLEAR", "", catalogue_rows::kAllocMem,
                                 "Allocate Memory CHIP"}),
-    catalogue_rows::FastMemory(19, "Memset FAST",
+                           "Allocate CHIP"),
+    catalogue_rows::OnPage(catalogue_rows::FastMemory(19, "Memset FAST", "memsetfast",
                                {"Initialize Memory FAST", "Initialize Memory FAST", "", "Internal",
                                 "Initialize Memory FAST"}),
-    catalogue_rows::ChipMemory(20, "Memset CHIP", 14,
+                           "Initialize FAST"),
+    catalogue_rows::OnPage(catalogue_rows::ChipMemory(20, "Memset CHIP", "memsetchip", 14,
                                {"Initialize Memory CHIP", "Initialize Memory CHIP", "", "Internal",
                                 "Initialize Memory CHIP"}),
-    catalogue_rows::RomMemory(21, "Read ROM byte", {"Read from KickROM byte [8]", "Read from KickROM", " byte [8]",
-                                                    "Internal", "Read ROM byte"}),
-    catalogue_rows::RomMemory(22, "Read ROM word", {"Read from KickROM word [16]", "Read from KickROM", " word [16]",
-                                                    "Internal", "Read ROM word"}),
-    catalogue_rows::RomMemory(23, "Read ROM long", {"Read from KickROM long [32]", "Read from KickROM", " long [32]",
-                                                    "Internal", "Read ROM long"}),
+                           "Initialize CHIP"),
+    catalogue_rows::RomMemory(21, "Read ROM byte", "readrombyte",
+                              {"Read from KickROM byte [8]", "Read from KickROM", " byte [8]", "Internal",
+                               "Read ROM byte"}),
+    catalogue_rows::RomMemory(22, "Read ROM word", "readromword",
+                              {"Read from KickROM word [16]", "Read from KickROM", " word [16]", "Internal",
+                               "Read ROM word"}),
+    catalogue_rows::RomMemory(23, "Read ROM long", "readromlong",
+                              {"Read from KickROM long [32]", "Read from KickROM", " long [32]", "Internal",
+                               "Read ROM long"}),
 
     // Drive slots follow the module order: Read from File, Write to File,
     // Create Files, Set Filesize, Close from Write, Open Files, Close from Read,
     // Set Protection, Delete Files, Seek in File, Rename Files, Set Comment,
     // Set Date, Directory Scan, Read from Device, Write to Device, Seek on
     // Device, SpinUP Device. The cache index follows the drive run order.
-    catalogue_rows::DriveSweep(1, "Read from File", "MB/sec", 0, 1, 0, 0, 1),
-    catalogue_rows::DriveSweep(2, "Write to File", "MB/sec", 1, 2, 1, 1, 1),
-    catalogue_rows::Drive(3, "Create Files", "OP/sec", 10000.0, 120.0, 2, 0, 4),
-    catalogue_rows::Drive(4, "Open Files", "OP/sec", 10000.0, 120.0, 5, 0, 3),
-    catalogue_rows::Drive(5, "Close from Read", "OP/sec", 50000.0, 80.0, 6, 0, 7),
-    catalogue_rows::Drive(6, "Close from Write", "OP/sec", 50000.0, 80.0, 4, 0, 8),
-    catalogue_rows::Drive(7, "Set Protection", "OP/sec", 50000.0, 90.0, 7, 0, 10),
-    catalogue_rows::Drive(8, "Set Comment", "OP/sec", 50000.0, 90.0, 11, 0, 9),
-    catalogue_rows::Drive(9, "Set Filesize", "OP/sec", 50000.0, 90.0, 3, 0, 12),
-    catalogue_rows::Drive(10, "Set Date", "OP/sec", 50000.0, 90.0, 12, 0, 13),
-    catalogue_rows::Drive(11, "Delete Files", "OP/sec", 50000.0, 120.0, 8, 0, 5),
-    catalogue_rows::Drive(12, "Rename Files", "OP/sec", 50000.0, 120.0, 10, 0, 6),
-    catalogue_rows::Drive(13, "Seek in File", "OP/sec", 200000.0, 100.0, 9, 0, 2),
-    catalogue_rows::Drive(14, "Directory Scan", "OP/sec", 50000.0, 90.0, 13, 0, 11),
-    catalogue_rows::DriveSweep(15, "Read from Device", "MB/s", 14, 3, 14, 2, 3),
-    catalogue_rows::DriveSweep(16, "Write to Device", "MB/s", 15, 4, 15, 3, 3),
-    catalogue_rows::Drive(17, "Seek on Device", "msecs", 0.0, 150.0, 16, 5, 16, false),
-    catalogue_rows::Drive(18, "SpinUP Device", "secs", 0.0, 50.0, 17, 6, 17, false),
+    catalogue_rows::DriveSweep(1, "Read from File", "readfile", "Read", "MB/sec", 0, drive_switch::kReadFile, 0, 0, 1,
+                               rec::kReadFile),
+    catalogue_rows::DriveSweep(2, "Write to File", "writefile", "Write", "MB/sec", 1, drive_switch::kWriteFile, 1, 1, 1,
+                               rec::kWriteFile),
+    catalogue_rows::FileOp(3, "Create Files", "createfiles", "Create", 10000.0, 120.0, 2, 4),
+    catalogue_rows::FileOp(4, "Open Files", "openfiles", "Open", 10000.0, 120.0, 5, 3),
+    catalogue_rows::FileOp(5, "Close from Read", "closeread", "Close R", 50000.0, 80.0, 6, 7),
+    catalogue_rows::FileOp(6, "Close from Write", "closewrite", "Close W", 50000.0, 80.0, 4, 8),
+    catalogue_rows::FileOp(7, "Set Protection", "setprotection", "Protect", 50000.0, 90.0, 7, 10),
+    catalogue_rows::FileOp(8, "Set Comment", "setcomment", "Comment", 50000.0, 90.0, 11, 9),
+    catalogue_rows::FileOp(9, "Set Filesize", "setfilesize", "Set File Size", 50000.0, 90.0, 3, 12),
+    catalogue_rows::FileOp(10, "Set Date", "setdate", "Date", 50000.0, 90.0, 12, 13),
+    catalogue_rows::FileOp(11, "Delete Files", "deletefiles", "Delete", 50000.0, 120.0, 8, 5),
+    catalogue_rows::FileOp(12, "Rename Files", "renamefiles", "Rename", 50000.0, 120.0, 10, 6),
+    catalogue_rows::FileOp(13, "Seek in File", "seekfile", "Seek", 200000.0, 100.0, 9, 2),
+    catalogue_rows::FileOp(14, "Directory Scan", "dirscan", "Dir Scan", 50000.0, 90.0, 13, 11),
+    catalogue_rows::DriveSweep(15, "Read from Device", "readdevice", "Read", "MB/s", 14, drive_switch::kReadDevice,
+                               14, 2, 3, rec::kReadDevice),
+    catalogue_rows::DriveSweep(16, "Write to Device", "writedevice", "Write", "MB/s", 15, drive_switch::kWriteDevice,
+                               15, 3, 3, rec::kWriteDevice),
+    // Seek on Device: the seven patterns, scored from the total average.
+    catalogue_rows::Drive(17, "Seek on Device", "seekdevice", "msecs", 0.0, 150.0, 16, drive_switch::kSeekDevice, 16,
+                          PartFigures(rec::kSeekDevice, 7, rec::kSeekDeviceAverages + 16), "Seek",
+                          false),
+    catalogue_rows::Drive(18, "SpinUP Device", "spinup", "secs", 0.0, 50.0, 17, drive_switch::kSpinUp, 17,
+                          OneFigure(rec::kSpinUpDevice), "SpinUP", false),
 };
 
 // Processor test k (1..10), memory test p (0..23), drive test d (1..18).
@@ -258,6 +347,52 @@ namespace mem {
 constexpr bool IsChipTest(int p) { return p >= 0 && p < kMemoryTests && MemoryEntry(p).memory == TestMemory::Chip; }
 constexpr bool IsRomTest(int p) { return p >= 0 && p < kMemoryTests && MemoryEntry(p).memory == TestMemory::Rom; }
 }  // namespace mem
+
+// Every row's key word is its label reduced to lower-case letters and
+// digits, but the drive tests': theirs are the drive page's short words.
+constexpr bool KeyIsReducedLabel(const char* key, const char* label) {
+  for (; *label; ++label) {
+    char c = *label;
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    else if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) continue;
+    if (*key++ != c) return false;
+  }
+  return *key == 0;
+}
+constexpr bool KeysAreReducedLabels() {
+  for (const CatalogueEntry& e : kCatalogue)
+    if (e.section != Section::Drive && !KeyIsReducedLabel(e.key, e.label)) return false;
+  return true;
+}
+static_assert(KeysAreReducedLabels());
+
+// Every row's figures, and the minimum, maximum and average after a sweep,
+// lie in the raw-figure part of the results area, clear of the score slots.
+constexpr bool InRawFigures(size_t from, size_t to) {
+  return (to <= rec::kScoreSlots || from >= rec::kScoreSlotsEnd) && to <= rec::kResultsAreaSize;
+}
+constexpr bool FiguresInResultsArea() {
+  for (const CatalogueEntry& e : kCatalogue) {
+    const FigureLayout& f = e.figures;
+    if (f.count < 1 || !InRawFigures(f.base, f.at(f.count + (f.sweep ? 3 : 0)))) return false;
+    if (!InRawFigures(f.score, f.score + 8)) return false;
+  }
+  return true;
+}
+static_assert(FiguresInResultsArea());
+
+// A label reduced to the key word form: lower-case letters and digits only
+// ("Read FAST byte" -> "readfastbyte"). Names typed on the terminal are
+// reduced the same way before they are matched.
+std::string TestKeyName(std::string_view label);
+
+// The drive test with a switch of its own (not kFileSystem), with cache
+// index i (0..17), or with sweep index i (0..3); null for none.
+const CatalogueEntry* DriveEntryOfSwitch(int driveSwitch);
+const CatalogueEntry* DriveEntryOfCache(int i);
+const CatalogueEntry* DriveEntryOfSweep(int i);
+
+static_assert(rec::kDriveSweep == 8 * (17 + 3), "a drive sweep: 17 steps, minimum, maximum, average");
 
 // Block-size step n (1..17) is 128 * 2^(n-1) bytes; any other step is 0.
 uint32_t BlockSizeOfStep(int32_t step);

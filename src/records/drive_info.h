@@ -7,8 +7,22 @@
 
 namespace kr {
 
+// The numeric fields of the drive information record, numbered from 1 as
+// the gathering and the report's drive section name them.
+namespace drive_field {
+enum : int {
+  kUnit = 1, kDeviceFlags, kDosType, kLowCyl, kHighCyl, kBlockSize, kBlocksPerTrack, kSurfaces, kMaxTransfer,
+  kMask, kNumBuffers, kBufMemType, kInterleave, kTableSize, kReserved, kPreAlloc, kBootBlocks, kHostId, kStepRate,
+  kHighlevelValid, kBootPri, kSectorSize, kTotalSectors, kCylinders, kCylSectors, kTrackSectors, kHeads,
+  kDeviceType, kGeoBufMemType, kGeoFlags, kLowlevelValid, kNsd, kTd64, kEtd64, kCmd64,
+};
+static_assert(kCmd64 == 35);
+}  // namespace drive_field
+
 struct DriveInfo {
-  uint32_t fields[35]{};  // numeric fields 1..35 at index 0..34
+  uint32_t fields[35]{};  // numeric fields 1..35 at index 0..34: field(n)
+  uint32_t field(int n) const { return fields[n - 1]; }
+  uint32_t& field(int n) { return fields[n - 1]; }
   char vendor[64]{};
   char product[64]{};
   char revision[64]{};

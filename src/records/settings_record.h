@@ -124,6 +124,10 @@ inline constexpr std::string_view kCommentPlaceholder =
 // The file-system tests' number of files (in thousands) by default.
 inline constexpr int32_t kDefaultDriveFiles = 2;
 
+// The access mode the device tests use for the record's access-mode cycle
+// index: 1 for "Direct-SCSI" (0), 2 for "NSD-64" (1).
+constexpr int32_t AccessModeOfCycle(int32_t cycle) { return cycle == 1 ? 2 : 1; }
+
 // Fills the whole record with the built-in defaults (the tests' own from
 // their catalogue rows).
 void SetBuiltinDefaults(SettingsRecord& s);

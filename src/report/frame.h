@@ -11,6 +11,7 @@
 
 #include "records/catalogue.h"
 #include "engine/context.h"
+#include "sysinfo/hardware_tables.h"  // the DOS-type texts of the drive block
 #include "records/results.h"
 #include "report/lines.h"
 
@@ -48,11 +49,6 @@ void WriteFooter(Context& ctx);
 const char* ScsiDeviceTypeText(uint32_t type);
 const char* ScsiAnsiText(uint32_t version);
 const char* ScsiResponseFormatText(uint32_t format);
-
-// DOS-type texts of a partition's file system ("0x444F5303 [DOS3]" and
-// "Fast FileSystem International"); "Unknown" for a type outside the table.
-const char* DosTypeIdText(uint32_t dosType);
-const char* DosTypeNameText(uint32_t dosType);
 
 // The "E R R O R S" box: the error log's entries, only while the report is
 // open.

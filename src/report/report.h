@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/context.h"
+#include "util/numtext.h"
 
 namespace kr {
 
@@ -37,9 +38,5 @@ void ReportFormat(Context& ctx, const char* fmt, ...) ;
 void ReportFixed1(Context& ctx, const char* fmt, double value);
 void ReportFixed2(Context& ctx, const char* fmt, double value);
 
-// The size text of a byte count (short form): seven groups of three digits
-// with unit letters, as the report's drive block and the free-space request
-// show it.
-std::string SizeText(uint64_t bytes);
 
 }  // namespace kr

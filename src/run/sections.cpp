@@ -111,7 +111,7 @@ class SectionSlots {
       case Section::Processor: Take(slot::kProcessorTotal, false); break;
       case Section::Memory: Take(slot::kMemoryTotal, false); break;
       case Section::Drive:
-        Take(slot::kFileSystemGroup, ctx.settings.driveEnabled(0) == 0);
+        Take(slot::kFileSystemGroup, ctx.settings.driveEnabled(drive_switch::kFileSystem) == 0);
         Take(slot::kDriveTotal, false);
         break;
     }
@@ -192,7 +192,7 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
       break;
     }
     if (!ctx.results.score(step.totalSlot).counts()) {
-      ctx.requester.Request("\x1b" "bERROR\x1b" "n",
+      ctx.requester.Request(kErrorTitle,
                             std::string("The KelvaRANKS at \x1b" "b") + step.name +
                                 "\x1b" "n are not valid!\nSee Benchmark-Report for details.\n\n'Make Module' aborted!",
                             "Damn!");

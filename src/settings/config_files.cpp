@@ -246,8 +246,8 @@ bool SaveConfig(Context& ctx) {
   // Write to Device and SpinUP Device are never stored as on; the record in
   // memory keeps them.
   SettingsRecord image = next;
-  image.setDriveEnabled(4, 0);
-  image.setDriveEnabled(6, 0);
+  image.setDriveEnabled(drive_switch::kWriteDevice, 0);
+  image.setDriveEnabled(drive_switch::kSpinUp, 0);
   std::string comment(next.moduleComment());
   bool ok = true;
   // A file that already holds exactly this is not written again.

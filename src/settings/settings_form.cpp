@@ -7,7 +7,6 @@
 namespace kr {
 namespace {
 
-constexpr std::string_view kErrorTitle = "\x1b" "bERROR\x1b" "n";
 constexpr std::string_view kWarningTitle = "\x1b" "bWARNING\x1b" "n";
 constexpr std::string_view kOk = "Ok";
 
@@ -141,8 +140,6 @@ int32_t DriveDefaultSweepStart(int i) { return DriveSweepEntry(i).defaults.sweep
 bool IsChipOrRomMemoryTest(int p) {
   return p >= 0 && p < kMemoryTests && MemoryEntry(p).memory != TestMemory::Fast;
 }
-
-int32_t AccessModeOfCycle(int32_t cycle) { return cycle == 1 ? 2 : 1; }
 
 bool DriveCacheBelongsTo(int cacheIndex, int enabledIndex) {
   for (int d = 1; d <= kDriveTests; ++d)

@@ -106,7 +106,4 @@ bool ReadSettingsFromForm(Context& ctx, SettingsForm& form);
 // The same on the pages of the context (ctx.form).
 bool ReadSettingsFromWindow(Context& ctx);
 
-// Access mode the device tests use for an access-mode cycle index.
-int32_t AccessModeOfCycle(int32_t cycle);
-
 }  // namespace kr

@@ -95,14 +95,12 @@ KeyDef DisplayTextKey(std::string name, size_t off) {
   return k;
 }
 
-// Drive test names by cpuCache index.
-constexpr const char* kDriveCacheNames[18] = {
-    "readfile",    "writefile",     "seekfile",  "openfiles",   "createfiles", "deletefiles",
-    "renamefiles", "closeread",     "closewrite", "setcomment", "setprotection", "dirscan",
-    "setfilesize", "setdate",       "readdevice", "writedevice", "seekdevice",  "spinup"};
-constexpr const char* kDriveEnabledNames[7] = {"filesystem", "readfile",   "writefile", "readdevice",
-                                                "writedevice", "seekdevice", "spinup"};
-constexpr const char* kDriveSweepNames[4] = {"readfile", "writefile", "readdevice", "writedevice"};
+// The drive page's keys name a switch, cache index or sweep by the key word
+// of its test; the file-system group's switch is "filesystem".
+std::string DriveSwitchKey(int s) {
+  const CatalogueEntry* e = DriveEntryOfSwitch(s);
+  return e ? e->key : "filesystem";
+}
 constexpr const char* kHardwareNames[4] = {"mainmodel", "busboard", "accelerator", "controller"};
 
 std::vector<KeyDef> BuildKeys() {
@@ -138,7 +136,7 @@ std::vector<KeyDef> BuildKeys() {
   // Test pages: keys named after the test ("processor.dhrystones.enabled"),
   // with the test's number as an alias ("processor.2.enabled").
   auto testKey = [&keys](const char* page, const CatalogueEntry& e, int number, const char* field, KeyDef k) {
-    k.name = std::string(page) + "." + TestKeyName(e.label) + "." + field;
+    k.name = std::string(page) + "." + e.key + "." + field;
     k.alias = std::string(page) + "." + std::to_string(number) + "." + field;
     keys.push_back(std::move(k));
   };
@@ -165,21 +163,21 @@ std::vector<KeyDef> BuildKeys() {
             IntKey({}, MemSweepRange(int(p)), [p](T& t) -> int32_t& { return t.form.memSweepStop[p]; }));
   }
   // Hard Disk page.
-  for (size_t i = 0; i < 7; ++i)
-    keys.push_back(BoolKey(std::string("drive.enabled.") + kDriveEnabledNames[i],
+  for (size_t i = 0; i < drive_switch::kCount; ++i)
+    keys.push_back(BoolKey("drive.enabled." + DriveSwitchKey(int(i)),
                            [i](T& t) -> bool& { return t.form.driveEnabled[i]; }));
   for (size_t i = 0; i < 18; ++i)
-    keys.push_back(BoolKey(std::string("drive.cache.") + kDriveCacheNames[i],
+    keys.push_back(BoolKey(std::string("drive.cache.") + DriveEntryOfCache(int(i))->key,
                            [i](T& t) -> bool& { return t.form.driveCache[i]; }));
   keys.push_back(IntKey("drive.count.files", kDriveFilesRange, [](T& t) -> int32_t& { return t.form.driveCount[0]; }));
   for (size_t i = 0; i < 4; ++i)
-    keys.push_back(IntKey(std::string("drive.count.") + kDriveSweepNames[i], kDriveLoopSizeRange,
+    keys.push_back(IntKey(std::string("drive.count.") + DriveEntryOfSweep(int(i))->key, kDriveLoopSizeRange,
                           [i](T& t) -> int32_t& { return t.form.driveCount[i + 1]; }));
   for (size_t i = 0; i < 4; ++i)
-    keys.push_back(IntKey(std::string("drive.start.") + kDriveSweepNames[i], DriveSweepRange(int(i)),
+    keys.push_back(IntKey(std::string("drive.start.") + DriveEntryOfSweep(int(i))->key, DriveSweepRange(int(i)),
                           [i](T& t) -> int32_t& { return t.form.driveSweepStart[i]; }));
   for (size_t i = 0; i < 4; ++i)
-    keys.push_back(IntKey(std::string("drive.stop.") + kDriveSweepNames[i], DriveSweepRange(int(i)),
+    keys.push_back(IntKey(std::string("drive.stop.") + DriveEntryOfSweep(int(i))->key, DriveSweepRange(int(i)),
                           [i](T& t) -> int32_t& { return t.form.driveSweepStop[i]; }));
   keys.push_back(IntKey("drive.accessmode", {0, 1}, [](T& t) -> int32_t& { return t.form.accessMode; },
                         {"Direct-SCSI", "NSD-64"}));
@@ -481,15 +479,6 @@ bool CheckModels(const SettingsForm& form, std::string& error) {
 constexpr std::string_view kScopes[] = {"general", "processor", "memory", "drive", "tests", "all", "display"};
 
 }  // namespace
-
-std::string TestKeyName(std::string_view label) {
-  std::string out;
-  for (char c : label) {
-    if (c >= 'A' && c <= 'Z') out += char(c - 'A' + 'a');
-    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
-  }
-  return out;
-}
 
 std::string CheckAssignmentForms(const std::vector<std::string>& assignments) {
   std::string error;

@@ -12,14 +12,13 @@
 #include <vector>
 
 #include "engine/context.h"
+#include "records/catalogue.h"
 
 namespace kr {
 
-// The key word of a test: its catalogue label in lower case, letters and
-// digits only ("Read FAST byte" -> "readfastbyte"). The test pages' keys are
-// PAGE.WORD.FIELD ("memory.readfastbyte.loopsize"); PAGE.NUMBER.FIELD with
-// the test's catalogue position ("memory.1.loopsize") is accepted too.
-std::string TestKeyName(std::string_view label);
+// The test pages' keys are PAGE.WORD.FIELD with the key word of the test's
+// catalogue row ("memory.readfastbyte.loopsize"); PAGE.NUMBER.FIELD with the
+// test's catalogue position ("memory.1.loopsize") is accepted too.
 
 // Checks the form (KEY=VALUE) and the key of every assignment, without a
 // context: the key table is fixed. Values are checked by ApplySettings.

@@ -3,19 +3,11 @@
 #include <string>
 
 #include "engine/scoring.h"
+#include "records/catalogue.h"
 #include "records/settings_form.h"
 #include "run/sections.h"
 
 namespace kr {
-namespace {
-
-// The drive page's switches: seven, of which Write to Device is the fifth
-// and SpinUP Device the seventh.
-constexpr int kDriveSwitches = 7;
-constexpr int kWriteToDeviceSwitch = 4;
-constexpr int kSpinUpDeviceSwitch = 6;
-
-}  // namespace
 
 std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
   static const char* const kNames[] = {"", "Processor", "Memory", "Harddrive"};
@@ -26,7 +18,7 @@ std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
                                : (ctx.countDrive = CountDriveTests(ctx));
   if (count == 0) {
     std::string text = std::string("No \x1b" "b") + kNames[runMode] + "\x1b" "n Benchmark selected";
-    ctx.requester.Request("\x1b" "bERROR\x1b" "n", text, "Abort");
+    ctx.requester.Request(kErrorTitle, text, "Abort");
     return std::nullopt;
   }
   ctx.run.runMode = int32_t(mode);
@@ -41,14 +33,14 @@ void SetAllTests(Context& ctx, TestPages pages, bool on) {
   if (all || pages == TestPages::Memory)
     for (int p = 0; p < kMemoryTests; ++p) ctx.settings.setMemEnabled(p, v);
   if (all || pages == TestPages::Drive)
-    for (int i = 0; i < kDriveSwitches; ++i)
+    for (int i = 0; i < drive_switch::kCount; ++i)
       if (!on || BulkEnableDriveTest(i)) ctx.settings.setDriveEnabled(i, v);
 }
 
 RuleOutcome BulkEnableDriveTest(int index) {
-  if (index == kWriteToDeviceSwitch)
+  if (index == drive_switch::kWriteDevice)
     return RuleOutcome::Refuse("Write to Device is switched on only by itself, after its warning");
-  if (index == kSpinUpDeviceSwitch)
+  if (index == drive_switch::kSpinUp)
     return RuleOutcome::Refuse("SpinUP Device is switched on only by itself, after its warning");
   return RuleOutcome::Allow();
 }

@@ -20,7 +20,8 @@ constexpr std::string_view kInformationTitle = "\x1b" "bINFORMATION\x1b" "n";
 
 std::string WriteDeviceSpan(const Context& ctx) {
   // The span the sweep's largest step rewrites: block 123 and on.
-  const uint32_t sector = ctx.driveInfo.fields[21] != 0 ? ctx.driveInfo.fields[21] : 512;  // geometry sector size
+  const uint32_t geometrySector = ctx.driveInfo.field(drive_field::kSectorSize);
+  const uint32_t sector = geometrySector != 0 ? geometrySector : 512;
   const int32_t high = std::clamp(ctx.settings.driveSweepStop(3), 1, 17);
   const uint64_t first = 123ull * sector, last = first + BlockSizeOfStep(high) - 1;
   const std::string device = ctx.driveInfo.deviceName[0] ? std::string(ctx.driveInfo.deviceName) : "the partition's disk";
@@ -60,10 +61,11 @@ bool ModuleMaker::PrepareSettings(Context& ctx) {
   f.procEnabled[0] = false;  // index 0 is not a test
   f.memEnabled.fill(true);
   // Write to Device (4) and SpinUP Device (6) only by their options, below.
-  for (size_t i = 0; i < f.driveEnabled.size(); ++i) f.driveEnabled[i] = i != 4 && i != 6;
+  for (size_t i = 0; i < f.driveEnabled.size(); ++i)
+    f.driveEnabled[i] = int(i) != drive_switch::kWriteDevice && int(i) != drive_switch::kSpinUp;
   if (!ReadSettingsFromWindow(ctx)) return false;
-  if (options_.writeDevice) ctx.settings.setDriveEnabled(4, 1);
-  if (options_.spinUpDevice) ctx.settings.setDriveEnabled(6, 1);
+  if (options_.writeDevice) ctx.settings.setDriveEnabled(drive_switch::kWriteDevice, 1);
+  if (options_.spinUpDevice) ctx.settings.setDriveEnabled(drive_switch::kSpinUp, 1);
   return true;
 }
 

@@ -13,7 +13,6 @@
 namespace kr {
 namespace {
 
-constexpr std::string_view kErrorTitle = "\033bERROR\033n";
 // One pass makes the files, a second one replaces outdated ones; a file
 // still outdated after that cannot be renewed.
 constexpr int kCheckPasses = 2;

@@ -16,7 +16,6 @@ namespace kr {
 namespace {
 
 // Request titles: the bold title word of the request window.
-constexpr std::string_view kError = "\033bERROR\033n";
 constexpr std::string_view kWarning = "\033bWARNING\033n";
 constexpr std::string_view kInformation = "\033bINFORMATION\033n";
 
@@ -61,7 +60,7 @@ bool KnownMissing(Context& ctx, std::string_view path) {
 // would show or save the built-in values as if they were the user's.
 bool SettingsFileUnreadable(Context& ctx, std::string_view path) {
   NoteFileFailure(ctx, path);
-  Tell(ctx, kError,
+  Tell(ctx, kErrorTitle,
        "Could not read the file\n'" + ctx.run.checkFailedPath + "'!\n\n" + ctx.run.checkFailedReason +
            "\n\nMake sure KelvaRANK may read its home folder.",
        "Abort");
@@ -82,7 +81,7 @@ bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mod
     if (!buf) {
       ctx.run.checkFailedPath = ctx.dos.HostPath(std::string(kDataDir) + DataFileName(k));
       ctx.run.checkFailedReason = "could not get " + std::to_string(size) + " bytes of memory to make it";
-      Tell(ctx, kError, "Could not get enough memory to create the datafiles.", "Abort");
+      Tell(ctx, kErrorTitle, "Could not get enough memory to create the datafiles.", "Abort");
       return false;
     }
     FillDataBytes(buf, size_t(size), kDataSeedBase + uint32_t(k));
@@ -91,7 +90,7 @@ bool GenerateDataFiles(Context& ctx, StartupProgress& progress, DataFileMode mod
     if (fh == 0) {
       ctx.exec.FreeVec(buf);
       NoteFileFailure(ctx, path);
-      Tell(ctx, kError,
+      Tell(ctx, kErrorTitle,
            "Could not open a datafile for write.\n\nDelete the complete KelvaRANK-folder per Hand and reinstall.",
            "Abort");
       return false;
@@ -137,7 +136,7 @@ bool CheckInstallMarker(Context& ctx, StartupProgress& progress) {
     NoteFileFailure(ctx, kInstallMarkerFile);
   }
   if (!written) {
-    Tell(ctx, kError, "Could not generate KelvaRANK.ins!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+    Tell(ctx, kErrorTitle, "Could not generate KelvaRANK.ins!\n\n\033bReinstall KelvaRANK\033n", "Abort");
     return false;
   }
   return true;
@@ -229,7 +228,7 @@ bool CheckDataFiles(Context& ctx, StartupProgress& progress) {
 bool CheckServerData(Context& ctx) {
   if (LoadServerData(ctx)) return true;
   NoteFileFailure(ctx, kServerDataFile);
-  Tell(ctx, kError, "Could not read 'PROGDIR:Data/server.txt'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+  Tell(ctx, kErrorTitle, "Could not read 'PROGDIR:Data/server.txt'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
   return false;
 }
 
@@ -243,14 +242,14 @@ bool CheckMp3File(Context& ctx) {
     ctx.run.checkFailedReason =
         "it is " + std::to_string(size) + " bytes long, " + std::to_string(kMp3FileSize) + " expected";
   }
-  Tell(ctx, kError, "'PROGDIR:Data/mp3cdda.mp3' seems wrong filelen!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+  Tell(ctx, kErrorTitle, "'PROGDIR:Data/mp3cdda.mp3' seems wrong filelen!\n\n\033bReinstall KelvaRANK\033n", "Abort");
   return false;
 }
 
 bool CheckLogo(Context& ctx) {
   if (ctx.dos.FileSize(kLogoFile) >= 0) return true;
   NoteFileFailure(ctx, kLogoFile);
-  Tell(ctx, kError, "Could not lock 'PROGDIR:Data/logo.pic'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
+  Tell(ctx, kErrorTitle, "Could not lock 'PROGDIR:Data/logo.pic'!\n\n\033bReinstall KelvaRANK\033n", "Abort");
   return false;
 }
 
@@ -259,7 +258,7 @@ bool CheckMemory(Context& ctx) {
     void* chip = ctx.exec.AllocVec(kMinChipBlock, MEMF_CHIP);
     if (!chip) {
       ctx.run.checkFailedReason = "not enough CHIP memory free (" + std::to_string(kMinChipBlock) + " bytes in one block)";
-      Tell(ctx, kError, "Not enough CHIP memory free.\n\nMinimum \033b1.0 MB\033n in one block", "Abort");
+      Tell(ctx, kErrorTitle, "Not enough CHIP memory free.\n\nMinimum \033b1.0 MB\033n in one block", "Abort");
       return false;
     }
     ctx.exec.FreeVec(chip);
@@ -268,7 +267,7 @@ bool CheckMemory(Context& ctx) {
   void* fast = ctx.exec.AllocVec(kMinFastBlock, MEMF_FAST | MEMF_UNTOUCHED);
   if (!fast) {
     ctx.run.checkFailedReason = "not enough FAST memory free (" + std::to_string(kMinFastBlock) + " bytes in one block)";
-    Tell(ctx, kError, "Not enough FAST memory free.\n\nMinimum \033b18.0 MB\033n in one block", "Abort");
+    Tell(ctx, kErrorTitle, "Not enough FAST memory free.\n\nMinimum \033b18.0 MB\033n in one block", "Abort");
     return false;
   }
   ctx.exec.FreeVec(fast);

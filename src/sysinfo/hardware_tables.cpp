@@ -272,4 +272,62 @@ std::string OverclockedText(const Context& ctx) {
   return ctx.settings.s32(cfg::kOverclocked) ? "YES" : "NO";
 }
 
+namespace {
+
+struct DosTypeRow {
+  uint32_t type;
+  const char* id;
+  const char* name;
+};
+constexpr DosTypeRow kDosTypes[] = {
+    {0x42414400, "0x42414400 [BAD0]", "Unreadable Disk"},
+    {0x444F5300, "0x444F5300 [DOS0]", "Old FileSystem Standart"},
+    {0x444F5301, "0x444F5301 [DOS1]", "Fast FileSystem Standart"},
+    {0x444F5302, "0x444F5302 [DOS2]", "Old FileSystem International"},
+    {0x444F5303, "0x444F5303 [DOS3]", "Fast FileSystem International"},
+    {0x444F5304, "0x444F5304 [DOS4]", "Old FileSystem Directory Cache"},
+    {0x444F5305, "0x444F5305 [DOS5]", "Fast FileSystem Directory Cache"},
+    {0x4E444F53, "0x4E444F53 [NDOS]", "Not a Dos Disk"},
+    {0x4B49434B, "0x4B49434B [KICK]", "Kickstart Disk"},
+    {0x50445300, "0x50445300 [PDS0]", "Profesional FileSystem DirectSCSI"},
+    {0x50465303, "0x50465303 [PFS3]", "Profesional FileSystem Standart"},
+    {0x6D755046, "0x6D755046 [muPF]", "Profesional FileSystem Multiuser"},
+    {0x53465300, "0x53465300 [SFS0]", "Smart FileSystem"},
+    {0x53465301, "0x53465301 [SFS1]", "Smart FileSystem"},
+    // Linux file systems, keyed by the magic number statfs reports.
+    {0x0000EF53, "0x0000EF53 [EXT4]", "Linux Extended FileSystem 2/3/4"},
+    {0x58465342, "0x58465342 [XFSB]", "XFS FileSystem"},
+    {0x9123683E, "0x9123683E [BTRF]", "B-Tree FileSystem (Btrfs)"},
+    {0x00004D44, "0x00004D44 [VFAT]", "FAT FileSystem (vfat)"},
+    {0x2011BAB0, "0x2011BAB0 [EXFT]", "Extended FAT FileSystem (exFAT)"},
+    {0xF2F52010, "0xF2F52010 [F2FS]", "Flash-Friendly FileSystem"},
+    {0x7366746E, "0x7366746E [NTF3]", "NT FileSystem (ntfs3)"},
+    {0x5346544E, "0x5346544E [NTFS]", "NT FileSystem"},
+    {0x65735546, "0x65735546 [FUSE]", "FUSE FileSystem on a block device"},
+    {0x3153464A, "0x3153464A [JFS1]", "Journaled FileSystem (JFS)"},
+    {0x52654973, "0x52654973 [REIS]", "ReiserFS"},
+    {0x00003434, "0x00003434 [NILF]", "NILFS2 FileSystem"},
+    {0xCA451A4E, "0xCA451A4E [BCFS]", "bcachefs"},
+    {0x0000482B, "0x0000482B [HFS+]", "HFS Plus FileSystem"},
+    {0x15013346, "0x15013346 [UDF ]", "Universal Disk Format"},
+    {0x00009660, "0x00009660 [ISO9]", "ISO 9660 FileSystem"},
+};
+
+const DosTypeRow* FindDosType(uint32_t type) {
+  for (const DosTypeRow& r : kDosTypes)
+    if (r.type == type) return &r;
+  return nullptr;
+}
+
+}  // namespace
+
+const char* DosTypeIdText(uint32_t dosType) {
+  const DosTypeRow* r = FindDosType(dosType);
+  return r ? r->id : "Unknown";
+}
+const char* DosTypeNameText(uint32_t dosType) {
+  const DosTypeRow* r = FindDosType(dosType);
+  return r ? r->name : "Unknown";
+}
+
 }  // namespace kr

@@ -3,6 +3,7 @@
 // the report's GENERAL block and the module record carry.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace kr {
@@ -55,5 +56,10 @@ std::string HardwareText(const Context& ctx, int family);
 // "YES" or "NO" from the settings switch; "Not avail" on an Amithlon or
 // no-chip-memory host.
 std::string OverclockedText(const Context& ctx);
+
+// DOS-type texts of a partition's file system ("0x444F5303 [DOS3]" and
+// "Fast FileSystem International"); "Unknown" for a type outside the table.
+const char* DosTypeIdText(uint32_t dosType);
+const char* DosTypeNameText(uint32_t dosType);
 
 }  // namespace kr

@@ -56,4 +56,30 @@ std::string Format(const char* fmt, ...) {
   return out;
 }
 
+std::string SizeText(uint64_t bytes) {
+  // Seven groups of three decimal digits, g[0] (units of 10^18) .. g[6] (units).
+  static constexpr char kUnit[7] = {0, 0, 'T', 'G', 'M', 'K', 0};
+  uint64_t g[7];
+  uint64_t v = bytes;
+  for (int k = 6; k >= 0; --k) {
+    g[k] = v % 1000;
+    v /= 1000;
+  }
+  std::string out;
+  bool printed = false;
+  for (int k = 0; k <= 5; ++k) {
+    if (!printed && g[k] == 0) continue;
+    out += Format(printed ? "%03lu" : "%lu", (unsigned long)g[k]);
+    printed = true;
+    out += '.';
+    if (kUnit[k] != 0) {
+      out += char('0' + g[k + 1] / 100);
+      out += kUnit[k];
+      return out;
+    }
+  }
+  out += Format(printed ? "%03lu" : "%lu", (unsigned long)g[6]);
+  return out;
+}
+
 }  // namespace kr

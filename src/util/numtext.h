@@ -42,4 +42,9 @@ int StrToLong(std::string_view s, long& value);
 // printf into a std::string (C locale number forms are used by every caller).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The size text of a byte count (short form): seven groups of three digits
+// with unit letters, as the report's drive block and the free-space request
+// show it.
+std::string SizeText(uint64_t bytes);
+
 }  // namespace kr

@@ -7,7 +7,7 @@
 #include "engine/context.h"
 #include "engine/errorlog.h"
 #include "report/report.h"
-#include "settings/settings_form.h"
+#include "records/settings_record.h"
 
 namespace kr {
 namespace {

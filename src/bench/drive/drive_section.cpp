@@ -18,7 +18,6 @@
 namespace kr {
 namespace {
 
-constexpr const char* kErrorTitle = "\033bERROR\033n";
 constexpr int kDriveWindow = int(Section::Drive);
 
 // Drive `enabled` switches.
