@@ -9,13 +9,10 @@
 #include "bench/cpu/processor_tests.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/keep_memory.h"
 
 namespace kr {
 namespace {
-
-// Tells the compiler that the memory at p is read here, so that no round of
-// a timed loop can be dropped or merged. Emits no instruction.
-inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
 
 constexpr const char* kRoutine = "IBM mars en/decrytion";
 

@@ -8,16 +8,9 @@
 #include "bench/cpu/processor_tests.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/keep_memory.h"
 
 namespace kr {
-namespace {
-
-// Tells the compiler that the memory at p is read here, so that no round of
-// the timed loop can be dropped or merged. Emits no instruction.
-inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
-
-}  // namespace
-
 int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds) {
   const CardParam params[] = {{"Buffersize (bytes)", nullptr, kMd5BufferSize}, {"Rounds", nullptr, rounds}};
   const CardLayout card = {"MD5 checksuming (RFC 1321) Branvelorquistad",
