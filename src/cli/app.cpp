@@ -430,6 +430,15 @@ std::string CheckPartition(const std::string& dir) {
   return {};
 }
 
+// The plan of a run from the command line: the default, but for the work
+// scale the test suite may set in the environment (KR_TEST_WORK_SCALE; for
+// the tests only, see engine/run_plan.h).
+RunPlan TestWorkScalePlan() {
+  RunPlan plan;
+  plan.workScale = ParseWorkScale(std::getenv(kWorkScaleVariable));
+  return plan;
+}
+
 int RunCommand(System& sys, const std::vector<std::string>& words) {
   Context& ctx = sys.ctx;
   RunArgs args;
@@ -502,7 +511,7 @@ int RunCommand(System& sys, const std::vector<std::string>& words) {
   for (int i = 0; i < args.repeat; ++i) {
     // Every run writes the report over the last one's: the report is the
     // last run's, and an interrupted series still leaves a complete one.
-    outcome = RunSectionCommand(ctx, mode);
+    outcome = RunSectionCommand(ctx, mode, TestWorkScalePlan());
     sys.status.Finish();
     if (!outcome) break;
     if (args.repeat > 1) table.Add(figures.samples());
@@ -610,7 +619,7 @@ int MakeModuleCmd(System& sys, const std::vector<std::string>& words) {
   ctx.interrupt = &gInterrupt;
   PartialReport partial(ctx);
   ctx.listeners.push_back(&partial);
-  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options);
+  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options, kSectionRuns, TestWorkScalePlan());
   sys.status.Finish();
   ctx.interrupt = nullptr;
   std::erase(ctx.listeners, &partial);

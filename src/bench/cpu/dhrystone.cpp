@@ -235,7 +235,8 @@ constexpr CardLayout kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &Proce
 }  // namespace
 
 int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunDhrystonesWith(ctx, cacheOn, multitaskingOn, kDhrystoneRuns);
+  return RunDhrystonesWith(ctx, cacheOn, multitaskingOn,
+                           int32_t(ScaledWork(uint32_t(kDhrystoneRuns), ctx.plan.workScale)));
 }
 
 int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs) {

@@ -103,7 +103,9 @@ int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uin
 }
 
 int RunMarsCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, kMarsSetupRounds, kMarsCryptRounds);
+  const uint32_t scale = ctx.plan.workScale;
+  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMarsSetupRounds, scale),
+                           ScaledWork(kMarsCryptRounds, scale));
 }
 
 }  // namespace kr

@@ -57,7 +57,7 @@ int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn,
 }
 
 int RunMd5Checksuming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, kMd5Rounds);
+  return RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMd5Rounds, ctx.plan.workScale));
 }
 
 }  // namespace kr

@@ -91,7 +91,9 @@ int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, 
 }
 
 int RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, SerpentRun{});
+  SerpentRun run;
+  run.rounds = ScaledWork(kSerpentRounds, ctx.plan.workScale);
+  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, run);
 }
 
 }  // namespace kr

@@ -272,7 +272,10 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   for (uint64_t block64 = lowSize; block64 <= highSize; block64 *= 2) {
     if (block64 > lowSize && (stopped = StopRequested(ctx))) break;
     const auto block = uint32_t(block64);
-    const uint32_t passes = loopSize / block;
+    // A work scale divides the passes; the figure counts the bytes passed.
+    const uint32_t scale = ctx.plan.workScale;
+    const uint32_t passes = scale > 1 ? ScaledWork(loopSize / block, scale) : loopSize / block;
+    const double megabytes = scale > 1 ? double(passes) * double(block) / double(mega) : mb;
     ctx.status.SetNumber(Section::Memory, StatusField::Blocksize, int32_t(block));
     ctx.status.SetNumber(Section::Memory, StatusField::Passes, int32_t(passes));
     ++count;
@@ -291,7 +294,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
         break;
       }
       const double net = t - t0;
-      figure = net > 0.0 ? mb / net : 0.0;
+      figure = net > 0.0 ? megabytes / net : 0.0;
       break;
     }
 
