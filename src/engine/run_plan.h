@@ -9,7 +9,8 @@ namespace kr {
 
 struct RunPlan {
   // The divisor of the work the workloads do: their rounds, loop sizes,
-  // transfer sizes and file counts are divided by it (each at least 1). 1 is
+  // transfer sizes and file counts, and the settling delays of the seek
+  // test, are divided by it (each at least 1). 1 is
   // the work as defined; a run a user starts always has 1. Only the test
   // suite sets another, to run the end-to-end tests in seconds: in-process
   // tests through the plan they hand to RunBenchmark, the terminal program

@@ -290,7 +290,8 @@ void RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
     ShowDriveTest(ctx, std::string("\x1b" "bSeek on DEVICE\x1b" "n [") + kPatterns[p].name + "]", routine, "From:",
                   "To:", "Blocksize:", cacheOn, mt, 0, 0, 0, 0, 1);
     SetState(ctx, Section::Drive, "Delay...");
-    if (!WaitTicks(ctx, 250)) {
+    // The drive settles for 5 s before each pattern (a work scale shortens it).
+    if (!WaitTicks(ctx, ScaledWork(uint32_t(250), ctx.plan.workScale))) {
       cut = true;
       break;
     }
