@@ -724,30 +724,16 @@ int SettingsCommand(System& sys, const std::vector<std::string>& words) {
 // the RAM folder and printed.
 int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
-  // A scratch name of its own, so two commands never share one.
-  const std::string scratch = ctx.dos.ScratchFile("kr_info", ".txt");
-  if (scratch.empty()) {
-    std::cerr << "kelvarank-cli: no scratch file for the system information: " << Shown(ctx.dos.LastErrorText())
-              << "\n";
+  // The report's system-information block, written into a string.
+  std::string text;
+  OpenReportInto(ctx, text);
+  WriteSystemInformation(ctx);
+  CloseReport(ctx);
+  std::cout << TerminalText(Latin1ToUtf8(text)) << std::flush;
+  if (!std::cout) {
+    std::cerr << "kelvarank-cli: could not write the system information to the standard output\n";
     return kExitFailed;
   }
-  {
-    const SettingsRestore restore(ctx);
-    ctx.settings.set_s32(cfg::kReportEnabled, 1);
-    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, scratch);
-    OpenReport(ctx);
-    WriteSystemInformation(ctx);
-    CloseReport(ctx);
-  }
-  std::string error = ctx.report.error;
-  std::vector<uint8_t> text;
-  if (error.empty() && !ctx.dos.ReadWholeFile(scratch, text)) error = ctx.dos.LastErrorText();
-  ctx.dos.DeleteFile(scratch);
-  if (!error.empty()) {
-    std::cerr << "kelvarank-cli: could not write the system information: " << Shown(error) << "\n";
-    return kExitFailed;
-  }
-  std::cout << TerminalText(Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
   return kExitOk;
 }
 

@@ -85,6 +85,9 @@ struct ReportState {
   // ("write /home/u/r.txt: No space left on device").
   bool failed = false;
   std::string error;
+  // Set while the report goes into a string instead of a file
+  // (OpenReportInto): the lines are appended to it, nothing touches a disk.
+  std::string* sink = nullptr;
 };
 
 struct Context {
