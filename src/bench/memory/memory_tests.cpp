@@ -103,21 +103,17 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         if (d.kernel != Kernel::Fill) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
         return false;
       }
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        if (d.kernel == Kernel::EmptyStep) {
-          uint64_t steps = EmptyLoopNest(passes, block, 8);
-          span.Took(StopTiming(ctx, cacheOn, mt));
-          asm volatile("" : : "r"(steps));
-        } else {
+      if (d.kernel == Kernel::EmptyStep) {
+        uint64_t steps = 0;
+        t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] { steps = EmptyLoopNest(passes, block, 8); });
+        asm volatile("" : : "r"(steps));
+      } else {
+        t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] {
           if (d.kernel == Kernel::Read) RunRead(d.width, buf, block, passes);
           else if (d.kernel == Kernel::Write) RunWrite(d.width, buf, block, passes);
           else FillKernel(buf, block, passes);
-          span.Took(StopTiming(ctx, cacheOn, mt));
-        }
+        });
       }
-      t = span.Seconds();
       ctx.exec.FreeVec(buf);
       return true;
     }
@@ -133,13 +129,7 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         LogError(ctx, "MEMORY", logName, kNoDestinationBuffer);
         return false;
       }
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        CopyKernel(ctx.exec, src, dst, block, passes);
-        span.Took(StopTiming(ctx, cacheOn, mt));
-      }
-      t = span.Seconds();
+      t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] { CopyKernel(ctx.exec, src, dst, block, passes); });
       ctx.exec.FreeVec(dst);
       ctx.exec.FreeVec(src);
       return true;
@@ -168,13 +158,7 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         LogError(ctx, "MEMORY", logName, kPastRom);
         return false;
       }
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        RunRead(d.width, rom, block, passes);
-        span.Took(StopTiming(ctx, cacheOn, mt));
-      }
-      t = span.Seconds();
+      t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] { RunRead(d.width, rom, block, passes); });
       return true;
     }
   }
