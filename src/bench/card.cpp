@@ -127,6 +127,19 @@ double TruncateToHundredths(double figure) {
   return v;
 }
 
+void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                         int32_t multitaskingOn, std::string_view state) {
+  ShowProcessorTest(ctx, nowRunning, routine, cacheOn, multitaskingOn, 0, true, false);
+  SetState(ctx, Section::Processor, state);
+}
+
+void RecordProcessorFigure(Context& ctx, size_t slot, double figure, std::string_view unit, bool scored,
+                           std::string_view method) {
+  ctx.results.setFigure(slot, figure);
+  ShowProcessorResult(ctx, figure, unit);
+  WriteMethodLine(ctx, scored, method, figure);
+}
+
 void WriteScore(Context& ctx, int slot, double percent, bool scored) {
   if (scored) {
     ReportFixed2(ctx, "|   KelvaRANKS : %3lu.%0.2lu Percent                                            |\n", percent);

@@ -42,6 +42,7 @@
 #include <string_view>
 
 #include "engine/context.h"
+#include "engine/timing.h"
 
 namespace kr {
 
@@ -137,5 +138,38 @@ void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored
 
 // The figure as "%lu.%0.2lu" (truncated) parsed back: at most two decimals.
 double TruncateToHundredths(double figure);
+
+// Times one workload in a CleanSpan (engine/timing.h): before every attempt
+// `prepare` puts the workload back as the first attempt had it, then `work`
+// runs between StartTiming and StopTiming. Returns the clean attempt's
+// seconds, or the least stalled one's.
+template <typename Prepare, typename Work>
+double TimeWorkload(Context& ctx, const char* location, const char* function, int32_t cacheOn, int32_t multitaskingOn,
+                    Prepare&& prepare, Work&& work) {
+  CleanSpan span(ctx, location, function, multitaskingOn);
+  while (span.Attempt()) {
+    prepare();
+    StartTiming(ctx, cacheOn, multitaskingOn);
+    work();
+    span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
+  }
+  return span.Seconds();
+}
+// A workload that needs nothing put back between attempts.
+template <typename Work>
+double TimeWorkload(Context& ctx, const char* location, const char* function, int32_t cacheOn, int32_t multitaskingOn,
+                    Work&& work) {
+  return TimeWorkload(ctx, location, function, cacheOn, multitaskingOn, [] {}, work);
+}
+
+// A phase of a processor test begins: the status window's test lines (the
+// test now running, its routine, the two switches) and its "State:".
+void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                         int32_t multitaskingOn, std::string_view state);
+// A figure of a processor test is measured: into its result slot, into the
+// status window's last result (with its unit) and onto the card as the
+// standard method line.
+void RecordProcessorFigure(Context& ctx, size_t slot, double figure, std::string_view unit, bool scored,
+                           std::string_view method);
 
 }  // namespace kr

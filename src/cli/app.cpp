@@ -355,6 +355,15 @@ std::string CheckPartition(const std::string& dir) {
   return {};
 }
 
+// The plan of a run from the command line: the default, but for the work
+// scale the test suite may set in the environment (KR_TEST_WORK_SCALE; for
+// the tests only, see engine/run_plan.h).
+RunPlan TestWorkScalePlan() {
+  RunPlan plan;
+  plan.workScale = ParseWorkScale(std::getenv(kWorkScaleVariable));
+  return plan;
+}
+
 int RunCommand(System& sys, const RunArgs& args) {
   Context& ctx = sys.ctx;
   const RunMode mode = args.mode;
@@ -426,7 +435,7 @@ int RunCommand(System& sys, const RunArgs& args) {
   for (int i = 0; i < args.repeat; ++i) {
     // Every run writes the report over the last one's: the report is the
     // last run's, and an interrupted series still leaves a complete one.
-    outcome = RunSectionCommand(ctx, mode);
+    outcome = RunSectionCommand(ctx, mode, TestWorkScalePlan());
     sys.status.Finish();
     if (!outcome) break;
     if (args.repeat > 1) table.Add(figures.samples());
@@ -532,7 +541,7 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
   ctx.interrupt = &gInterrupt;
   PartialReport partial(ctx);
   ctx.listeners.push_back(&partial);
-  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options);
+  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options, kSectionRuns, TestWorkScalePlan());
   sys.status.Finish();
   ctx.interrupt = nullptr;
   std::erase(ctx.listeners, &partial);
@@ -585,30 +594,16 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
 // the RAM folder and printed.
 int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
-  // A scratch name of its own, so two commands never share one.
-  const std::string scratch = ctx.dos.ScratchFile("kr_info", ".txt");
-  if (scratch.empty()) {
-    std::cerr << "kelvarank-cli: no scratch file for the system information: " << Shown(ctx.dos.LastErrorText())
-              << "\n";
+  // The report's system-information block, written into a string.
+  std::string text;
+  OpenReportInto(ctx, text);
+  WriteSystemInformation(ctx);
+  CloseReport(ctx);
+  std::cout << TerminalText(Latin1ToUtf8(text)) << std::flush;
+  if (!std::cout) {
+    std::cerr << "kelvarank-cli: could not write the system information to the standard output\n";
     return kExitFailed;
   }
-  {
-    const SettingsRestore restore(ctx);
-    ctx.settings.set_s32(cfg::kReportEnabled, 1);
-    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, scratch);
-    OpenReport(ctx);
-    WriteSystemInformation(ctx);
-    CloseReport(ctx);
-  }
-  std::string error = ctx.report.error;
-  std::vector<uint8_t> text;
-  if (error.empty() && !ctx.dos.ReadWholeFile(scratch, text)) error = ctx.dos.LastErrorText();
-  ctx.dos.DeleteFile(scratch);
-  if (!error.empty()) {
-    std::cerr << "kelvarank-cli: could not write the system information: " << Shown(error) << "\n";
-    return kExitFailed;
-  }
-  std::cout << TerminalText(Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
   return kExitOk;
 }
 

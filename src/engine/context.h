@@ -14,6 +14,7 @@
 #include "records/drive_state.h"
 #include "records/results.h"
 #include "engine/run_events.h"
+#include "engine/run_plan.h"
 #include "engine/status.h"
 #include "engine/timing_ledger.h"
 #include "records/module_index.h"
@@ -84,6 +85,9 @@ struct ReportState {
   // ("write /home/u/r.txt: No space left on device").
   bool failed = false;
   std::string error;
+  // Set while the report goes into a string instead of a file
+  // (OpenReportInto): the lines are appended to it, nothing touches a disk.
+  std::string* sink = nullptr;
 };
 
 struct Context {
@@ -105,6 +109,9 @@ struct Context {
   DriveInfo driveInfo;
   DriveState drive;  // access modes, command set, device connection (records/drive_state.h)
   RunState run;
+  // The plan of the run going on (RunBenchmark sets it for the run and puts
+  // the default back afterwards); the workloads read their work scale here.
+  RunPlan plan;
   ResultsRecord results;
   std::array<ResultsRecord, 4> compare;
   ModuleBase modules;  // Local and Server lists, slot marks (modules/module_base.h)

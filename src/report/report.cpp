@@ -36,6 +36,11 @@ void Failed(Context& ctx, const char* call) {
 void Flush(Context& ctx) {
   ReportState& r = ctx.report;
   if (!r.open || r.buffer.empty()) return;
+  if (r.sink) {
+    r.sink->append(r.buffer);
+    r.buffer.clear();
+    return;
+  }
   if (!r.failed && ctx.dos.Write(r.file, r.buffer.data(), int64_t(r.buffer.size())) != int64_t(r.buffer.size()))
     Failed(ctx, "write");
   r.buffer.clear();
@@ -105,10 +110,28 @@ void OpenReport(Context& ctx) {
   r.open = true;
 }
 
+void OpenReportInto(Context& ctx, std::string& text) {
+  ReportState& r = ctx.report;
+  if (r.open) return;
+  r.failed = false;
+  r.error.clear();
+  r.buffer.clear();
+  r.target.clear();
+  r.path.clear();
+  r.temp.clear();
+  r.sink = &text;
+  r.open = true;
+}
+
 void CloseReport(Context& ctx) {
   ReportState& r = ctx.report;
   if (!r.open) return;
   Flush(ctx);
+  if (r.sink) {
+    r.sink = nullptr;
+    r.open = false;
+    return;
+  }
   if (!r.failed && !ctx.dos.Sync(r.file)) Failed(ctx, "fsync");
   // A delayed write failure shows at close.
   if (!ctx.dos.Close(r.file)) Failed(ctx, "close");

@@ -27,6 +27,10 @@ void OpenReport(Context& ctx);
 // the reason.
 void CloseReport(Context& ctx);
 
+// Opens the report into text, whatever the settings say: every line is
+// appended to it, no file is made and nothing can fail. CloseReport ends it.
+void OpenReportInto(Context& ctx, std::string& text);
+
 // Writes the text unchanged (it carries its own "\n").
 void ReportLine(Context& ctx, std::string_view text);
 // printf-style with the system's formats (s, ld, lu, lX with -, #, 0 and a

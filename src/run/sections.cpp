@@ -295,6 +295,16 @@ std::string MakeStamp(Context& ctx, StampKind kind) {
 }
 
 RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& runs) {
+  return RunBenchmark(ctx, RunPlan{}, making, runs);
+}
+
+RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making, const SectionRuns& runs) {
+  // The plan holds for this run only, on every way out of it.
+  struct PlanScope {
+    Context& ctx;
+    PlanScope(Context& c, const RunPlan& p) : ctx(c) { ctx.plan = p; }
+    ~PlanScope() { ctx.plan = RunPlan{}; }
+  } planScope(ctx, plan);
   RunOutcome outcome;
   outcome.mode = RunMode(ctx.run.runMode);
   {

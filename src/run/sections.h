@@ -5,6 +5,7 @@
 
 #include "bench/cpu/processor_tests.h"
 #include "engine/context.h"
+#include "engine/run_plan.h"
 
 namespace kr {
 
@@ -52,6 +53,11 @@ class ModuleMaking {
 // The program is busy (StatusDisplay::SetBusy) for the whole run; the
 // listeners of ctx hear RunStarted, TestStarted/TestFinished per test and
 // RunFinished with the outcome returned.
+//
+// The plan is in ctx.plan while the run goes on; afterwards ctx.plan is the
+// default plan again. Without one the run has the default plan.
+RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making = nullptr,
+                        const SectionRuns& runs = kSectionRuns);
 RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making = nullptr, const SectionRuns& runs = kSectionRuns);
 
 // One section each: the window and its progress, the section header, every

@@ -9,7 +9,7 @@
 
 namespace kr {
 
-std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
+std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode, const RunPlan& plan) {
   static const char* const kNames[] = {"", "Processor", "Memory", "Harddrive"};
   if (mode != RunMode::Processor && mode != RunMode::Memory && mode != RunMode::Drive) return std::nullopt;
   const int runMode = int(mode);
@@ -22,7 +22,7 @@ std::optional<RunOutcome> RunSectionCommand(Context& ctx, RunMode mode) {
     return std::nullopt;
   }
   ctx.run.runMode = int32_t(mode);
-  return RunBenchmark(ctx);
+  return RunBenchmark(ctx, plan);
 }
 
 void SetAllTests(Context& ctx, TestPages pages, bool on) {

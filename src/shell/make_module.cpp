@@ -92,7 +92,8 @@ void ModuleMaker::RestoreSettings(Context& ctx) {
   ctx.form = beforeForm_;
 }
 
-std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options, const SectionRuns& runs) {
+std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options, const SectionRuns& runs,
+                                            const RunPlan& plan) {
   int answer = ctx.requester.Request("\x1b" "bREQUEST\x1b" "n",
                                      "Are you sure? - You \x1b" "bcan't\x1b" "n (yet) abort this action",
                                      "Continue|Abort");
@@ -101,7 +102,7 @@ std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOption
   ctx.run.multitaskingAtAll = options.multitaskingAtAll ? 1 : 0;
   ctx.run.runMode = int32_t(RunMode::MakeModule);
   ModuleMaker maker(options);
-  return RunBenchmark(ctx, &maker, runs);
+  return RunBenchmark(ctx, plan, &maker, runs);
 }
 
 }  // namespace kr

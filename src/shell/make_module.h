@@ -48,6 +48,6 @@ class ModuleMaker : public ModuleMaking {
 // could not be asked. The caller checks beforehand that the drive allows a
 // module (ctx.drive.makeModuleEnabled), as the main window's button does.
 std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options,
-                                            const SectionRuns& runs = kSectionRuns);
+                                            const SectionRuns& runs = kSectionRuns, const RunPlan& plan = {});
 
 }  // namespace kr

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "cli/run_cli.h"
+#include "engine/run_plan.h"
 #include "support/loop_mount.h"
 #include "support/test_context.h"
 
@@ -46,6 +47,12 @@ class DriveEndToEnd : public ::testing::Test {
     mnt_ = loop_.mnt();
     node_ = loop_.node();
   }
+  void TearDown() override { ::unsetenv(kWorkScaleVariable); }
+
+  // The terminal programs this test starts from here on do 1/scale of the
+  // defined work (engine/run_plan.h); the figures count the work done and
+  // the cards, switches and scoring stay as defined.
+  static void UseWorkScale(const char* scale) { ::setenv(kWorkScaleVariable, scale, 1); }
 
   test::TempDir dir_, home_;
   test::LoopMount loop_;  // goes before the folder holding its image
@@ -71,21 +78,22 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
   return {};
 }
 
-TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
-  const std::string h = "--home " + home_.path() + " --yes --quiet ";
+void EveryDriveTestInBothAccessModes(const std::string& home, const std::string& dir, const std::string& mnt,
+                                     const std::string& node) {
+  const std::string h = "--home " + home + " --yes --quiet ";
   ASSERT_EQ(RunCli(h + "info").code, 0);  // first start: the data files
 
   // The partition is offered.
   Result list = RunCli(h + "partitions");
   ASSERT_EQ(list.code, 0) << list.err;
-  EXPECT_NE(list.out.find(mnt_), std::string::npos) << list.out;
-  EXPECT_NE(list.out.find(node_), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find(mnt), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find(node), std::string::npos) << list.out;
 
   // NSD-64: every test but Write to Device (the partition's file system is
   // mounted) and SpinUP Device (a loop device cannot be stopped).
-  Result set = RunCli(h + "settings set " + Profile(mnt_) + " drive.accessmode=1");
+  Result set = RunCli(h + "settings set " + Profile(mnt) + " drive.accessmode=1");
   ASSERT_EQ(set.code, 0) << set.err;
-  const std::string nsdReport = dir_.path() + "/nsd.txt";
+  const std::string nsdReport = dir + "/nsd.txt";
   Result nsd = RunCli(h + "run drive --all --report " + nsdReport);
   ASSERT_EQ(nsd.code, 0) << nsd.err;
   std::string report = Slurp(nsdReport);
@@ -99,14 +107,24 @@ TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
   EXPECT_EQ(nsd.out.find("Hard Drive total: DISABLED"), std::string::npos) << nsd.out << nsd.err;
   EXPECT_NE(report.find("T O T A L   - D R V -   K e l v a R A N K S :"), std::string::npos);
   // Nothing of the run is left: no benchmark folder, no crash marker.
-  EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
-  EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
+  EXPECT_FALSE(Shell("test -e '" + mnt + "/KelvaRANK_bench'"));
+  EXPECT_FALSE(Shell("test -e '" + home + "/KelvaRANK.pid'"));
+}
+
+TEST_F(DriveEndToEnd, EveryDriveTestInBothAccessModes) {
+  UseWorkScale("16");
+  EveryDriveTestInBothAccessModes(home_.path(), dir_.path(), mnt_, node_);
+}
+
+TEST_F(DriveEndToEnd, FullSizeEveryDriveTestInBothAccessModes) {
+  EveryDriveTestInBothAccessModes(home_.path(), dir_.path(), mnt_, node_);
 }
 
 // Write to Device on the unmounted disk, named by its node, in both access
 // modes: the device tests alone run, the card scores, the bytes at block 123
 // are as they were and the file system on the disk checks clean.
 TEST_F(DriveEndToEnd, WriteToDeviceRunsOnAnUnmountedDiskAndLeavesItClean) {
+  UseWorkScale("16");
   const std::string h = "--home " + home_.path() + " --yes --quiet ";
   ASSERT_EQ(RunCli(h + "info").code, 0);
   // 8 MiB per step keeps it quick (such a sweep is measured, not scored).
@@ -141,6 +159,7 @@ TEST_F(DriveEndToEnd, WriteToDeviceRunsOnAnUnmountedDiskAndLeavesItClean) {
 // A disk with 4096-byte sectors (a loop device over a spare image): Read
 // from Device leaves out the steps below one sector and scores from the rest.
 TEST_F(DriveEndToEnd, ReadFromDeviceScoresOnA4096ByteSectorDisk) {
+  UseWorkScale("16");
   const std::string h = "--home " + home_.path() + " --yes --quiet ";
   ASSERT_EQ(RunCli(h + "info").code, 0);
   ASSERT_EQ(RunCli(h + "settings set " + Profile(mnt_) + " drive.enabled.readdevice=1 drive.enabled.seekdevice=0")

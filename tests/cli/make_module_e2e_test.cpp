@@ -13,6 +13,7 @@
 
 #include "util/md5.h"
 #include "cli/run_cli.h"
+#include "engine/run_plan.h"
 #include "modules/module_fixture.h"
 #include "modules/module_record.h"
 #include "support/loop_mount.h"
@@ -29,6 +30,7 @@ class LoopHome : public ::testing::Test {
     if (!why.empty()) GTEST_SKIP() << why;
     mnt_ = loop_.mnt();
   }
+  void TearDown() override { ::unsetenv(kWorkScaleVariable); }
 
   test::TempDir dir_, home_;
   test::LoopMount loop_;  // goes before the folder holding its image
@@ -40,18 +42,19 @@ std::string Line(const std::string& text, const std::string& start) {
   return at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at);
 }
 
-TEST_F(LoopHome, MakeModuleStoresAModuleWithEveryTotalValid) {
-  const std::string h = "--home " + home_.path() + " --quiet ";
+void MakeModuleStoresAModuleWithEveryTotalValid(const std::string& home, const std::string& dir,
+                                                const std::string& mnt) {
+  const std::string h = "--home " + home + " --quiet ";
   // The user's own settings: one processor test off, which Make Module must
   // not keep off nor forget.
   Result set = RunCli(h + "--yes settings set general.username=tester general.realname=Tester "
                           "general.location=Here general.email=t@example.org general.smtpserver=localhost "
                           "general.homepage=http://example.org general.comment=hello drive.partition=" +
-                      mnt_ + " general.reportfile=PROGDIR:Reports/module.txt processor.dhrystones.enabled=0");
+                      mnt + " general.reportfile=PROGDIR:Reports/module.txt processor.dhrystones.enabled=0");
   ASSERT_EQ(set.code, 0) << set.err;
-  const std::vector<uint8_t> cfg = test::ReadHostFile(home_.path() + "/KelvaRANK.cfg");
+  const std::vector<uint8_t> cfg = test::ReadHostFile(home + "/KelvaRANK.cfg");
 
-  const std::string json = dir_.path() + "/module.json";
+  const std::string json = dir + "/module.json";
   Result made = RunCli(h + "--yes make-module --json " + json);
   ASSERT_EQ(made.code, 0) << made.out << made.err;
   for (const char* total : {"Processor total: ", "Memory total: ", "Hard Drive total: ", "System total: "}) {
@@ -66,7 +69,7 @@ TEST_F(LoopHome, MakeModuleStoresAModuleWithEveryTotalValid) {
 
   // The module file: 9504 bytes that unscramble to a record whose serial is
   // the MD5 of the record with the serial field zeroed.
-  std::vector<uint8_t> file = test::ReadHostFile(home_.path() + "/Database/Local/" + serial + ".dbe");
+  std::vector<uint8_t> file = test::ReadHostFile(home + "/Database/Local/" + serial + ".dbe");
   ASSERT_EQ(file.size(), 9504u);
   std::vector<uint8_t> record = test::Unscrambled(file);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record[0x2288]), 34), serial);
@@ -82,8 +85,19 @@ TEST_F(LoopHome, MakeModuleStoresAModuleWithEveryTotalValid) {
   const std::string doc(bytes.begin(), bytes.end());
   EXPECT_NE(doc.find("\"serial\": \"" + serial + "\""), std::string::npos);
   // The user's settings file is as it was; nothing is left on the partition.
-  EXPECT_EQ(test::ReadHostFile(home_.path() + "/KelvaRANK.cfg"), cfg);
-  EXPECT_TRUE(Shell("test \"$(ls -A '" + mnt_ + "')\" = lost+found"));
+  EXPECT_EQ(test::ReadHostFile(home + "/KelvaRANK.cfg"), cfg);
+  EXPECT_TRUE(Shell("test \"$(ls -A '" + mnt + "')\" = lost+found"));
+}
+
+// With 1/16 of the defined work (engine/run_plan.h): the cards, switches and
+// scoring are as defined, so every total is valid all the same.
+TEST_F(LoopHome, MakeModuleStoresAModuleWithEveryTotalValid) {
+  ::setenv(kWorkScaleVariable, "16", 1);
+  MakeModuleStoresAModuleWithEveryTotalValid(home_.path(), dir_.path(), mnt_);
+}
+
+TEST_F(LoopHome, FullSizeMakeModuleStoresAModuleWithEveryTotalValid) {
+  MakeModuleStoresAModuleWithEveryTotalValid(home_.path(), dir_.path(), mnt_);
 }
 
 }  // namespace

@@ -337,6 +337,29 @@ TEST_F(ReportFiles, ANewReportReplacesTheOldOneWhole) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+// A report into a string: every line lands in it, whatever the settings say
+// (the report switched off here), no file is made, and afterwards the next
+// report goes to its file again.
+TEST_F(ReportFiles, AReportIntoAStringTouchesNoFile) {
+  ctx.settings.set_s32(cfg::kReportEnabled, 0);
+  std::string text;
+  OpenReportInto(ctx, text);
+  ReportLine(ctx, "first\n");
+  for (int i = 0; i < 5000; ++i) ReportFormat(ctx, "%lu\n", (unsigned long)i);  // past the flush size
+  CloseReport(ctx);
+  EXPECT_FALSE(ctx.report.open);
+  EXPECT_FALSE(ctx.report.failed);
+  EXPECT_EQ(text.substr(0, 8), "first\n0\n");
+  EXPECT_EQ(text.substr(text.size() - 5), "4999\n");
+  EXPECT_TRUE(Files().empty());
+  ReportLine(ctx, "closed\n");
+  EXPECT_EQ(text.find("closed"), std::string::npos);
+
+  ctx.settings.set_s32(cfg::kReportEnabled, 1);
+  Write("to the file\n");
+  EXPECT_EQ(test::ReadReport(ctx), "to the file\n");
+}
+
 // A failure anywhere keeps the older report, leaves no temporary file and
 // says which call failed on which file, and why.
 TEST_F(ReportFiles, AFailedWriteKeepsTheOlderReport) {

@@ -80,9 +80,8 @@ int RunBogomips(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
 int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t)) {
   const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
   WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "bBogoMips\x1b" "n", "BogoMips ppc-assembler inline", cacheOn, multitaskingOn, 0,
-                    true, false);
-  SetState(ctx, Section::Processor, "Calculating...");
+  BeginProcessorPhase(ctx, "\x1b" "bBogoMips\x1b" "n", "BogoMips ppc-assembler inline", cacheOn, multitaskingOn,
+                      "Calculating...");
 
   uint64_t rate = 0;
   if (!BogomipsLoopRate(ctx, cacheOn, multitaskingOn, loop, rate)) {
@@ -96,9 +95,7 @@ int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void 
   double b = 0.0;
   std::from_chars(text.data(), text.data() + text.size(), b);
 
-  ctx.results.setFigure(rec::kBogomips, b);
-  ShowProcessorResult(ctx, b, "BogoMIPS");
-  WriteMethodLine(ctx, scored, "BogoMIPS", b);
+  RecordProcessorFigure(ctx, rec::kBogomips, b, "BogoMIPS", scored, "BogoMIPS");
   FinishCard(ctx, kCard, b, scored);
   return 0;
 }

@@ -235,7 +235,8 @@ constexpr CardLayout kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &Proce
 }  // namespace
 
 int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunDhrystonesWith(ctx, cacheOn, multitaskingOn, kDhrystoneRuns);
+  return RunDhrystonesWith(ctx, cacheOn, multitaskingOn,
+                           int32_t(ScaledWork(uint32_t(kDhrystoneRuns), ctx.plan.workScale)));
 }
 
 int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs) {
@@ -258,22 +259,20 @@ int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int
   } else {
     auto state = std::make_unique<dhry::State>();  // 10 KiB of arrays: not on the stack
     SetState(ctx, Section::Processor, "Benchmarking...");
-    CleanSpan span(ctx, "CPU", "Dhrystones", multitaskingOn);
-    while (span.Attempt()) {
-      dhry::Init(*state, rec1, rec2);
-      dhry::Locals locals;
-      StartTiming(ctx, cacheOn, multitaskingOn);
-      dhry::Run(*state, runs, locals);
-      span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-    }
-    figure = RatePerSecond(double(runs), span.Seconds());
+    dhry::Locals locals;
+    const double t = TimeWorkload(
+        ctx, "CPU", "Dhrystones", cacheOn, multitaskingOn,
+        [&] {
+          dhry::Init(*state, rec1, rec2);
+          locals = dhry::Locals{};
+        },
+        [&] { dhry::Run(*state, runs, locals); });
+    figure = RatePerSecond(double(runs), t);
   }
   if (rec2) ctx.exec.FreeVec(rec2);
   if (rec1) ctx.exec.FreeVec(rec1);
 
-  ctx.results.setFigure(rec::kDhrystones, figure);
-  ShowProcessorResult(ctx, figure, "Dhrystones/s");
-  WriteMethodLine(ctx, scored, "Dhrystones/sec", figure);
+  RecordProcessorFigure(ctx, rec::kDhrystones, figure, "Dhrystones/s", scored, "Dhrystones/sec");
   FinishCard(ctx, card, figure, scored);
   return 0;
 }

@@ -37,14 +37,9 @@ int RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
   SetState(ctx, Section::Processor, "Calculating...");
 
-  CleanSpan span(ctx, "CPU", "Fibonacci", multitaskingOn);
-  while (span.Attempt()) {
-    StartTiming(ctx, cacheOn, multitaskingOn);
-    int32_t result = Fibonacci(40);
-    span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-    asm volatile("" : : "r"(result));
-  }
-  const double t = span.Seconds();
+  int32_t result = 0;
+  const double t = TimeWorkload(ctx, "CPU", "Fibonacci", cacheOn, multitaskingOn, [&] { result = Fibonacci(40); });
+  asm volatile("" : : "r"(result));
 
   double raw = FiboFigure(t);
   ctx.results.setFigure(rec::kFibonacci, raw);

@@ -408,7 +408,13 @@ int RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, F
 
 int RunFpuEmulation(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   DateStampClock clock(ctx.dos);
-  return RunFpuEmulationWith(ctx, cacheOn, multitaskingOn, clock, FlopsLimits{});
+  // A work scale shortens the calibration: its time and its loop limit.
+  FlopsLimits limits;
+  if (const uint32_t scale = ctx.plan.workScale; scale > 1) {
+    limits.timeLimit /= double(scale);
+    limits.loopLimit = int32_t(ScaledWork(uint32_t(limits.loopLimit), scale));
+  }
+  return RunFpuEmulationWith(ctx, cacheOn, multitaskingOn, clock, limits);
 }
 
 }  // namespace kr

@@ -57,6 +57,7 @@ struct JpegRun {
   int32_t cacheOn, multitaskingOn;
   bool scored;
   std::string path;  // the scratch file's host path
+  double share = 1.0;  // the part of the 1600 x 1200 image's work a method does
   double sum = 0.0;
   bool writeLogged = false, readLogged = false;
 
@@ -73,8 +74,8 @@ struct JpegRun {
       if (st != JpegStatus::Ok) break;  // a failed method is not timed again
     }
     double t = span.Seconds();
-    double mbits = RatePerSecond(kMBits, t);
-    double mpixels = RatePerSecond(kMPixels, t);
+    double mbits = RatePerSecond(kMBits * share, t);
+    double mpixels = RatePerSecond(kMPixels * share, t);
     if (st != JpegStatus::Ok) {
       // A method that did not complete measured nothing: its figures are 0
       // and the result no longer counts.
@@ -96,12 +97,17 @@ std::string NowRunning(int k) { return Format("\x1b" "bLibJPEG functions\x1b" "n
 
 }  // namespace
 
-int RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height) {
+namespace {
+
+// The test over an image of width x height pixels whose methods count as
+// share of the 1600 x 1200 image's work.
+int RunLibJpegShare(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height, double share) {
   // The scratch file gets a name of its own in the RAM folder, so parallel
   // runs never write into each other's; none made: every method fails.
   const std::string scratch = ctx.dos.ScratchFile("data", ".jpg");
   JpegRun run{ctx, cacheOn, multitaskingOn, ScoredFlag(ctx, cacheOn, multitaskingOn),
               scratch.empty() ? std::string() : ctx.dos.HostPath(scratch)};
+  run.share = share;
   WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
   ShowProcessorTest(ctx, NowRunning(1), "libjpeg 6b", cacheOn, multitaskingOn, 0, true, false);
   SetState(ctx, Section::Processor, kSpaces[0].writeState);
@@ -128,8 +134,16 @@ int RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int w
   return 0;
 }
 
+}  // namespace
+
+int RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height) {
+  return RunLibJpegShare(ctx, cacheOn, multitaskingOn, width, height, 1.0);
+}
+
+// A work scale takes rows off the image; the figures count the rows coded.
 int RunLibJpeg(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunLibJpegSized(ctx, cacheOn, multitaskingOn, 1600, 1200);
+  const int rows = int(ScaledWork(uint32_t(1200), ctx.plan.workScale));
+  return RunLibJpegShare(ctx, cacheOn, multitaskingOn, 1600, rows, double(rows) / 1200.0);
 }
 
 }  // namespace kr

@@ -9,13 +9,10 @@
 #include "bench/cpu/processor_tests.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/keep_memory.h"
 
 namespace kr {
 namespace {
-
-// Tells the compiler that the memory at p is read here, so that no round of
-// a timed loop can be dropped or merged. Emits no instruction.
-inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
 
 constexpr const char* kRoutine = "IBM mars en/decrytion";
 
@@ -42,71 +39,56 @@ int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uin
   double sum = 0.0;
 
   // Setup.
-  ShowProcessorTest(ctx, "\x1b" "bMars cipher\x1b" "n [1/3]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Setup...");
+  BeginProcessorPhase(ctx, "\x1b" "bMars cipher\x1b" "n [1/3]", kRoutine, cacheOn, multitaskingOn, "Setup...");
   const uint32_t firstKey = key[0];
-  CleanSpan setupSpan(ctx, "CPU", "Mars setup", multitaskingOn);
-  while (setupSpan.Attempt()) {
-    key[0] = firstKey;  // every attempt runs the same keys
-    StartTiming(ctx, cacheOn, multitaskingOn);
-    for (uint32_t i = 0; i < setupRounds; ++i) {
-      MarsSetKey(key, 4, expanded);
-      KeepMemory(expanded);
-      key[0] += 1;  // wraps at 2^32
-    }
-    setupSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-  }
-  double figure = RatePerSecond(MegaBits(setupRounds), setupSpan.Seconds());
+  double t = TimeWorkload(
+      ctx, "CPU", "Mars setup", cacheOn, multitaskingOn, [&] { key[0] = firstKey; },  // every attempt runs the same keys
+      [&] {
+        for (uint32_t i = 0; i < setupRounds; ++i) {
+          MarsSetKey(key, 4, expanded);
+          KeepMemory(expanded);
+          key[0] += 1;  // wraps at 2^32
+        }
+      });
+  double figure = RatePerSecond(MegaBits(setupRounds), t);
   sum += figure;
-  ctx.results.setFigure(rec::kMarsSetup, figure);
-  ShowProcessorResult(ctx, figure, "MBits/s");
-  WriteMethodLine(ctx, scored, "Setup", figure);
+  RecordProcessorFigure(ctx, rec::kMarsSetup, figure, "MBits/s", scored, "Setup");
 
   // Encrypting.
-  ShowProcessorTest(ctx, "\x1b" "bMars cipher\x1b" "n [2/3]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Encrypting...");
+  BeginProcessorPhase(ctx, "\x1b" "bMars cipher\x1b" "n [2/3]", kRoutine, cacheOn, multitaskingOn, "Encrypting...");
   MarsSetKey(key, 4, expanded);
-  CleanSpan encryptSpan(ctx, "CPU", "Mars encrypting", multitaskingOn);
-  while (encryptSpan.Attempt()) {
-    StartTiming(ctx, cacheOn, multitaskingOn);
+  t = TimeWorkload(ctx, "CPU", "Mars encrypting", cacheOn, multitaskingOn, [&] {
     for (uint32_t i = 0; i < cryptRounds; ++i) {
       MarsEncrypt(in, out, expanded);
       KeepMemory(out);
     }
-    encryptSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-  }
-  figure = RatePerSecond(MegaBits(cryptRounds), encryptSpan.Seconds());
+  });
+  figure = RatePerSecond(MegaBits(cryptRounds), t);
   sum += figure;
-  ctx.results.setFigure(rec::kMarsEncrypt, figure);
-  ShowProcessorResult(ctx, figure, "MBits/s");
-  WriteMethodLine(ctx, scored, "Encrypting", figure);
+  RecordProcessorFigure(ctx, rec::kMarsEncrypt, figure, "MBits/s", scored, "Encrypting");
 
   // Decrypting.
-  ShowProcessorTest(ctx, "\x1b" "bMars cipher\x1b" "n [3/3]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Decrypting...");
-  CleanSpan decryptSpan(ctx, "CPU", "Mars decrypting", multitaskingOn);
-  while (decryptSpan.Attempt()) {
-    StartTiming(ctx, cacheOn, multitaskingOn);
+  BeginProcessorPhase(ctx, "\x1b" "bMars cipher\x1b" "n [3/3]", kRoutine, cacheOn, multitaskingOn, "Decrypting...");
+  t = TimeWorkload(ctx, "CPU", "Mars decrypting", cacheOn, multitaskingOn, [&] {
     for (uint32_t i = 0; i < cryptRounds; ++i) {
       MarsDecrypt(in, out, expanded);
       KeepMemory(out);
     }
-    decryptSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-  }
-  figure = RatePerSecond(MegaBits(cryptRounds), decryptSpan.Seconds());
+  });
+  figure = RatePerSecond(MegaBits(cryptRounds), t);
   sum += figure;
-  ctx.results.setFigure(rec::kMarsDecrypt, figure);
+  RecordProcessorFigure(ctx, rec::kMarsDecrypt, figure, "MBits/s", scored, "Decrypting");
   const double mean = sum * (1.0 / 3.0);
   ctx.results.setFigure(rec::kMarsMean, mean);
-  ShowProcessorResult(ctx, figure, "MBits/s");
-  WriteMethodLine(ctx, scored, "Decrypting", figure);
 
   FinishCard(ctx, card, mean, scored);
   return 0;
 }
 
 int RunMarsCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, kMarsSetupRounds, kMarsCryptRounds);
+  const uint32_t scale = ctx.plan.workScale;
+  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMarsSetupRounds, scale),
+                           ScaledWork(kMarsCryptRounds, scale));
 }
 
 }  // namespace kr

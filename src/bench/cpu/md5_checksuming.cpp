@@ -8,16 +8,9 @@
 #include "bench/cpu/processor_tests.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/keep_memory.h"
 
 namespace kr {
-namespace {
-
-// Tells the compiler that the memory at p is read here, so that no round of
-// the timed loop can be dropped or merged. Emits no instruction.
-inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
-
-}  // namespace
-
 int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds) {
   const CardParam params[] = {{"Buffersize (bytes)", nullptr, kMd5BufferSize}, {"Rounds", nullptr, rounds}};
   const CardLayout card = {"MD5 checksuming (RFC 1321) Branvelorquistad",
@@ -26,9 +19,8 @@ int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn,
   double figure = 0.0;
   bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
   WriteCardHead(ctx, card, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "bMD5 checksuming\x1b" "n", "MD5 (RFC 1321) Branvelorquistad", cacheOn,
-                    multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Calculating...");
+  BeginProcessorPhase(ctx, "\x1b" "bMD5 checksuming\x1b" "n", "MD5 (RFC 1321) Branvelorquistad", cacheOn,
+                      multitaskingOn, "Calculating...");
 
   // A buffer that cannot be had is no result: 0.00 and not scored, nothing
   // logged.
@@ -39,32 +31,26 @@ int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn,
     std::memset(buffer, 0, kMd5BufferSize);
     Md5State state;
     uint8_t digest[16];
-    CleanSpan span(ctx, "CPU", "MD5 checksuming", multitaskingOn);
-    while (span.Attempt()) {
-      StartTiming(ctx, cacheOn, multitaskingOn);
+    const double t = TimeWorkload(ctx, "CPU", "MD5 checksuming", cacheOn, multitaskingOn, [&] {
       for (uint32_t i = 0; i < rounds; ++i) {
         Md5Init(state);
         Md5Append(state, buffer, kMd5BufferSize);
         Md5Finish(state, digest);
         KeepMemory(digest);
       }
-      span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-    }
-    const double t = span.Seconds();
+    });
     // 8 MBits per round over the time of one round; nothing measured, no figure.
     if (t > 0.0 && rounds > 0) figure = 8.0 / (t * (1.0 / double(rounds)));
     ctx.exec.FreeVec(buffer);
   }
 
-  ctx.results.setFigure(rec::kMd5, figure);
-  ShowProcessorResult(ctx, figure, "MBits/s");
-  WriteMethodLine(ctx, scored, "MD5 checksuming", figure);
+  RecordProcessorFigure(ctx, rec::kMd5, figure, "MBits/s", scored, "MD5 checksuming");
   FinishCard(ctx, card, figure, scored);
   return 0;
 }
 
 int RunMd5Checksuming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, kMd5Rounds);
+  return RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMd5Rounds, ctx.plan.workScale));
 }
 
 }  // namespace kr

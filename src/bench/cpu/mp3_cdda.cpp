@@ -91,16 +91,14 @@ bool Measure(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, double& figu
 int RunMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
   WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "bMP3 2 CDDA\x1b" "n [Intel]", "mpega.library", cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Converting...");
+  BeginProcessorPhase(ctx, "\x1b" "bMP3 2 CDDA\x1b" "n [Intel]", "mpega.library", cacheOn, multitaskingOn,
+                      "Converting...");
 
   // Without a conversion there is no figure of this run: 0.00, not scored.
   double figure = 0.0;
   if (!Measure(ctx, cacheOn, multitaskingOn, figure)) scored = false;
 
-  ctx.results.setFigure(rec::kMp3, figure);
-  ShowProcessorResult(ctx, figure, "Frames/s");
-  WriteMethodLine(ctx, scored, "Frames/sec", figure);
+  RecordProcessorFigure(ctx, rec::kMp3, figure, "Frames/s", scored, "Frames/sec");
   FinishCard(ctx, kCard, figure, scored);
   return 0;
 }

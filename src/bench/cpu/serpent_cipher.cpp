@@ -9,13 +9,10 @@
 #include "bench/cpu/serpent.h"
 #include "engine/status_ops.h"
 #include "engine/timing.h"
+#include "util/keep_memory.h"
 
 namespace kr {
 namespace {
-
-// Tells the compiler that the memory at p is read here, so that no round of
-// a timed loop can be dropped or merged. Emits no instruction.
-inline void KeepMemory(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
 
 constexpr const char* kRoutine = "Serpent en/decrytion";
 // The test's key (the figures do not depend on it).
@@ -40,61 +37,48 @@ int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, 
   if (makeKey(&key, run.direction, run.keyLen, run.keyText ? run.keyText : kKeyText) <= 0) scored = false;
 
   // Encrypting.
-  ShowProcessorTest(ctx, "\x1b" "bSerpent cipher\x1b" "n [1/2]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Encrypting...");
+  BeginProcessorPhase(ctx, "\x1b" "bSerpent cipher\x1b" "n [1/2]", kRoutine, cacheOn, multitaskingOn, "Encrypting...");
   bool failed = false;
   // Every attempt starts from the same block.
   uint32_t first[4];
   std::memcpy(first, block, sizeof block);
-  CleanSpan encryptSpan(ctx, "CPU", "Serpent encrypting", multitaskingOn);
-  while (encryptSpan.Attempt()) {
-    std::memcpy(block, first, sizeof block);
-    StartTiming(ctx, cacheOn, multitaskingOn);
+  auto restart = [&] { std::memcpy(block, first, sizeof block); };
+  double t = TimeWorkload(ctx, "CPU", "Serpent encrypting", cacheOn, multitaskingOn, restart, [&] {
     for (uint32_t i = 0; i < run.rounds; ++i) {
       if (blockEncrypt(&cipher, &key, block, 128, block) <= 0) failed = true;
       KeepMemory(block);
     }
-    encryptSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-  }
-  double t = encryptSpan.Seconds();
+  });
   if (failed) scored = false;
   double figure = RatePerSecond(megaBits, t);
   sum += figure;
-  ctx.results.setFigure(rec::kSerpentEncrypt, figure);
-  ShowProcessorResult(ctx, figure, "MBits/s");
-  WriteMethodLine(ctx, scored, "Encrypting", figure);
+  RecordProcessorFigure(ctx, rec::kSerpentEncrypt, figure, "MBits/s", scored, "Encrypting");
 
   // Decrypting, with the same key instance.
-  ShowProcessorTest(ctx, "\x1b" "bSerpent cipher\x1b" "n [2/2]", kRoutine, cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Decrypting...");
+  BeginProcessorPhase(ctx, "\x1b" "bSerpent cipher\x1b" "n [2/2]", kRoutine, cacheOn, multitaskingOn, "Decrypting...");
   failed = false;
   std::memcpy(first, block, sizeof block);
-  CleanSpan decryptSpan(ctx, "CPU", "Serpent decrypting", multitaskingOn);
-  while (decryptSpan.Attempt()) {
-    std::memcpy(block, first, sizeof block);
-    StartTiming(ctx, cacheOn, multitaskingOn);
+  t = TimeWorkload(ctx, "CPU", "Serpent decrypting", cacheOn, multitaskingOn, restart, [&] {
     for (uint32_t i = 0; i < run.rounds; ++i) {
       if (blockDecrypt(&cipher, &key, block, 128, block) <= 0) failed = true;
       KeepMemory(block);
     }
-    decryptSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-  }
-  t = decryptSpan.Seconds();
+  });
   if (failed) scored = false;
   figure = RatePerSecond(megaBits, t);
   sum += figure;
-  ctx.results.setFigure(rec::kSerpentDecrypt, figure);
+  RecordProcessorFigure(ctx, rec::kSerpentDecrypt, figure, "MBits/s", scored, "Decrypting");
   const double mean = sum * 0.5;
   ctx.results.setFigure(rec::kSerpentMean, mean);
-  ShowProcessorResult(ctx, figure, "MBits/s");
-  WriteMethodLine(ctx, scored, "Decrypting", figure);
 
   FinishCard(ctx, card, mean, scored);
   return 0;
 }
 
 int RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, SerpentRun{});
+  SerpentRun run;
+  run.rounds = ScaledWork(kSerpentRounds, ctx.plan.workScale);
+  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, run);
 }
 
 }  // namespace kr

@@ -87,6 +87,9 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
     return 0;
   }
 
+  // A work scale codes the first part of the file only.
+  const uInt work = ScaledWork(kFileSize, ctx.plan.workScale);
+  const double megabytes = kMegabytes * (double(work) / double(kFileSize));
   double sum = 0.0;
   for (int k = 1; k <= 9; ++k) {
     const Combination& c = kCombinations[k - 1];
@@ -101,51 +104,47 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
     z_stream zs;
     bool ok = false;
     int rcRun = 0, rcFinish = 0, rcEnd = 0;
-    CleanSpan deflateSpan(ctx, "CPU", c.deflateText, multitaskingOn);
-    while (deflateSpan.Attempt()) {
-      std::memset(&zs, 0, sizeof zs);
-      ok = deflateInit(&zs, Z_DEFAULT_COMPRESSION) == Z_OK && deflateParams(&zs, c.level, c.strategy) == Z_OK;
-      zs.next_in = source;
-      zs.avail_in = kFileSize;
-      zs.next_out = dest;
-      zs.avail_out = kFileSize;
-      StartTiming(ctx, cacheOn, multitaskingOn);
-      rcRun = deflate(&zs, Z_NO_FLUSH);
-      rcFinish = deflate(&zs, Z_FINISH);
-      rcEnd = deflateEnd(&zs);
-      deflateSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-    }
-    double t = deflateSpan.Seconds();
+    double t = TimeWorkload(
+        ctx, "CPU", c.deflateText, cacheOn, multitaskingOn,
+        [&] {
+          std::memset(&zs, 0, sizeof zs);
+          ok = deflateInit(&zs, Z_DEFAULT_COMPRESSION) == Z_OK && deflateParams(&zs, c.level, c.strategy) == Z_OK;
+          zs.next_in = source;
+          zs.avail_in = work;
+          zs.next_out = dest;
+          zs.avail_out = kFileSize;
+        },
+        [&] {
+          rcRun = deflate(&zs, Z_NO_FLUSH);
+          rcFinish = deflate(&zs, Z_FINISH);
+          rcEnd = deflateEnd(&zs);
+        });
     if (!ok || rcRun != Z_OK || rcFinish != Z_STREAM_END || rcEnd != Z_OK) scored = false;
     const uInt compressed = kFileSize - zs.avail_out;
-    double f = RatePerSecond(kMegabytes, t);
+    double f = RatePerSecond(megabytes, t);
     sum += f;
-    ctx.results.setFigure(rec::kZLibDeflate + 0x10 * size_t(k - 1), f);
-    ShowProcessorResult(ctx, f, "MB/s");
-    WriteMethodLine(ctx, scored, c.deflateText, f);
+    RecordProcessorFigure(ctx, rec::kZLibDeflate + 0x10 * size_t(k - 1), f, "MB/s", scored, c.deflateText);
 
     // Inflate the compressed bytes back into the source buffer.
     SetState(ctx, Section::Processor, "Inflating...");
-    CleanSpan inflateSpan(ctx, "CPU", c.inflateText, multitaskingOn);
-    while (inflateSpan.Attempt()) {
-      std::memset(&zs, 0, sizeof zs);
-      ok = inflateInit(&zs) == Z_OK;
-      zs.next_in = dest;
-      zs.avail_in = compressed;
-      zs.next_out = source;
-      zs.avail_out = kFileSize;
-      StartTiming(ctx, cacheOn, multitaskingOn);
-      rcRun = inflate(&zs, Z_NO_FLUSH);
-      rcEnd = inflateEnd(&zs);
-      inflateSpan.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-    }
-    t = inflateSpan.Seconds();
+    t = TimeWorkload(
+        ctx, "CPU", c.inflateText, cacheOn, multitaskingOn,
+        [&] {
+          std::memset(&zs, 0, sizeof zs);
+          ok = inflateInit(&zs) == Z_OK;
+          zs.next_in = dest;
+          zs.avail_in = compressed;
+          zs.next_out = source;
+          zs.avail_out = kFileSize;
+        },
+        [&] {
+          rcRun = inflate(&zs, Z_NO_FLUSH);
+          rcEnd = inflateEnd(&zs);
+        });
     if (!ok || rcRun != Z_STREAM_END || rcEnd != Z_OK) scored = false;
-    f = RatePerSecond(kMegabytes, t);
+    f = RatePerSecond(megabytes, t);
     sum += f;
-    ctx.results.setFigure(rec::kZLibInflate + 0x10 * size_t(k - 1), f);
-    ShowProcessorResult(ctx, f, "MB/s");
-    WriteMethodLine(ctx, scored, c.inflateText, f);
+    RecordProcessorFigure(ctx, rec::kZLibInflate + 0x10 * size_t(k - 1), f, "MB/s", scored, c.inflateText);
   }
 
   double mean = sum * (1.0 / 18.0);

@@ -158,7 +158,9 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
   int measured = 0;
   for (int32_t k = std::max(lowStep, 1); k <= std::min(highStep, 17); ++k) {
     const uint32_t b = BlockSizeOfStep(k);
-    const uint64_t n = transfer / b;
+    // A work scale divides the transfers; the figure counts the bytes moved.
+    const uint64_t n = ScaledWork(transfer / b, ctx.plan.workScale);
+    const double moved = ctx.plan.workScale > 1 ? double(n) * double(b) / 1048576.0 : megabytes;
     ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, int32_t(b));
     ctx.status.SetNumber(Section::Drive, StatusField::Loopsize, int32_t(std::min<uint64_t>(n, 0x7FFFFFFF)));
     double figure = 0.0;
@@ -175,7 +177,7 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
       } else if (void* buf = ctx.exec.AllocVec(b, MEMF_CLEAR)) {
         double t = 0.0;
         if (TransferStep(ctx, write, scsi, buf, b, n, cacheOn, mt, t)) {
-          figure = RatePerSecond(megabytes, t);
+          figure = RatePerSecond(moved, t);
           minimum = std::min(minimum, figure);
           maximum = std::max(maximum, figure);
           sum += figure;
@@ -288,7 +290,8 @@ void RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
     ShowDriveTest(ctx, std::string("\x1b" "bSeek on DEVICE\x1b" "n [") + kPatterns[p].name + "]", routine, "From:",
                   "To:", "Blocksize:", cacheOn, mt, 0, 0, 0, 0, 1);
     SetState(ctx, Section::Drive, "Delay...");
-    if (!WaitTicks(ctx, 250)) {
+    // The drive settles for 5 s before each pattern (a work scale shortens it).
+    if (!WaitTicks(ctx, ScaledWork(uint32_t(250), ctx.plan.workScale))) {
       cut = true;
       break;
     }

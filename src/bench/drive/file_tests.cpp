@@ -217,7 +217,10 @@ void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, 
   SetState(ctx, Section::Drive, "Benchmarking...");
   ctx.status.SetText(Section::Drive, StatusField::LastResult, "NA");
 
-  const LoopResult loop = TimedLoop(ctx, files, op, cacheOn, multitaskingOn, n);
+  // A work scale runs the loop over fewer files; the figure counts the
+  // operations made.
+  const int32_t worked = n > 0 ? int32_t(ScaledWork(uint32_t(n), ctx.plan.workScale)) : n;
+  const LoopResult loop = TimedLoop(ctx, files, op, cacheOn, multitaskingOn, worked);
   // The current-file field shows the last file once the loop is over (a
   // status call inside the timed span would be timed with the files).
   if (op == FileOp::OpenFiles || op == FileOp::SetProtection) ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, n);
@@ -286,7 +289,9 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
   const double megabytes = double(fileSize / 1048576u);
   for (int32_t k = std::max(lowStep, 1); k <= std::min(highStep, 17); ++k) {
     const uint32_t b = BlockSizeOfStep(k);
-    const uint64_t n = fileSize / b;
+    // A work scale divides the transfers; the figure counts the bytes moved.
+    const uint64_t n = ScaledWork(fileSize / b, ctx.plan.workScale);
+    const double moved = ctx.plan.workScale > 1 ? double(n) * double(b) / 1048576.0 : megabytes;
     ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, int32_t(b));
     ctx.status.SetNumber(Section::Drive, StatusField::Loopsize, int32_t(std::min<uint64_t>(n, 0x7FFFFFFF)));
     ++steps;
@@ -325,7 +330,7 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
     calls += int64_t(2 * n);
     failedCalls += bad;
 
-    const double figure = RatePerSecond(megabytes, t);
+    const double figure = RatePerSecond(moved, t);
     minimum = std::min(minimum, figure);
     maximum = std::max(maximum, figure);
     sum += figure;

@@ -103,21 +103,17 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         if (d.kernel != Kernel::Fill) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
         return false;
       }
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        if (d.kernel == Kernel::EmptyStep) {
-          uint64_t steps = EmptyLoopNest(passes, block, 8);
-          span.Took(StopTiming(ctx, cacheOn, mt));
-          asm volatile("" : : "r"(steps));
-        } else {
+      if (d.kernel == Kernel::EmptyStep) {
+        uint64_t steps = 0;
+        t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] { steps = EmptyLoopNest(passes, block, 8); });
+        asm volatile("" : : "r"(steps));
+      } else {
+        t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] {
           if (d.kernel == Kernel::Read) RunRead(d.width, buf, block, passes);
           else if (d.kernel == Kernel::Write) RunWrite(d.width, buf, block, passes);
           else FillKernel(buf, block, passes);
-          span.Took(StopTiming(ctx, cacheOn, mt));
-        }
+        });
       }
-      t = span.Seconds();
       ctx.exec.FreeVec(buf);
       return true;
     }
@@ -133,13 +129,7 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         LogError(ctx, "MEMORY", logName, kNoDestinationBuffer);
         return false;
       }
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        CopyKernel(ctx.exec, src, dst, block, passes);
-        span.Took(StopTiming(ctx, cacheOn, mt));
-      }
-      t = span.Seconds();
+      t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] { CopyKernel(ctx.exec, src, dst, block, passes); });
       ctx.exec.FreeVec(dst);
       ctx.exec.FreeVec(src);
       return true;
@@ -168,13 +158,7 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
         LogError(ctx, "MEMORY", logName, kPastRom);
         return false;
       }
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        RunRead(d.width, rom, block, passes);
-        span.Took(StopTiming(ctx, cacheOn, mt));
-      }
-      t = span.Seconds();
+      t = TimeWorkload(ctx, "MEMORY", logName, cacheOn, mt, [&] { RunRead(d.width, rom, block, passes); });
       return true;
     }
   }
@@ -272,7 +256,10 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
   for (uint64_t block64 = lowSize; block64 <= highSize; block64 *= 2) {
     if (block64 > lowSize && (stopped = StopRequested(ctx))) break;
     const auto block = uint32_t(block64);
-    const uint32_t passes = loopSize / block;
+    // A work scale divides the passes; the figure counts the bytes passed.
+    const uint32_t scale = ctx.plan.workScale;
+    const uint32_t passes = scale > 1 ? ScaledWork(loopSize / block, scale) : loopSize / block;
+    const double megabytes = scale > 1 ? double(passes) * double(block) / double(mega) : mb;
     ctx.status.SetNumber(Section::Memory, StatusField::Blocksize, int32_t(block));
     ctx.status.SetNumber(Section::Memory, StatusField::Passes, int32_t(passes));
     ++count;
@@ -291,7 +278,7 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
         break;
       }
       const double net = t - t0;
-      figure = net > 0.0 ? mb / net : 0.0;
+      figure = net > 0.0 ? megabytes / net : 0.0;
       break;
     }
 
