@@ -590,11 +590,10 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
   return code;
 }
 
-// The system-information part of the report, written to a scratch report in
-// the RAM folder and printed.
+// The system-information part of the report, written into a string and
+// printed.
 int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
-  // The report's system-information block, written into a string.
   std::string text;
   OpenReportInto(ctx, text);
   WriteSystemInformation(ctx);
@@ -633,6 +632,7 @@ struct Parsed {
   RunArgs run;
   MakeModuleArgs make;
   NetArgs net;
+  ChartArgs chart;
 };
 
 using Words = std::vector<std::string>;
@@ -686,8 +686,8 @@ const CommandEntry kCommands[] = {
     {[](const Words& w) { return w[0] == "partitions"; },
      [](const Words& w, Parsed&) { return NoArguments(w, "partitions takes no arguments"); },
      [](System&, const Parsed&) { return PartitionsCommand(); }},
-    {[](const Words& w) { return w[0] == "chart"; }, [](const Words& w, Parsed&) { return CheckChartWords(w); },
-     [](System& sys, const Parsed& p) { return ChartCommand(sys.ctx, p.words, std::cout, std::cerr); }},
+    {[](const Words& w) { return w[0] == "chart"; }, [](const Words& w, Parsed& p) { return ParseChart(w, p.chart); },
+     [](System& sys, const Parsed& p) { return ChartCommand(sys.ctx, p.chart, std::cout, std::cerr); }},
     {[](const Words& w) { return w[0] == "modules" && w.size() >= 2 && w[1] == "info"; },
      [](const Words& w, Parsed&) {
        return w.size() == 3 ? std::string() : std::string("modules info takes one module serial");

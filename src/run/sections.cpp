@@ -230,12 +230,8 @@ int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
     ClearProcessorStatus(ctx);
     const int32_t cacheOn = ctx.settings.procCache(k);
     const int32_t mt = MultitaskingFor(ctx, ctx.settings.procMultitasking(k));
-    if (ProcessorTestFn test = tests[k]) {
-      RunAnnounced(ctx, ProcessorEntry(k), [&] { test(ctx, cacheOn, mt); });
-      ++run;
-    } else {
-      LogError(ctx, "CPU", ProcessorEntry(k).label, "Not built yet");
-    }
+    RunAnnounced(ctx, ProcessorEntry(k), [&] { tests[k](ctx, cacheOn, mt); });
+    ++run;
     progress.Finished();
   }
   FinishSection(ctx, Section::Processor, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
@@ -244,7 +240,7 @@ int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
   return 0;
 }
 
-int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, MemoryTestsBuilt() ? &RunMemoryTest : nullptr); }
+int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, &RunMemoryTest); }
 
 int RunMemorySection(Context& ctx, MemoryTestFn test) {
   SectionProgress progress(ctx, Section::Memory, ctx.countMemory, "Ideling");
@@ -254,17 +250,13 @@ int RunMemorySection(Context& ctx, MemoryTestFn test) {
     if (ctx.settings.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
     if (StopBetweenTests(ctx, "MEMORY", "RunMemorySection")) break;
     ClearMemoryStatus(ctx);
-    if (test) {
-      const int32_t lowStep = ctx.settings.memSweepStart(p), highStep = ctx.settings.memSweepStop(p);
-      RunAnnounced(ctx, MemoryEntry(p), [&] {
-        test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
-             BlockSizeOfStep(highStep), ctx.settings.memCache(p),
-             MultitaskingFor(ctx, ctx.settings.memMultitasking(p)), lowStep, highStep);
-      });
-      ++run;
-    } else {
-      LogError(ctx, "MEMORY", MemoryEntry(p).label, "Not built yet");
-    }
+    const int32_t lowStep = ctx.settings.memSweepStart(p), highStep = ctx.settings.memSweepStop(p);
+    RunAnnounced(ctx, MemoryEntry(p), [&] {
+      test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
+           BlockSizeOfStep(highStep), ctx.settings.memCache(p),
+           MultitaskingFor(ctx, ctx.settings.memMultitasking(p)), lowStep, highStep);
+    });
+    ++run;
     progress.Finished();
   }
   FinishSection(ctx, Section::Memory, slot::kMemoryTotal, MemoryTotal(ctx.results, run));

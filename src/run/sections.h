@@ -69,9 +69,7 @@ int RunMemorySection(Context& ctx);
 int RunDriveSection(Context& ctx);
 
 // The same section runs over a given test table (tests drive the frame with
-// recording tests). A null processor entry, or a null memory test, is a test
-// this build does not have: it is not run, it is logged ("CPU"/"MEMORY", the
-// test's label, "Not built yet") and the section goes on.
+// recording tests).
 using MemoryTestFn = int (*)(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
                              uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
                              int32_t highStep);
