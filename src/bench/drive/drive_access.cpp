@@ -262,13 +262,13 @@ void NsdQuery(Context& ctx) {
   CloseDeviceConnection(ctx);
 }
 
-void CheckFreeSpace(Context& ctx) {
+void CheckFreeSpace(Context& ctx, const SettingsRecord& settings) {
   void* infoData = ctx.exec.AllocVec(36, MEMF_CLEAR);
   if (!infoData) {
     LogError(ctx, kDrive, "CheckFreeSpace", "Could not get memory");
     return;
   }
-  const std::string volume = std::string(ctx.settings.partition()) + ":";
+  const std::string volume = std::string(settings.partition()) + ":";
   VolumeInfo info;
   if (ctx.drive.rawDevice) {
     // A device node has no file system of ours: the file tests are not possible, and that is no error.
@@ -278,7 +278,7 @@ void CheckFreeSpace(Context& ctx) {
     LogError(ctx, kDrive, "CheckFreeSpace", "Could not get Info()");
   } else {
     const int64_t freeBlocks = int64_t(info.totalBlocks - info.usedBlocks);
-    const int64_t base = FreeSpaceBase(ctx.settings.driveCount(0));
+    const int64_t base = FreeSpaceBase(settings.driveCount(0));
     const int64_t needed = (base + 16777216 - 64) / int64_t(info.bytesPerBlock);
     if (freeBlocks > needed) {
       ctx.run.freeSpace = 1;
@@ -294,11 +294,13 @@ void CheckFreeSpace(Context& ctx) {
   ctx.exec.FreeVec(infoData);
 }
 
-void GatherDriveInfo(Context& ctx) {
+void GatherDriveInfo(Context& ctx) { GatherDriveInfo(ctx, ctx.settings); }
+
+void GatherDriveInfo(Context& ctx, const SettingsRecord& settings) {
   DriveState& s = ctx.drive;
   DriveInfo& d = ctx.driveInfo;
   s.accessMode = kAccessNone;
-  s.requestedMode = int16_t(AccessModeOfCycle(ctx.settings.accessMode()));
+  s.requestedMode = int16_t(AccessModeOfCycle(settings.accessMode()));
   s.openFailure.clear();
   s.openRefused = false;
   s.rawDevice = false;
@@ -309,10 +311,10 @@ void GatherDriveInfo(Context& ctx) {
   PutText(d.product, kUnknown);
   PutText(d.revision, kUnknown);
 
-  const std::string partition(ctx.settings.partition());
+  const std::string partition(settings.partition());
   if (GetHighlevelInfo(ctx, partition) && GetLowlevelInfo(ctx) && Inquiry(ctx)) {
     NsdQuery(ctx);
-    CheckFreeSpace(ctx);
+    CheckFreeSpace(ctx, settings);
   }
   d.gathered = true;
 

@@ -90,7 +90,7 @@ void WriteSkippedBlock(Context& ctx) {
 // variant of the requested access mode. False when the device could not be
 // opened (the test is left out; the connection logged why).
 bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
-  const SettingsRecord& st = ctx.settings;
+  const SettingsRecord& st = RunSettings(ctx);
   const int entry = 12 + e;  // Read from Device .. SpinUP Device
   const int32_t cacheOn = st.driveCache(DriveEntry(entry).driveCache);
   // Only Write to Device writes; it opens the device exclusively unless a
@@ -117,7 +117,7 @@ bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
 }  // namespace
 
 int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
-  const SettingsRecord& st = ctx.settings;
+  const SettingsRecord& st = RunSettings(ctx);
   // A device node named as the partition has no file system: its file tests
   // are left out (not run, not scored), the device tests run.
   auto fileTest = [&](int e) { return !ctx.drive.rawDevice && st.driveEnabled(e) != 0; };
