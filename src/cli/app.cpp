@@ -162,26 +162,6 @@ struct System {
   }
 };
 
-// The settings (and the settings pages' copy) as they were when the guard
-// was made, put back when it ends: whatever a command changes for one run,
-// on whatever path it leaves, never reaches the settings file that the
-// shut-down may save.
-class SettingsRestore {
- public:
-  explicit SettingsRestore(Context& ctx) : ctx_(ctx), settings_(ctx.settings), form_(ctx.form) {}
-  ~SettingsRestore() {
-    ctx_.settings = settings_;
-    ctx_.form = form_;
-  }
-  SettingsRestore(const SettingsRestore&) = delete;
-  SettingsRestore& operator=(const SettingsRestore&) = delete;
-
- private:
-  Context& ctx_;
-  const SettingsRecord settings_;
-  const SettingsForm form_;
-};
-
 int Usage(const std::string& error) {
   if (!error.empty()) std::cerr << "kelvarank-cli: " << TerminalText(error) << "\n";
   std::cerr << kUsage;
@@ -280,16 +260,17 @@ std::string StampedReportName(Context& ctx) {
 // Latin-1 system text (a path) for the terminal.
 std::string Shown(std::string_view latin1) { return TerminalText(Latin1ToUtf8(latin1)); }
 
-// The report of a run: a file named on the command line, else the
-// settings' name, where the default name becomes a stamped one (it would make
-// every run replace the last report).
-void SetRunReport(Context& ctx, const std::string& commandLineFile) {
-  if (!commandLineFile.empty()) {
-    ctx.settings.set_s32(cfg::kReportEnabled, 1);
-    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, commandLineFile);
-  } else if (ctx.settings.reportEnabled() != 0 && ctx.settings.reportFile() == kDefaultReportFile) {
-    ctx.settings.set_text(cfg::kReportFile, cfg::kPathWidth, StampedReportName(ctx));
-  }
+// What every run from the command line chooses for itself: the report (a
+// file named on the command line, else the settings' name, where the
+// default name becomes a stamped one: it would make every run replace the
+// last report) and the work scale the test suite may set in the environment
+// (KR_TEST_WORK_SCALE; for the tests only, see engine/run_plan.h).
+RunOverrides CommandLineOverrides(Context& ctx, const std::string& reportFile) {
+  RunOverrides o;
+  o.reportFile = reportFile;
+  if (reportFile.empty()) o.defaultReportName = StampedReportName(ctx);
+  o.workScale = ParseWorkScale(std::getenv(kWorkScaleVariable));
+  return o;
 }
 
 // The JSON form of the run just made (docs/module-json.md) into `path`: the
@@ -322,10 +303,10 @@ bool OutputUsable(Context& ctx, const std::string& option, const std::string& pa
 // Why the drive section cannot run on the gathered partition, in one line
 // (empty: it can). The gathering's chain stops at the first failure: the
 // partition, then its device.
-std::string DriveRefusal(const System& sys) {
+std::string DriveRefusal(const System& sys, const SettingsRecord& settings) {
   const Context& ctx = sys.ctx;
   const DriveInfo& d = ctx.driveInfo;
-  const std::string part = TerminalText(ctx.settings.partition());  // a host path
+  const std::string part = TerminalText(settings.partition());  // a host path
   if (d.field(drive_field::kHighlevelValid) == 0) {  // highlevel valid
     std::string why = sys.devices.lastReason().empty() ? "no such partition" : sys.devices.lastReason();
     return "the partition '" + part + "' cannot be used: " + TerminalText(why) +
@@ -355,55 +336,45 @@ std::string CheckPartition(const std::string& dir) {
   return {};
 }
 
-// The plan of a run from the command line: the default, but for the work
-// scale the test suite may set in the environment (KR_TEST_WORK_SCALE; for
-// the tests only, see engine/run_plan.h).
-RunPlan TestWorkScalePlan() {
-  RunPlan plan;
-  plan.workScale = ParseWorkScale(std::getenv(kWorkScaleVariable));
-  return plan;
-}
-
 int RunCommand(System& sys, const RunArgs& args) {
   Context& ctx = sys.ctx;
   const RunMode mode = args.mode;
 
-  // Everything changed below is for this run only: the guard puts the
-  // settings back on every way out, before the program shuts down (which
-  // may save them).
   if (!OutputUsable(ctx, "--json", args.json)) return kExitFailed;
-  const SettingsRestore restore(ctx);
+  // What this run chooses for itself goes into its plan; the settings (which
+  // the shut-down may save) are never changed.
+  RunOverrides overrides = CommandLineOverrides(ctx, args.report);
   if (args.all)
-    SetAllTests(ctx,
-                mode == RunMode::Processor ? TestPages::Processor
-                : mode == RunMode::Memory  ? TestPages::Memory
-                                           : TestPages::Drive,
-                true);
-  if (mode == RunMode::Drive) {
-    if (!args.partition.empty()) {
-      if (std::string why = CheckPartition(args.partition); !why.empty()) {
-        std::cerr << "kelvarank-cli: --partition " << TerminalText(args.partition) << ": " << TerminalText(why)
-                  << "\n";
-        return kExitFailed;
-      }
-      // The folder as the file system names it; only the report shows it
-      // in Latin-1.
-      ctx.settings.set_text(cfg::kPartition, cfg::kPartitionWidth, args.partition);
-      GatherDriveInfo(ctx);
+    overrides.allTests = mode == RunMode::Processor ? TestPages::Processor
+                         : mode == RunMode::Memory  ? TestPages::Memory
+                                                    : TestPages::Drive;
+  if (mode == RunMode::Drive && !args.partition.empty()) {
+    if (std::string why = CheckPartition(args.partition); !why.empty()) {
+      std::cerr << "kelvarank-cli: --partition " << TerminalText(args.partition) << ": " << TerminalText(why)
+                << "\n";
+      return kExitFailed;
     }
-    if (std::string why = DriveRefusal(sys); !why.empty()) {
+    overrides.partition = args.partition;
+  }
+  // The two tests that write to or stop the device: each only on its own
+  // word, after its warning, and confirmed with --yes (checked below).
+  overrides.writeDevice = args.writeDevice;
+  overrides.spinUpDevice = args.spinUpDevice;
+  const RunPlan plan = MakeRunPlan(ctx.settings, overrides);
+  const SettingsRecord& st = *plan.settings;
+  if (mode == RunMode::Drive) {
+    if (!args.partition.empty()) GatherDriveInfo(ctx, st);
+    if (std::string why = DriveRefusal(sys, st); !why.empty()) {
       std::cerr << "kelvarank-cli: " << why << "\n";
       return kExitFailed;
     }
     // The file tests run all the same; the opens beyond the limit fail and
     // are counted, with the reason, in the tests' error entries.
-    if (const uint64_t files = uint64_t(std::max(ctx.settings.driveCount(0), 0)) * 1000;
-        ctx.settings.driveEnabled(drive_switch::kFileSystem) != 0 && files + kOpenFileReserve > sys.host.openFileLimit())
+    if (const uint64_t files = uint64_t(std::max(st.driveCount(0), 0)) * 1000;
+        st.driveEnabled(drive_switch::kFileSystem) != 0 && files + kOpenFileReserve > sys.host.openFileLimit())
       std::cerr << "kelvarank-cli: only " << sys.host.openFileLimit()
                 << " files may be open at once, the file tests need "
                 << files + kOpenFileReserve << "; raise the hard limit of open files (ulimit -n) for a scored run\n";
-    // The two tests that write to or stop the device: each only on its own
-    // word, after its warning, and confirmed with --yes.
     if (args.writeDevice || args.spinUpDevice) {
       if (std::string why = args.writeDevice ? sys.devices.WriteRefusal(ctx.driveInfo.deviceName) : "";
           !why.empty()) {
@@ -417,11 +388,8 @@ int RunCommand(System& sys, const RunArgs& args) {
                   << " needs --yes to confirm the warning above\n";
         return kExitFailed;
       }
-      if (args.writeDevice) ctx.settings.setDriveEnabled(drive_switch::kWriteDevice, 1);
-      if (args.spinUpDevice) ctx.settings.setDriveEnabled(drive_switch::kSpinUp, 1);
     }
   }
-  SetRunReport(ctx, args.report);
   // A path given on the command line is shown as given; the settings' is Latin-1.
   auto shown = [&](std::string_view text) { return args.report.empty() ? Shown(text) : TerminalText(text); };
 
@@ -435,7 +403,7 @@ int RunCommand(System& sys, const RunArgs& args) {
   for (int i = 0; i < args.repeat; ++i) {
     // Every run writes the report over the last one's: the report is the
     // last run's, and an interrupted series still leaves a complete one.
-    outcome = RunSectionCommand(ctx, mode, TestWorkScalePlan());
+    outcome = RunSectionCommand(ctx, mode, plan);
     sys.status.Finish();
     if (!outcome) break;
     if (args.repeat > 1) table.Add(figures.samples());
@@ -531,17 +499,15 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
   if (args.options.writeDevice) ShowWriteDeviceWarning(ctx);
   if (args.options.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
 
-  const SettingsRestore restore(ctx);
-  SetRunReport(ctx, args.report);
-  // The module is made with the pages' settings: they name the report too.
-  ctx.form.reportEnabled = ctx.settings.reportEnabled() != 0;
-  ctx.form.reportFile = std::string(ctx.settings.reportFile());
+  // The plan names the report; the module's settings are made from the
+  // pages during the run. The settings themselves are never changed.
+  const RunPlan plan = MakeRunPlan(ctx.settings, CommandLineOverrides(ctx, args.report));
   auto shown = [&](std::string_view text) { return args.report.empty() ? Shown(text) : TerminalText(text); };
 
   ctx.interrupt = &gInterrupt;
   PartialReport partial(ctx);
   ctx.listeners.push_back(&partial);
-  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options, kSectionRuns, TestWorkScalePlan());
+  std::optional<RunOutcome> outcome = MakeModuleCommand(ctx, args.options, kSectionRuns, plan);
   sys.status.Finish();
   ctx.interrupt = nullptr;
   std::erase(ctx.listeners, &partial);
@@ -590,11 +556,10 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
   return code;
 }
 
-// The system-information part of the report, written to a scratch report in
-// the RAM folder and printed.
+// The system-information part of the report, written into a string and
+// printed.
 int InfoCommand(System& sys) {
   Context& ctx = sys.ctx;
-  // The report's system-information block, written into a string.
   std::string text;
   OpenReportInto(ctx, text);
   WriteSystemInformation(ctx);
@@ -633,6 +598,7 @@ struct Parsed {
   RunArgs run;
   MakeModuleArgs make;
   NetArgs net;
+  ChartArgs chart;
 };
 
 using Words = std::vector<std::string>;
@@ -686,8 +652,8 @@ const CommandEntry kCommands[] = {
     {[](const Words& w) { return w[0] == "partitions"; },
      [](const Words& w, Parsed&) { return NoArguments(w, "partitions takes no arguments"); },
      [](System&, const Parsed&) { return PartitionsCommand(); }},
-    {[](const Words& w) { return w[0] == "chart"; }, [](const Words& w, Parsed&) { return CheckChartWords(w); },
-     [](System& sys, const Parsed& p) { return ChartCommand(sys.ctx, p.words, std::cout, std::cerr); }},
+    {[](const Words& w) { return w[0] == "chart"; }, [](const Words& w, Parsed& p) { return ParseChart(w, p.chart); },
+     [](System& sys, const Parsed& p) { return ChartCommand(sys.ctx, p.chart, std::cout, std::cerr); }},
     {[](const Words& w) { return w[0] == "modules" && w.size() >= 2 && w[1] == "info"; },
      [](const Words& w, Parsed&) {
        return w.size() == 3 ? std::string() : std::string("modules info takes one module serial");

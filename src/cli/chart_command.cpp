@@ -26,15 +26,6 @@ const char kChartUsage[] =
 
 namespace {
 
-struct ChartArgs {
-  std::string section, test;
-  std::vector<std::pair<int, std::string>> slots;
-  int32_t drawMode = 0, splineMode = 0, showMode = 0;  // 0: as the display record says
-  bool uncapped = false;
-  int width = 800, height = 600;
-  std::string png;
-};
-
 bool ParseInt(std::string_view s, int& out) {
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
   return !s.empty() && ec == std::errc() && end == s.data() + s.size();
@@ -47,7 +38,17 @@ std::string AbsolutePath(const std::string& p) {
   return std::string(cwd) + "/" + p;
 }
 
-// Empty when the words make a chart, else the message.
+const char* ReadFailure(ModuleRead r) {
+  switch (r) {
+    case ModuleRead::OpenFailed: return "its module file cannot be read";
+    case ModuleRead::ShortFile: return "its module file is too short";
+    case ModuleRead::Invalid: return "it is not a valid module";
+    default: return "";
+  }
+}
+
+}  // namespace
+
 std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
   auto once = [](int32_t& field, int32_t v) {
     if (field != 0 && field != v) return false;
@@ -113,28 +114,7 @@ std::string ParseChart(const std::vector<std::string>& w, ChartArgs& a) {
   return {};
 }
 
-const char* ReadFailure(ModuleRead r) {
-  switch (r) {
-    case ModuleRead::OpenFailed: return "its module file cannot be read";
-    case ModuleRead::ShortFile: return "its module file is too short";
-    case ModuleRead::Invalid: return "it is not a valid module";
-    default: return "";
-  }
-}
-
-}  // namespace
-
-std::string CheckChartWords(const std::vector<std::string>& w) {
-  ChartArgs a;
-  return ParseChart(w, a);
-}
-
-int ChartCommand(Context& ctx, const std::vector<std::string>& w, std::ostream& out, std::ostream& err) {
-  ChartArgs a;
-  if (std::string bad = ParseChart(w, a); !bad.empty()) {
-    err << "kelvarank-cli: " << TerminalText(bad) << "\n";
-    return kExitUsage;
-  }
+int ChartCommand(Context& ctx, const ChartArgs& a, std::ostream& out, std::ostream& err) {
   // The command draws; it changes no setting: slots it loads are put back.
   const DisplayRecord savedDisplay = ctx.display;
   const auto savedCompare = ctx.compare;

@@ -110,7 +110,8 @@ struct Context {
   DriveState drive;  // access modes, command set, device connection (records/drive_state.h)
   RunState run;
   // The plan of the run going on (RunBenchmark sets it for the run and puts
-  // the default back afterwards); the workloads read their work scale here.
+  // the default back afterwards); the workloads read their work scale here,
+  // and every part of a run its settings (RunSettings).
   RunPlan plan;
   ResultsRecord results;
   std::array<ResultsRecord, 4> compare;
@@ -159,5 +160,12 @@ struct Context {
   std::atomic<bool>* interrupt = nullptr;
   bool Interrupted() const { return interrupt && interrupt->load(std::memory_order_relaxed); }
 };
+
+// The settings the work going on reads: during a run the run's own (its
+// plan's); outside a run (the system information of "info", a part called
+// on its own) the saved settings.
+inline const SettingsRecord& RunSettings(const Context& ctx) {
+  return ctx.plan.settings ? *ctx.plan.settings : ctx.settings;
+}
 
 }  // namespace kr

@@ -39,7 +39,7 @@ std::string BenchDirOfDrivePath(std::string_view drivePath) {
 }
 
 bool WritePidFile(Context& ctx) {
-  std::string_view path = ctx.settings.partition();
+  std::string_view path = RunSettings(ctx).partition();
   int64_t fh = ctx.dos.Open(kPidFile, MODE_NEWFILE);
   if (fh == 0) return false;
   bool ok = ctx.dos.Write(fh, path.data(), int64_t(path.size())) == int64_t(path.size());

@@ -1,13 +1,25 @@
-// What one run does beyond the saved settings.
+// What one run reads: its settings and its work scale.
 #pragma once
 
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+
+#include "records/settings_record.h"
 
 namespace kr {
 
 struct RunPlan {
+  // The settings the run reads: which tests, their switches and sizes, the
+  // partition, the report (on or off, its file), and the rest of the
+  // settings record. They are the saved settings with the run's own choices
+  // applied (MakeRunPlan, shell/commands.h); none: the saved settings as the
+  // run starts (RunBenchmark copies them in). A run never writes the saved
+  // settings (Context::settings): every part of it reads these
+  // (RunSettings, engine/context.h).
+  std::optional<SettingsRecord> settings;
+
   // The divisor of the work the workloads do: their rounds, loop sizes,
   // transfer sizes and file counts, and the settling delays of the seek
   // test, are divided by it (each at least 1). 1 is

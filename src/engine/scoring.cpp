@@ -23,9 +23,10 @@ double ScoreFromTime(double seconds, double weight, double factor) {
   return ClampPercent((100.0 / seconds) * (weight * 0.01) * factor);
 }
 
-int32_t CountProcessorTests(const Context& ctx) {
+int32_t CountProcessorTests(const Context& ctx) { return CountProcessorTests(ctx, RunSettings(ctx)); }
+int32_t CountProcessorTests(const Context&, const SettingsRecord& settings) {
   int32_t n = 0;
-  for (int k = 1; k <= kProcessorTests; ++k) n += ctx.settings.procEnabled(k) != 0;
+  for (int k = 1; k <= kProcessorTests; ++k) n += settings.procEnabled(k) != 0;
   return n;
 }
 
@@ -35,15 +36,17 @@ bool MemoryTestRunnable(const Context& ctx, int p) {
   return true;
 }
 
-int32_t CountMemoryTests(const Context& ctx) {
+int32_t CountMemoryTests(const Context& ctx) { return CountMemoryTests(ctx, RunSettings(ctx)); }
+int32_t CountMemoryTests(const Context& ctx, const SettingsRecord& settings) {
   int32_t n = 0;
-  for (int p = 0; p < kMemoryTests; ++p) n += ctx.settings.memEnabled(p) != 0 && MemoryTestRunnable(ctx, p);
+  for (int p = 0; p < kMemoryTests; ++p) n += settings.memEnabled(p) != 0 && MemoryTestRunnable(ctx, p);
   return n;
 }
 
-int32_t CountDriveTests(const Context& ctx) {
-  int32_t n = ctx.settings.driveEnabled(drive_switch::kFileSystem) ? 12 : 0;
-  for (int i = 1; i <= 6; ++i) n += ctx.settings.driveEnabled(i) != 0;
+int32_t CountDriveTests(const Context& ctx) { return CountDriveTests(ctx, RunSettings(ctx)); }
+int32_t CountDriveTests(const Context&, const SettingsRecord& settings) {
+  int32_t n = settings.driveEnabled(drive_switch::kFileSystem) ? 12 : 0;
+  for (int i = 1; i <= 6; ++i) n += settings.driveEnabled(i) != 0;
   return n;
 }
 

@@ -24,10 +24,15 @@ double UncappedPercent(double figure, double reference, double weight);
 //   totalSlot: slot::kProcessorTotal or slot::kMemoryTotal.
 double UncappedTotal(const Context& ctx, int totalSlot, int testsRun);
 
-// Enabled-test counts (recomputed before every run).
+// Enabled-test counts (recomputed before every run), of the settings the
+// work going on reads (RunSettings) or of the given ones (a run's plan
+// before it starts).
 int32_t CountProcessorTests(const Context& ctx);
 int32_t CountMemoryTests(const Context& ctx);
 int32_t CountDriveTests(const Context& ctx);
+int32_t CountProcessorTests(const Context& ctx, const SettingsRecord& settings);
+int32_t CountMemoryTests(const Context& ctx, const SettingsRecord& settings);
+int32_t CountDriveTests(const Context& ctx, const SettingsRecord& settings);
 void CountAllTests(Context& ctx);
 
 // Memory test p may run on this host with these options.

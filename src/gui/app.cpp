@@ -428,7 +428,7 @@ void Desktop::ShowOutcome(const RunOutcome& o) {
 
 void Desktop::RunSection(RunMode mode, QPushButton* pressed) {
   RunOnWorker(
-      pressed, [this, mode] { pending_ = RunSectionCommand(ctx_, mode); },
+      pressed, [this, mode] { pending_ = RunSectionCommand(ctx_, mode, MakeRunPlan(ctx_.settings, {})); },
       [this] {
         lastOutcome_ = pending_;
         if (lastOutcome_) ShowOutcome(*lastOutcome_);
@@ -450,12 +450,13 @@ void Desktop::BangHardware(const MakeModuleOptions& options) {
   if (running_) return;
   makeModule_->hide();
   RunOnWorker(
-      makeModule_->bang, [this, options] { pending_ = MakeModuleCommand(ctx_, options, sectionRuns_); },
+      makeModule_->bang,
+      [this, options] { pending_ = MakeModuleCommand(ctx_, options, sectionRuns_, MakeRunPlan(ctx_.settings, {})); },
       [this] {
         lastOutcome_ = pending_;
         makeModule_->ResetBoxes(lastOutcome_.has_value());
-        // The module was made with the default test pages; the pages show
-        // the user's settings again.
+        // The module was made with its own copy of the pages; they show the
+        // user's settings as before.
         settings_->ShowForm(ctx_.form);
         if (lastOutcome_) ShowOutcome(*lastOutcome_);
       });

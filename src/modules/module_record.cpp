@@ -40,7 +40,7 @@ void FillModuleDescription(const Context& ctx, ModuleRecord& m) {
   // 1, 2: version, build, comment.
   SetField(m, mod::kVersion, mod::kVersionWidth, mod::kVersionText);
   SetField(m, mod::kBuild, mod::kBuildWidth, NativeBuildText());
-  SetField(m, mod::kComment, mod::kCommentWidth, ctx.settings.moduleComment());
+  SetField(m, mod::kComment, mod::kCommentWidth, RunSettings(ctx).moduleComment());
 
   // 3: the eight system-information texts.
   constexpr std::pair<size_t, int> kSys[] = {
@@ -51,7 +51,7 @@ void FillModuleDescription(const Context& ctx, ModuleRecord& m) {
   for (auto [offset, field] : kSys) SetField(m, offset, mod::kSysTextWidth, ctx.sysinfo.field(field));
 
   // 4: the personal texts, each at most its field size minus one.
-  const SettingsRecord& s = ctx.settings;
+  const SettingsRecord& s = RunSettings(ctx);
   SetField(m, mod::kUserName, mod::kUserNameWidth, s.text(cfg::kUserName, cfg::kNameWidth));
   SetField(m, mod::kRealName, mod::kRealNameWidth, s.text(cfg::kRealName, cfg::kNameWidth));
   SetField(m, mod::kLocation, mod::kLocationWidth, s.text(cfg::kLocation, cfg::kNameWidth));

@@ -209,7 +209,7 @@ void WriteStoppedNote(Context& ctx, std::string_view afterTest) {
 void WriteSystemTotal(Context& ctx, ScoreSlot total) { WriteTotalBlock(ctx, kSystemTotalForms, total); }
 
 void WriteGeneralBlock(Context& ctx) {
-  const SettingsRecord& st = ctx.settings;
+  const SettingsRecord& st = RunSettings(ctx);
   BlockHead(ctx, "|                            G E N E R A L                                 | \n");
   std::string stamp = std::string(ctx.results.text(rec::kModuleDate, rec::kStampWidth)) + " - " +
                       std::string(ctx.results.text(rec::kModuleTime, rec::kStampWidth));
@@ -303,7 +303,7 @@ void WriteDriveBlock(Context& ctx) {
   ReportLine(ctx, "|  ---------------------                                                   |\n");
   ReportLine(ctx, EmptyLine());
   // The folder is kept as the file system names it; the report is Latin-1.
-  std::string partition(ctx.settings.partition()), latin1;
+  std::string partition(RunSettings(ctx).partition()), latin1;
   if (Utf8ToLatin1(partition, latin1)) partition = latin1;
   TextLine(ctx, "Partitionname", partition);
   TextLine(ctx, "Partitionsize",

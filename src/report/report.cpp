@@ -76,11 +76,11 @@ void OpenFailed(Context& ctx) {
 
 void OpenReport(Context& ctx) {
   ReportState& r = ctx.report;
-  if (r.open || ctx.settings.reportEnabled() == 0) return;
+  if (r.open || RunSettings(ctx).reportEnabled() == 0) return;
   r.failed = false;
   r.error.clear();
   r.buffer.clear();
-  r.target = std::string(ctx.settings.reportFile());
+  r.target = std::string(RunSettings(ctx).reportFile());
   r.path = ctx.dos.HostPath(r.target);
   r.temp.clear();
   // The target must be a regular file or missing (a link is not followed,

@@ -111,7 +111,7 @@ class SectionSlots {
       case Section::Processor: Take(slot::kProcessorTotal, false); break;
       case Section::Memory: Take(slot::kMemoryTotal, false); break;
       case Section::Drive:
-        Take(slot::kFileSystemGroup, ctx.settings.driveEnabled(drive_switch::kFileSystem) == 0);
+        Take(slot::kFileSystemGroup, RunSettings(ctx).driveEnabled(drive_switch::kFileSystem) == 0);
         Take(slot::kDriveTotal, false);
         break;
     }
@@ -126,7 +126,7 @@ class SectionSlots {
     ScoreSlot score;
   };
   bool WillRun(const CatalogueEntry& e) const {
-    const SettingsRecord& st = ctx_.settings;
+    const SettingsRecord& st = RunSettings(ctx_);
     switch (e.section) {
       case Section::Processor: return st.procEnabled(e.position) != 0;
       case Section::Memory: return st.memEnabled(e.position) != 0 && MemoryTestRunnable(ctx_, e.position);
@@ -162,9 +162,10 @@ namespace {
 // Run mode 4 between the banner and the system information (see
 // RunBenchmark in sections.h).
 void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, RunOutcome& outcome) {
-  if (!making.PrepareSettings(ctx)) {
+  // The module's settings replace the run's own; the saved settings are
+  // never touched.
+  if (!making.PrepareSettings(ctx, *ctx.plan.settings)) {
     outcome.module = RunOutcome::Module::SettingsRefused;
-    making.RestoreSettings(ctx);
     return;
   }
   ctx.results.Clear();
@@ -212,7 +213,6 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
     ctx.results.setScore(slot::kSystemTotal, {0.0, 0.0});
     WriteSystemTotal(ctx, {0.0, 0.0});
   }
-  making.RestoreSettings(ctx);
 }
 
 }  // namespace
@@ -220,22 +220,19 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
 int RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
 
 int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
+  const SettingsRecord& st = RunSettings(ctx);
   SectionProgress progress(ctx, Section::Processor, ctx.countProcessor, "Idling");
   WriteSectionHeader(ctx, Section::Processor);
   int run = 0;
   for (int k = 1; k <= kProcessorTests; ++k) {
-    if (ctx.settings.procEnabled(k) == 0) continue;
+    if (st.procEnabled(k) == 0) continue;
     if (k == cpu::kMp3 && ctx.run.mpegaAvailable == 0) continue;
     if (StopBetweenTests(ctx, "CPU", "RunProcessorSection")) break;
     ClearProcessorStatus(ctx);
-    const int32_t cacheOn = ctx.settings.procCache(k);
-    const int32_t mt = MultitaskingFor(ctx, ctx.settings.procMultitasking(k));
-    if (ProcessorTestFn test = tests[k]) {
-      RunAnnounced(ctx, ProcessorEntry(k), [&] { test(ctx, cacheOn, mt); });
-      ++run;
-    } else {
-      LogError(ctx, "CPU", ProcessorEntry(k).label, "Not built yet");
-    }
+    const int32_t cacheOn = st.procCache(k);
+    const int32_t mt = MultitaskingFor(ctx, st.procMultitasking(k));
+    RunAnnounced(ctx, ProcessorEntry(k), [&] { tests[k](ctx, cacheOn, mt); });
+    ++run;
     progress.Finished();
   }
   FinishSection(ctx, Section::Processor, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
@@ -244,27 +241,23 @@ int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
   return 0;
 }
 
-int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, MemoryTestsBuilt() ? &RunMemoryTest : nullptr); }
+int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, &RunMemoryTest); }
 
 int RunMemorySection(Context& ctx, MemoryTestFn test) {
+  const SettingsRecord& st = RunSettings(ctx);
   SectionProgress progress(ctx, Section::Memory, ctx.countMemory, "Ideling");
   WriteSectionHeader(ctx, Section::Memory);
   int run = 0;
   for (int p = 0; p < kMemoryTests; ++p) {
-    if (ctx.settings.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
+    if (st.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
     if (StopBetweenTests(ctx, "MEMORY", "RunMemorySection")) break;
     ClearMemoryStatus(ctx);
-    if (test) {
-      const int32_t lowStep = ctx.settings.memSweepStart(p), highStep = ctx.settings.memSweepStop(p);
-      RunAnnounced(ctx, MemoryEntry(p), [&] {
-        test(ctx, p, 1048576u, LoopBytes(ctx.settings.memLoopSize(p)), BlockSizeOfStep(lowStep),
-             BlockSizeOfStep(highStep), ctx.settings.memCache(p),
-             MultitaskingFor(ctx, ctx.settings.memMultitasking(p)), lowStep, highStep);
-      });
-      ++run;
-    } else {
-      LogError(ctx, "MEMORY", MemoryEntry(p).label, "Not built yet");
-    }
+    const int32_t lowStep = st.memSweepStart(p), highStep = st.memSweepStop(p);
+    RunAnnounced(ctx, MemoryEntry(p), [&] {
+      test(ctx, p, 1048576u, LoopBytes(st.memLoopSize(p)), BlockSizeOfStep(lowStep), BlockSizeOfStep(highStep),
+           st.memCache(p), MultitaskingFor(ctx, st.memMultitasking(p)), lowStep, highStep);
+    });
+    ++run;
     progress.Finished();
   }
   FinishSection(ctx, Section::Memory, slot::kMemoryTotal, MemoryTotal(ctx.results, run));
@@ -299,10 +292,14 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making, const SectionRuns& r
 }
 
 RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making, const SectionRuns& runs) {
-  // The plan holds for this run only, on every way out of it.
+  // The plan holds for this run only, on every way out of it; a plan without
+  // settings runs with a copy of the saved ones.
   struct PlanScope {
     Context& ctx;
-    PlanScope(Context& c, const RunPlan& p) : ctx(c) { ctx.plan = p; }
+    PlanScope(Context& c, const RunPlan& p) : ctx(c) {
+      ctx.plan = p;
+      if (!ctx.plan.settings) ctx.plan.settings = ctx.settings;
+    }
     ~PlanScope() { ctx.plan = RunPlan{}; }
   } planScope(ctx, plan);
   RunOutcome outcome;
@@ -317,10 +314,10 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     BusyScope busy(ctx.status);
     for (RunListener* l : ctx.listeners) l->RunStarted(outcome.mode);
 
-    if (ctx.settings.flushResults() != 0) ctx.results.Clear();
+    if (RunSettings(ctx).flushResults() != 0) ctx.results.Clear();
     MakeStamp(ctx, StampKind::Results);
 
-    const bool reportWanted = ctx.settings.reportEnabled() != 0;
+    const bool reportWanted = RunSettings(ctx).reportEnabled() != 0;
     if (reportWanted) {
       OpenReport(ctx);
       if (ctx.report.open) WriteBanner(ctx);
@@ -372,7 +369,7 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     // The end of the report: system information, the errors box, the footer.
     if (ctx.report.open) {
       WriteSystemInformation(ctx);
-      if (ctx.settings.appendErrorLog() != 0) AppendErrorLogToReport(ctx);
+      if (RunSettings(ctx).appendErrorLog() != 0) AppendErrorLogToReport(ctx);
       WriteFooter(ctx);
       CloseReport(ctx);
     }

@@ -22,15 +22,15 @@ extern const SectionRuns kSectionRuns;  // RunProcessorSection, RunMemorySection
 class ModuleMaking {
  public:
   virtual ~ModuleMaking() = default;
-  // Every test switched on with its default parameters, then the Make
-  // Module options applied. False when the settings were refused (their
-  // requester was shown): no section runs.
-  virtual bool PrepareSettings(Context& ctx) = 0;
+  // The settings the module is made with into `settings`, the run's own
+  // (every test switched on with its default parameters, then the Make
+  // Module options applied); the saved settings and the settings pages stay
+  // as they are. False when the settings were refused (their requester was
+  // shown): no section runs.
+  virtual bool PrepareSettings(Context& ctx, SettingsRecord& settings) = 0;
   // Completes the results record and stores it in the Local database.
   // Returns the serial stored; empty when nothing was stored.
   virtual std::string StoreModule(Context& ctx) = 0;
-  // The user's own saved settings back (after a made and an aborted module).
-  virtual void RestoreSettings(Context& ctx) = 0;
 };
 
 // The overall run for ctx.run.runMode (a RunMode): clears the error log,
@@ -46,16 +46,18 @@ class ModuleMaking {
 // stop request) aborts the run after it with the "not valid!" request
 // ("Damn!"). When all three totals are valid the system total is computed
 // and written and `making` stores the module; otherwise the system slot is
-// (0.0, 0.0) and its report line DISABLED. In both cases `making` restores
-// the user's settings. Without `making` run mode 4 is logged and runs
-// nothing.
+// (0.0, 0.0) and its report line DISABLED. Without `making` run mode 4 is
+// logged and runs nothing.
 //
 // The program is busy (StatusDisplay::SetBusy) for the whole run; the
 // listeners of ctx hear RunStarted, TestStarted/TestFinished per test and
 // RunFinished with the outcome returned.
 //
-// The plan is in ctx.plan while the run goes on; afterwards ctx.plan is the
-// default plan again. Without one the run has the default plan.
+// The plan is in ctx.plan while the run goes on, and every part of the run
+// reads its settings there (RunSettings); afterwards ctx.plan is the default
+// plan again. A plan without settings (or no plan) runs with a copy of
+// ctx.settings as they are when the run starts. ctx.settings and ctx.form are
+// never written by a run.
 RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making = nullptr,
                         const SectionRuns& runs = kSectionRuns);
 RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making = nullptr, const SectionRuns& runs = kSectionRuns);
@@ -69,9 +71,7 @@ int RunMemorySection(Context& ctx);
 int RunDriveSection(Context& ctx);
 
 // The same section runs over a given test table (tests drive the frame with
-// recording tests). A null processor entry, or a null memory test, is a test
-// this build does not have: it is not run, it is logged ("CPU"/"MEMORY", the
-// test's label, "Not built yet") and the section goes on.
+// recording tests).
 using MemoryTestFn = int (*)(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
                              uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
                              int32_t highStep);

@@ -7,7 +7,6 @@
 
 #include "engine/errorlog.h"
 #include "modules/module_base.h"
-#include "settings/config_files.h"
 #include "settings/settings_form.h"
 
 namespace kr {
@@ -52,20 +51,26 @@ void ShowSpinUpDeviceWarning(Context& ctx) {
                         "I understand");
 }
 
-bool ModuleMaker::PrepareSettings(Context& ctx) {
-  before_ = ctx.settings;
-  beforeForm_ = ctx.form;
-  ResetSettings(ctx, ResetScope::TestPages);
-  SettingsForm& f = ctx.form;
+bool ModuleMaker::PrepareSettings(Context& ctx, SettingsRecord& settings) {
+  SettingsForm f = ctx.form;
+  ResetForm(f, ResetScope::TestPages, ctx.run.amithlon != 0 || ctx.run.noChipMemory != 0);
   f.procEnabled.fill(true);
   f.procEnabled[0] = false;  // index 0 is not a test
   f.memEnabled.fill(true);
-  // Write to Device (4) and SpinUP Device (6) only by their options, below.
+  // Write to Device and SpinUP Device only by their options, below.
   for (size_t i = 0; i < f.driveEnabled.size(); ++i)
     f.driveEnabled[i] = int(i) != drive_switch::kWriteDevice && int(i) != drive_switch::kSpinUp;
-  if (!ReadSettingsFromWindow(ctx)) return false;
-  if (options_.writeDevice) ctx.settings.setDriveEnabled(drive_switch::kWriteDevice, 1);
-  if (options_.spinUpDevice) ctx.settings.setDriveEnabled(drive_switch::kSpinUp, 1);
+  // The report is the one the run writes.
+  f.reportEnabled = settings.reportEnabled() != 0;
+  f.reportFile = std::string(settings.reportFile());
+  SettingsError err;
+  if (!ValidateSettingsForm(f, err)) {
+    ctx.requester.Request(err.title, err.text, err.button);
+    return false;
+  }
+  CopyFormToSettings(f, settings);
+  if (options_.writeDevice) settings.setDriveEnabled(drive_switch::kWriteDevice, 1);
+  if (options_.spinUpDevice) settings.setDriveEnabled(drive_switch::kSpinUp, 1);
   return true;
 }
 
@@ -84,12 +89,6 @@ std::string ModuleMaker::StoreModule(Context& ctx) {
                         "\x1b" "b'Upload'\x1b" "n to make it public!",
                         "Nice");
   return std::string(ModuleSerial(ctx.results));
-}
-
-void ModuleMaker::RestoreSettings(Context& ctx) {
-  if (LoadConfig(ctx)) return;
-  ctx.settings = before_;
-  ctx.form = beforeForm_;
 }
 
 std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options, const SectionRuns& runs,

@@ -23,23 +23,21 @@ struct MakeModuleOptions {
 void ShowWriteDeviceWarning(Context& ctx);
 void ShowSpinUpDeviceWarning(Context& ctx);
 
-// The run-mode-4 steps of the settings and the module base: every test page
-// back to its defaults with every test switched on (Write to Device and
-// SpinUP Device only by their options), read as the settings pages read
-// them; FillModuleHeader and the "Creation completed!" request; LoadConfig
-// (when the settings file cannot be read, the settings as they were before
-// the module was made come back instead, so the forced ones are never kept).
+// The run-mode-4 steps of the settings and the module base. The module's
+// settings: a copy of the settings pages with every test page back to its
+// defaults and every test switched on (Write to Device and SpinUP Device
+// only by their options) and the report the run writes, checked and read as
+// the pages read them into the run's own settings; the pages and the saved
+// settings are left as they are. Then FillModuleHeader and the "Creation
+// completed!" request.
 class ModuleMaker : public ModuleMaking {
  public:
   explicit ModuleMaker(const MakeModuleOptions& options) : options_(options) {}
-  bool PrepareSettings(Context& ctx) override;
+  bool PrepareSettings(Context& ctx, SettingsRecord& settings) override;
   std::string StoreModule(Context& ctx) override;
-  void RestoreSettings(Context& ctx) override;
 
  private:
   MakeModuleOptions options_;
-  SettingsRecord before_;
-  SettingsForm beforeForm_;
 };
 
 // "Bang hardware!": the are-you-sure request ("Continue" / "Abort"); on
@@ -47,6 +45,8 @@ class ModuleMaker : public ModuleMaking {
 // set and the module is made. Returns nothing when the user chose "Abort" or
 // could not be asked. The caller checks beforehand that the drive allows a
 // module (ctx.drive.makeModuleEnabled), as the main window's button does.
+// The plan (MakeRunPlan, shell/commands.h) names the report and the work
+// scale; the module's settings replace the rest once the run has started.
 std::optional<RunOutcome> MakeModuleCommand(Context& ctx, const MakeModuleOptions& options,
                                             const SectionRuns& runs = kSectionRuns, const RunPlan& plan = {});
 

@@ -239,11 +239,12 @@ HardwareFields ComposeHardwareFields(const Context& ctx, int family) {
   HardwareFields f;
   if (family < 0 || family >= hw::kFamilyCount) return f;
   const FamilyFields& at = kSettingsFields[family];
-  int vendor = ctx.settings.s32(at.vendor);
-  int model = ctx.settings.s32(at.model);
+  const SettingsRecord& st = RunSettings(ctx);
+  int vendor = st.s32(at.vendor);
+  int model = st.s32(at.model);
   if (const char* v = VendorName(family, vendor)) f.maker = v;
   if (const char* m = ModelName(family, vendor, model)) f.model = m;
-  if (vendor == hw::kOtherVendor[family]) f.override = std::string(ctx.settings.text(at.other, cfg::kOtherWidth));
+  if (vendor == hw::kOtherVendor[family]) f.override = std::string(st.text(at.other, cfg::kOtherWidth));
   if (family == hw::kMainModel) {
     std::string label = HostMainModelLabel(ctx);
     if (!label.empty()) f.override = label;
@@ -269,7 +270,7 @@ std::string HardwareText(const Context& ctx, int family) {
 
 std::string OverclockedText(const Context& ctx) {
   if (ctx.run.amithlon || ctx.run.noChipMemory) return "Not avail";
-  return ctx.settings.s32(cfg::kOverclocked) ? "YES" : "NO";
+  return RunSettings(ctx).s32(cfg::kOverclocked) ? "YES" : "NO";
 }
 
 namespace {

@@ -26,7 +26,12 @@ struct ChartCli : ::testing::Test {
   std::string Store(const std::string& user, double a, double b, double c) {
     return std::string(ModuleSerial(WriteMarsModule(ctx, user, a, b, c)));
   }
-  int Run(std::vector<std::string> words) { return cli::ChartCommand(ctx, words, out, err); }
+  int Run(const std::vector<std::string>& words) {
+    cli::ChartArgs a;
+    const std::string bad = cli::ParseChart(words, a);
+    EXPECT_EQ(bad, "");
+    return bad.empty() ? cli::ChartCommand(ctx, a, out, err) : -1;
+  }
   uint32_t Rgb(int role) const {
     const auto p = ChartPalette(ctx.display);
     return uint32_t(p[size_t(role)].r) << 16 | uint32_t(p[size_t(role)].g) << 8 | p[size_t(role)].b;
@@ -88,10 +93,15 @@ TEST_F(ChartCli, VanishedModuleIsLeftOutAndReported) {
   EXPECT_EQ(image.height, 600);
 }
 
+std::string CheckChartWords(const std::vector<std::string>& w) {
+  cli::ChartArgs a;
+  return cli::ParseChart(w, a);
+}
+
 TEST(ChartWords, CheckedBeforeStartUp) {
   const std::string s = "0x0123456789ABCDEF0123456789ABCDEF";
-  EXPECT_EQ(cli::CheckChartWords({"chart", "--png", "x.png"}), "");
-  EXPECT_EQ(cli::CheckChartWords({"chart", "--test", "spinupdevice", "--slot", "4=" + s, "--relative",
+  EXPECT_EQ(CheckChartWords({"chart", "--png", "x.png"}), "");
+  EXPECT_EQ(CheckChartWords({"chart", "--test", "spinupdevice", "--slot", "4=" + s, "--relative",
                                   "--side-by-side", "--size=1x8192", "--png=x.png"}),
             "");
   const std::vector<std::vector<std::string>> bad = {
@@ -108,7 +118,7 @@ TEST(ChartWords, CheckedBeforeStartUp) {
       {"chart", "--png", "a:b.png"},
       {"chart", "--png", "x.png", "--colour"},
   };
-  for (const auto& w : bad) EXPECT_NE(cli::CheckChartWords(w), "") << w.back();
+  for (const auto& w : bad) EXPECT_NE(CheckChartWords(w), "") << w.back();
 }
 
 TEST_F(ChartCli, ModuleInformationAndMaximumValues) {

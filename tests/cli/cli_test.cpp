@@ -21,6 +21,7 @@
 #include "cli/repeat.h"
 #include "records/catalogue.h"
 #include "cli/text.h"
+#include "engine/run_plan.h"
 #include "settings/settings_form.h"
 #include "records/settings_record.h"
 #include "cli/run_cli.h"
@@ -210,6 +211,15 @@ TEST(CliProgram, PerRunChoicesNeverReachTheSettingsFile) {
     EXPECT_NE(r.code, 0) << run;
     EXPECT_EQ(Slurp(home.path() + "/KelvaRANK.cfg"), cfg) << run << "\n" << r.err;
   }
+  // A run that goes through with its own tests and report (scaled down to
+  // run in seconds).
+  const std::string report = home.path() + "/own.txt";
+  setenv(kWorkScaleVariable, "1000", 1);
+  Result r = RunCli(h + "--yes run processor --all --report " + report);
+  unsetenv(kWorkScaleVariable);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(Slurp(report).find("T O T A L   - C P U -"), std::string::npos);
+  EXPECT_EQ(Slurp(home.path() + "/KelvaRANK.cfg"), cfg) << r.err;
 }
 
 // Keys, the assignment form and reset scopes are usage: refused before the

@@ -143,29 +143,6 @@ TEST_F(Sections, Mp3IsSkippedWithoutTheDecoderButStillCounted) {
   EXPECT_EQ(CalledTests(), (std::vector<int>{7, 8, 9}));
 }
 
-TEST_F(Sections, MissingTestIsLoggedAndKeepsItsSlot) {
-  ProcessorTestFn table[11];
-  for (int k = 0; k <= 10; ++k) table[k] = kFakeTable[k];
-  table[cpu::kMd5] = nullptr;
-  ctx.results.setScore(slot::kMd5, {12.5, 1.0});
-  EnableProcessor({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-  ctx.run.mpegaAvailable = 1;
-  RunProcessorSection(ctx, table);
-
-  EXPECT_EQ(gCalls.size(), 9u);
-  ASSERT_EQ(ctx.errorLog.entries.size(), 1u);
-  EXPECT_STREQ(ctx.errorLog.entries[0].location, "CPU");
-  EXPECT_STREQ(ctx.errorLog.entries[0].function, "MD5 Checksuming");
-  EXPECT_STREQ(ctx.errorLog.entries[0].reason, "Not built yet");
-  EXPECT_EQ(ctx.results.score(slot::kMd5).percent, 12.5);
-  // Nine ran; the kept MD5 slot adds its percent: (550 - 70 + 12.5) / 9.
-  ScoreSlot total = ctx.results.score(slot::kProcessorTotal);
-  EXPECT_EQ(total.valid, 1.0);
-  EXPECT_DOUBLE_EQ(total.percent, (550.0 - 70.0 + 12.5) / 9.0);
-  // The gauge still walks through every enabled test.
-  EXPECT_EQ(Window(ctx, Section::Processor).gaugeText, "10/10");
-}
-
 // Records the events of a run as words.
 struct EventRecorder : RunListener {
   std::vector<std::string> events;
@@ -271,17 +248,6 @@ TEST_F(Sections, MemoryWithChipMemoryButChipTestsOffStillRunsRom) {
   CountAllTests(ctx);
   RunMemorySection(ctx, FakeMemoryTest);
   EXPECT_EQ(CalledTests(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 13, 17, 19, 21, 22, 23}));
-}
-
-TEST_F(Sections, MemoryWithoutItsTestsLogsEachOne) {
-  ctx.settings.setMemEnabled(mem::kCacheRead, 1);
-  ctx.settings.setMemEnabled(mem::kCopyFastFast, 1);
-  CountAllTests(ctx);
-  RunMemorySection(ctx, nullptr);
-  ASSERT_EQ(ctx.errorLog.entries.size(), 2u);
-  EXPECT_STREQ(ctx.errorLog.entries[1].location, "MEMORY");
-  EXPECT_STREQ(ctx.errorLog.entries[1].function, "Copy FAST to FAST");
-  EXPECT_EQ(ctx.results.score(slot::kMemoryTotal).valid, 0.0);
 }
 
 TEST_F(Sections, DriveSectionKeepsAWellFormedFrame) {

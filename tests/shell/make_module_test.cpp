@@ -1,7 +1,8 @@
 // Make Module: the run of all three sections under default settings, the
 // abort on an invalid total, the module in the Local database and the
-// user's settings afterwards. The sections are recording fakes that set
-// their totals; settings, report, module files and index are real.
+// user's settings untouched. The sections are recording fakes that set
+// their totals; settings, report, module files and index are real. Also a
+// section run's plan: what the run reads, while the settings stay as saved.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "modules/module_fixture.h"
 #include "report/report.h"
 #include "settings/config_files.h"
+#include "shell/commands.h"
 #include "shell/make_module.h"
 #include "support/report_file.h"
 
@@ -32,11 +34,14 @@ struct SectionCall {
 std::vector<SectionCall> gCalls;
 ScoreSlot gTotals[3];
 
+// What a section sees: the settings of the run (its plan's).
+SettingsRecord gSeen;
 SectionCall Observe(Context& ctx, char section) {
-  SectionCall c{section, true, true, ctx.settings.procCache(cpu::kFibonacci), ctx.settings.driveEnabled(4),
-                ctx.settings.driveEnabled(6), ctx.results.score(slot::kMd5).percent};
-  for (int k = 1; k <= kProcessorTests; ++k) c.everyProcessorTestOn &= ctx.settings.procEnabled(k) != 0;
-  for (int p = 0; p < kMemoryTests; ++p) c.everyMemoryTestOn &= ctx.settings.memEnabled(p) != 0;
+  const SettingsRecord& st = gSeen = RunSettings(ctx);
+  SectionCall c{section, true, true, st.procCache(cpu::kFibonacci), st.driveEnabled(drive_switch::kWriteDevice),
+                st.driveEnabled(drive_switch::kSpinUp), ctx.results.score(slot::kMd5).percent};
+  for (int k = 1; k <= kProcessorTests; ++k) c.everyProcessorTestOn &= st.procEnabled(k) != 0;
+  for (int p = 0; p < kMemoryTests; ++p) c.everyMemoryTestOn &= st.memEnabled(p) != 0;
   return c;
 }
 int FakeProcessor(Context& ctx) {
@@ -189,7 +194,7 @@ TEST_F(MakeModule, AbortRefusedSettingsAndAnUnwritableDatabaseMakeNoModule) {
   EXPECT_EQ(Calls(), "");
 
   // Settings the pages refuse (the default user name): their request, no
-  // section, the user's settings back.
+  // section; the settings and the pages stay as they were.
   SettingsRecord before = ctx.settings;
   ctx.form.userName = "(Your Username)";
   t.requester.asked.clear();
@@ -201,7 +206,8 @@ TEST_F(MakeModule, AbortRefusedSettingsAndAnUnwritableDatabaseMakeNoModule) {
   ASSERT_EQ(t.requester.asked.size(), 2u);
   EXPECT_NE(t.requester.asked[1].text.find("Username"), std::string::npos);
   EXPECT_EQ(ctx.settings.bytes, before.bytes);
-  EXPECT_EQ(ctx.form.userName, "Tester");
+  EXPECT_EQ(ctx.form.userName, "(Your Username)");
+  ctx.form.userName = "Tester";
 
   // A Local folder that cannot be written: no completion request, an error
   // entry, no module in the list.
@@ -222,9 +228,9 @@ TEST_F(MakeModule, AbortRefusedSettingsAndAnUnwritableDatabaseMakeNoModule) {
   EXPECT_TRUE(logged);
 }
 
-TEST_F(MakeModule, AnUnreadableSettingsFileAfterwardsBringsBackTheSettingsOfBefore) {
+TEST_F(MakeModule, AnUnreadableSettingsFileAfterwardsKeepsTheSettingsOfBefore) {
   // The .cfg disappears while the module is made: the forced settings (every
-  // test on) must not stay, or a later save would write them.
+  // test on) must not reach the user's, or a later save would write them.
   struct RemovesConfig {
     static int Drive(Context& c) {
       std::remove(c.dos.HostPath("PROGDIR:KelvaRANK.cfg").c_str());
@@ -238,6 +244,39 @@ TEST_F(MakeModule, AnUnreadableSettingsFileAfterwardsBringsBackTheSettingsOfBefo
   EXPECT_EQ(out->module, RunOutcome::Module::Stored);
   EXPECT_EQ(ctx.settings.bytes, userSettings.bytes);
   EXPECT_EQ(ctx.settings.procEnabled(cpu::kDhrystones), 0);
+}
+
+// A run's own choices (every drive test, another partition, a report of its
+// own) reach its sections and its report, never the settings, their file
+// or the pages; afterwards no plan is left behind.
+TEST_F(MakeModule, ASectionRunReadsItsPlanAndNeverTheSettings) {
+  const SettingsForm form = ctx.form;
+  const std::string cfgPath = ctx.dos.HostPath("PROGDIR:KelvaRANK.cfg");
+  const std::vector<uint8_t> cfg = test::ReadHostFile(cfgPath);
+  ASSERT_FALSE(cfg.empty());
+  RunOverrides o;
+  o.allTests = TestPages::Drive;
+  o.partition = "/srv/other";
+  o.reportFile = "PROGDIR:Reports/own.txt";
+  const RunPlan plan = MakeRunPlan(ctx.settings, o);
+  ctx.run.runMode = int32_t(RunMode::Drive);
+  const RunOutcome out = RunBenchmark(ctx, plan, nullptr, kFakes);
+
+  ASSERT_EQ(Calls(), "D");
+  EXPECT_EQ(out.driveTotal.percent, 61.0);
+  EXPECT_EQ(gSeen.driveEnabled(drive_switch::kReadFile), 1);
+  EXPECT_EQ(gSeen.driveEnabled(drive_switch::kWriteDevice), 0);
+  EXPECT_EQ(gSeen.partition(), "/srv/other");
+  EXPECT_EQ(gSeen.reportFile(), "PROGDIR:Reports/own.txt");
+  EXPECT_EQ(out.report, RunOutcome::Report::Written);
+  EXPECT_EQ(out.reportPath, ctx.dos.HostPath("PROGDIR:Reports/own.txt"));
+  EXPECT_NE(test::ReadHostFile(out.reportPath).size(), 0u);
+
+  EXPECT_EQ(ctx.settings.bytes, userSettings.bytes);
+  EXPECT_EQ(test::ReadHostFile(cfgPath), cfg);
+  EXPECT_EQ(ctx.form.driveEnabled, form.driveEnabled);
+  EXPECT_EQ(ctx.form.partition, form.partition);
+  EXPECT_FALSE(ctx.plan.settings);
 }
 
 TEST(MakeModuleWarnings, DeviceBoxesShowTheirInformation) {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "modules/transfer_rules.h"
+#include "records/settings_form.h"
+#include "records/settings_record.h"
 #include "records/module_index.h"
 #include "shell/commands.h"
 #include "shell/host.h"
@@ -31,6 +33,76 @@ TEST(SharedRules, BulkSwitchLeavesTheDeviceTestsAlone) {
   t.ctx.settings.setDriveEnabled(6, 1);
   SetAllTests(t.ctx, TestPages::All, false);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(t.ctx.settings.driveEnabled(i), 0) << "switch " << i;
+}
+
+// Each choice a run makes for itself changes exactly its part of the
+// plan's settings; the settings it was made from are the plan's otherwise.
+TEST(SharedRules, ARunPlanIsTheSettingsWithTheRunsChoices) {
+  SettingsRecord base;
+  SetBuiltinDefaults(base);
+  SetAllTests(base, TestPages::All, false);
+  base.set_s32(cfg::kReportEnabled, 1);
+  base.set_text(cfg::kReportFile, cfg::kPathWidth, kDefaultReportFile);
+  base.set_text(cfg::kPartition, cfg::kPartitionWidth, "/mnt/a");
+  using Edit = void (*)(SettingsRecord&);
+  using Choose = void (*)(RunOverrides&);
+  struct Case {
+    const char* name;
+    Choose choose;
+    Edit expected;  // null: the settings as they are
+    Edit before;    // on the settings first; null: none
+  };
+  static constexpr const char* kStamped = "PROGDIR:Reports/KR_Report_11.12.26_07.00.00.txt";
+  const Case cases[] = {
+      {"none", [](RunOverrides&) {}, nullptr, nullptr},
+      {"all processor tests", [](RunOverrides& o) { o.allTests = TestPages::Processor; },
+       [](SettingsRecord& s) { SetAllTests(s, TestPages::Processor, true); }, nullptr},
+      {"all drive tests but the device writer and spin-up", [](RunOverrides& o) { o.allTests = TestPages::Drive; },
+       [](SettingsRecord& s) {
+         for (int i : {0, 1, 2, 3, 5}) s.setDriveEnabled(i, 1);
+       },
+       nullptr},
+      {"partition", [](RunOverrides& o) { o.partition = "/srv/b"; },
+       [](SettingsRecord& s) { s.set_text(cfg::kPartition, cfg::kPartitionWidth, "/srv/b"); }, nullptr},
+      {"device tests",
+       [](RunOverrides& o) {
+         o.writeDevice = true;
+         o.spinUpDevice = true;
+       },
+       [](SettingsRecord& s) {
+         s.setDriveEnabled(drive_switch::kWriteDevice, 1);
+         s.setDriveEnabled(drive_switch::kSpinUp, 1);
+       },
+       nullptr},
+      {"a report file switches the report on", [](RunOverrides& o) { o.reportFile = "/tmp/r.txt"; },
+       [](SettingsRecord& s) {
+         s.set_s32(cfg::kReportEnabled, 1);
+         s.set_text(cfg::kReportFile, cfg::kPathWidth, "/tmp/r.txt");
+       },
+       [](SettingsRecord& s) { s.set_s32(cfg::kReportEnabled, 0); }},
+      {"the stamped name replaces the default one", [](RunOverrides& o) { o.defaultReportName = kStamped; },
+       [](SettingsRecord& s) { s.set_text(cfg::kReportFile, cfg::kPathWidth, kStamped); }, nullptr},
+      {"the stamped name leaves a report that is off", [](RunOverrides& o) { o.defaultReportName = kStamped; },
+       nullptr, [](SettingsRecord& s) { s.set_s32(cfg::kReportEnabled, 0); }},
+      {"the stamped name leaves a name of the user's", [](RunOverrides& o) { o.defaultReportName = kStamped; },
+       nullptr, [](SettingsRecord& s) { s.set_text(cfg::kReportFile, cfg::kPathWidth, "PROGDIR:mine.txt"); }},
+  };
+  for (const Case& c : cases) {
+    SettingsRecord settings = base;
+    if (c.before) c.before(settings);
+    const SettingsRecord untouched = settings;
+    SettingsRecord expected = settings;
+    if (c.expected) c.expected(expected);
+    RunOverrides o;
+    c.choose(o);
+    const RunPlan plan = MakeRunPlan(settings, o);
+    ASSERT_TRUE(plan.settings) << c.name;
+    EXPECT_EQ(plan.settings->bytes, expected.bytes) << c.name;
+    EXPECT_EQ(settings.bytes, untouched.bytes) << c.name;
+  }
+  RunOverrides scaled;
+  scaled.workScale = 16;
+  EXPECT_EQ(MakeRunPlan(base, scaled).workScale, 16u);
 }
 
 TEST(SharedRules, ChosenFileNames) {

@@ -2,8 +2,7 @@
 
 namespace kr {
 
-// Entries are filled as the workloads are built; a null entry tells the
-// section run that the test is not built yet.
+// The processor tests by their number (1..10); entry 0 is no test.
 const ProcessorTestFn kProcessorTestTable[11] = {
     nullptr,
     RunBogomips,  // 1 Bogomips

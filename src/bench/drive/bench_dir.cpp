@@ -37,7 +37,7 @@ bool CopyDataFile(Context& ctx, const std::string& source, const std::string& co
 }  // namespace
 
 bool WriteCrashMarker(Context& ctx, const FileId* folder) {
-  std::string text(ctx.settings.partition());
+  std::string text(RunSettings(ctx).partition());
   if (folder) {
     text += '\0';
     text += std::to_string(folder->device) + " " + std::to_string(folder->inode) + "\n";
@@ -76,7 +76,7 @@ const std::string& BenchFiles::CopyOfSize(uint32_t bytes) const {
 }
 
 bool MakeBenchmarkDirectory(Context& ctx, BenchFiles& files, StartupProgress& progress) {
-  files.partition = std::string(ctx.settings.partition());
+  files.partition = std::string(RunSettings(ctx).partition());
   files.scratch.assign(kScratchNameCount, {});
   char name[16];
   for (int i = 0; i < kScratchNameCount; ++i) {

@@ -16,9 +16,8 @@
 namespace kr {
 namespace {
 
-// Geometry fields of the drive information record (1-based field numbers).
-enum : int { fSectorSize = 22, fTotalSectors, fCylinders, fCylSectors, fTrackSectors, fHeads };
-uint32_t Geometry(const Context& ctx, int field) { return ctx.driveInfo.fields[field - 1]; }
+// A geometry field of the drive information record.
+uint32_t Geometry(const Context& ctx, int field) { return ctx.driveInfo.field(field); }
 
 constexpr uint32_t kSeed = 5318;
 constexpr int kSeekAccesses = 100;
@@ -86,7 +85,7 @@ TransferTexts TextsOf(const Context& ctx, bool write, bool scsi) {
 // buf. False on a device error (the timing of the step is abandoned).
 bool TransferStep(Context& ctx, bool write, bool scsi, void* buf, uint32_t b, uint64_t n, int32_t cacheOn,
                   int32_t mt, double& seconds) {
-  const uint32_t ss = Geometry(ctx, fSectorSize);
+  const uint32_t ss = Geometry(ctx, drive_field::kSectorSize);
   const uint64_t at = uint64_t(kDeviceTestBlock) * ss;
   const uint16_t blocks = uint16_t(b / ss);
   int8_t err = 0;
@@ -150,9 +149,9 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
 
   bool error = scsi && TestUnitReady(ctx) != 0;
   bool skipped = false, cut = false;
-  const uint32_t ss = Geometry(ctx, fSectorSize);
+  const uint32_t ss = Geometry(ctx, drive_field::kSectorSize);
   // The end of the device as the geometry gives it: no span reaches past it.
-  const uint64_t deviceBytes = uint64_t(Geometry(ctx, fTotalSectors)) * ss;
+  const uint64_t deviceBytes = uint64_t(Geometry(ctx, drive_field::kTotalSectors)) * ss;
   const double megabytes = double(transfer / 1048576u);
   double minimum = 100000.0, maximum = 0.0, sum = 0.0;
   int measured = 0;
@@ -234,9 +233,9 @@ uint64_t Mod(uint32_t r, uint64_t m) { return m == 0 ? 0 : r % m; }
 
 // The 100 block numbers of a pattern, drawn from a generator seeded with 5318.
 std::array<uint64_t, kSeekAccesses> Positions(const Context& ctx, int pattern) {
-  const uint64_t total = Geometry(ctx, fTotalSectors), cylinders = Geometry(ctx, fCylinders),
-                 heads = Geometry(ctx, fHeads), track = Geometry(ctx, fTrackSectors),
-                 cylinder = Geometry(ctx, fCylSectors);
+  const uint64_t total = Geometry(ctx, drive_field::kTotalSectors), cylinders = Geometry(ctx, drive_field::kCylinders),
+                 heads = Geometry(ctx, drive_field::kHeads), track = Geometry(ctx, drive_field::kTrackSectors),
+                 cylinder = Geometry(ctx, drive_field::kCylSectors);
   Lcg rng(kSeed);
   std::array<uint64_t, kSeekAccesses> p{};
   for (int i = 0; i < kSeekAccesses; ++i) {
@@ -283,7 +282,7 @@ void RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
   ReportLine(ctx, "|   Method                                                         ms      |\n");
   WriteSeparator(ctx);
 
-  const uint32_t ss = Geometry(ctx, fSectorSize);
+  const uint32_t ss = Geometry(ctx, drive_field::kSectorSize);
   double ms[7] = {};
   bool error = false, cut = false;
   for (int p = 0; p < 7 && !error; ++p) {

@@ -19,15 +19,6 @@ constexpr std::string_view kWarningTitle = "\033bWARNING\033n";
 
 static_assert(sizeof(DriveGeometry) == kDriveGeometrySize, "the geometry record is 32 bytes");
 
-// Field numbers of the record (1-based), as the gathering names them.
-enum : int {
-  fUnit = 1, fDeviceFlags, fDosType, fLowCyl, fHighCyl, fBlockSize, fBlocksPerTrack, fSurfaces, fMaxTransfer,
-  fMask, fNumBuffers, fBufMemType, fInterleave, fTableSize, fReserved, fPreAlloc, fBootBlocks, fHostId, fStepRate,
-  fHighlevelValid, fBootPri, fSectorSize, fTotalSectors, fCylinders, fCylSectors, fTrackSectors, fHeads,
-  fDeviceType, fGeoBufMemType, fGeoFlags, fLowlevelValid, fNsd, fTd64, fEtd64, fCmd64,
-};
-
-uint32_t& F(DriveInfo& d, int n) { return d.fields[n - 1]; }
 uint32_t& Q(DriveInfo& d, int n) { return d.inquiry[n - 36]; }
 
 void PutText(char (&field)[64], std::string_view text) {
@@ -95,8 +86,8 @@ bool OpenDeviceConnection(Context& ctx, UnitAccess access) {
   // The host has no message ports: the request record lives in the connection.
   OpenResult r;
   if (ctx.drive.devices)
-    r = ctx.drive.devices->OpenDevice(ctx.driveInfo.deviceName, F(ctx.driveInfo, fUnit),
-                                      F(ctx.driveInfo, fDeviceFlags), access);
+    r = ctx.drive.devices->OpenDevice(ctx.driveInfo.deviceName, ctx.driveInfo.field(drive_field::kUnit),
+                                      ctx.driveInfo.field(drive_field::kDeviceFlags), access);
   else
     r.reason = "no block devices";
   ctx.drive.openRefused = r.permission;
@@ -155,7 +146,7 @@ int8_t SendNsdCommand(Context& ctx, uint16_t command, uint8_t ioFlags, uint32_t 
 
 bool GetHighlevelInfo(Context& ctx, std::string_view partition) {
   DriveInfo& d = ctx.driveInfo;
-  F(d, fHighlevelValid) = 0;
+  d.field(drive_field::kHighlevelValid) = 0;
   DosEntry e;
   if (!ctx.drive.devices || !ctx.drive.devices->FindDosEntry(partition, e)) {
     LogError(ctx, kDrive, "GetHighlevelInfo", "No device with this name exists");
@@ -165,8 +156,8 @@ bool GetHighlevelInfo(Context& ctx, std::string_view partition) {
     LogError(ctx, kDrive, "GetHighlevelInfo", "Internal error 51");
     return false;
   }
-  F(d, fUnit) = e.fssm_Unit;
-  F(d, fDeviceFlags) = e.fssm_Flags;
+  d.field(drive_field::kUnit) = e.fssm_Unit;
+  d.field(drive_field::kDeviceFlags) = e.fssm_Flags;
   ctx.drive.rawDevice = e.rawDevice;
   PutText(d.deviceName, e.fssm_Device);
   PutText(d.partitionName, partition);
@@ -175,29 +166,29 @@ bool GetHighlevelInfo(Context& ctx, std::string_view partition) {
     return false;
   }
   const DosEnvec& v = e.environment;
-  F(d, fDosType) = v.de_DosType;
-  F(d, fLowCyl) = v.de_LowCyl;
-  F(d, fHighCyl) = v.de_HighCyl;
-  F(d, fBlockSize) = v.de_SizeBlock * 4;
-  F(d, fBlocksPerTrack) = v.de_BlocksPerTrack;
-  F(d, fSurfaces) = v.de_Surfaces;
-  F(d, fMaxTransfer) = v.de_MaxTransfer;
-  F(d, fMask) = v.de_Mask;
-  F(d, fNumBuffers) = v.de_NumBuffers;
-  F(d, fBufMemType) = v.de_BufMemType;
-  F(d, fInterleave) = v.de_Interleave;
-  F(d, fTableSize) = v.de_TableSize;
-  F(d, fReserved) = v.de_Reserved;
-  F(d, fPreAlloc) = v.de_PreAlloc;
-  F(d, fBootBlocks) = v.de_BootBlocks;
-  F(d, fBootPri) = uint32_t(v.de_BootPri);
-  F(d, fHighlevelValid) = 1;
+  d.field(drive_field::kDosType) = v.de_DosType;
+  d.field(drive_field::kLowCyl) = v.de_LowCyl;
+  d.field(drive_field::kHighCyl) = v.de_HighCyl;
+  d.field(drive_field::kBlockSize) = v.de_SizeBlock * 4;
+  d.field(drive_field::kBlocksPerTrack) = v.de_BlocksPerTrack;
+  d.field(drive_field::kSurfaces) = v.de_Surfaces;
+  d.field(drive_field::kMaxTransfer) = v.de_MaxTransfer;
+  d.field(drive_field::kMask) = v.de_Mask;
+  d.field(drive_field::kNumBuffers) = v.de_NumBuffers;
+  d.field(drive_field::kBufMemType) = v.de_BufMemType;
+  d.field(drive_field::kInterleave) = v.de_Interleave;
+  d.field(drive_field::kTableSize) = v.de_TableSize;
+  d.field(drive_field::kReserved) = v.de_Reserved;
+  d.field(drive_field::kPreAlloc) = v.de_PreAlloc;
+  d.field(drive_field::kBootBlocks) = v.de_BootBlocks;
+  d.field(drive_field::kBootPri) = uint32_t(v.de_BootPri);
+  d.field(drive_field::kHighlevelValid) = 1;
   return true;
 }
 
 bool GetLowlevelInfo(Context& ctx) {
   DriveInfo& d = ctx.driveInfo;
-  F(d, fLowlevelValid) = 0;
+  d.field(drive_field::kLowlevelValid) = 0;
   if (!OpenDeviceConnection(ctx)) return false;
   void* mem = ctx.exec.AllocVec(sizeof(DriveGeometry), DeviceMemory(ctx));
   if (!mem) {
@@ -210,16 +201,16 @@ bool GetLowlevelInfo(Context& ctx) {
   if (err != 0) {
     LogError(ctx, kDrive, "GetLowlevelInfo", "Could not get DriveGeometry");
   } else {
-    F(d, fSectorSize) = g->dg_SectorSize;
-    F(d, fTotalSectors) = g->dg_TotalSectors;
-    F(d, fCylinders) = g->dg_Cylinders;
-    F(d, fCylSectors) = g->dg_CylSectors;
-    F(d, fTrackSectors) = g->dg_TrackSectors;
-    F(d, fHeads) = g->dg_Heads;
-    F(d, fDeviceType) = g->dg_DeviceType;
-    F(d, fGeoBufMemType) = g->dg_BufMemType;
-    F(d, fGeoFlags) = g->dg_Flags;
-    F(d, fLowlevelValid) = 1;
+    d.field(drive_field::kSectorSize) = g->dg_SectorSize;
+    d.field(drive_field::kTotalSectors) = g->dg_TotalSectors;
+    d.field(drive_field::kCylinders) = g->dg_Cylinders;
+    d.field(drive_field::kCylSectors) = g->dg_CylSectors;
+    d.field(drive_field::kTrackSectors) = g->dg_TrackSectors;
+    d.field(drive_field::kHeads) = g->dg_Heads;
+    d.field(drive_field::kDeviceType) = g->dg_DeviceType;
+    d.field(drive_field::kGeoBufMemType) = g->dg_BufMemType;
+    d.field(drive_field::kGeoFlags) = g->dg_Flags;
+    d.field(drive_field::kLowlevelValid) = 1;
   }
   ctx.exec.FreeVec(mem);
   CloseDeviceConnection(ctx);
@@ -241,7 +232,7 @@ bool Inquiry(Context& ctx) {
 
 void NsdQuery(Context& ctx) {
   DriveInfo& d = ctx.driveInfo;
-  F(d, fNsd) = F(d, fTd64) = F(d, fEtd64) = F(d, fCmd64) = 0;
+  d.field(drive_field::kNsd) = d.field(drive_field::kTd64) = d.field(drive_field::kEtd64) = d.field(drive_field::kCmd64) = 0;
   if (!OpenDeviceConnection(ctx)) return;
   NSDeviceQueryResult q;
   q.DevQueryFormat = 0;
@@ -249,21 +240,21 @@ void NsdQuery(Context& ctx) {
   const int8_t err = SendNsdCommand(ctx, NSCMD_DEVICEQUERY, 0, kDeviceQuerySize, &q, 0, 0);
   const uint32_t actual = ctx.drive.connection.io.io_Actual;
   if (err == 0 && actual == kDeviceQuerySize && q.SizeAvailable == actual) {
-    F(d, fNsd) = 1;
+    d.field(drive_field::kNsd) = 1;
     if (q.DeviceType == NSDEVTYPE_TRACKDISK && q.SupportedCommands)
       for (const uint16_t* c = q.SupportedCommands; *c; ++c) {
-        if (*c == NSCMD_TD_READ64) F(d, fTd64) = 1;
-        if (*c == NSCMD_ETD_READ64) F(d, fEtd64) = 1;
+        if (*c == NSCMD_TD_READ64) d.field(drive_field::kTd64) = 1;
+        if (*c == NSCMD_ETD_READ64) d.field(drive_field::kEtd64) = 1;
       }
   }
-  if (F(d, fTd64) || F(d, fEtd64)) F(d, fCmd64) = 1;
+  if (d.field(drive_field::kTd64) || d.field(drive_field::kEtd64)) d.field(drive_field::kCmd64) = 1;
   DriveState& s = ctx.drive;
-  if (F(d, fEtd64)) {
+  if (d.field(drive_field::kEtd64)) {
     s.cmdRead = NSCMD_ETD_READ64;
     s.cmdWrite = NSCMD_ETD_WRITE64;
     s.cmdSeek = NSCMD_ETD_SEEK64;
   }
-  if (F(d, fTd64)) {  // TD64 wins when both are there
+  if (d.field(drive_field::kTd64)) {  // TD64 wins when both are there
     s.cmdRead = NSCMD_TD_READ64;
     s.cmdWrite = NSCMD_TD_WRITE64;
     s.cmdSeek = NSCMD_TD_SEEK64;
@@ -271,13 +262,13 @@ void NsdQuery(Context& ctx) {
   CloseDeviceConnection(ctx);
 }
 
-void CheckFreeSpace(Context& ctx) {
+void CheckFreeSpace(Context& ctx, const SettingsRecord& settings) {
   void* infoData = ctx.exec.AllocVec(36, MEMF_CLEAR);
   if (!infoData) {
     LogError(ctx, kDrive, "CheckFreeSpace", "Could not get memory");
     return;
   }
-  const std::string volume = std::string(ctx.settings.partition()) + ":";
+  const std::string volume = std::string(settings.partition()) + ":";
   VolumeInfo info;
   if (ctx.drive.rawDevice) {
     // A device node has no file system of ours: the file tests are not possible, and that is no error.
@@ -287,7 +278,7 @@ void CheckFreeSpace(Context& ctx) {
     LogError(ctx, kDrive, "CheckFreeSpace", "Could not get Info()");
   } else {
     const int64_t freeBlocks = int64_t(info.totalBlocks - info.usedBlocks);
-    const int64_t base = FreeSpaceBase(ctx.settings.driveCount(0));
+    const int64_t base = FreeSpaceBase(settings.driveCount(0));
     const int64_t needed = (base + 16777216 - 64) / int64_t(info.bytesPerBlock);
     if (freeBlocks > needed) {
       ctx.run.freeSpace = 1;
@@ -303,11 +294,13 @@ void CheckFreeSpace(Context& ctx) {
   ctx.exec.FreeVec(infoData);
 }
 
-void GatherDriveInfo(Context& ctx) {
+void GatherDriveInfo(Context& ctx) { GatherDriveInfo(ctx, ctx.settings); }
+
+void GatherDriveInfo(Context& ctx, const SettingsRecord& settings) {
   DriveState& s = ctx.drive;
   DriveInfo& d = ctx.driveInfo;
   s.accessMode = kAccessNone;
-  s.requestedMode = int16_t(AccessModeOfCycle(ctx.settings.accessMode()));
+  s.requestedMode = int16_t(AccessModeOfCycle(settings.accessMode()));
   s.openFailure.clear();
   s.openRefused = false;
   s.rawDevice = false;
@@ -318,14 +311,14 @@ void GatherDriveInfo(Context& ctx) {
   PutText(d.product, kUnknown);
   PutText(d.revision, kUnknown);
 
-  const std::string partition(ctx.settings.partition());
+  const std::string partition(settings.partition());
   if (GetHighlevelInfo(ctx, partition) && GetLowlevelInfo(ctx) && Inquiry(ctx)) {
     NsdQuery(ctx);
-    CheckFreeSpace(ctx);
+    CheckFreeSpace(ctx, settings);
   }
   d.gathered = true;
 
-  if (F(d, fHighlevelValid) == 1 && F(d, fLowlevelValid) == 1) {
+  if (d.field(drive_field::kHighlevelValid) == 1 && d.field(drive_field::kLowlevelValid) == 1) {
     if (s.requestedMode == kAccessDirectScsi) {
       if (Q(d, 45) != 0)
         s.accessMode = kAccessDirectScsi;
@@ -335,7 +328,7 @@ void GatherDriveInfo(Context& ctx) {
                                     "Try to use the \033bNSD-64\033n mode",
                                     "Ok");
     } else if (s.requestedMode == kAccessNsd64) {
-      if (F(d, fCmd64) == 1)
+      if (d.field(drive_field::kCmd64) == 1)
         s.accessMode = kAccessNsd64;
       else
         (void)ctx.requester.Request(kWaringTitle,

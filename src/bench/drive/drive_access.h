@@ -11,20 +11,24 @@
 namespace kr {
 
 struct Context;
+struct SettingsRecord;
 
 // Rebuilds ctx.driveInfo and the drive state for the settings' partition:
 // highlevel, lowlevel, inquiry, NSD query and free-space check, each only
 // after the one before succeeded; then the effective access mode (with a
 // warning requester when the requested one is not possible) and the enabled
 // state of "Hard Disk" and "Make Module". Failures are error-log entries.
+// The partition, its access mode and the file count come from `settings`
+// (a run's plan, for a run on another partition), else the saved settings.
 void GatherDriveInfo(Context& ctx);
+void GatherDriveInfo(Context& ctx, const SettingsRecord& settings);
 
 // The steps, in the gathering's order; each returns 1/true on success.
 bool GetHighlevelInfo(Context& ctx, std::string_view partition);
 bool GetLowlevelInfo(Context& ctx);
 bool Inquiry(Context& ctx);
 void NsdQuery(Context& ctx);
-void CheckFreeSpace(Context& ctx);
+void CheckFreeSpace(Context& ctx, const SettingsRecord& settings);
 
 // Opens the device of field 60 with the unit of field 1 and the flags of
 // field 2; for reading only unless `access` asks for writing.

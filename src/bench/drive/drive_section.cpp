@@ -20,12 +20,6 @@ namespace {
 
 constexpr int kDriveWindow = int(Section::Drive);
 
-// Drive `enabled` switches.
-enum : int {
-  kEnFileOps = 0, kEnReadFile = 1, kEnWriteFile = 2, kEnReadDevice = 3, kEnWriteDevice = 4, kEnSeekDevice = 5,
-  kEnSpinUp = 6,
-};
-
 // The section's window and its progress: k/N names the test now running.
 struct DriveProgress {
   Context& ctx;
@@ -96,23 +90,23 @@ void WriteSkippedBlock(Context& ctx) {
 // variant of the requested access mode. False when the device could not be
 // opened (the test is left out; the connection logged why).
 bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
-  const SettingsRecord& st = ctx.settings;
+  const SettingsRecord& st = RunSettings(ctx);
   const int entry = 12 + e;  // Read from Device .. SpinUP Device
   const int32_t cacheOn = st.driveCache(DriveEntry(entry).driveCache);
   // Only Write to Device writes; it opens the device exclusively unless a
   // file system on it is mounted.
-  if (!OpenDeviceConnection(ctx, e == kEnWriteDevice ? UnitAccess::kReadWrite : UnitAccess::kRead)) return false;
+  if (!OpenDeviceConnection(ctx, e == drive_switch::kWriteDevice ? UnitAccess::kReadWrite : UnitAccess::kRead)) return false;
   const int16_t mode = ctx.drive.requestedMode == kAccessNsd64 ? kAccessNsd64 : kAccessDirectScsi;
   RunTest(ctx, window, entry, [&] {
     switch (e) {
-      case kEnReadDevice:
-      case kEnWriteDevice: {
+      case drive_switch::kReadDevice:
+      case drive_switch::kWriteDevice: {
         const int i = e - 1;  // count and sweep index
-        RunDeviceTransferTest(ctx, e == kEnWriteDevice, mode, uint64_t(std::max(st.driveCount(i + 1), 0)) * 1048576u,
+        RunDeviceTransferTest(ctx, e == drive_switch::kWriteDevice, mode, uint64_t(std::max(st.driveCount(i + 1), 0)) * 1048576u,
                               st.driveSweepStart(i), st.driveSweepStop(i), cacheOn, 1);
         break;
       }
-      case kEnSeekDevice: RunSeekOnDevice(ctx, mode, cacheOn, 1); break;
+      case drive_switch::kSeekDevice: RunSeekOnDevice(ctx, mode, cacheOn, 1); break;
       default: RunSpinUpDevice(ctx, mode, cacheOn, 1); break;
     }
   });
@@ -123,12 +117,12 @@ bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
 }  // namespace
 
 int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
-  const SettingsRecord& st = ctx.settings;
+  const SettingsRecord& st = RunSettings(ctx);
   // A device node named as the partition has no file system: its file tests
   // are left out (not run, not scored), the device tests run.
   auto fileTest = [&](int e) { return !ctx.drive.rawDevice && st.driveEnabled(e) != 0; };
-  const bool fileOps = fileTest(kEnFileOps);
-  const bool needDirectory = fileOps || fileTest(kEnReadFile) || fileTest(kEnWriteFile);
+  const bool fileOps = fileTest(drive_switch::kFileSystem);
+  const bool needDirectory = fileOps || fileTest(drive_switch::kReadFile) || fileTest(drive_switch::kWriteFile);
 
   BenchFiles files;
   if (needDirectory) {
@@ -169,12 +163,12 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   bool stopped = false;
 
   // Read from File and Write to File.
-  for (int e : {kEnReadFile, kEnWriteFile}) {
+  for (int e : {drive_switch::kReadFile, drive_switch::kWriteFile}) {
     if (!fileTest(e)) continue;
     if ((stopped = Stop(ctx, files))) break;
     const int i = e - 1;  // sweep and count index
     RunTest(ctx, window, e, [&] {
-      RunFileTransferTest(ctx, files, e == kEnReadFile ? FileTransfer::Read : FileTransfer::Write,
+      RunFileTransferTest(ctx, files, e == drive_switch::kReadFile ? FileTransfer::Read : FileTransfer::Write,
                           uint64_t(std::max(st.driveCount(e), 0)) * 1048576u, st.driveSweepStart(i),
                           st.driveSweepStop(i), st.driveCache(i), 1);
     });
@@ -201,7 +195,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
       WriteSkippedBlock(ctx);
       for (int s = 14; s < 18; ++s) ctx.results.setScore(slot::kDriveFirst + s, {0.0, 0.0});
     } else {
-      for (int e = kEnReadDevice; e <= kEnSpinUp; ++e) {
+      for (int e = drive_switch::kReadDevice; e <= drive_switch::kSpinUp; ++e) {
         // A test that does not run this time (switched off, left out, or
         // after a stop) scores 0 and is not counted.
         ctx.results.setScore(slot::kDriveFirst + 11 + e, {0.0, 0.0});

@@ -182,8 +182,6 @@ void ZeroFigures(Context& ctx, int p) {
 
 }  // namespace
 
-bool MemoryTestsBuilt() { return true; }
-
 int MemoryFigureSlots(int p) {
   if (p < 0 || p >= kMemoryTests) return 0;
   const size_t base = rec::kMemoryBlocks[p].base;

@@ -29,9 +29,6 @@ namespace kr {
 int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
                   int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep);
 
-// True: the memory tests are built.
-bool MemoryTestsBuilt();
-
 // The number n of block-size figure slots of test p (0..23) in the results
 // record: figure j at base + 8 (j - 1), then minimum, maximum and average.
 // It never reaches into the next test's block: Copy CHIP 2 CHIP has 13
