@@ -496,7 +496,7 @@ int MakeModuleCmd(System& sys, const MakeModuleArgs& args) {
       return kExitFailed;
     }
   // The check boxes' warnings, as when they are switched on in the window.
-  if (args.options.writeDevice) ShowWriteDeviceWarning(ctx);
+  if (args.options.writeDevice) ShowWriteDeviceWarning(ctx, WriteDeviceFor::MakeModule);
   if (args.options.spinUpDevice) ShowSpinUpDeviceWarning(ctx);
 
   // The plan names the report; the module's settings are made from the

@@ -58,7 +58,7 @@ MakeModuleWindow::MakeModuleWindow(Context& ctx) : QWidget(nullptr, Qt::Window),
 
   // The warnings when a device box is switched on by the user.
   connect(writeDevice, &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ShowWriteDeviceWarning(ctx_);
+    if (on) ShowWriteDeviceWarning(ctx_, WriteDeviceFor::MakeModule);
   });
   connect(spinUpDevice, &QCheckBox::clicked, this, [this](bool on) {
     if (on) ShowSpinUpDeviceWarning(ctx_);

@@ -17,18 +17,21 @@ constexpr std::string_view kInformationTitle = "\x1b" "bINFORMATION\x1b" "n";
 
 }  // namespace
 
-std::string WriteDeviceSpan(const Context& ctx) {
-  // The span the sweep's largest step rewrites: block 123 and on.
+std::string WriteDeviceSpan(const Context& ctx, WriteDeviceFor run) {
+  // The span the sweep's largest step rewrites: block 123 and on. A module
+  // is made with every test page at its defaults.
   const uint32_t geometrySector = ctx.driveInfo.field(drive_field::kSectorSize);
   const uint32_t sector = geometrySector != 0 ? geometrySector : 512;
-  const int32_t high = std::clamp(ctx.settings.driveSweepStop(3), 1, 17);
+  const int32_t stop = run == WriteDeviceFor::MakeModule ? DriveEntryOfSweep(3)->defaults.sweepStop
+                                                         : ctx.settings.driveSweepStop(3);
+  const int32_t high = std::clamp(stop, 1, 17);
   const uint64_t first = 123ull * sector, last = first + BlockSizeOfStep(high) - 1;
   const std::string device = ctx.driveInfo.deviceName[0] ? std::string(ctx.driveInfo.deviceName) : "the partition's disk";
   return "* It rewrites bytes " + std::to_string(first) + " to " + std::to_string(last) + " of \x1b" "b" + device +
          "\x1b" "n, and runs only when no file system of that disk is mounted.\n";
 }
 
-void ShowWriteDeviceWarning(Context& ctx) {
+void ShowWriteDeviceWarning(Context& ctx, WriteDeviceFor run) {
   ctx.requester.Request(
       kInformationTitle,
       "* This test reads data located at block '123' and stores it to a buffer.\n"
@@ -36,7 +39,7 @@ void ShowWriteDeviceWarning(Context& ctx) {
       "* This Test could be dangerous if the system crashes or freezes while this action!\n"
       "* If so, the filesystem could be damaged.\n"
       "* Use only if you want to know the device WRITE-speed and the KelvaRANKS.\n" +
-          WriteDeviceSpan(ctx) +
+          WriteDeviceSpan(ctx, run) +
           "\n\n"
           "Test is now \x1b" "bENABLED\x1b" "n !",
       "I understand");

@@ -19,8 +19,12 @@ struct MakeModuleOptions {
 };
 
 // The information requests of the "Write to DEVICE" and "SpinUP DEVICE"
-// check boxes, shown when a box is switched on ("I understand").
-void ShowWriteDeviceWarning(Context& ctx);
+// check boxes, shown when a box is switched on ("I understand"). The Write
+// to Device warning names the bytes the run will rewrite: those of the
+// settings' device sweep, or with `WriteDeviceFor::MakeModule` those of the
+// default sweep a module is made with.
+enum class WriteDeviceFor : uint8_t { Settings, MakeModule };
+void ShowWriteDeviceWarning(Context& ctx, WriteDeviceFor run = WriteDeviceFor::Settings);
 void ShowSpinUpDeviceWarning(Context& ctx);
 
 // The run-mode-4 steps of the settings and the module base. The module's

@@ -290,5 +290,25 @@ TEST(MakeModuleWarnings, DeviceBoxesShowTheirInformation) {
   EXPECT_EQ(t.requester.asked[1].buttons, "I understand");
 }
 
+// The warning names the bytes the coming run rewrites: the settings' device
+// sweep for a section run, the default sweep for a module (which is made with
+// every page at its defaults), whatever the settings hold.
+TEST(MakeModuleWarnings, WriteDeviceNamesTheBytesOfTheSweepThatWillRun) {
+  test::TestContext t;
+  t.ctx.settings.set_s32(cfg::kDriveSweepStop + 4 * 3, 10);  // 65536 bytes at most
+  ShowWriteDeviceWarning(t.ctx);
+  ShowWriteDeviceWarning(t.ctx, WriteDeviceFor::MakeModule);
+  ASSERT_EQ(t.requester.asked.size(), 2u);
+  const uint64_t first = 123 * 512;
+  const auto span = [&](uint32_t bytes) {
+    return "rewrites bytes " + std::to_string(first) + " to " + std::to_string(first + bytes - 1) + " of";
+  };
+  EXPECT_NE(t.requester.asked[0].text.find(span(BlockSizeOfStep(10))), std::string::npos) << t.requester.asked[0].text;
+  EXPECT_NE(t.requester.asked[1].text.find(span(BlockSizeOfStep(DriveEntryOfSweep(3)->defaults.sweepStop))),
+            std::string::npos)
+      << t.requester.asked[1].text;
+  EXPECT_NE(BlockSizeOfStep(10), BlockSizeOfStep(DriveEntryOfSweep(3)->defaults.sweepStop));
+}
+
 }  // namespace
 }  // namespace kr
