@@ -113,14 +113,6 @@ double CardScore(const CardLayout& spec, double figure) {
   return ScorePercent(figure, spec.test->reference, spec.test->weight);
 }
 
-void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored) {
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, spec.test->slot, CardScore(spec, figure), scored);
-  if (scored) ctx.uncapped[size_t(spec.test->slot)] = UncappedPercent(figure, spec.test->reference, spec.test->weight);
-  if (spec.closingLine) WriteClosingLine(ctx);
-  if (spec.setsDone) SetState(ctx, Section::Processor, "Done");
-}
-
 double TruncateToHundredths(double figure) {
   FixedSplit s = SplitFixed(figure, 100);
   std::string text = Format("%lu.%02lu", (unsigned long)s.whole, (unsigned long)s.frac);

@@ -109,12 +109,6 @@ void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int l
 // Scores F against the card (S = F x (100 / R) x (W x 0.01), clamped 0..100).
 double CardScore(const CardLayout& spec, double figure);
 
-// The foot: empty body line, score line and score slot (S, 1.0) or the
-// DISABLED line and (0.0, 0.0), the closing line when the card has one, and
-// "Done" in the "State:" field when the card sets it. (For the memory
-// tests, which still write their own cards.)
-void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored);
-
 // The figure as "%lu.%0.2lu" (truncated) parsed back: at most two decimals.
 double TruncateToHundredths(double figure);
 
