@@ -1,6 +1,8 @@
 #include "bench/card.h"
 
 #include <charconv>
+#include <utility>
+#include <vector>
 
 #include "records/catalogue.h"
 #include "engine/scoring.h"
@@ -111,14 +113,6 @@ double CardScore(const CardLayout& spec, double figure) {
   return ScorePercent(figure, spec.test->reference, spec.test->weight);
 }
 
-void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored) {
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, spec.test->slot, CardScore(spec, figure), scored);
-  if (scored) ctx.uncapped[size_t(spec.test->slot)] = UncappedPercent(figure, spec.test->reference, spec.test->weight);
-  if (spec.closingLine) WriteClosingLine(ctx);
-  if (spec.setsDone) SetState(ctx, Section::Processor, "Done");
-}
-
 double TruncateToHundredths(double figure) {
   FixedSplit s = SplitFixed(figure, 100);
   std::string text = Format("%lu.%02lu", (unsigned long)s.whole, (unsigned long)s.frac);
@@ -127,26 +121,174 @@ double TruncateToHundredths(double figure) {
   return v;
 }
 
-void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
-                         int32_t multitaskingOn, std::string_view state) {
-  ShowProcessorTest(ctx, nowRunning, routine, cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, state);
+namespace {
+
+// One event to the card writer, the status presenter and the run's
+// listeners, in that order.
+template <typename Call>
+void Publish(Context& ctx, Call&& call) {
+  CardWriter writer(ctx);
+  StatusPresenter status(ctx);
+  call(static_cast<RunListener&>(writer));
+  call(static_cast<RunListener&>(status));
+  for (RunListener* l : ctx.listeners) call(*l);
 }
 
-void RecordProcessorFigure(Context& ctx, size_t slot, double figure, std::string_view unit, bool scored,
+}  // namespace
+
+void BeginPhase(Context& ctx, const TestPhase& phase) {
+  Publish(ctx, [&](RunListener& l) { l.PhaseStarted(phase); });
+}
+
+void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
+                         int32_t multitaskingOn, std::string_view state) {
+  TestPhase phase;
+  phase.section = Section::Processor;
+  phase.showsTest = true;
+  phase.nowRunning = nowRunning;
+  phase.routine = routine;
+  phase.cacheOn = cacheOn;
+  phase.multitaskingOn = multitaskingOn;
+  phase.state = state;
+  BeginPhase(ctx, phase);
+}
+
+void SetPhaseState(Context& ctx, Section section, std::string_view state) {
+  TestPhase phase;
+  phase.section = section;
+  phase.state = state;
+  BeginPhase(ctx, phase);
+}
+
+namespace {
+
+TestResult OpenCardWith(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn,
+                        const CardParam* params, size_t count) {
+  TestResult r;
+  r.card = card;
+  r.card.params = nullptr;
+  r.card.paramCount = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const CardParam& p = params[i];
+    r.params.emplace_back(p.label, p.text ? std::string(p.text) : Format("%lu", (unsigned long)p.number));
+  }
+  r.cacheOn = cacheOn;
+  r.multitaskingOn = multitaskingOn;
+  r.scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
+  Publish(ctx, [&](RunListener& l) { l.CardOpened(r); });
+  return r;
+}
+
+}  // namespace
+
+TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn,
+                    std::initializer_list<CardParam> params) {
+  return OpenCardWith(ctx, card, cacheOn, multitaskingOn, params.begin(), params.size());
+}
+
+TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn) {
+  return OpenCardWith(ctx, card, cacheOn, multitaskingOn, card.params, card.params ? size_t(card.paramCount) : 0);
+}
+
+void RecordFigure(Context& ctx, TestResult& result, TestFigure figure) {
+  figure.scored = result.scored;
+  if (figure.slot != TestFigure::kNoSlot) ctx.results.setFigure(figure.slot, figure.value);
+  result.figures.push_back(std::move(figure));
+  const TestFigure& f = result.figures.back();
+  Publish(ctx, [&](RunListener& l) { l.FigureMeasured(result, f); });
+}
+
+void RecordProcessorFigure(Context& ctx, TestResult& result, size_t slot, double figure, std::string_view unit,
                            std::string_view method) {
-  ctx.results.setFigure(slot, figure);
-  ShowProcessorResult(ctx, figure, unit);
-  WriteMethodLine(ctx, scored, method, figure);
+  TestFigure f;
+  f.method = method;
+  f.unit = unit;
+  f.slot = slot;
+  f.value = figure;
+  RecordFigure(ctx, result, std::move(f));
+}
+
+void RecordStoredFigure(Context& ctx, TestResult& result, size_t slot, double figure) {
+  TestFigure f;
+  f.slot = slot;
+  f.value = figure;
+  RecordFigure(ctx, result, std::move(f));
+}
+
+void CloseCard(Context& ctx, TestResult& result, double scoreFigure) {
+  const CatalogueEntry& test = result.test();
+  result.foot = TestResult::Foot::Score;
+  result.scoreFigure = scoreFigure;
+  result.percent = CardScore(result.card, scoreFigure);
+  const size_t slot = size_t(test.slot);
+  if (result.scored) {
+    ctx.results.setScore(test.slot, {result.percent, 1.0});
+    ctx.uncapped[slot] = UncappedPercent(scoreFigure, test.reference, test.weight);
+  } else {
+    ctx.results.setScore(test.slot, {0.0, 0.0});
+    ctx.uncapped[slot] = 0.0;
+  }
+  Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
+}
+
+void CloseCardWithoutScore(Context& ctx, TestResult& result) {
+  result.foot = TestResult::Foot::None;
+  Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
+}
+
+void CardWriter::CardOpened(const TestResult& result) {
+  std::vector<CardParam> params;
+  for (const auto& [label, value] : result.params) params.push_back({label.c_str(), value.c_str(), 0});
+  CardLayout head = result.card;
+  head.params = params.data();
+  head.paramCount = int(params.size());
+  WriteCardHead(ctx_, head, result.cacheOn, result.multitaskingOn);
+}
+
+void CardWriter::FigureMeasured(const TestResult& result, const TestFigure& figure) {
+  (void)result;
+  if (figure.sweepPoint) {
+    ReportFormat(ctx_, "|  %8lu", (unsigned long)figure.block);
+    ReportFixed2(ctx_, "                                                 %8lu.%0.2lu    |\n", figure.printed());
+    return;
+  }
+  if (figure.method.empty()) return;
+  if (figure.emptyLineBefore) WriteEmptyLine(ctx_);
+  if (figure.middleValue) {
+    ReportLine(ctx_, MethodLeft(figure.scored, figure.method, figure.leftWidth));
+    ReportFixed2(ctx_, "   %8lu.%0.2lu", *figure.middleValue);
+    ReportFixed2(ctx_, "         %8lu.%0.2lu    |\n", figure.printed());
+  } else if (figure.wholeNumber) {
+    ReportLine(ctx_, MethodLeft(figure.scored, figure.method, figure.leftWidth));
+    ReportFormat(ctx_, figure.tail, long(figure.printed()));
+  } else if (figure.tail) {
+    WriteMethodLineWith(ctx_, figure.scored, figure.method, figure.leftWidth, figure.tail, figure.printed());
+  } else {
+    WriteMethodLine(ctx_, figure.scored, figure.method, figure.printed());
+  }
+}
+
+void CardWriter::CardClosed(const TestResult& result) {
+  if (result.foot != TestResult::Foot::Score) return;
+  if (result.sweep) WriteSweepSummary(ctx_, result.sweep->minimum, result.sweep->maximum, result.sweep->average);
+  WriteEmptyLine(ctx_);
+  WriteScoreLine(ctx_, result.percent, result.scored);
+  if (result.card.closingLine) WriteClosingLine(ctx_);
+}
+
+void WriteScoreLine(Context& ctx, double percent, bool scored) {
+  if (scored)
+    ReportFixed2(ctx, "|   KelvaRANKS : %3lu.%0.2lu Percent                                            |\n", percent);
+  else
+    ReportLine(ctx, "|   KelvaRANKS : DISABLED                                                  |\n");
 }
 
 void WriteScore(Context& ctx, int slot, double percent, bool scored) {
+  WriteScoreLine(ctx, percent, scored);
   if (scored) {
-    ReportFixed2(ctx, "|   KelvaRANKS : %3lu.%0.2lu Percent                                            |\n", percent);
     ctx.results.setScore(slot, {percent, 1.0});
     ctx.uncapped[size_t(slot)] = percent;
   } else {
-    ReportLine(ctx, "|   KelvaRANKS : DISABLED                                                  |\n");
     ctx.results.setScore(slot, {0.0, 0.0});
     ctx.uncapped[size_t(slot)] = 0.0;
   }

@@ -8,68 +8,44 @@
 // 76 columns plus "\n" when the values have their nominal width; a wider value
 // moves the right border, as the fixed templates do.
 //
-// How a test uses it (one method, timed with StartTiming/StopTiming):
+// A test measures and records; it does not write its card. It opens a
+// TestResult (engine/test_result.h), announces its phases, records its
+// figures and closes the card; each step is an event the card writer (below)
+// turns into report lines and the status presenter (engine/status_ops.h)
+// into status-window texts:
 //
 //   constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}};
 //   constexpr CardLayout kCard = {
 //       "Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
 //       14, kParams, 1, "Method", "Result"};
 //
-//   int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-//     bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-//     WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-//     ShowProcessorTest(ctx, "\x1b" "bDhrystones\x1b" "n", "Internal", cacheOn, multitaskingOn, 0, true, false);
-//     SetState(ctx, Section::Processor, "Benchmarking...");
-//     ... prepare (allocate) outside the timed span ...
-//     StartTiming(ctx, cacheOn, multitaskingOn);
-//     ... workload ...
-//     double t = StopTiming(ctx, cacheOn, multitaskingOn);
-//     double f = RatePerSecond(5000000.0, t);
-//     ctx.results.setFigure(rec::kDhrystones, f);
-//     ShowProcessorResult(ctx, f, "Dhrystones/s");
-//     WriteMethodLine(ctx, scored, "Dhrystones/sec", f);
-//     FinishCard(ctx, kCard, f, scored);   // empty line, score, closing line, "Done"
-//     return 0;
+//   TestResult MeasureDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+//     TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
+//     BeginProcessorPhase(ctx, "\x1b" "bDhrystones\x1b" "n", "Internal", cacheOn, multitaskingOn,
+//                         "Benchmarking...");
+//     ... prepare outside the timed span, then TimeWorkload(...) ...
+//     RecordProcessorFigure(ctx, r, rec::kDhrystones, RatePerSecond(5000000.0, t), "Dhrystones/s",
+//                           "Dhrystones/sec");
+//     CloseCard(ctx, r, r.figures.back().value);   // score slot, then the foot
+//     return r;
 //   }
 //
-// Tests whose method lines are laid out differently build them from
-// `MethodLeft` (the "|   [+] text" part padded to a width) and a tail format
-// of their own (`WriteMethodLineWith`), or write whole lines with ReportLine.
+// A failure before the end sets r.scored to false: the figures recorded
+// after it and the foot do not count.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "engine/context.h"
+#include "engine/run_events.h"
+#include "engine/test_result.h"
 #include "engine/timing.h"
 
 namespace kr {
-
-// One parameter line of a card head: the label (padded by the card to its
-// label width) and either a fixed text or, when text is null, a number
-// printed with "%lu".
-struct CardParam {
-  const char* label;
-  const char* text;
-  uint32_t number;
-};
-
-// The constants of one processor card.
-struct CardLayout {
-  const char* title;            // title line text
-  const char* referenceFormat;  // "100 Percent at" value, e.g. "%4lu.%0.1lu BogoMIPS"
-  const CatalogueEntry* test;   // its catalogue row: reference R, weight W (percent), score slot
-  int labelWidth;               // all labels of the card are padded to this width
-  const CardParam* params;      // parameter lines between "Score weight" and "CPU Cache"
-  int paramCount;
-  const char* columnFirst;      // column header word from column 5 ("Method", "Result", "Methode")
-  const char* columnUnit;       // unit header from column 68
-  const char* columnMiddle = nullptr;  // optional second header (LibJPEG: "MPixel/s")
-  int columnMiddleAt = 48;             // its 1-based column
-  bool closingLine = true;      // write the "!" closing line after the score
-  bool setsDone = true;         // set the "State:" field to "Done" at the end
-};
 
 // The result counts when the cache switch is on and, unless "Enable
 // Multitasking at all [JIT]" is set, the multitasking switch (low 16 bits)
@@ -90,6 +66,8 @@ double RatePerSecond(double work, double seconds);
 // "|   KelvaRANKS : DISABLED", padded to 76 columns) and stores the slot:
 // (percent, 1.0) when scored, (0.0, 0.0) otherwise.
 void WriteScore(Context& ctx, int slot, double percent, bool scored);
+// The score line alone.
+void WriteScoreLine(Context& ctx, double percent, bool scored);
 
 // The end of a block-size sweep card: an empty line, then its minimum,
 // maximum and average in MB/s.
@@ -131,29 +109,39 @@ void WriteMethodLineWith(Context& ctx, bool scored, std::string_view text, int l
 // Scores F against the card (S = F x (100 / R) x (W x 0.01), clamped 0..100).
 double CardScore(const CardLayout& spec, double figure);
 
-// The foot: empty body line, score line and score slot (S, 1.0) or the
-// DISABLED line and (0.0, 0.0), the closing line when the card has one, and
-// "Done" in the "State:" field when the card sets it.
-void FinishCard(Context& ctx, const CardLayout& spec, double figure, bool scored);
-
 // The figure as "%lu.%0.2lu" (truncated) parsed back: at most two decimals.
 double TruncateToHundredths(double figure);
 
 // Times one workload in a CleanSpan (engine/timing.h): before every attempt
 // `prepare` puts the workload back as the first attempt had it, then `work`
 // runs between StartTiming and StopTiming. Returns the clean attempt's
-// seconds, or the least stalled one's.
-template <typename Prepare, typename Work>
+// seconds, or the least stalled one's (of the attempts made).
+//
+// A `prepare` that returns bool ends the attempts when it returns false
+// (nothing more can be timed; that attempt is not made). `again`, asked
+// after each timed attempt, ends them when it returns false (a failed
+// workload is not timed again).
+template <typename Prepare, typename Work, typename Again>
 double TimeWorkload(Context& ctx, const char* location, const char* function, int32_t cacheOn, int32_t multitaskingOn,
-                    Prepare&& prepare, Work&& work) {
+                    Prepare&& prepare, Work&& work, Again&& again) {
   CleanSpan span(ctx, location, function, multitaskingOn);
   while (span.Attempt()) {
-    prepare();
+    if constexpr (std::is_same_v<std::invoke_result_t<Prepare&>, bool>) {
+      if (!prepare()) break;
+    } else {
+      prepare();
+    }
     StartTiming(ctx, cacheOn, multitaskingOn);
     work();
     span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
+    if (!again()) break;
   }
   return span.Seconds();
+}
+template <typename Prepare, typename Work>
+double TimeWorkload(Context& ctx, const char* location, const char* function, int32_t cacheOn, int32_t multitaskingOn,
+                    Prepare&& prepare, Work&& work) {
+  return TimeWorkload(ctx, location, function, cacheOn, multitaskingOn, prepare, work, [] { return true; });
 }
 // A workload that needs nothing put back between attempts.
 template <typename Work>
@@ -166,10 +154,50 @@ double TimeWorkload(Context& ctx, const char* location, const char* function, in
 // test now running, its routine, the two switches) and its "State:".
 void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
                          int32_t multitaskingOn, std::string_view state);
-// A figure of a processor test is measured: into its result slot, into the
-// status window's last result (with its unit) and onto the card as the
-// standard method line.
-void RecordProcessorFigure(Context& ctx, size_t slot, double figure, std::string_view unit, bool scored,
+
+// Results as values. Each of these publishes one event (run_events.h) to
+// the card writer, the status presenter and the run's listeners, in that
+// order.
+
+// Opens a test's card: the result with the card's constants, its switches,
+// whether it counts (ScoredFlag) and its head's parameter lines (the card's
+// own, or params when the test states the work it really does).
+TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn);
+TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn,
+                    std::initializer_list<CardParam> params);
+// A phase of any section's test begins.
+void BeginPhase(Context& ctx, const TestPhase& phase);
+// A phase that changes only the "State:" field of the test's window.
+void SetPhaseState(Context& ctx, Section section, std::string_view state);
+// Records a measured figure: its marker is result.scored as it is now; a
+// figure with a slot is stored in the results record; it is appended to
+// result.figures and published.
+void RecordFigure(Context& ctx, TestResult& result, TestFigure figure);
+// The standard figure: stored at slot, shown with its unit, one standard
+// method line.
+void RecordProcessorFigure(Context& ctx, TestResult& result, size_t slot, double figure, std::string_view unit,
                            std::string_view method);
+// A figure only stored (a mean the card scores from): no line, not shown.
+void RecordStoredFigure(Context& ctx, TestResult& result, size_t slot, double figure);
+// Closes the card on the figure it scores from: the score slot gets (S, 1.0)
+// when the result counts, (0.0, 0.0) otherwise, with the unclamped
+// percentage beside it; then the foot is published.
+void CloseCard(Context& ctx, TestResult& result, double scoreFigure);
+// Closes a card that measured nothing: it ends after what it has, the score
+// slot stays as it was.
+void CloseCardWithoutScore(Context& ctx, TestResult& result);
+
+// The report sink of the test cards: the head when a card opens, a method
+// line per figure with one, and the foot when it closes.
+class CardWriter : public RunListener {
+ public:
+  explicit CardWriter(Context& ctx) : ctx_(ctx) {}
+  void CardOpened(const TestResult& result) override;
+  void FigureMeasured(const TestResult& result, const TestFigure& figure) override;
+  void CardClosed(const TestResult& result) override;
+
+ private:
+  Context& ctx_;
+};
 
 }  // namespace kr

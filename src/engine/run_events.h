@@ -5,9 +5,11 @@
 // Threading contract: a run executes on one thread (the worker), and so do
 // the status display, requester and log sink calls it makes. Every
 // RunListener and LogSink call is made on that thread, synchronously, in the
-// order of Context::listeners; a front end that shows them on another thread
-// copies what it needs before it returns. Texts passed as string_view, the
-// score and the outcome live only for the duration of the call; catalogue
+// order of Context::listeners (the events within a test go first to the card
+// writer and the status presenter, then to those listeners); a front end
+// that shows them on another thread copies what it needs before it returns.
+// Texts passed as string_view, the score, the outcome, a test's phase,
+// result and figure live only for the duration of the call; catalogue
 // entries are static and may be kept. The only thing another thread may do
 // during a run is raise the stop request (Context::interrupt, an atomic);
 // listeners and the sink must not be changed while a run is going on.
@@ -19,6 +21,7 @@
 
 #include "records/catalogue.h"
 #include "records/results.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -73,6 +76,19 @@ class RunListener {
     (void)score;
   }
   virtual void RunFinished(const RunOutcome& outcome) { (void)outcome; }
+
+  // Within a test: a phase begins (what its status window shows).
+  virtual void PhaseStarted(const TestPhase& phase) { (void)phase; }
+  // The test's card opens: its head is known (constants, switches, whether
+  // it counts); nothing is measured yet.
+  virtual void CardOpened(const TestResult& result) { (void)result; }
+  // A figure was measured and recorded: it is result.figures.back().
+  virtual void FigureMeasured(const TestResult& result, const TestFigure& figure) {
+    (void)result;
+    (void)figure;
+  }
+  // The card is closed: result.foot says how; its score slot holds the score.
+  virtual void CardClosed(const TestResult& result) { (void)result; }
 };
 
 // Where texts from below the front ends go: error-log echoes (the console

@@ -173,4 +173,52 @@ void ShowDriveMax(Context& ctx, double v) { ctx.status.SetText(D, F::Maximum, Pl
 void ShowDriveAverage(Context& ctx, double v) { ctx.status.SetText(D, F::Average, PlainValue(v, "MB/s")); }
 void StepDriveProgress(Context& ctx) { Step(ctx, D, ctx.countDrive); }
 
+// The processor and memory tests publish their phases; the drive tests
+// still call their window operations themselves.
+void StatusPresenter::PhaseStarted(const TestPhase& phase) {
+  switch (phase.section) {
+    case Section::Processor:
+      if (phase.showsTest)
+        ShowProcessorTest(ctx_, phase.nowRunning, phase.routine, phase.cacheOn, phase.multitaskingOn, 0, true, false);
+      break;
+    case Section::Memory:
+      if (phase.showsTest)
+        ShowMemoryTest(ctx_, phase.nowRunning, phase.routine, phase.cacheOn, phase.multitaskingOn, phase.blockSizeLow,
+                       phase.blockSizeHigh, phase.loopSize);
+      if (phase.block > 0) {
+        ctx_.status.SetNumber(M, F::Blocksize, phase.block);
+        ctx_.status.SetNumber(M, F::Passes, phase.passes);
+      }
+      break;
+    case Section::Drive: return;
+  }
+  if (!phase.state.empty()) SetState(ctx_, phase.section, phase.state);
+}
+
+void StatusPresenter::FigureMeasured(const TestResult& result, const TestFigure& figure) {
+  if (figure.sweepPoint) {
+    // The sweep so far, in the order it was measured.
+    double minimum = 1000000.0, maximum = 0.0, sum = 0.0;
+    uint32_t count = 0;
+    for (const TestFigure& f : result.figures) {
+      if (!f.sweepPoint) continue;
+      if (f.value < minimum) minimum = f.value;
+      if (f.value > maximum) maximum = f.value;
+      sum += f.value;
+      ++count;
+    }
+    ShowMemoryLast(ctx_, figure.value);
+    ShowMemoryMin(ctx_, minimum);
+    ShowMemoryMax(ctx_, maximum);
+    ShowMemoryAverage(ctx_, sum / count);
+    return;
+  }
+  if (result.test().section != Section::Processor || figure.unit.empty()) return;
+  ShowProcessorResult(ctx_, figure.value, figure.unit);
+}
+
+void StatusPresenter::CardClosed(const TestResult& result) {
+  if (result.card.setsDone) SetState(ctx_, result.test().section, "Done");
+}
+
 }  // namespace kr

@@ -40,4 +40,18 @@ void StepDriveProgress(Context& ctx);
 // Sets the "State:" field of a section's window.
 void SetState(Context& ctx, Section s, std::string_view text);
 
+// Shows the events within a test in the status windows: a phase's test lines
+// and state, each figure with a unit as the last result, and "Done" when a
+// card that sets it closes.
+class StatusPresenter : public RunListener {
+ public:
+  explicit StatusPresenter(Context& ctx) : ctx_(ctx) {}
+  void PhaseStarted(const TestPhase& phase) override;
+  void FigureMeasured(const TestResult& result, const TestFigure& figure) override;
+  void CardClosed(const TestResult& result) override;
+
+ private:
+  Context& ctx_;
+};
+
 }  // namespace kr

@@ -83,7 +83,7 @@ TEST(CardTest, MethodLinesTruncateAndKeepTheBorder) {
   EXPECT_EQ(lines[3].size(), 76u);
 }
 
-TEST(CardTest, FinishCardScoresOrDisables) {
+TEST(CardTest, ClosingACardScoresOrDisables) {
   struct Case {
     double figure;
     bool scored;
@@ -99,9 +99,11 @@ TEST(CardTest, FinishCardScoresOrDisables) {
   };
   for (const Case& c : cases) {
     test::ReportContext t;
-    CardLayout spec = kCard;
-    spec.closingLine = c.closing;
-    FinishCard(t.ctx, spec, c.figure, c.scored);
+    TestResult r;
+    r.card = kCard;
+    r.card.closingLine = c.closing;
+    r.scored = c.scored;
+    CloseCard(t.ctx, r, c.figure);
     auto lines = t.Lines();
     std::vector<std::string> want = {"|" + std::string(74, ' ') + "|", c.scoreLine};
     if (c.closing) want.push_back("!" + std::string(74, ' ') + "!");
@@ -110,6 +112,116 @@ TEST(CardTest, FinishCardScoresOrDisables) {
     EXPECT_NEAR(s.percent, c.slot.percent, 1e-4);
     EXPECT_EQ(s.valid, c.slot.valid);
     EXPECT_EQ(t.status.text(Section::Processor, StatusField::State), "Done");
+  }
+}
+
+// The writer alone: a result value in, the card's bytes out. Every kind of
+// figure line, a figure without a line, and both kinds of foot.
+TEST(CardWriterTest, WritesTheCardOfAResultValue) {
+  const std::string empty = "|" + std::string(74, ' ') + "|";
+  const std::string closing = "!" + std::string(74, ' ') + "!";
+
+  TestResult r;
+  r.card = kCard;
+  r.params = {{"Rounds", "5000000"}, {"Imagedata", "1600x1200x24"}};
+  r.cacheOn = 1;
+  r.scored = true;
+  TestFigure standard;
+  standard.method = "Dhrystones/sec";
+  standard.value = 1234567.899;
+  standard.scored = true;
+  TestFigure wide;
+  wide.method = "Integral of sin(x) from 0.0 to PI/3.0 (Trapazoidal)";
+  wide.value = 12.345;
+  wide.leftWidth = 59;
+  wide.tail = " %8lu.%0.2lu    |\n";
+  TestFigure whole;
+  whole.method = "Iteration";
+  whole.value = 4096;
+  whole.scored = true;
+  whole.leftWidth = 55;
+  whole.tail = "      %10ld    |\n";
+  whole.wholeNumber = true;
+  whole.emptyLineBefore = true;
+  TestFigure twoColumns;
+  twoColumns.method = "Writing RGB";
+  twoColumns.value = 12.25;
+  twoColumns.middleValue = 1.5;
+  twoColumns.leftWidth = 37;
+  twoColumns.scored = true;
+  TestFigure storedOnly;  // a mean: stored, no line
+  storedOnly.slot = rec::kDhrystones;
+  storedOnly.value = 77.0;
+  r.figures = {standard, wide, whole, twoColumns, storedOnly};
+
+  test::ReportContext t;
+  CardWriter writer(t.ctx);
+  writer.CardOpened(r);
+  for (const TestFigure& f : r.figures) writer.FigureMeasured(r, f);
+  r.foot = TestResult::Foot::Score;
+  r.scoreFigure = 5000000.5;
+  r.percent = 50.0;
+  writer.CardClosed(r);
+  const std::vector<std::string> want = {
+      "\xB7" + std::string(74, '-') + "\xB7",
+      "|   Test card                                                              |",
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+      "|   100 Percent at : 10000000.0 Dhrystones/sec                                 |",
+      "|   Score weight   : 100.0%                                                |",
+      "|   Rounds         : 5000000                                               |",
+      "|   Imagedata      : 1600x1200x24                                          |",
+      "|   CPU Cache      : YES                                                   |",
+      "|   Multitasking   : NO                                                    |",
+      empty,
+      "|   Method                                                         Result  |",
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+      "|   [+] Dhrystones/sec                                       1234567.89    |",
+      "|   [-] Integral of sin(x) from 0.0 to PI/3.0 (Trapazoidal)       12.34    |",
+      empty,
+      "|   [+] Iteration                                                  4096    |",
+      "|   [+] Writing RGB                            1.50               12.25    |",
+      empty,
+      "|   KelvaRANKS :  50.00 Percent                                            |",
+      closing,
+  };
+  EXPECT_EQ(t.Lines(), want);
+  // The writer presents; it neither stores figures nor scores.
+  EXPECT_EQ(t.ctx.results.figure(rec::kDhrystones), 0.0);
+  EXPECT_EQ(t.ctx.results.score(slot::kDhrystones).valid, 0.0);
+
+  // A sweep: its points, then minimum, maximum and average before the foot;
+  // a card closed without a score ends after its body.
+  struct Case {
+    TestResult::Foot foot;
+    std::vector<std::string> tail;
+  } cases[] = {
+      {TestResult::Foot::Score,
+       {"|      4096                                                      812.50    |", empty,
+        "|   Minimum :      812.50 MB/s                                             |",
+        "|   Maximum :      812.50 MB/s                                             |",
+        "|   Average :      812.50 MB/s                                             |", empty,
+        "|   KelvaRANKS : DISABLED                                                  |", closing}},
+      {TestResult::Foot::None, {"|      4096                                                      812.50    |"}},
+  };
+  for (const Case& c : cases) {
+    TestResult sweep;
+    sweep.card = kCard;
+    TestFigure point;
+    point.sweepPoint = true;
+    point.block = 4096;
+    point.value = 812.5;
+    sweep.figures = {point};
+    sweep.sweep = TestResult::Sweep{812.5, 812.5, 812.5};
+    test::ReportContext u;
+    CardWriter w(u.ctx);
+    w.CardOpened(sweep);
+    w.FigureMeasured(sweep, sweep.figures[0]);
+    sweep.foot = c.foot;
+    w.CardClosed(sweep);
+    const auto lines = u.Lines();
+    ASSERT_GE(lines.size(), c.tail.size());
+    EXPECT_EQ(std::vector<std::string>(lines.end() - std::ptrdiff_t(c.tail.size()), lines.end()), c.tail);
+    EXPECT_EQ(lines.size(), 10 + c.tail.size());  // the head without parameter lines
   }
 }
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/cpu/bogomips.h"
@@ -204,6 +206,55 @@ TEST(IntegerRunTest, DhrystonesDisabledAndScored) {
     EXPECT_EQ(s.valid, c.scored ? 1.0 : 0.0);
     EXPECT_EQ(t.status.text(Section::Processor, StatusField::State), "Done");
   }
+}
+
+// A test returns its card as a value and publishes each step to the run's
+// listeners, in order, after the card writer and the status presenter.
+TEST(IntegerRunTest, DhrystonesReturnItsResultAndPublishItsSteps) {
+  struct Recorder : RunListener {
+    std::vector<std::string> events;
+    const StatusModel* status = nullptr;
+    void PhaseStarted(const TestPhase& p) override {
+      events.push_back("phase " + std::string(p.showsTest ? p.nowRunning : "") + "|" + std::string(p.state));
+    }
+    void CardOpened(const TestResult& r) override { events.push_back(std::string("open ") + r.card.title); }
+    void FigureMeasured(const TestResult& r, const TestFigure& f) override {
+      // The status presenter has shown it already.
+      events.push_back("figure " + f.method + " " + std::to_string(r.figures.size()) + " " +
+                       status->text(Section::Processor, StatusField::LastResult));
+    }
+    void CardClosed(const TestResult& r) override {
+      events.push_back("close " + std::to_string(int(r.foot)) + " " +
+                       status->text(Section::Processor, StatusField::State));
+    }
+  } recorder;
+  test::ReportContext t;
+  recorder.status = &t.status;
+  t.ctx.listeners.push_back(&recorder);
+  t.timer.steps = {2000000};
+  const TestResult r = RunDhrystonesWith(t.ctx, 1, 0, 1000);
+  const std::vector<std::string> want = {
+      "open Dhrystones",
+      "phase \x1b" "bDhrystones\x1b" "n|Calibrating...",
+      "phase |Benchmarking...",
+      "figure Dhrystones/sec 1 " + t.status.text(Section::Processor, StatusField::LastResult),
+      "close 1 Done",
+  };
+  EXPECT_EQ(recorder.events, want);
+  EXPECT_NE(t.status.text(Section::Processor, StatusField::LastResult), "");
+
+  EXPECT_EQ(&r.test(), &ProcessorEntry(cpu::kDhrystones));
+  EXPECT_TRUE(r.scored);
+  ASSERT_EQ(r.params.size(), 1u);
+  EXPECT_EQ(r.params[0], (std::pair<std::string, std::string>{"Rounds", "1000"}));
+  ASSERT_EQ(r.figures.size(), 1u);
+  EXPECT_EQ(r.figures[0].slot, rec::kDhrystones);
+  EXPECT_DOUBLE_EQ(r.figures[0].value, 500.0);
+  EXPECT_EQ(r.figures[0].unit, "Dhrystones/s");
+  EXPECT_EQ(r.foot, TestResult::Foot::Score);
+  EXPECT_DOUBLE_EQ(r.scoreFigure, 500.0);
+  EXPECT_EQ(t.ctx.results.score(slot::kDhrystones).percent, r.percent);
+  EXPECT_EQ(t.ctx.results.figure(rec::kDhrystones), r.figures[0].value);
 }
 
 TEST(IntegerRunTest, DhrystonesFullRun) {

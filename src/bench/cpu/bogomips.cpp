@@ -74,12 +74,12 @@ std::string BogomipsText(uint64_t loopRate) {
 }
 
 int RunBogomips(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunBogomipsWith(ctx, cacheOn, multitaskingOn, DelayLoop);
+  RunBogomipsWith(ctx, cacheOn, multitaskingOn, DelayLoop);
+  return 0;
 }
 
-int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t)) {
-  const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
+TestResult RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t)) {
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
   BeginProcessorPhase(ctx, "\x1b" "bBogoMips\x1b" "n", "BogoMips ppc-assembler inline", cacheOn, multitaskingOn,
                       "Calculating...");
 
@@ -87,17 +87,17 @@ int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void 
   if (!BogomipsLoopRate(ctx, cacheOn, multitaskingOn, loop, rate)) {
     // No trial lasted a second: the card ends after its head, the record
     // and the kept loop rate stay as they were.
-    SetState(ctx, Section::Processor, "Done");
-    return 0;
+    CloseCardWithoutScore(ctx, r);
+    return r;
   }
   ctx.bogomipsLoopRate = rate;
   std::string text = BogomipsText(rate);
   double b = 0.0;
   std::from_chars(text.data(), text.data() + text.size(), b);
 
-  RecordProcessorFigure(ctx, rec::kBogomips, b, "BogoMIPS", scored, "BogoMIPS");
-  FinishCard(ctx, kCard, b, scored);
-  return 0;
+  RecordProcessorFigure(ctx, r, rec::kBogomips, b, "BogoMIPS", "BogoMIPS");
+  CloseCard(ctx, r, b);
+  return r;
 }
 
 }  // namespace kr

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -25,7 +26,7 @@ bool BogomipsLoopRate(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, voi
                       uint64_t& rate);
 
 // The whole test with a given loop (RunBogomips passes DelayLoop).
-int RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t));
+TestResult RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t));
 
 // The BogoMIPS text of a loop rate: "%lu.%02lu" of rate / 500000 and
 // (rate / 5000) mod 100.

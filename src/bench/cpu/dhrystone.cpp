@@ -235,18 +235,13 @@ constexpr CardLayout kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &Proce
 }  // namespace
 
 int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunDhrystonesWith(ctx, cacheOn, multitaskingOn,
-                           int32_t(ScaledWork(uint32_t(kDhrystoneRuns), ctx.plan.workScale)));
+  RunDhrystonesWith(ctx, cacheOn, multitaskingOn, int32_t(ScaledWork(uint32_t(kDhrystoneRuns), ctx.plan.workScale)));
+  return 0;
 }
 
-int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs) {
-  bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  const CardParam params[] = {{"Rounds", nullptr, uint32_t(runs)}};
-  CardLayout card = kCard;
-  card.params = params;
-  WriteCardHead(ctx, card, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "bDhrystones\x1b" "n", "Internal", cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, "Calibrating...");
+TestResult RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs) {
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn, {{"Rounds", nullptr, uint32_t(runs)}});
+  BeginProcessorPhase(ctx, "\x1b" "bDhrystones\x1b" "n", "Internal", cacheOn, multitaskingOn, "Calibrating...");
 
   auto* rec1 = static_cast<dhry::Record*>(ctx.exec.AllocVec(sizeof(dhry::Record), MEMF_ANY));
   auto* rec2 = static_cast<dhry::Record*>(ctx.exec.AllocVec(sizeof(dhry::Record), MEMF_ANY));
@@ -255,10 +250,10 @@ int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int
     // The workload needs both records: no figure, and the result does not
     // count.
     LogError(ctx, "CPU", "Dhrystones", "Cant allocate memory");
-    scored = false;
+    r.scored = false;
   } else {
     auto state = std::make_unique<dhry::State>();  // 10 KiB of arrays: not on the stack
-    SetState(ctx, Section::Processor, "Benchmarking...");
+    SetPhaseState(ctx, Section::Processor, "Benchmarking...");
     dhry::Locals locals;
     const double t = TimeWorkload(
         ctx, "CPU", "Dhrystones", cacheOn, multitaskingOn,
@@ -272,9 +267,9 @@ int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int
   if (rec2) ctx.exec.FreeVec(rec2);
   if (rec1) ctx.exec.FreeVec(rec1);
 
-  RecordProcessorFigure(ctx, rec::kDhrystones, figure, "Dhrystones/s", scored, "Dhrystones/sec");
-  FinishCard(ctx, card, figure, scored);
-  return 0;
+  RecordProcessorFigure(ctx, r, rec::kDhrystones, figure, "Dhrystones/s", "Dhrystones/sec");
+  CloseCard(ctx, r, figure);
+  return r;
 }
 
 }  // namespace kr

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -59,6 +60,6 @@ constexpr int32_t kDhrystoneRuns = 5000000;
 
 // The whole test with another number of runs (RunDhrystones runs
 // kDhrystoneRuns); the card's "Rounds" line shows the runs.
-int RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs);
+TestResult RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs);
 
 }  // namespace kr

@@ -7,6 +7,8 @@
 #include "engine/timing.h"
 #include "util/noipa.h"
 
+#include <utility>
+
 namespace kr {
 namespace {
 constexpr CardLayout kCard = {"40th Fibonacci number", "%4lu.%0.1lu FiboMHZ [1 FiboGHZ]",
@@ -31,22 +33,30 @@ double FiboFigure(double seconds) {
   return 128616.0 / ((seconds * 1970.0) * 0.0095672607421875);
 }
 
-int RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "b40th Fibonacci number\x1b" "n", "Internal", cacheOn, multitaskingOn, 0, true, false);
-  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-  SetState(ctx, Section::Processor, "Calculating...");
+TestResult MeasureFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
+  BeginProcessorPhase(ctx, "\x1b" "b40th Fibonacci number\x1b" "n", "Internal", cacheOn, multitaskingOn,
+                      "Calculating...");
 
   int32_t result = 0;
   const double t = TimeWorkload(ctx, "CPU", "Fibonacci", cacheOn, multitaskingOn, [&] { result = Fibonacci(40); });
   asm volatile("" : : "r"(result));
 
-  double raw = FiboFigure(t);
-  ctx.results.setFigure(rec::kFibonacci, raw);
-  ShowProcessorResult(ctx, raw, "FiboHZ");
-  double f = TruncateToHundredths(raw);
-  WriteMethodLine(ctx, scored, "FiboMHZ", f);
-  FinishCard(ctx, kCard, f, scored);
+  // Stored and shown as measured; the card prints and scores its truncated form.
+  TestFigure figure;
+  figure.method = "FiboMHZ";
+  figure.unit = "FiboHZ";
+  figure.slot = rec::kFibonacci;
+  figure.value = FiboFigure(t);
+  figure.lineValue = TruncateToHundredths(figure.value);
+  const double scoredFrom = *figure.lineValue;
+  RecordFigure(ctx, r, std::move(figure));
+  CloseCard(ctx, r, scoredFrom);
+  return r;
+}
+
+int RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  MeasureFibonacci(ctx, cacheOn, multitaskingOn);
   return 0;
 }
 

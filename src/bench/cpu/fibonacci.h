@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+#include "engine/context.h"
+#include "engine/test_result.h"
+
 namespace kr {
 
 // 1 for n <= 0, otherwise Fibonacci(n - 1) + Fibonacci(n - 2), wrapping in
@@ -14,5 +17,8 @@ int32_t Fibonacci(int32_t n);
 // 128616 / ((seconds x 1970) x 627/65536), about 6824.03 / seconds; 0 when
 // nothing was measured.
 double FiboFigure(double seconds);
+
+// The whole test: one timed Fibonacci(40), its card as a value.
+TestResult MeasureFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
 
 }  // namespace kr

@@ -4,6 +4,8 @@
 // operation the counts name is executed as written.
 #include "bench/cpu/fpu.h"
 
+#include <utility>
+
 #include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
 #include "records/catalogue.h"
@@ -360,13 +362,11 @@ double FlopsSummary(FlopsState& st) {
   return (st.mflops[1] + st.mflops[2] + st.mflops[3] + st.mflops[4]) * 0.25;
 }
 
-int RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, FlopsClock& clock,
-                        const FlopsLimits& limits) {
-  const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
+TestResult RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, FlopsClock& clock,
+                               const FlopsLimits& limits) {
   const bool forbid = (multitaskingOn & 0xFFFF) == 0;
-  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "bFPU query\x1b" "n [Double Precision]", "Tervallon", cacheOn, multitaskingOn, 0,
-                    true, false);
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
+  BeginProcessorPhase(ctx, "\x1b" "bFPU query\x1b" "n [Double Precision]", "Tervallon", cacheOn, multitaskingOn, "");
   FlopsState st;
   FlopsInit(st, limits);
   // The published program initialises its timer with two readings; here they
@@ -376,34 +376,56 @@ int RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, F
   DTime(st, clock);
 
   for (int k = 1; k <= 8; ++k) {
-    SetState(ctx, Section::Processor, Format("Calculating Module [%d/8]", k));
+    SetPhaseState(ctx, Section::Processor, Format("Calculating Module [%d/8]", k));
     if (cacheOn == 0) ctx.exec.CacheControl(0, CACRF_EnableD);
     if (forbid) ctx.exec.Forbid();
     FlopsModule(st, clock, k);
     if (forbid) ctx.exec.Permit();
     if (cacheOn == 0) ctx.exec.CacheControl(CACRF_EnableD, CACRF_EnableD);
 
-    double figure = st.moduleMflops[k];
-    ctx.results.setFigure(rec::kFpuModule + 8 * size_t(k - 1), figure);
-    ShowProcessorResult(ctx, figure, "MFlops");
-    if (k <= 2)
-      WriteMethodLine(ctx, scored, kModuleText[k], figure);
-    else
-      WriteMethodLineWith(ctx, scored, kModuleText[k], 59, " %8lu.%0.2lu    |\n", figure);
+    TestFigure module;
+    module.method = kModuleText[k];
+    module.unit = "MFlops";
+    module.slot = rec::kFpuModule + 8 * size_t(k - 1);
+    module.value = st.moduleMflops[k];
+    if (k > 2) {  // the longer texts take two more columns from the figure
+      module.leftWidth = 59;
+      module.tail = " %8lu.%0.2lu    |\n";
+    }
+    RecordFigure(ctx, r, std::move(module));
   }
 
-  double mean = FlopsSummary(st);
-  for (int i = 1; i <= 4; ++i) ctx.results.setFigure(rec::kFpuMflops + 8 * size_t(i - 1), st.mflops[i]);
-  WriteEmptyLine(ctx);
-  ReportLine(ctx, MethodLeft(scored, "Iteration", 55));
-  ReportFormat(ctx, "      %10ld    |\n", long(st.m));
-  WriteMethodLineWith(ctx, scored, "NullTime (usec)", 55, "   %10lu.%0.2lu    |\n", st.nulltime);
-  for (int i = 1; i <= 4; ++i)
-    WriteMethodLineWith(ctx, scored, Format("MFLOPS(%d)", i), 55, "   %10lu.%0.2lu    |\n", st.mflops[i]);
+  // After the modules, in a block of their own: the calibration's iteration
+  // count and null time (not stored) and the four MFLOPS figures.
+  const double mean = FlopsSummary(st);
+  constexpr const char* kSummaryTail = "   %10lu.%0.2lu    |\n";
+  TestFigure iteration;
+  iteration.method = "Iteration";
+  iteration.value = double(st.m);
+  iteration.leftWidth = 55;
+  iteration.tail = "      %10ld    |\n";
+  iteration.wholeNumber = true;
+  iteration.emptyLineBefore = true;
+  RecordFigure(ctx, r, std::move(iteration));
+  TestFigure nullTime;
+  nullTime.method = "NullTime (usec)";
+  nullTime.value = st.nulltime;
+  nullTime.leftWidth = 55;
+  nullTime.tail = kSummaryTail;
+  RecordFigure(ctx, r, std::move(nullTime));
+  for (int i = 1; i <= 4; ++i) {
+    TestFigure mflops;
+    mflops.method = Format("MFLOPS(%d)", i);
+    mflops.slot = rec::kFpuMflops + 8 * size_t(i - 1);
+    mflops.value = st.mflops[i];
+    mflops.leftWidth = 55;
+    mflops.tail = kSummaryTail;
+    RecordFigure(ctx, r, std::move(mflops));
+  }
 
-  ctx.results.setFigure(rec::kFpuMean, mean);
-  FinishCard(ctx, kCard, mean, scored);
-  return 0;
+  RecordStoredFigure(ctx, r, rec::kFpuMean, mean);
+  CloseCard(ctx, r, mean);
+  return r;
 }
 
 int RunFpuEmulation(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
@@ -414,7 +436,8 @@ int RunFpuEmulation(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
     limits.timeLimit /= double(scale);
     limits.loopLimit = int32_t(ScaledWork(uint32_t(limits.loopLimit), scale));
   }
-  return RunFpuEmulationWith(ctx, cacheOn, multitaskingOn, clock, limits);
+  RunFpuEmulationWith(ctx, cacheOn, multitaskingOn, clock, limits);
+  return 0;
 }
 
 }  // namespace kr

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 #include "platform/dos.h"
 
 namespace kr {
@@ -67,7 +68,7 @@ double FlopsSummary(FlopsState& st);
 
 // The whole test with a given clock and limits (RunFpuEmulation uses the DOS
 // date stamp and the published limits).
-int RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, FlopsClock& clock,
+TestResult RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, FlopsClock& clock,
                         const FlopsLimits& limits);
 
 }  // namespace kr

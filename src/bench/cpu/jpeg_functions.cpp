@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "bench/card.h"
 #include "bench/cpu/jpeg_codec.h"
@@ -44,36 +45,27 @@ constexpr Group kGroups[3] = {{0, 2}, {2, 2}, {4, 1}};
 constexpr double kMBits = 8.0 * double(7680000 / 1000000);
 constexpr double kMPixels = double(1920000 / 1000000);
 
-
-// "|   [+] label" in 37 columns, MPixel/s in 14, MBits/s and the border in 25.
-void WriteJpegLine(Context& ctx, bool scored, const char* label, double mpixels, double mbits) {
-  ReportLine(ctx, MethodLeft(scored, label, 37));
-  ReportFixed2(ctx, "   %8lu.%0.2lu", mpixels);
-  ReportFixed2(ctx, "         %8lu.%0.2lu    |\n", mbits);
-}
-
 struct JpegRun {
   Context& ctx;
   int32_t cacheOn, multitaskingOn;
-  bool scored;
+  TestResult& result;
   std::string path;  // the scratch file's host path
   double share = 1.0;  // the part of the 1600 x 1200 image's work a method does
   double sum = 0.0;
   bool writeLogged = false, readLogged = false;
 
-  // One timed method; returns its MBits/s figure after writing its line.
+  // One timed method: its MBits/s figure, with its MPixel/s beside it on
+  // its line.
   void Method(size_t slot, const char* label, bool write, const uint8_t* image, int width, int height,
               const ColourSpace& cs) {
     JpegStatus st = JpegStatus::Ok;
-    CleanSpan span(ctx, "CPU", label, multitaskingOn);
-    while (span.Attempt()) {
-      StartTiming(ctx, cacheOn, multitaskingOn);
-      st = write ? JpegWriteFile(path.c_str(), image, width, height, cs.components, cs.color)
-                 : JpegReadFile(path.c_str());
-      span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-      if (st != JpegStatus::Ok) break;  // a failed method is not timed again
-    }
-    double t = span.Seconds();
+    const double t = TimeWorkload(
+        ctx, "CPU", label, cacheOn, multitaskingOn, [] {},
+        [&] {
+          st = write ? JpegWriteFile(path.c_str(), image, width, height, cs.components, cs.color)
+                     : JpegReadFile(path.c_str());
+        },
+        [&] { return st == JpegStatus::Ok; });  // a failed method is not timed again
     double mbits = RatePerSecond(kMBits * share, t);
     double mpixels = RatePerSecond(kMPixels * share, t);
     if (st != JpegStatus::Ok) {
@@ -83,13 +75,18 @@ struct JpegRun {
       bool& logged = write ? writeLogged : readLogged;
       if (!logged) LogError(ctx, "CPU", "LibJPEG", write ? "Could not write RAM:data.jpg" : "Could not read RAM:data.jpg");
       logged = true;
-      scored = false;
+      result.scored = false;
       mbits = mpixels = 0.0;
     }
     sum += mbits;
-    ctx.results.setFigure(slot, mbits);
-    ShowProcessorResult(ctx, mbits, "MBits/sec");
-    WriteJpegLine(ctx, scored, label, mpixels, mbits);
+    TestFigure f;
+    f.method = label;
+    f.unit = "MBits/sec";
+    f.slot = slot;
+    f.value = mbits;
+    f.middleValue = mpixels;
+    f.leftWidth = 37;  // "|   [+] label" in 37 columns, MPixel/s in 14, MBits/s and the border in 25
+    RecordFigure(ctx, result, std::move(f));
   }
 };
 
@@ -101,16 +98,15 @@ namespace {
 
 // The test over an image of width x height pixels whose methods count as
 // share of the 1600 x 1200 image's work.
-int RunLibJpegShare(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height, double share) {
+TestResult RunLibJpegShare(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height,
+                           double share) {
   // The scratch file gets a name of its own in the RAM folder, so parallel
   // runs never write into each other's; none made: every method fails.
   const std::string scratch = ctx.dos.ScratchFile("data", ".jpg");
-  JpegRun run{ctx, cacheOn, multitaskingOn, ScoredFlag(ctx, cacheOn, multitaskingOn),
-              scratch.empty() ? std::string() : ctx.dos.HostPath(scratch)};
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
+  JpegRun run{ctx, cacheOn, multitaskingOn, r, scratch.empty() ? std::string() : ctx.dos.HostPath(scratch)};
   run.share = share;
-  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, NowRunning(1), "libjpeg 6b", cacheOn, multitaskingOn, 0, true, false);
-  SetState(ctx, Section::Processor, kSpaces[0].writeState);
+  BeginProcessorPhase(ctx, NowRunning(1), "libjpeg 6b", cacheOn, multitaskingOn, kSpaces[0].writeState);
 
   const size_t bytes = size_t(width) * size_t(height) * 4;
   for (const Group& g : kGroups) {
@@ -118,10 +114,9 @@ int RunLibJpegShare(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int w
     if (!image) continue;  // the whole group is skipped
     for (int k = g.first; k < g.first + g.count; ++k) {
       const ColourSpace& cs = kSpaces[k];
-      ShowProcessorTest(ctx, NowRunning(k + 1), "libjpeg 6b", cacheOn, multitaskingOn, 0, true, false);
-      SetState(ctx, Section::Processor, cs.writeState);
+      BeginProcessorPhase(ctx, NowRunning(k + 1), "libjpeg 6b", cacheOn, multitaskingOn, cs.writeState);
       run.Method(rec::kJpegFirst + 16 * size_t(k), cs.writeLabel, true, image, width, height, cs);
-      SetState(ctx, Section::Processor, cs.readState);
+      SetPhaseState(ctx, Section::Processor, cs.readState);
       run.Method(rec::kJpegFirst + 16 * size_t(k) + 8, cs.readLabel, false, image, width, height, cs);
     }
     ctx.exec.FreeVec(image);
@@ -129,21 +124,22 @@ int RunLibJpegShare(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int w
 
   if (!scratch.empty()) ctx.dos.DeleteFile(scratch);
   double mean = run.sum * 0.1;
-  ctx.results.setFigure(rec::kJpegMean, mean);
-  FinishCard(ctx, kCard, mean, run.scored);
-  return 0;
+  RecordStoredFigure(ctx, r, rec::kJpegMean, mean);
+  CloseCard(ctx, r, mean);
+  return r;
 }
 
 }  // namespace
 
-int RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height) {
+TestResult RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height) {
   return RunLibJpegShare(ctx, cacheOn, multitaskingOn, width, height, 1.0);
 }
 
 // A work scale takes rows off the image; the figures count the rows coded.
 int RunLibJpeg(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   const int rows = int(ScaledWork(uint32_t(1200), ctx.plan.workScale));
-  return RunLibJpegShare(ctx, cacheOn, multitaskingOn, 1600, rows, double(rows) / 1200.0);
+  RunLibJpegShare(ctx, cacheOn, multitaskingOn, 1600, rows, double(rows) / 1200.0);
+  return 0;
 }
 
 }  // namespace kr

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -12,6 +13,6 @@ namespace kr {
 // (the buffer is width x height x 4 bytes, zero-filled). The figures do not
 // depend on the size: 56 / t MBits/s and 1 / t MPixel/s per method.
 // RunLibJpeg is RunLibJpegSized(ctx, cacheOn, multitaskingOn, 1600, 1200).
-int RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height);
+TestResult RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int width, int height);
 
 }  // namespace kr

@@ -21,15 +21,12 @@ double MegaBits(uint32_t rounds) { return double(rounds) * 128.0 / 1e6; }
 
 }  // namespace
 
-int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t setupRounds,
-                      uint32_t cryptRounds) {
-  const CardParam params[] = {{"Setup Rounds", nullptr, setupRounds},
-                              {"En-/Decrypting Rounds", nullptr, cryptRounds}};
-  const CardLayout card = {"Mars chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMars), 21, params, 2,
-                         "Method", "MBits/s"};
-
-  const bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  WriteCardHead(ctx, card, cacheOn, multitaskingOn);
+TestResult RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t setupRounds,
+                             uint32_t cryptRounds) {
+  constexpr CardLayout kCard = {"Mars chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMars), 21, nullptr, 0,
+                                "Method", "MBits/s"};
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn,
+                          {{"Setup Rounds", nullptr, setupRounds}, {"En-/Decrypting Rounds", nullptr, cryptRounds}});
 
   // The test's key and block: fixed values (the figures do not depend on them).
   uint32_t key[4] = {0x01234567u, 0x89abcdefu, 0xfedcba98u, 0x76543210u};
@@ -52,7 +49,7 @@ int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uin
       });
   double figure = RatePerSecond(MegaBits(setupRounds), t);
   sum += figure;
-  RecordProcessorFigure(ctx, rec::kMarsSetup, figure, "MBits/s", scored, "Setup");
+  RecordProcessorFigure(ctx, r, rec::kMarsSetup, figure, "MBits/s", "Setup");
 
   // Encrypting.
   BeginProcessorPhase(ctx, "\x1b" "bMars cipher\x1b" "n [2/3]", kRoutine, cacheOn, multitaskingOn, "Encrypting...");
@@ -65,7 +62,7 @@ int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uin
   });
   figure = RatePerSecond(MegaBits(cryptRounds), t);
   sum += figure;
-  RecordProcessorFigure(ctx, rec::kMarsEncrypt, figure, "MBits/s", scored, "Encrypting");
+  RecordProcessorFigure(ctx, r, rec::kMarsEncrypt, figure, "MBits/s", "Encrypting");
 
   // Decrypting.
   BeginProcessorPhase(ctx, "\x1b" "bMars cipher\x1b" "n [3/3]", kRoutine, cacheOn, multitaskingOn, "Decrypting...");
@@ -77,18 +74,19 @@ int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uin
   });
   figure = RatePerSecond(MegaBits(cryptRounds), t);
   sum += figure;
-  RecordProcessorFigure(ctx, rec::kMarsDecrypt, figure, "MBits/s", scored, "Decrypting");
+  RecordProcessorFigure(ctx, r, rec::kMarsDecrypt, figure, "MBits/s", "Decrypting");
   const double mean = sum * (1.0 / 3.0);
-  ctx.results.setFigure(rec::kMarsMean, mean);
+  RecordStoredFigure(ctx, r, rec::kMarsMean, mean);
 
-  FinishCard(ctx, card, mean, scored);
-  return 0;
+  CloseCard(ctx, r, mean);
+  return r;
 }
 
 int RunMarsCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   const uint32_t scale = ctx.plan.workScale;
-  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMarsSetupRounds, scale),
-                           ScaledWork(kMarsCryptRounds, scale));
+  RunMarsCipherWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMarsSetupRounds, scale),
+                    ScaledWork(kMarsCryptRounds, scale));
+  return 0;
 }
 
 }  // namespace kr

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -14,7 +15,7 @@ constexpr uint32_t kMarsCryptRounds = 3000000;
 // Runs the test with setupRounds key setups and cryptRounds blocks per
 // direction. The card shows the counts; each figure is the bits processed
 // (128 per key or block) in millions per second.
-int RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t setupRounds,
+TestResult RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t setupRounds,
                       uint32_t cryptRounds);
 
 }  // namespace kr

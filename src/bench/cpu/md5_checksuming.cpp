@@ -11,14 +11,13 @@
 #include "util/keep_memory.h"
 
 namespace kr {
-int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds) {
-  const CardParam params[] = {{"Buffersize (bytes)", nullptr, kMd5BufferSize}, {"Rounds", nullptr, rounds}};
-  const CardLayout card = {"MD5 checksuming (RFC 1321) Branvelorquistad",
-                         "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMd5), 18, params, 2, "Method", "MBits/s"};
+TestResult RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds) {
+  constexpr CardLayout kCard = {"MD5 checksuming (RFC 1321) Branvelorquistad",
+                                "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kMd5), 18, nullptr, 0, "Method", "MBits/s"};
 
   double figure = 0.0;
-  bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  WriteCardHead(ctx, card, cacheOn, multitaskingOn);
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn,
+                          {{"Buffersize (bytes)", nullptr, kMd5BufferSize}, {"Rounds", nullptr, rounds}});
   BeginProcessorPhase(ctx, "\x1b" "bMD5 checksuming\x1b" "n", "MD5 (RFC 1321) Branvelorquistad", cacheOn,
                       multitaskingOn, "Calculating...");
 
@@ -26,7 +25,7 @@ int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn,
   // logged.
   auto* buffer = static_cast<uint8_t*>(ctx.exec.AllocVec(kMd5BufferSize, MEMF_ANY));
   if (buffer == nullptr) {
-    scored = false;
+    r.scored = false;
   } else {
     std::memset(buffer, 0, kMd5BufferSize);
     Md5State state;
@@ -44,13 +43,14 @@ int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn,
     ctx.exec.FreeVec(buffer);
   }
 
-  RecordProcessorFigure(ctx, rec::kMd5, figure, "MBits/s", scored, "MD5 checksuming");
-  FinishCard(ctx, card, figure, scored);
-  return 0;
+  RecordProcessorFigure(ctx, r, rec::kMd5, figure, "MBits/s", "MD5 checksuming");
+  CloseCard(ctx, r, figure);
+  return r;
 }
 
 int RunMd5Checksuming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  return RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMd5Rounds, ctx.plan.workScale));
+  RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMd5Rounds, ctx.plan.workScale));
+  return 0;
 }
 
 }  // namespace kr

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -13,6 +14,6 @@ constexpr uint32_t kMd5Rounds = 50;
 
 // Runs the test with rounds digests of the zero-filled buffer. The figure is
 // 8 MBits (of 2^20 bits) per round and second: 8.0 / (t / rounds).
-int RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds);
+TestResult RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, uint32_t rounds);
 
 }  // namespace kr

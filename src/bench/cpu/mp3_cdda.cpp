@@ -62,20 +62,24 @@ bool Measure(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, double& figu
   bool measured = false;
   if (stream) {
     const double durationMs = double(stream->durationMs);
-    CleanSpan span(ctx, "CPU", "MP32CDDA", multitaskingOn);
-    while (span.Attempt()) {
-      if (span.Attempts() > 1) {
-        // The stream was read to its end: open it afresh for the next attempt.
-        lib->CloseStream(stream);
-        stream = lib->OpenStream(ctx.dos.HostPath("PROGDIR:Data/mp3cdda.mp3"), EncodeMpegaControl(Mp3CddaControl()));
-        if (!stream) break;
-      }
-      StartTiming(ctx, cacheOn, multitaskingOn);
-      uint32_t frames = Mp3ConvertStream(*lib, stream, left, right, out);
-      span.Took(StopTiming(ctx, cacheOn, multitaskingOn));
-      asm volatile("" : : "r"(frames) : "memory");
-    }
-    figure = RatePerSecond(durationMs, span.Seconds());
+    bool first = true;
+    const double t = TimeWorkload(
+        ctx, "CPU", "MP32CDDA", cacheOn, multitaskingOn,
+        [&] {
+          if (first) {
+            first = false;
+            return true;
+          }
+          // The stream was read to its end: open it afresh for the next attempt.
+          lib->CloseStream(stream);
+          stream = lib->OpenStream(ctx.dos.HostPath("PROGDIR:Data/mp3cdda.mp3"), EncodeMpegaControl(Mp3CddaControl()));
+          return stream != nullptr;
+        },
+        [&] {
+          uint32_t frames = Mp3ConvertStream(*lib, stream, left, right, out);
+          asm volatile("" : : "r"(frames) : "memory");
+        });
+    figure = RatePerSecond(durationMs, t);
     if (stream) lib->CloseStream(stream);
     measured = true;
   }
@@ -88,18 +92,22 @@ bool Measure(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, double& figu
 
 }  // namespace
 
-int RunMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
+TestResult MeasureMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
   BeginProcessorPhase(ctx, "\x1b" "bMP3 2 CDDA\x1b" "n [Intel]", "mpega.library", cacheOn, multitaskingOn,
                       "Converting...");
 
   // Without a conversion there is no figure of this run: 0.00, not scored.
   double figure = 0.0;
-  if (!Measure(ctx, cacheOn, multitaskingOn, figure)) scored = false;
+  if (!Measure(ctx, cacheOn, multitaskingOn, figure)) r.scored = false;
 
-  RecordProcessorFigure(ctx, rec::kMp3, figure, "Frames/s", scored, "Frames/sec");
-  FinishCard(ctx, kCard, figure, scored);
+  RecordProcessorFigure(ctx, r, rec::kMp3, figure, "Frames/s", "Frames/sec");
+  CloseCard(ctx, r, figure);
+  return r;
+}
+
+int RunMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  MeasureMp3ToCdda(ctx, cacheOn, multitaskingOn);
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -24,5 +25,8 @@ int RunMd5Checksuming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
 int RunMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
 int RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
 int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
+
+// The ZLib test, its card as a value (RunZLibFunctions runs it for the table).
+TestResult MeasureZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn);
 
 }  // namespace kr

@@ -20,21 +20,19 @@ constexpr const char* kKeyText = "0123456789abcdeffedcba987654321000112233445566
 
 }  // namespace
 
-int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, const SerpentRun& run) {
-  const CardParam params[] = {{"En-/Decrypting Rounds", nullptr, run.rounds}};
-  const CardLayout card = {"Serpent chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kSerpent), 21, params, 1,
-                         "Method", "MBits/s"};
+TestResult RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, const SerpentRun& run) {
+  constexpr CardLayout kCard = {"Serpent chiper", "%3lu.%0.1lu MBits/sec", &ProcessorEntry(cpu::kSerpent), 21,
+                                nullptr, 0, "Method", "MBits/s"};
   const double megaBits = double(run.rounds) * 128.0 / 1e6;
 
-  bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  WriteCardHead(ctx, card, cacheOn, multitaskingOn);
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn, {{"En-/Decrypting Rounds", nullptr, run.rounds}});
   double sum = 0.0;
 
   SerpentCipherInstance cipher;
   SerpentKeyInstance key;
   uint32_t block[4] = {0, 1, 2, 3};
-  if (cipherInit(&cipher, SERPENT_MODE_ECB, "") <= 0) scored = false;
-  if (makeKey(&key, run.direction, run.keyLen, run.keyText ? run.keyText : kKeyText) <= 0) scored = false;
+  if (cipherInit(&cipher, SERPENT_MODE_ECB, "") <= 0) r.scored = false;
+  if (makeKey(&key, run.direction, run.keyLen, run.keyText ? run.keyText : kKeyText) <= 0) r.scored = false;
 
   // Encrypting.
   BeginProcessorPhase(ctx, "\x1b" "bSerpent cipher\x1b" "n [1/2]", kRoutine, cacheOn, multitaskingOn, "Encrypting...");
@@ -49,10 +47,10 @@ int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, 
       KeepMemory(block);
     }
   });
-  if (failed) scored = false;
+  if (failed) r.scored = false;
   double figure = RatePerSecond(megaBits, t);
   sum += figure;
-  RecordProcessorFigure(ctx, rec::kSerpentEncrypt, figure, "MBits/s", scored, "Encrypting");
+  RecordProcessorFigure(ctx, r, rec::kSerpentEncrypt, figure, "MBits/s", "Encrypting");
 
   // Decrypting, with the same key instance.
   BeginProcessorPhase(ctx, "\x1b" "bSerpent cipher\x1b" "n [2/2]", kRoutine, cacheOn, multitaskingOn, "Decrypting...");
@@ -64,21 +62,22 @@ int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, 
       KeepMemory(block);
     }
   });
-  if (failed) scored = false;
+  if (failed) r.scored = false;
   figure = RatePerSecond(megaBits, t);
   sum += figure;
-  RecordProcessorFigure(ctx, rec::kSerpentDecrypt, figure, "MBits/s", scored, "Decrypting");
+  RecordProcessorFigure(ctx, r, rec::kSerpentDecrypt, figure, "MBits/s", "Decrypting");
   const double mean = sum * 0.5;
-  ctx.results.setFigure(rec::kSerpentMean, mean);
+  RecordStoredFigure(ctx, r, rec::kSerpentMean, mean);
 
-  FinishCard(ctx, card, mean, scored);
-  return 0;
+  CloseCard(ctx, r, mean);
+  return r;
 }
 
 int RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   SerpentRun run;
   run.rounds = ScaledWork(kSerpentRounds, ctx.plan.workScale);
-  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, run);
+  RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, run);
+  return 0;
 }
 
 }  // namespace kr

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -20,6 +21,6 @@ struct SerpentRun {
 
 // Runs the test. A failing interface call (cipherInit, makeKey, or a block
 // call inside the loops) makes the result not scored; the loops still run.
-int RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, const SerpentRun& run);
+TestResult RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, const SerpentRun& run);
 
 }  // namespace kr

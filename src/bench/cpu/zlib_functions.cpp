@@ -67,12 +67,10 @@ bool ReadDataFile(Context& ctx, uint8_t* source) {
 
 }  // namespace
 
-int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  bool scored = ScoredFlag(ctx, cacheOn, multitaskingOn);
-  WriteCardHead(ctx, kCard, cacheOn, multitaskingOn);
-  ShowProcessorTest(ctx, "\x1b" "bZLib functions\x1b" "n [1/9]", kCombinations[0].routine, cacheOn, multitaskingOn, 0,
-                    true, false);
-  SetState(ctx, Section::Processor, "Deflating...");
+TestResult MeasureZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  TestResult r = OpenCard(ctx, kCard, cacheOn, multitaskingOn);
+  BeginProcessorPhase(ctx, "\x1b" "bZLib functions\x1b" "n [1/9]", kCombinations[0].routine, cacheOn, multitaskingOn,
+                      "Deflating...");
 
   auto* source = static_cast<uint8_t*>(ctx.exec.AllocVec(kFileSize, MEMF_CLEAR));
   uint8_t* dest = nullptr;
@@ -81,10 +79,9 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
     LogError(ctx, "CPU", "ZLib", source ? "Could not get destination-buffer" : "Could not get source-buffer");
     ctx.exec.FreeVec(source);
     // Nothing was measured: the card is closed with a result that does not count.
-    WriteEmptyLine(ctx);
-    WriteScore(ctx, kCard.test->slot, 0.0, false);
-    WriteClosingLine(ctx);
-    return 0;
+    r.scored = false;
+    CloseCard(ctx, r, 0.0);
+    return r;
   }
 
   // A work scale codes the first part of the file only.
@@ -93,14 +90,14 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   double sum = 0.0;
   for (int k = 1; k <= 9; ++k) {
     const Combination& c = kCombinations[k - 1];
-    ShowProcessorTest(ctx, Format("\x1b" "bZLib functions\x1b" "n [%d/9]", k), c.routine, cacheOn, multitaskingOn, 0,
-                      true, false);
+    BeginProcessorPhase(ctx, Format("\x1b" "bZLib functions\x1b" "n [%d/9]", k), c.routine, cacheOn, multitaskingOn,
+                        "");
     std::memset(source, 0, kFileSize);
     std::memset(dest, 0, kFileSize);
     if (!ReadDataFile(ctx, source)) continue;
 
     // Deflate: set up outside the timed span, deflateEnd inside it.
-    SetState(ctx, Section::Processor, "Deflating...");
+    SetPhaseState(ctx, Section::Processor, "Deflating...");
     z_stream zs;
     bool ok = false;
     int rcRun = 0, rcFinish = 0, rcEnd = 0;
@@ -119,14 +116,14 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
           rcFinish = deflate(&zs, Z_FINISH);
           rcEnd = deflateEnd(&zs);
         });
-    if (!ok || rcRun != Z_OK || rcFinish != Z_STREAM_END || rcEnd != Z_OK) scored = false;
+    if (!ok || rcRun != Z_OK || rcFinish != Z_STREAM_END || rcEnd != Z_OK) r.scored = false;
     const uInt compressed = kFileSize - zs.avail_out;
     double f = RatePerSecond(megabytes, t);
     sum += f;
-    RecordProcessorFigure(ctx, rec::kZLibDeflate + 0x10 * size_t(k - 1), f, "MB/s", scored, c.deflateText);
+    RecordProcessorFigure(ctx, r, rec::kZLibDeflate + 0x10 * size_t(k - 1), f, "MB/s", c.deflateText);
 
     // Inflate the compressed bytes back into the source buffer.
-    SetState(ctx, Section::Processor, "Inflating...");
+    SetPhaseState(ctx, Section::Processor, "Inflating...");
     t = TimeWorkload(
         ctx, "CPU", c.inflateText, cacheOn, multitaskingOn,
         [&] {
@@ -141,17 +138,22 @@ int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
           rcRun = inflate(&zs, Z_NO_FLUSH);
           rcEnd = inflateEnd(&zs);
         });
-    if (!ok || rcRun != Z_STREAM_END || rcEnd != Z_OK) scored = false;
+    if (!ok || rcRun != Z_STREAM_END || rcEnd != Z_OK) r.scored = false;
     f = RatePerSecond(megabytes, t);
     sum += f;
-    RecordProcessorFigure(ctx, rec::kZLibInflate + 0x10 * size_t(k - 1), f, "MB/s", scored, c.inflateText);
+    RecordProcessorFigure(ctx, r, rec::kZLibInflate + 0x10 * size_t(k - 1), f, "MB/s", c.inflateText);
   }
 
   double mean = sum * (1.0 / 18.0);
-  ctx.results.setFigure(rec::kZLibMean, mean);
-  FinishCard(ctx, kCard, mean, scored);
+  RecordStoredFigure(ctx, r, rec::kZLibMean, mean);
+  CloseCard(ctx, r, mean);
   ctx.exec.FreeVec(dest);
   ctx.exec.FreeVec(source);
+  return r;
+}
+
+int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  MeasureZLibFunctions(ctx, cacheOn, multitaskingOn);
   return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <string>
+#include <utility>
 
 #include "bench/card.h"
 #include "bench/memory/memory_kernels.h"
@@ -136,14 +137,10 @@ bool MeasureBlock(Context& ctx, const MemoryTestDef& d, const char* logName, uin
     }
     case Kernel::Alloc: {
       bool ok = false;
-      CleanSpan span(ctx, "MEMORY", logName, mt);
-      while (span.Attempt()) {
-        StartTiming(ctx, cacheOn, mt);
-        ok = AllocKernel(ctx.exec, block, d.memType | clear, passes);
-        span.Took(StopTiming(ctx, cacheOn, mt));
-        if (!ok) break;
-      }
-      t = span.Seconds();
+      t = TimeWorkload(
+          ctx, "MEMORY", logName, cacheOn, mt, [] {},
+          [&] { ok = AllocKernel(ctx.exec, block, d.memType | clear, passes); },
+          [&] { return ok; });  // a failed attempt is not timed again
       if (!ok) LogError(ctx, "MEMORY", logName, kNoDataBuffer);
       return ok;
     }
@@ -210,7 +207,14 @@ bool MemoryScored(const Context& ctx, int p, uint32_t mega, uint32_t loopSize, i
 
 int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
                   int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep) {
-  if (p < 0 || p >= kMemoryTests) return 0;
+  MeasureMemoryTest(ctx, p, mega, loopSize, lowSize, highSize, cacheOn, multitaskingOn, lowStep, highStep);
+  return 0;
+}
+
+TestResult MeasureMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                             uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                             int32_t highStep) {
+  if (p < 0 || p >= kMemoryTests) return {};
   const MemoryTestDef& d = kTests[p];
   const CatalogueEntry& entry = MemoryEntry(p);
   const TestTexts& texts = entry.texts;
@@ -220,30 +224,39 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
 
   // Card head.
   const std::string loopText = Format("%-10lu", (unsigned long)loopSize);
-  const CardParam params[] = {{"Loopsize (bytes)", loopText.c_str(), 0}};
   CardLayout card{};
   card.title = texts.card;
   card.referenceFormat = "%4lu.%0.1lu MB/sec";
   card.test = &entry;
   card.labelWidth = 16;
-  card.params = params;
-  card.paramCount = 1;
   card.columnFirst = "Blocksize";
   card.columnUnit = "MB/sec";
   card.closingLine = true;
-  card.setsDone = false;
-  WriteCardHead(ctx, card, cacheOn, mt);
+  card.setsDone = true;
+  // Whether the result counts is known at the end (the settings and the
+  // whole sweep measured).
+  TestResult r = OpenCard(ctx, card, cacheOn, mt, {{"Loopsize (bytes)", loopText.c_str(), 0}});
 
   const std::string now = std::string("\x1b" "b") + texts.nowRunning + "\x1b" "n" + texts.nowRunningRest;
-  ShowMemoryTest(ctx, now, texts.routine, cacheOn, mt, int32_t(lowSize), int32_t(highSize), int32_t(loopSize));
-  if (!Calibrated(d)) SetState(ctx, Section::Memory, "Benchmarking...");
+  TestPhase sweep;
+  sweep.section = Section::Memory;
+  sweep.showsTest = true;
+  sweep.nowRunning = now;
+  sweep.routine = texts.routine;
+  sweep.cacheOn = cacheOn;
+  sweep.multitaskingOn = mt;
+  sweep.blockSizeLow = int32_t(lowSize);
+  sweep.blockSizeHigh = int32_t(highSize);
+  sweep.loopSize = int32_t(loopSize);
+  if (!Calibrated(d)) sweep.state = "Benchmarking...";
+  BeginPhase(ctx, sweep);
 
   if (const char* bad = BadSettings(mega, loopSize, lowSize, highSize)) {
     LogError(ctx, "MEMORY", texts.logName, bad);
     ZeroFigures(ctx, p);
-    FinishCard(ctx, card, 0.0, false);
-    SetState(ctx, Section::Memory, "Done");
-    return 0;
+    r.scored = false;
+    CloseCard(ctx, r, 0.0);
+    return r;
   }
 
   double minimum = 1000000.0, maximum = 0.0, sum = 0.0;
@@ -258,8 +271,11 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
     const uint32_t scale = ctx.plan.workScale;
     const uint32_t passes = scale > 1 ? ScaledWork(loopSize / block, scale) : loopSize / block;
     const double megabytes = scale > 1 ? double(passes) * double(block) / double(mega) : mb;
-    ctx.status.SetNumber(Section::Memory, StatusField::Blocksize, int32_t(block));
-    ctx.status.SetNumber(Section::Memory, StatusField::Passes, int32_t(passes));
+    TestPhase step;
+    step.section = Section::Memory;
+    step.block = int32_t(block);
+    step.passes = int32_t(passes);
+    BeginPhase(ctx, step);
     ++count;
 
     // A block that could not be measured, ran no pass, or whose time (less
@@ -284,26 +300,24 @@ int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_
     if (figure > maximum) maximum = figure;
     sum += figure;
     const int index = std::countr_zero(block) - 6;  // block-size index: 128 bytes is 1
-    if (index >= 1 && index <= slots) ctx.results.setFigure(base + 8 * size_t(index - 1), figure);
-    ShowMemoryLast(ctx, figure);
-    ShowMemoryMin(ctx, minimum);
-    ShowMemoryMax(ctx, maximum);
-    ShowMemoryAverage(ctx, sum / count);
-    ReportFormat(ctx, "|  %8lu", (unsigned long)block);
-    ReportFixed2(ctx, "                                                 %8lu.%0.2lu    |\n", figure);
+    TestFigure point;
+    point.sweepPoint = true;
+    point.block = block;
+    point.value = figure;
+    if (index >= 1 && index <= slots) point.slot = base + 8 * size_t(index - 1);
+    RecordFigure(ctx, r, std::move(point));
   }
 
   const double average = sum / count;
   const size_t tail = base + 8 * size_t(slots);
-  ctx.results.setFigure(tail, minimum);
-  ctx.results.setFigure(tail + 8, maximum);
-  ctx.results.setFigure(tail + 16, average);
-  WriteSweepSummary(ctx, minimum, maximum, average);
+  RecordStoredFigure(ctx, r, tail, minimum);
+  RecordStoredFigure(ctx, r, tail + 8, maximum);
+  RecordStoredFigure(ctx, r, tail + 16, average);
+  r.sweep = TestResult::Sweep{minimum, maximum, average};
 
-  const bool scored = !stopped && MemoryScored(ctx, p, mega, loopSize, cacheOn, mt, lowStep, highStep);
-  FinishCard(ctx, card, average, scored);
-  SetState(ctx, Section::Memory, "Done");
-  return 0;
+  r.scored = !stopped && MemoryScored(ctx, p, mega, loopSize, cacheOn, mt, lowStep, highStep);
+  CloseCard(ctx, r, average);
+  return r;
 }
 
 }  // namespace kr

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -28,6 +29,10 @@ namespace kr {
 // reason) says why.
 int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
                   int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep);
+// The same test, its card as a value (an empty result for a p out of range).
+TestResult MeasureMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                             uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                             int32_t highStep);
 
 // The number n of block-size figure slots of test p (0..23) in the results
 // record: figure j at base + 8 (j - 1), then minimum, maximum and average.
