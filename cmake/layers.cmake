@@ -9,7 +9,8 @@
 # of NAME and nothing but its layers beneath, so a call to a higher layer
 # fails the build with an undefined reference. The folders and their allowed
 # layers are written to layers.txt in the build folder, for the include check
-# (tools/check_layers.py, the LayerIncludes test).
+# (tools/check_layers.py, the LayerIncludes test). KR_LINKCHECK=OFF leaves
+# the link checks out (the sanitizer tree: the Release tree has made them).
 #
 #   kr_front_end(TARGET DIRS dir... BELOW lib... [QT])
 #
@@ -17,6 +18,7 @@
 # folders to layers.txt as well, so the include check holds the front ends to
 # the same rule: they include the layers they link and never another front
 # end. Only a front end marked QT may include Qt.
+option(KR_LINKCHECK "Build a link check program per layer" ON)
 set(KR_LAYERS_FILE ${CMAKE_BINARY_DIR}/layers.txt)
 file(WRITE ${KR_LAYERS_FILE} "")
 
@@ -50,8 +52,10 @@ function(kr_layer name)
   string(REPLACE ";" " " dirs "${L_DIRS}")
   string(REPLACE ";" " " allowed "${allowed}")
   file(APPEND ${KR_LAYERS_FILE} "${name}: ${dirs} | ${allowed}\n")
-  add_executable(${name}_linkcheck ${CMAKE_SOURCE_DIR}/cmake/linkcheck_main.cpp)
-  target_link_libraries(${name}_linkcheck PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}>" ${L_BELOW})
+  if(KR_LINKCHECK)
+    add_executable(${name}_linkcheck ${CMAKE_SOURCE_DIR}/cmake/linkcheck_main.cpp)
+    target_link_libraries(${name}_linkcheck PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}>" ${L_BELOW})
+  endif()
 endfunction()
 
 function(kr_front_end target)

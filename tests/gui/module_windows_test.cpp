@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "charts/chart_draw.h"
@@ -578,9 +579,13 @@ TEST_F(ModuleBaseTest, RetrieveListAndDownloadFromALoopbackServer) {
   const Served s = MakeServed("alice");
   std::atomic<int> connections{0};
   auto serve = Serve({{"/kr/database.dbi", Ok(s.index)}, {"/kr/" + s.serial + ".dbe", Ok(s.module)}});
+  // The server answers once the button has been pressed again, so the
+  // second press meets the transfer still running.
+  std::promise<void> pressedAgain;
+  const std::shared_future<void> answer = pressedAgain.get_future().share();
   LoopbackServer server([&](int fd) {
     ++connections;
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // long enough to press again
+    answer.wait_for(std::chrono::seconds(10));
     serve(fd);
   }, false, 4);
   ASSERT_TRUE(server.ok());
@@ -599,6 +604,7 @@ TEST_F(ModuleBaseTest, RetrieveListAndDownloadFromALoopbackServer) {
   EXPECT_FALSE(w->button("_Import")->isEnabled());
   EXPECT_TRUE(w->button("_Stop")->isEnabled());
   list->click();  // pressed again at once: nothing more
+  pressedAgain.set_value();
   ASSERT_TRUE(WaitFor([&] { return finished; }));
   EXPECT_TRUE(ok) << w->stateText().toStdString();
   EXPECT_EQ(connections.load(), 1);

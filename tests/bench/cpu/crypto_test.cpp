@@ -11,8 +11,8 @@
 #include "util/md5.h"
 #include "bench/cpu/md5_checksuming.h"
 #include "bench/cpu/processor_tests.h"
-#include "cpu/card_report.h"
-#include "cpu/crypto_support.h"
+#include "bench/cpu/card_report.h"
+#include "bench/cpu/crypto_support.h"
 #include "records/results.h"
 #include "engine/status_model.h"
 

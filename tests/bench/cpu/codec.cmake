@@ -1,4 +1,3 @@
 kr_test(test_cpu_codec
-  ${CMAKE_CURRENT_LIST_DIR}/mpega_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/codec_test.cpp
 )

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cpu/card_report.h"
+#include "bench/cpu/card_report.h"
 #include "records/catalogue.h"
 #include "engine/status_model.h"
 

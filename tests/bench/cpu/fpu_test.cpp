@@ -6,7 +6,7 @@
 
 #include "bench/cpu/fpu.h"
 #include "bench/cpu/processor_tests.h"
-#include "cpu/card_report.h"
+#include "bench/cpu/card_report.h"
 #include "records/catalogue.h"
 
 namespace kr {

@@ -10,7 +10,7 @@
 #include "bench/cpu/dhrystone.h"
 #include "bench/cpu/fibonacci.h"
 #include "bench/cpu/processor_tests.h"
-#include "cpu/card_report.h"
+#include "bench/cpu/card_report.h"
 #include "records/catalogue.h"
 #include "engine/status_model.h"
 

@@ -16,7 +16,7 @@
 #include "bench/cpu/jpeg_functions.h"
 #include "bench/cpu/mp3_cdda.h"
 #include "bench/cpu/processor_tests.h"
-#include "cpu/card_report.h"
+#include "bench/cpu/card_report.h"
 #include "records/catalogue.h"
 #include "platform/fake/fake_mpega.h"
 #include "util/numtext.h"
@@ -306,7 +306,7 @@ TEST(Mp3ToCdda, ProgramSampleDecodesWhole) {
 }
 
 TEST(Mp3ToCdda, RealDecoderOnSampleFiles) {
-  const std::string sine = std::string(KR_TEST_DATA) + "/cpu/data/sine1s.mp3";
+  const std::string sine = std::string(KR_TEST_DATA) + "/bench/cpu/data/sine1s.mp3";
   std::ifstream in(sine, std::ios::binary);
   const std::vector<char> mp3{std::istreambuf_iterator<char>(in), {}};
   ASSERT_GT(mp3.size(), 10000u);

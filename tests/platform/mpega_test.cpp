@@ -1,7 +1,7 @@
 // The mpega layer: the control record's bytes and libmpg123 behind the
 // stream calls, on a small MP3 of our own.
 //
-// tests/cpu/data/sine1s.mp3: one second of 440 Hz (left) and 660 Hz (right)
+// tests/bench/cpu/data/sine1s.mp3: one second of 440 Hz (left) and 660 Hz (right)
 // at 44.1 kHz, amplitude 8000, made with
 //   python3 -c "import math,struct,sys; sys.stdout.buffer.write(b''.join(struct.pack('<hh',int(8000*math.sin(2*math.pi*440*i/44100)),int(8000*math.sin(2*math.pi*660*i/44100))) for i in range(44100)))" | lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m s -b 128 - sine1s.mp3
 #include "platform/mpega.h"
@@ -20,7 +20,7 @@
 namespace kr {
 namespace {
 
-const std::string kSine = std::string(KR_TEST_DATA) + "/cpu/data/sine1s.mp3";
+const std::string kSine = std::string(KR_TEST_DATA) + "/bench/cpu/data/sine1s.mp3";
 
 std::vector<char> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -24,7 +24,7 @@
 namespace kr {
 namespace {
 
-std::string GoldenPath(const char* name) { return std::string(KR_TEST_DATA) + "/golden/" + name; }
+std::string GoldenPath(const char* name) { return std::string(KR_TEST_DATA) + "/run/golden/" + name; }
 
 // Fixed texts where a real start-up would detect the host.
 void FixHost(Context& ctx) {

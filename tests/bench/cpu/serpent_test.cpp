@@ -10,8 +10,8 @@
 #include "bench/cpu/serpent.h"
 #include "bench/cpu/serpent_sboxes.h"
 #include "bench/cpu/serpent_cipher.h"
-#include "cpu/card_report.h"
-#include "cpu/crypto_support.h"
+#include "bench/cpu/card_report.h"
+#include "bench/cpu/crypto_support.h"
 #include "records/results.h"
 #include "engine/status_model.h"
 
