@@ -12,7 +12,7 @@
 #include "charts/chart_png.h"
 #include "charts/module_info.h"
 #include "charts/pens.h"
-#include "cli/app.h"
+#include "cli/program.h"
 #include "cli/text.h"
 #include "engine/context.h"
 #include "charts/raster_canvas.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/app.h"
+#include "cli/program.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "charts/module_info.h"
-#include "cli/app.h"
+#include "cli/program.h"
 #include "cli/text.h"
 #include "records/catalogue.h"
 #include "engine/context.h"

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <iostream>
 
-#include "cli/app.h"
+#include "cli/program.h"
 #include "cli/text.h"
 #include "engine/context.h"
 #include "modules/module_base.h"

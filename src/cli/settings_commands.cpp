@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "cli/app.h"
+#include "cli/program.h"
 #include "cli/text.h"
 #include "engine/context.h"
 #include "platform/linux/linux_partition.h"

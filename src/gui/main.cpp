@@ -1,3 +1,3 @@
-#include "gui/app.h"
+#include "gui/desktop.h"
 
 int main(int argc, char** argv) { return kr::gui::DesktopMain(argc, argv); }

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "records/module_index.h"
+#include "records/index_entry.h"
 
 namespace kr {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "modules/module_record.h"
-#include "records/module_index.h"
+#include "records/index_entry.h"
 #include "platform/dos.h"
 #include "util/bytes.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "records/module_record.h"
+#include "records/module_layout.h"
 
 namespace kr {
 

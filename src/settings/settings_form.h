@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "records/catalogue.h"
-#include "records/settings_form.h"
+#include "records/form_values.h"
 #include "records/settings_record.h"
 
 namespace kr {

@@ -4,7 +4,7 @@
 
 #include "engine/scoring.h"
 #include "records/catalogue.h"
-#include "records/settings_form.h"
+#include "records/form_values.h"
 #include "records/settings_record.h"
 #include "run/sections.h"
 

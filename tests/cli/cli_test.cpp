@@ -16,7 +16,7 @@
 
 #include <thread>
 
-#include "cli/app.h"
+#include "cli/program.h"
 #include "cli/log_sink.h"
 #include "cli/repeat.h"
 #include "records/catalogue.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/app.h"
+#include "gui/desktop.h"
 #include "gui/desktop_text.h"
 #include "gui/request_window.h"
 

@@ -6,7 +6,7 @@
 #include <QFontMetrics>
 
 #include "charts/chart_draw.h"
-#include "gui/chart_png.h"
+#include "gui/qt_chart_png.h"
 
 namespace kr::test {
 namespace {

@@ -25,7 +25,7 @@
 
 #include "engine/run_events.h"
 #include "gui/about_window.h"
-#include "gui/app.h"
+#include "gui/desktop.h"
 #include "gui/error_log_window.h"
 #include "gui/main_window.h"
 #include "gui/make_module_window.h"

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "modules/transfer_rules.h"
-#include "records/settings_form.h"
+#include "records/form_values.h"
 #include "records/settings_record.h"
-#include "records/module_index.h"
+#include "records/index_entry.h"
 #include "shell/commands.h"
 #include "shell/host.h"
 #include "support/test_context.h"

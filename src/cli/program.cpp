@@ -1,4 +1,4 @@
-#include "cli/app.h"
+#include "cli/program.h"
 
 #include <signal.h>
 #include <unistd.h>

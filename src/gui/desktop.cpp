@@ -1,4 +1,4 @@
-#include "gui/app.h"
+#include "gui/desktop.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/module_record.h"
+#include "records/module_layout.h"
 #include "util/bytes.h"
 
 namespace kr {

@@ -1,4 +1,4 @@
-#include "gui/chart_png.h"
+#include "gui/qt_chart_png.h"
 
 #include <QBuffer>
 #include <QByteArray>
