@@ -13,6 +13,25 @@ constexpr CardParam kParams[] = {{"Rounds", nullptr, 5000000}, {"Imagedata", "16
 constexpr CardLayout kCard = {"Test card", "%4lu.%0.1lu Dhrystones/sec", &ProcessorEntry(cpu::kDhrystones),
                             14, kParams, 2, "Method", "Result"};
 
+// The head of kCard with the cache on and multitasking off, as every card
+// written from it starts.
+std::vector<std::string> HeadLines() {
+  return {
+      "\xB7" + std::string(74, '-') + "\xB7",
+      "|   Test card                                                              |",
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+      "|   100 Percent at : 10000000.0 Dhrystones/sec                                 |",
+      "|   Score weight   : 100.0%                                                |",
+      "|   Rounds         : 5000000                                               |",
+      "|   Imagedata      : 1600x1200x24                                          |",
+      "|   CPU Cache      : YES                                                   |",
+      "|   Multitasking   : NO                                                    |",
+      "|                                                                          |",
+      "|   Method                                                         Result  |",
+      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+  };
+}
+
 TEST(CardTest, ScoredFlagFollowsSwitchesAndOption) {
   struct Case {
     int32_t atAll, cache, mt;
@@ -33,21 +52,7 @@ TEST(CardTest, HeadLinesAreExactAndSeventySixColumns) {
   test::ReportContext t;
   WriteCardHead(t.ctx, kCard, 1, 0);
   auto lines = t.Lines();
-  const std::vector<std::string> want = {
-      "\xB7" + std::string(74, '-') + "\xB7",
-      "|   Test card                                                              |",
-      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
-      "|   100 Percent at : 10000000.0 Dhrystones/sec                                 |",
-      "|   Score weight   : 100.0%                                                |",
-      "|   Rounds         : 5000000                                               |",
-      "|   Imagedata      : 1600x1200x24                                          |",
-      "|   CPU Cache      : YES                                                   |",
-      "|   Multitasking   : NO                                                    |",
-      "|                                                                          |",
-      "|   Method                                                         Result  |",
-      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
-  };
-  EXPECT_EQ(lines, want);
+  EXPECT_EQ(lines, HeadLines());
   test::ExpectCardColumns(lines, 4);  // "%4lu.%0.1lu" of 10000000.0: four columns wider
 }
 
@@ -162,19 +167,8 @@ TEST(CardWriterTest, WritesTheCardOfAResultValue) {
   r.scoreFigure = 5000000.5;
   r.percent = 50.0;
   writer.CardClosed(r);
-  const std::vector<std::string> want = {
-      "\xB7" + std::string(74, '-') + "\xB7",
-      "|   Test card                                                              |",
-      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
-      "|   100 Percent at : 10000000.0 Dhrystones/sec                                 |",
-      "|   Score weight   : 100.0%                                                |",
-      "|   Rounds         : 5000000                                               |",
-      "|   Imagedata      : 1600x1200x24                                          |",
-      "|   CPU Cache      : YES                                                   |",
-      "|   Multitasking   : NO                                                    |",
-      empty,
-      "|   Method                                                         Result  |",
-      "\xB7- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - \xB7",
+  std::vector<std::string> want = HeadLines();
+  want.insert(want.end(), {
       "|   [+] Dhrystones/sec                                       1234567.89    |",
       "|   [-] Integral of sin(x) from 0.0 to PI/3.0 (Trapazoidal)       12.34    |",
       empty,
@@ -183,7 +177,7 @@ TEST(CardWriterTest, WritesTheCardOfAResultValue) {
       empty,
       "|   KelvaRANKS :  50.00 Percent                                            |",
       closing,
-  };
+  });
   EXPECT_EQ(t.Lines(), want);
   // The writer presents; it neither stores figures nor scores.
   EXPECT_EQ(t.ctx.results.figure(rec::kDhrystones), 0.0);
