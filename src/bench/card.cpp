@@ -190,6 +190,20 @@ TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32
   return OpenCardWith(ctx, card, cacheOn, multitaskingOn, card.params, card.params ? size_t(card.paramCount) : 0);
 }
 
+TestResult OpenDriveCard(Context& ctx, const CatalogueEntry& test, int32_t cacheOn, int32_t multitaskingOn,
+                         const DriveCardHead* head, std::string partition, uint64_t loopsize) {
+  TestResult r;
+  r.card.test = &test;
+  r.cacheOn = cacheOn;
+  r.multitaskingOn = multitaskingOn;
+  r.driveHead = head;
+  r.continuesCard = head == nullptr;
+  r.partition = std::move(partition);
+  r.loopsize = loopsize;
+  Publish(ctx, [&](RunListener& l) { l.CardOpened(r); });
+  return r;
+}
+
 void RecordFigure(Context& ctx, TestResult& result, TestFigure figure) {
   figure.scored = result.scored;
   if (figure.slot != TestFigure::kNoSlot) ctx.results.setFigure(figure.slot, figure.value);
@@ -231,12 +245,50 @@ void CloseCard(Context& ctx, TestResult& result, double scoreFigure) {
   Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
 }
 
+void CloseDriveCard(Context& ctx, TestResult& result, TestResult::Foot foot, int slot, double scoreFigure,
+                    double percent) {
+  result.foot = foot;
+  result.scoreFigure = scoreFigure;
+  result.percent = percent;
+  ctx.results.setScore(slot, result.scored ? ScoreSlot{percent, 1.0} : ScoreSlot{0.0, 0.0});
+  if (foot != TestResult::Foot::InLine) ctx.uncapped[size_t(slot)] = result.scored ? percent : 0.0;
+  Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
+}
+
 void CloseCardWithoutScore(Context& ctx, TestResult& result) {
   result.foot = TestResult::Foot::None;
   Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
 }
 
+namespace {
+
+void WriteDriveCardHead(Context& ctx, const TestResult& result) {
+  const DriveCardHead& h = *result.driveHead;
+  WriteTopRule(ctx);
+  if (h.emptyLineFirst) WriteEmptyLine(ctx);
+  ReportLine(ctx, Format(h.title, result.partition.c_str()));
+  WriteSeparator(ctx);
+  if (h.reference) ReportFixed1(ctx, h.reference, result.test().reference);
+  if (h.weight) {
+    const FixedSplit w = SplitFixed(result.test().weight, 10);
+    ReportLine(ctx, Format(h.weight, (unsigned long)w.whole, (unsigned long)w.frac));
+  }
+  if (h.loopsize) ReportLine(ctx, Format(h.loopsize, (unsigned long long)result.loopsize));
+  ReportLine(ctx, Format(h.cache, OnOffWord(result.cacheOn)));
+  ReportLine(ctx, Format(h.multitasking, OnOffWord(result.multitaskingOn)));
+  WriteEmptyLine(ctx);
+  ReportLine(ctx, h.columns);
+  WriteSeparator(ctx);
+}
+
+}  // namespace
+
 void CardWriter::CardOpened(const TestResult& result) {
+  if (result.continuesCard) return;
+  if (result.driveHead) {
+    WriteDriveCardHead(ctx_, result);
+    return;
+  }
   std::vector<CardParam> params;
   for (const auto& [label, value] : result.params) params.push_back({label.c_str(), value.c_str(), 0});
   CardLayout head = result.card;
@@ -250,6 +302,12 @@ void CardWriter::FigureMeasured(const TestResult& result, const TestFigure& figu
   if (figure.sweepPoint) {
     ReportFormat(ctx_, "|  %8lu", (unsigned long)figure.block);
     ReportFixed2(ctx_, "                                                 %8lu.%0.2lu    |\n", figure.printed());
+    return;
+  }
+  if (figure.driveLine) {
+    ReportLine(ctx_, Format(figure.driveLine, figure.driveMarker ? "+" : "-"));
+    if (figure.driveScore) ReportFixed1(ctx_, "%8lu.%0.1lu      ", *figure.driveScore);
+    ReportFixed2(ctx_, figure.tail, figure.printed());
     return;
   }
   if (figure.method.empty()) return;
@@ -269,7 +327,18 @@ void CardWriter::FigureMeasured(const TestResult& result, const TestFigure& figu
 }
 
 void CardWriter::CardClosed(const TestResult& result) {
+  if (result.foot == TestResult::Foot::Group) {
+    WriteEmptyLine(ctx_);
+    WriteScoreLine(ctx_, result.percent, result.scored);
+    WriteEmptyLine(ctx_);
+    WriteClosingLine(ctx_);
+    return;
+  }
   if (result.foot != TestResult::Foot::Score) return;
+  if (!result.summary.empty()) {
+    WriteEmptyLine(ctx_);
+    for (const TestResult::SummaryLine& line : result.summary) ReportFixed2(ctx_, line.format, line.value);
+  }
   if (result.sweep) WriteSweepSummary(ctx_, result.sweep->minimum, result.sweep->maximum, result.sweep->average);
   WriteEmptyLine(ctx_);
   WriteScoreLine(ctx_, result.percent, result.scored);

@@ -150,6 +150,16 @@ double TimeWorkload(Context& ctx, const char* location, const char* function, in
   return TimeWorkload(ctx, location, function, cacheOn, multitaskingOn, [] {}, work);
 }
 
+// Times one span of work that is not repeated (a drive test's loop: its
+// calls change the files or wait on a device, so no attempt could be made
+// again and a device wait is no stall): StartTiming, work, StopTimingLong.
+template <typename Work>
+double TimeOnceLong(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, Work&& work) {
+  StartTiming(ctx, cacheOn, multitaskingOn);
+  work();
+  return StopTimingLong(ctx, cacheOn, multitaskingOn);
+}
+
 // A phase of a processor test begins: the status window's test lines (the
 // test now running, its routine, the two switches) and its "State:".
 void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_view routine, int32_t cacheOn,
@@ -165,6 +175,12 @@ void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_
 TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn);
 TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32_t multitaskingOn,
                     std::initializer_list<CardParam> params);
+// Opens a drive test's card: the result with its catalogue row and
+// switches, and the head of its card (null: the card goes on from the test
+// before), filled with the partition and the loopsize. Whether it counts is
+// decided when it closes (CloseDriveCard).
+TestResult OpenDriveCard(Context& ctx, const CatalogueEntry& test, int32_t cacheOn, int32_t multitaskingOn,
+                         const DriveCardHead* head, std::string partition = {}, uint64_t loopsize = 0);
 // A phase of any section's test begins.
 void BeginPhase(Context& ctx, const TestPhase& phase);
 // A phase that changes only the "State:" field of the test's window.
@@ -183,12 +199,20 @@ void RecordStoredFigure(Context& ctx, TestResult& result, size_t slot, double fi
 // when the result counts, (0.0, 0.0) otherwise, with the unclamped
 // percentage beside it; then the foot is published.
 void CloseCard(Context& ctx, TestResult& result, double scoreFigure);
+// Closes a drive card on the percent the test worked out (from its average,
+// from time, or the mean of a group's scores) with the given foot (Score,
+// InLine or Group): the slot gets (percent, 1.0) when result.scored, (0.0,
+// 0.0) otherwise; a card whose foot prints the score line also leaves the
+// percent (0.0 when not scored) as the slot's uncapped figure.
+void CloseDriveCard(Context& ctx, TestResult& result, TestResult::Foot foot, int slot, double scoreFigure,
+                    double percent);
 // Closes a card that measured nothing: it ends after what it has, the score
 // slot stays as it was.
 void CloseCardWithoutScore(Context& ctx, TestResult& result);
 
 // The report sink of the test cards: the head when a card opens, a method
-// line per figure with one, and the foot when it closes.
+// line per figure with one, and the foot when it closes. Drive cards have
+// heads, method lines and feet of their own (engine/test_result.h).
 class CardWriter : public RunListener {
  public:
   explicit CardWriter(Context& ctx) : ctx_(ctx) {}

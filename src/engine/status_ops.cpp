@@ -173,8 +173,34 @@ void ShowDriveMax(Context& ctx, double v) { ctx.status.SetText(D, F::Maximum, Pl
 void ShowDriveAverage(Context& ctx, double v) { ctx.status.SetText(D, F::Average, PlainValue(v, "MB/s")); }
 void StepDriveProgress(Context& ctx) { Step(ctx, D, ctx.countDrive); }
 
-// The processor and memory tests publish their phases; the drive tests
-// still call their window operations themselves.
+namespace {
+
+// A drive phase, in the window's order: the test lines, the numbers within
+// the test, the state, the last result cleared.
+void ShowDrivePhase(Context& ctx, const TestPhase& phase) {
+  if (phase.showsTest)
+    ShowDriveTest(ctx, phase.nowRunning, phase.routine, phase.captionLow, phase.captionHigh, phase.caption,
+                  phase.cacheOn, phase.multitaskingOn, phase.driveValues[0], phase.driveValues[1],
+                  phase.driveValues[2], phase.driveValues[3], phase.driveLayout);
+  if (phase.current) ctx.status.SetNumber(D, F::Blocksize, *phase.current);
+  if (phase.count) ctx.status.SetNumber(D, F::Loopsize, *phase.count);
+  if (!phase.state.empty()) SetState(ctx, D, phase.state);
+  if (phase.clearsLastResult) ctx.status.SetText(D, F::LastResult, "NA");
+}
+
+// A drive figure: a sweep point with the sweep so far, or a figure with a
+// unit as the last result.
+void ShowDriveFigure(Context& ctx, const TestFigure& figure) {
+  if (figure.unit.empty()) return;
+  ctx.status.SetText(D, F::LastResult, BoldValue(figure.value, figure.unit));
+  if (!figure.sweepSoFar) return;
+  ShowDriveMin(ctx, figure.sweepSoFar->minimum);
+  ShowDriveMax(ctx, figure.sweepSoFar->maximum);
+  ShowDriveAverage(ctx, figure.sweepSoFar->average);
+}
+
+}  // namespace
+
 void StatusPresenter::PhaseStarted(const TestPhase& phase) {
   switch (phase.section) {
     case Section::Processor:
@@ -190,12 +216,16 @@ void StatusPresenter::PhaseStarted(const TestPhase& phase) {
         ctx_.status.SetNumber(M, F::Passes, phase.passes);
       }
       break;
-    case Section::Drive: return;
+    case Section::Drive: ShowDrivePhase(ctx_, phase); return;
   }
   if (!phase.state.empty()) SetState(ctx_, phase.section, phase.state);
 }
 
 void StatusPresenter::FigureMeasured(const TestResult& result, const TestFigure& figure) {
+  if (result.card.test && result.test().section == Section::Drive) {
+    ShowDriveFigure(ctx_, figure);
+    return;
+  }
   if (figure.sweepPoint) {
     // The sweep so far, in the order it was measured.
     double minimum = 1000000.0, maximum = 0.0, sum = 0.0;

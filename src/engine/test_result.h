@@ -65,6 +65,32 @@ struct TestPhase {
   int32_t loopSize = 0;
   int32_t block = 0;
   int32_t passes = 0;
+
+  // The drive window. With showsTest: the captions of its first three
+  // number rows, their values and "Loopsize:" (driveValues), and which of
+  // its nine rows it shows (driveLayout: 0 all, 1 none, 2 the first two and
+  // the last result).
+  std::string_view captionLow, captionHigh, caption;
+  int32_t driveValues[4] = {};
+  int driveLayout = 0;
+  // Within a drive test: the third number row (the block size or the file
+  // now worked on) and "Loopsize:" take these when set; then the state;
+  // then, with clearsLastResult, "Last Result:" shows "NA".
+  std::optional<int32_t> current;
+  std::optional<int32_t> count;
+  bool clearsLastResult = false;
+};
+
+// The head of a drive card: each line's template as the card prints it.
+struct DriveCardHead {
+  const char* title;         // "%s": the partition (TestResult::partition)
+  const char* reference;     // one "%lu.%0.1lu"-family pair of the reference; null: no line
+  const char* weight;        // one "%lu.%.1lu" pair of the weight; null: no line
+  const char* loopsize;      // one "%llu"-family conversion of TestResult::loopsize; null: no line
+  const char* cache;         // "%s": the switch's word ("YES" / "NO ")
+  const char* multitasking;  // the same
+  const char* columns;       // the column header line
+  bool emptyLineFirst = false;  // an empty body line between the top rule and the title
 };
 
 // One figure a test measured.
@@ -96,6 +122,19 @@ struct TestFigure {
   // method's pixel rate beside its bit rate): the left part is leftWidth
   // columns, then "   %8lu.%0.2lu" of it, then "         %8lu.%0.2lu    |".
   std::optional<double> middleValue;
+  // A drive method line: driveLine is its left part with "%s" for the
+  // marker ("+" with driveMarker: the test says what it marks), then, with
+  // driveScore, the test's score ("%8lu.%0.1lu      "), then tail of the figure.
+  const char* driveLine = nullptr;
+  bool driveMarker = false;
+  std::optional<double> driveScore;
+  // A drive sweep point the window shows: the sweep's minimum, maximum and
+  // average so far (as the test counts them); none: the point was not
+  // measured and the window shows nothing of it.
+  struct SoFar {
+    double minimum, maximum, average;
+  };
+  std::optional<SoFar> sweepSoFar;
 
   double printed() const { return lineValue ? *lineValue : value; }
 };
@@ -115,6 +154,8 @@ struct TestResult {
     Open,   // not closed yet
     Score,  // an empty line, the score line and, when the card has one, the closing line
     None,   // the card ends after what it has (nothing could be measured)
+    InLine, // the score is on the figure's line (a test of a group card): nothing follows
+    Group,  // a group card's end: an empty line, the group's score line, an empty line, the closing line
   };
   Foot foot = Foot::Open;
   double scoreFigure = 0.0;  // the figure the card scores from
@@ -124,6 +165,21 @@ struct TestResult {
     double minimum, maximum, average;
   };
   std::optional<Sweep> sweep;
+
+  // Drive cards. A card with driveHead opens with that head (partition and
+  // loopsize fill its templates); a card that continues the one before (the
+  // next test of a group card) opens with nothing. The summary lines, each
+  // one "%lu.%0.2lu"-family pair of its value, follow an empty line before
+  // the foot. A group's foot has no test of its own: card.test is null.
+  const DriveCardHead* driveHead = nullptr;
+  bool continuesCard = false;
+  std::string partition;
+  uint64_t loopsize = 0;
+  struct SummaryLine {
+    const char* format;
+    double value;
+  };
+  std::vector<SummaryLine> summary;
 
   const CatalogueEntry& test() const { return *card.test; }
 };

@@ -11,9 +11,7 @@
 #include "bench/drive/bench_dir.h"
 #include "engine/errorlog.h"
 #include "engine/scoring.h"
-#include "engine/status_ops.h"
 #include "engine/timing.h"
-#include "report/report.h"
 #include "util/numtext.h"
 
 namespace kr {
@@ -71,20 +69,36 @@ constexpr uint32_t kProtection = 2;
 
 const FileOpRow& Row(FileOp op) { return kRows[size_t(op)]; }
 
-void WriteGroupHead(Context& ctx, const std::string& partition, int32_t n, int32_t cacheOn, int32_t mt) {
-  WriteTopRule(ctx);
-  WriteEmptyLine(ctx);
-  ReportFormat(ctx, "|   dos.library standart functions - [%s]                                 |\n",
-               partition.c_str());
-  WriteSeparator(ctx);
-  ReportFormat(ctx, "|   Files            : %-4lu                                                |\n",
-               static_cast<unsigned long>(n));
-  ReportFormat(ctx, "|   CPU Cache        : %-10s                                          |\n", OnOffWord(cacheOn));
-  ReportFormat(ctx, "|   Multitasking     : %-10s                                          |\n", OnOffWord(mt));
-  WriteEmptyLine(ctx);
-  ReportLine(ctx, "|   Method                                     KelvaRANKS           OP/sec |\n");
-  WriteSeparator(ctx);
-}
+constexpr const char* kSwitchCache = "|   CPU Cache        : %-10s                                          |\n";
+constexpr const char* kSwitchMt = "|   Multitasking     : %-10s                                          |\n";
+
+constexpr DriveCardHead kGroupHead = {
+    "|   dos.library standart functions - [%s]                                 |\n",
+    nullptr,
+    nullptr,
+    "|   Files            : %-4llu                                                |\n",
+    kSwitchCache,
+    kSwitchMt,
+    "|   Method                                     KelvaRANKS           OP/sec |\n",
+    true};
+
+constexpr DriveCardHead kReadHead = {
+    "|   Read from FILE - [%s]                                                 |\n",
+    "|   100 Percent at   : %3lu.%0.1lu MB/se c                                       |\n",
+    "|   Score weight     : %3lu.%.1lu%%                                              |\n",
+    "|   Loopsize [bytes] : %-10llu                                          |\n",
+    kSwitchCache,
+    kSwitchMt,
+    "|   Blocksize                                                      MB/sec  |\n"};
+
+constexpr DriveCardHead kWriteHead = {
+    "|   Write fo FILE - [%s]                                                  |\n",
+    "|   100 Percent at   : %3lu.%0.1lu MB/sec                                        |\n",
+    "|   Score weight     : %3lu.%.1lu%%                                              |\n",
+    "|   Loopsize [bytes] : %-10llu                                          |\n",
+    kSwitchCache,
+    kSwitchMt,
+    "|   Blocksize                                                      MB/sec  |\n"};
 
 // What one timed loop did.
 struct LoopResult {
@@ -103,43 +117,43 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
   int64_t bad = 0;
   switch (op) {
     case FileOp::CreateFiles:
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += (handle[size_t(i)] = dos.Open(name[size_t(i)], MODE_NEWFILE)) == 0;
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += (handle[size_t(i)] = dos.Open(name[size_t(i)], MODE_NEWFILE)) == 0;
+      });
       break;
     case FileOp::OpenFiles:
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += (handle[size_t(i)] = dos.Open(name[size_t(i)], MODE_OLDFILE)) == 0;
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += (handle[size_t(i)] = dos.Open(name[size_t(i)], MODE_OLDFILE)) == 0;
+      });
       break;
     case FileOp::SetFilesize: {
       Lcg rng(kSeed);
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileSize(handle[size_t(i)], int64_t(rng.Next() % 65535u));
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileSize(handle[size_t(i)], int64_t(rng.Next() % 65535u));
+      });
       break;
     }
     case FileOp::CloseFromWrite:
     case FileOp::CloseFromRead:
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += !dos.Close(std::exchange(handle[size_t(i)], 0));
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += !dos.Close(std::exchange(handle[size_t(i)], 0));
+      });
       break;
     case FileOp::SetComment:
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += !dos.SetComment(name[size_t(i)], kComment);
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += !dos.SetComment(name[size_t(i)], kComment);
+      });
       break;
     case FileOp::SetProtection:
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += !dos.SetProtection(name[size_t(i)], kProtection);
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += !dos.SetProtection(name[size_t(i)], kProtection);
+      });
       break;
     case FileOp::SetDate: {
       const DateStamp now = dos.Now();
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileDate(name[size_t(i)], now);
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileDate(name[size_t(i)], now);
+      });
       break;
     }
     case FileOp::DirectoryScan: {
@@ -150,9 +164,8 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
         LogError(ctx, "DRIVE", "DirScan", "Could not lock benchmark-dir");
         return r;
       }
-      StartTiming(ctx, cacheOn, mt);
-      const bool ok = dos.ListDir(files.directory, entries);
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      bool ok = false;
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] { ok = dos.ListDir(files.directory, entries); });
       if (!ok) {
         LogError(ctx, "DRIVE", "DirScan", "Could not examine dir");
         return r;
@@ -163,9 +176,9 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
       return r;
     }
     case FileOp::DeleteFiles:
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += !dos.DeleteFile(name[size_t(i)]);
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += !dos.DeleteFile(name[size_t(i)]);
+      });
       break;
     case FileOp::SeekInFile: {
       const int64_t fh = dos.Open(files.CopyOfSize(1048576), MODE_OLDFILE);
@@ -174,20 +187,20 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
         return r;
       }
       Lcg rng(kSeed);
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n; ++i) bad += dos.Seek(fh, int64_t(rng.Next() % 1048575u), OFFSET_BEGINNING) < 0;
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n; ++i) bad += dos.Seek(fh, int64_t(rng.Next() % 1048575u), OFFSET_BEGINNING) < 0;
+      });
       dos.Close(fh);
       break;
     }
     case FileOp::RenameFiles: {
       const std::string& copy = files.CopyOfSize(1048576);
-      StartTiming(ctx, cacheOn, mt);
-      for (int32_t i = 0; i < n / 2; ++i) {
-        bad += !dos.Rename(copy, files.foobar);
-        bad += !dos.Rename(files.foobar, copy);
-      }
-      r.seconds = StopTimingLong(ctx, cacheOn, mt);
+      r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int32_t i = 0; i < n / 2; ++i) {
+          bad += !dos.Rename(copy, files.foobar);
+          bad += !dos.Rename(files.foobar, copy);
+        }
+      });
       r.timed = true;
       r.operations = int64_t(n / 2) * 2;
       r.failures = bad;
@@ -205,17 +218,32 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
 int FileOpCatalogueEntry(FileOp op) { return Row(op).entry; }
 int FileOpCacheIndex(FileOp op) { return Row(op).cacheIndex; }
 
-void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
-                   int32_t fileCount) {
+TestResult RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
+                         int32_t fileCount) {
   const FileOpRow& row = Row(op);
   const CatalogueEntry& entry = DriveEntry(row.entry);
   const int32_t n = std::clamp<int32_t>(fileCount, 0, int32_t(files.handles.size()));
 
-  if (op == FileOp::CreateFiles) WriteGroupHead(ctx, files.partition, n, cacheOn, multitaskingOn);
-  ShowDriveTest(ctx, row.title, row.routine, "File low:", "File high:", "File:", cacheOn, multitaskingOn, 1, n, n, 0,
-                2);
-  SetState(ctx, Section::Drive, "Benchmarking...");
-  ctx.status.SetText(Section::Drive, StatusField::LastResult, "NA");
+  // Create Files opens the group's card; the others go on with it.
+  TestResult r = OpenDriveCard(ctx, entry, cacheOn, multitaskingOn, op == FileOp::CreateFiles ? &kGroupHead : nullptr,
+                               files.partition, uint64_t(n));
+  TestPhase phase;
+  phase.section = Section::Drive;
+  phase.showsTest = true;
+  phase.nowRunning = row.title;
+  phase.routine = row.routine;
+  phase.captionLow = "File low:";
+  phase.captionHigh = "File high:";
+  phase.caption = "File:";
+  phase.cacheOn = cacheOn;
+  phase.multitaskingOn = multitaskingOn;
+  phase.driveValues[0] = 1;
+  phase.driveValues[1] = n;
+  phase.driveValues[2] = n;
+  phase.driveLayout = 2;
+  phase.state = "Benchmarking...";
+  phase.clearsLastResult = true;
+  BeginPhase(ctx, phase);
 
   // A work scale runs the loop over fewer files; the figure counts the
   // operations made.
@@ -223,11 +251,25 @@ void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, 
   const LoopResult loop = TimedLoop(ctx, files, op, cacheOn, multitaskingOn, worked);
   // The current-file field shows the last file once the loop is over (a
   // status call inside the timed span would be timed with the files).
-  if (op == FileOp::OpenFiles || op == FileOp::SetProtection) ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, n);
+  if (op == FileOp::OpenFiles || op == FileOp::SetProtection) {
+    TestPhase last;
+    last.section = Section::Drive;
+    last.current = n;
+    BeginPhase(ctx, last);
+  }
 
   const double figure = loop.timed ? RatePerSecond(double(loop.operations), loop.seconds) : 0.0;
-  ctx.results.setFigure(rec::kFileSystemOps + 8 * size_t(entry.slot - slot::kDriveFirst - 2), figure);
-  ShowDriveLastOps(ctx, figure);
+  r.scored = n == 2000 && cacheOn != 0 && loop.timed && loop.failures == 0;
+  const double score = ScorePercent(figure, entry.reference, entry.weight);
+  TestFigure f;
+  f.unit = "OP/s";
+  f.slot = rec::kFileSystemOps + 8 * size_t(entry.slot - slot::kDriveFirst - 2);
+  f.value = figure;
+  f.driveLine = row.card;
+  f.driveMarker = r.scored;
+  f.driveScore = score;
+  f.tail = "    %8lu.%0.2lu    |\n";
+  RecordFigure(ctx, r, std::move(f));
   if (loop.failures > 0) {
     // With the system's reason when it gave one ("Too many open files").
     const std::string why = ctx.dos.LastError().call.empty() ? std::string() : ": " + ctx.dos.LastErrorReason();
@@ -235,51 +277,35 @@ void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, 
              Format("%lld of %lld operations failed", static_cast<long long>(loop.failures),
                     static_cast<long long>(loop.operations)) + why);
   }
-
-  const bool scored = n == 2000 && cacheOn != 0 && loop.timed && loop.failures == 0;
-  const double score = ScorePercent(figure, entry.reference, entry.weight);
-  ctx.results.setScore(entry.slot, scored ? ScoreSlot{score, 1.0} : ScoreSlot{0.0, 0.0});
-
-  ReportLine(ctx, Format(row.card, scored ? "+" : "-"));
-  ReportFixed1(ctx, "%8lu.%0.1lu      ", score);
-  ReportFixed2(ctx, "    %8lu.%0.2lu    |\n", figure);
-  SetState(ctx, Section::Drive, "Done");
+  CloseDriveCard(ctx, r, TestResult::Foot::InLine, entry.slot, figure, score);
+  return r;
 }
 
-void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uint64_t fileSize, int32_t lowStep,
-                         int32_t highStep, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uint64_t fileSize, int32_t lowStep,
+                               int32_t highStep, int32_t cacheOn, int32_t multitaskingOn) {
   const bool reading = kind == FileTransfer::Read;
   const CatalogueEntry& entry = DriveEntry(reading ? 1 : 2);
   const size_t base = reading ? rec::kReadFile : rec::kWriteFile;
   const char* function = reading ? "Read from file" : "Write to file";
   Dos& dos = ctx.dos;
 
-  WriteTopRule(ctx);
-  ReportFormat(ctx,
-               reading ? "|   Read from FILE - [%s]                                                 |\n"
-                       : "|   Write fo FILE - [%s]                                                  |\n",
-               files.partition.c_str());
-  WriteSeparator(ctx);
-  ReportFixed1(ctx,
-               reading ? "|   100 Percent at   : %3lu.%0.1lu MB/se c                                       |\n"
-                       : "|   100 Percent at   : %3lu.%0.1lu MB/sec                                        |\n",
-               entry.reference);
-  const FixedSplit w = SplitFixed(entry.weight, 10);
-  ReportLine(ctx, Format("|   Score weight     : %3lu.%.1lu%%                                              |\n",
-                         (unsigned long)w.whole, (unsigned long)w.frac));
-  ReportLine(ctx, Format("|   Loopsize [bytes] : %-10llu                                          |\n",
-                         (unsigned long long)fileSize));
-  ReportFormat(ctx, "|   CPU Cache        : %-10s                                          |\n", OnOffWord(cacheOn));
-  ReportFormat(ctx, "|   Multitasking     : %-10s                                          |\n", OnOffWord(multitaskingOn));
-  WriteEmptyLine(ctx);
-  ReportLine(ctx, "|   Blocksize                                                      MB/sec  |\n");
-  WriteSeparator(ctx);
-
-  ShowDriveTest(ctx, reading ? "\x1b" "bRead from FILE\x1b" "n [cached]" : "\x1b" "bWrite to FILE\x1b" "n [cached]",
-                reading ? "dos.lib Read()" : "dos.lib Write()", "Filesize low:", "Filesize high:", "Filesize:",
-                cacheOn, multitaskingOn, int32_t(BlockSizeOfStep(lowStep)), int32_t(BlockSizeOfStep(highStep)),
-                int32_t(std::min<uint64_t>(fileSize, 0x7FFFFFFF)), 0, 0);
-  SetState(ctx, Section::Drive, "Benchmarking...");
+  TestResult r = OpenDriveCard(ctx, entry, cacheOn, multitaskingOn, reading ? &kReadHead : &kWriteHead,
+                               files.partition, fileSize);
+  TestPhase phase;
+  phase.section = Section::Drive;
+  phase.showsTest = true;
+  phase.nowRunning = reading ? "\x1b" "bRead from FILE\x1b" "n [cached]" : "\x1b" "bWrite to FILE\x1b" "n [cached]";
+  phase.routine = reading ? "dos.lib Read()" : "dos.lib Write()";
+  phase.captionLow = "Filesize low:";
+  phase.captionHigh = "Filesize high:";
+  phase.caption = "Filesize:";
+  phase.cacheOn = cacheOn;
+  phase.multitaskingOn = multitaskingOn;
+  phase.driveValues[0] = int32_t(BlockSizeOfStep(lowStep));
+  phase.driveValues[1] = int32_t(BlockSizeOfStep(highStep));
+  phase.driveValues[2] = int32_t(std::min<uint64_t>(fileSize, 0x7FFFFFFF));
+  phase.state = "Benchmarking...";
+  BeginPhase(ctx, phase);
 
   double minimum = 100000.0, maximum = 0.0, sum = 0.0;
   int steps = 0;
@@ -292,8 +318,11 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
     // A work scale divides the transfers; the figure counts the bytes moved.
     const uint64_t n = ScaledWork(fileSize / b, ctx.plan.workScale);
     const double moved = ctx.plan.workScale > 1 ? double(n) * double(b) / 1048576.0 : megabytes;
-    ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, int32_t(b));
-    ctx.status.SetNumber(Section::Drive, StatusField::Loopsize, int32_t(std::min<uint64_t>(n, 0x7FFFFFFF)));
+    TestPhase step;
+    step.section = Section::Drive;
+    step.current = int32_t(b);
+    step.count = int32_t(std::min<uint64_t>(n, 0x7FFFFFFF));
+    BeginPhase(ctx, step);
     ++steps;
     std::vector<uint8_t> buffer;
     try {
@@ -311,18 +340,18 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
       continue;
     }
     int64_t bad = 0;
-    StartTiming(ctx, cacheOn, multitaskingOn);
-    if (reading)
-      for (uint64_t i = 0; i < n; ++i) {
-        bad += dos.Read(fh, buffer.data(), b) != int64_t(b);
-        bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
-      }
-    else
-      for (uint64_t i = 0; i < n; ++i) {
-        bad += dos.Write(fh, buffer.data(), b) != int64_t(b);
-        bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
-      }
-    const double t = StopTimingLong(ctx, cacheOn, multitaskingOn);
+    const double t = TimeOnceLong(ctx, cacheOn, multitaskingOn, [&] {
+      if (reading)
+        for (uint64_t i = 0; i < n; ++i) {
+          bad += dos.Read(fh, buffer.data(), b) != int64_t(b);
+          bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
+        }
+      else
+        for (uint64_t i = 0; i < n; ++i) {
+          bad += dos.Write(fh, buffer.data(), b) != int64_t(b);
+          bad += dos.Seek(fh, 0, OFFSET_BEGINNING) < 0;
+        }
+    });
     if (bad > 0) failReason = SystemReason(dos);
     // A write the system could not store shows at the close (a full disk).
     if (!dos.Close(fh) && !reading && bad++ == 0) failReason = SystemReason(dos);
@@ -334,37 +363,39 @@ void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uin
     minimum = std::min(minimum, figure);
     maximum = std::max(maximum, figure);
     sum += figure;
-    ctx.results.setFigure(base + 8 * size_t(k - 1), figure);
-    ShowDriveLast(ctx, figure);
-    ShowDriveMin(ctx, minimum);
-    ShowDriveMax(ctx, maximum);
-    ShowDriveAverage(ctx, sum / steps);
-    ReportLine(ctx, Format("|  %8lu", (unsigned long)b));
-    ReportFixed2(ctx, "                                                 %8lu.%0.2lu    |\n", figure);
+    TestFigure point;
+    point.unit = "MB/s";
+    point.slot = base + 8 * size_t(k - 1);
+    point.value = figure;
+    point.sweepPoint = true;
+    point.block = b;
+    point.sweepSoFar = TestFigure::SoFar{minimum, maximum, sum / steps};
+    RecordFigure(ctx, r, std::move(point));
   }
   const double average = steps > 0 ? sum / steps : 0.0;
-  ctx.results.setFigure(base + 8 * 17, minimum);
-  ctx.results.setFigure(base + 8 * 18, maximum);
-  ctx.results.setFigure(base + 8 * 19, average);
+  RecordStoredFigure(ctx, r, base + 8 * 17, minimum);
+  RecordStoredFigure(ctx, r, base + 8 * 18, maximum);
+  RecordStoredFigure(ctx, r, base + 8 * 19, average);
   if (failedCalls > 0)
     LogError(ctx, "DRIVE", entry.label,
              Format("%lld of %lld operations failed", (long long)failedCalls, (long long)calls) + failReason);
 
-  const bool scored = lowStep == 1 && highStep == 17 && fileSize == 16u * 1048576u && cacheOn != 0 &&
-                      !stepFailed && failedCalls == 0;
-  WriteSweepSummary(ctx, minimum, maximum, average);
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, entry.slot, ScorePercent(average, entry.reference, entry.weight), scored);
-  WriteClosingLine(ctx);
-  SetState(ctx, Section::Drive, "Done");
+  r.scored = lowStep == 1 && highStep == 17 && fileSize == 16u * 1048576u && cacheOn != 0 && !stepFailed &&
+             failedCalls == 0;
+  r.sweep = TestResult::Sweep{minimum, maximum, average};
+  CloseDriveCard(ctx, r, TestResult::Foot::Score, entry.slot, average,
+                 ScorePercent(average, entry.reference, entry.weight));
+  return r;
 }
 
-void FinishFileOpGroup(Context& ctx) {
+TestResult FinishFileOpGroup(Context& ctx) {
   const ScoreSlot group = FileSystemGroupTotal(ctx.results);
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, slot::kFileSystemGroup, group.percent, group.counts());
-  WriteEmptyLine(ctx);
-  WriteClosingLine(ctx);
+  TestResult r;
+  r.card.setsDone = false;
+  r.continuesCard = true;
+  r.scored = group.counts();
+  CloseDriveCard(ctx, r, TestResult::Foot::Group, slot::kFileSystemGroup, group.percent, group.percent);
+  return r;
 }
 
 }  // namespace kr

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -26,29 +27,31 @@ int FileOpCatalogueEntry(FileOp op);
 int FileOpCacheIndex(FileOp op);
 
 // Runs one test over files 0 .. fileCount - 1 (at most kScratchNameCount):
-// status window, preparation, the timed loop, the figure (raw figure and
-// score slot of the results record) and its card line. Create Files first
-// writes the group's card head. A call that fails inside the loop is
+// its phases, preparation, the timed loop, the figure (raw figure and score
+// slot of the results record) with its score, returned as the test's
+// result; its card line is written from it. Create Files opens the group's
+// card (its head); the others go on with it. A call that fails inside the loop is
 // counted (the loop makes no other call); a test with failures keeps its
 // figure, is not scored and logs one error entry ("DRIVE", its label,
 // "<k> of <n> operations failed", then ": " and the system's reason
 // for the last failing call when it gave one).
-void RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
-                   int32_t fileCount);
+TestResult RunFileOpTest(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn, int32_t multitaskingOn,
+                         int32_t fileCount);
 
 // Read from File and Write to File: for each block size from lowStep to
 // highStep (block-size steps 1..17, doubling) the size's data file copy is
 // read (or "foobar.bin" written) fileSize / size times from its start, the
-// MB/s figure goes to the step's slot and a card line; then minimum,
-// maximum, average and the score of the average. A step that fails (buffer,
+// MB/s figure goes to the step's slot and is a sweep point of the result;
+// then minimum, maximum, average and the score of the average. A step that fails (buffer,
 // open, or a call in its loop) is logged; a test with a failed step is not
 // scored.
 enum class FileTransfer : uint8_t { Read, Write };
-void RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uint64_t fileSize, int32_t lowStep,
-                         int32_t highStep, int32_t cacheOn, int32_t multitaskingOn);
+TestResult RunFileTransferTest(Context& ctx, BenchFiles& files, FileTransfer kind, uint64_t fileSize, int32_t lowStep,
+                               int32_t highStep, int32_t cacheOn, int32_t multitaskingOn);
 
-// The group's score lines after its twelfth test: the mean of the twelve
-// scores into the group slot when every one is scored, else DISABLED.
-void FinishFileOpGroup(Context& ctx);
+// The group card's foot after its twelfth test: the mean of the twelve
+// scores into the group slot when every one is scored, else DISABLED. The
+// result has no test of its own (card.test is null).
+TestResult FinishFileOpGroup(Context& ctx);
 
 }  // namespace kr
