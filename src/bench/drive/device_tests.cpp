@@ -7,10 +7,8 @@
 #include "bench/card.h"
 #include "bench/drive/drive_access.h"
 #include "engine/scoring.h"
-#include "engine/status_ops.h"
 #include "engine/timing.h"
 #include "platform/scsi_target.h"
-#include "report/report.h"
 #include "util/numtext.h"
 
 namespace kr {
@@ -44,41 +42,68 @@ int8_t Nsd(Context& ctx, uint16_t command, uint64_t offset, void* data, uint32_t
 
 bool Etd(const Context& ctx) { return ctx.drive.cmdRead == NSCMD_ETD_READ64; }
 
-void WriteSwitchLines(Context& ctx, const char* cacheFormat, const char* mtFormat, int32_t cacheOn, int32_t mt) {
-  ReportFormat(ctx, cacheFormat, OnOffWord(cacheOn));
-  ReportFormat(ctx, mtFormat, OnOffWord(mt));
-}
-
-void WriteWeightLine(Context& ctx, const char* format, double weight) {
-  const FixedSplit w = SplitFixed(weight, 10);
-  ReportLine(ctx, Format(format, (unsigned long)w.whole, (unsigned long)w.frac));
-}
-
 constexpr const char* kCacheLine = "|   CPU Cache        : %-10s                                          |\n";
 constexpr const char* kMtLine = "|   Multitasking     : %-10s                                          |\n";
 
+constexpr DriveCardHead TransferHead(const char* title) {
+  return {title,
+          "|   100 Percent at   : %3lu.%0.1lu MB/s                                          |\n",
+          "|   Score weight     : %3lu.%.1lu%%                                              |\n",
+          "|   Loopsize (bytes) : %-10llu                                          |\n",
+          kCacheLine,
+          kMtLine,
+          "|   Blocksize                                                      MB/sec  |\n"};
+}
+constexpr DriveCardHead kScsiWriteHead =
+    TransferHead("|   Write to DEVICE [direct-access] SCSI_DA_WRITE_10                       |\n");
+constexpr DriveCardHead kScsiReadHead =
+    TransferHead("|   Read from DEVICE [direct-access] SCSI_DA_READ_10                       |\n");
+constexpr DriveCardHead kEtdWriteHead =
+    TransferHead("|   Write to DEVICE [new style] NSCMD_ETD_WRITE64                          |\n");
+constexpr DriveCardHead kEtdReadHead =
+    TransferHead("|   Read from DEVICE [new style] NSCMD_ETD_READ64                          |\n");
+constexpr DriveCardHead kTdWriteHead =
+    TransferHead("|   Write to DEVICE [new style] NSCMD_TD_WRITE64                           |\n");
+constexpr DriveCardHead kTdReadHead =
+    TransferHead("|   Read from DEVICE [new style] NSCMD_TD_READ64                           |\n");
+
 // The texts of one transfer test variant.
 struct TransferTexts {
-  const char* title;
+  const DriveCardHead* head;
   const char* status;
   const char* routine;
 };
 
 TransferTexts TextsOf(const Context& ctx, bool write, bool scsi) {
   if (scsi)
-    return write ? TransferTexts{"|   Write to DEVICE [direct-access] SCSI_DA_WRITE_10                       |\n",
-                                 "\x1b" "bWrite to DEVICE \x1b" "n [cached]", "SCSI_DA_WRITE_10"}
-                 : TransferTexts{"|   Read from DEVICE [direct-access] SCSI_DA_READ_10                       |\n",
-                                 "\x1b" "bRead from DEVICE\x1b" "n [cached]", "SCSI_DA_READ_10"};
+    return write ? TransferTexts{&kScsiWriteHead, "\x1b" "bWrite to DEVICE \x1b" "n [cached]", "SCSI_DA_WRITE_10"}
+                 : TransferTexts{&kScsiReadHead, "\x1b" "bRead from DEVICE\x1b" "n [cached]", "SCSI_DA_READ_10"};
   if (Etd(ctx))
-    return write ? TransferTexts{"|   Write to DEVICE [new style] NSCMD_ETD_WRITE64                          |\n",
-                                 "\x1b" "bWrite to DEVICE\x1b" "n [cached]", "NSCMD_ETD_WRITE64"}
-                 : TransferTexts{"|   Read from DEVICE [new style] NSCMD_ETD_READ64                          |\n",
-                                 "\x1b" "bRead from DEVICE\x1b" "n [cached]", "NSCMD_ETD_READ64"};
-  return write ? TransferTexts{"|   Write to DEVICE [new style] NSCMD_TD_WRITE64                           |\n",
-                               "\x1b" "bWrite to DEVICE\x1b" "n [cached]", "NSCMD_TD_WRITE64"}
-               : TransferTexts{"|   Read from DEVICE [new style] NSCMD_TD_READ64                           |\n",
-                               "\x1b" "bRead from DEVICE\x1b" "n [cached]", "NSCMD_TD_READ64"};
+    return write ? TransferTexts{&kEtdWriteHead, "\x1b" "bWrite to DEVICE\x1b" "n [cached]", "NSCMD_ETD_WRITE64"}
+                 : TransferTexts{&kEtdReadHead, "\x1b" "bRead from DEVICE\x1b" "n [cached]", "NSCMD_ETD_READ64"};
+  return write ? TransferTexts{&kTdWriteHead, "\x1b" "bWrite to DEVICE\x1b" "n [cached]", "NSCMD_TD_WRITE64"}
+               : TransferTexts{&kTdReadHead, "\x1b" "bRead from DEVICE\x1b" "n [cached]", "NSCMD_TD_READ64"};
+}
+
+// The first phase of a device test: its window lines and its state.
+void BeginDevicePhase(Context& ctx, std::string_view nowRunning, std::string_view routine,
+                      std::string_view captionLow, std::string_view captionHigh, int32_t cacheOn, int32_t mt,
+                      int32_t low, int32_t high, int layout, std::string_view state) {
+  TestPhase phase;
+  phase.section = Section::Drive;
+  phase.showsTest = true;
+  phase.nowRunning = nowRunning;
+  phase.routine = routine;
+  phase.captionLow = captionLow;
+  phase.captionHigh = captionHigh;
+  phase.caption = "Blocksize:";
+  phase.cacheOn = cacheOn;
+  phase.multitaskingOn = mt;
+  phase.driveValues[0] = low;
+  phase.driveValues[1] = high;
+  phase.driveLayout = layout;
+  phase.state = state;
+  BeginPhase(ctx, phase);
 }
 
 // One step of a transfer test: n transfers of b bytes at block 123 through
@@ -94,58 +119,44 @@ bool TransferStep(Context& ctx, bool write, bool scsi, void* buf, uint32_t b, ui
     // it will write back.
     if (Nsd(ctx, ctx.drive.cmdRead, at, buf, write ? b : ss) != 0) return false;
     const uint16_t cmd = write ? ctx.drive.cmdWrite : ctx.drive.cmdRead;
-    StartTiming(ctx, cacheOn, mt);
-    for (uint64_t i = 0; i < n && err == 0; ++i) err = Nsd(ctx, cmd, at, buf, b);
-    seconds = StopTimingLong(ctx, cacheOn, mt);
+    seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+      for (uint64_t i = 0; i < n && err == 0; ++i) err = Nsd(ctx, cmd, at, buf, b);
+    });
     return err == 0;
   }
   if (write) {
-    SetState(ctx, Section::Drive, "Saving blocksize...");
+    SetPhaseState(ctx, Section::Drive, "Saving blocksize...");
     if (Scsi10(ctx, SCSI_SEEK_10, kDeviceTestBlock, 0) != 0 ||
         Scsi10(ctx, SCSI_READ_10, kDeviceTestBlock, blocks, buf, b) != 0 ||
         Scsi10(ctx, SCSI_SYNCHRONIZE_CACHE_10, kDeviceTestBlock, blocks) != 0 ||
         Scsi10(ctx, SCSI_SEEK_10, kDeviceTestBlock, 0) != 0)
       return false;
-    SetState(ctx, Section::Drive, "Benchmarking...");
-    StartTiming(ctx, cacheOn, mt);
-    for (uint64_t i = 0; i < n && err == 0; ++i)
-      err = Scsi10(ctx, SCSI_WRITE_10, kDeviceTestBlock, blocks, buf, b, kScsiWrite);
-    seconds = StopTimingLong(ctx, cacheOn, mt);
+    SetPhaseState(ctx, Section::Drive, "Benchmarking...");
+    seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+      for (uint64_t i = 0; i < n && err == 0; ++i)
+        err = Scsi10(ctx, SCSI_WRITE_10, kDeviceTestBlock, blocks, buf, b, kScsiWrite);
+    });
   } else {
     if (Scsi10(ctx, SCSI_SEEK_10, kDeviceTestBlock, 0) != 0) return false;
-    StartTiming(ctx, cacheOn, mt);
-    for (uint64_t i = 0; i < n && err == 0; ++i) err = Scsi10(ctx, SCSI_READ_10, kDeviceTestBlock, blocks, buf, b);
-    seconds = StopTimingLong(ctx, cacheOn, mt);
+    seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
+      for (uint64_t i = 0; i < n && err == 0; ++i) err = Scsi10(ctx, SCSI_READ_10, kDeviceTestBlock, blocks, buf, b);
+    });
   }
   return err == 0 && Scsi10(ctx, SCSI_SYNCHRONIZE_CACHE_10, kDeviceTestBlock, blocks) == 0;
 }
 
 }  // namespace
 
-void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t transfer, int32_t lowStep,
-                           int32_t highStep, int32_t cacheOn, int32_t mt) {
+TestResult RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t transfer, int32_t lowStep,
+                                 int32_t highStep, int32_t cacheOn, int32_t mt) {
   const bool scsi = mode == kAccessDirectScsi;
   const CatalogueEntry& entry = DriveEntry(write ? 16 : 15);
   const size_t base = write ? rec::kWriteDevice : rec::kReadDevice;
   const TransferTexts texts = TextsOf(ctx, write, scsi);
 
-  WriteTopRule(ctx);
-  ReportLine(ctx, texts.title);
-  WriteSeparator(ctx);
-  ReportFixed1(ctx, "|   100 Percent at   : %3lu.%0.1lu MB/s                                          |\n",
-               entry.reference);
-  WriteWeightLine(ctx, "|   Score weight     : %3lu.%.1lu%%                                              |\n",
-                  entry.weight);
-  ReportLine(ctx, Format("|   Loopsize (bytes) : %-10llu                                          |\n",
-                         (unsigned long long)transfer));
-  WriteSwitchLines(ctx, kCacheLine, kMtLine, cacheOn, mt);
-  WriteEmptyLine(ctx);
-  ReportLine(ctx, "|   Blocksize                                                      MB/sec  |\n");
-  WriteSeparator(ctx);
-
-  ShowDriveTest(ctx, texts.status, texts.routine, "Blocksize Low:", "Blocksize High:", "Blocksize:", cacheOn, mt,
-                int32_t(BlockSizeOfStep(lowStep)), int32_t(BlockSizeOfStep(highStep)), 0, 0, 0);
-  SetState(ctx, Section::Drive, "Benchmarking...");
+  TestResult r = OpenDriveCard(ctx, entry, cacheOn, mt, texts.head, {}, transfer);
+  BeginDevicePhase(ctx, texts.status, texts.routine, "Blocksize Low:", "Blocksize High:", cacheOn, mt,
+                   int32_t(BlockSizeOfStep(lowStep)), int32_t(BlockSizeOfStep(highStep)), 0, "Benchmarking...");
 
   bool error = scsi && TestUnitReady(ctx) != 0;
   bool skipped = false, cut = false;
@@ -160,9 +171,15 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
     // A work scale divides the transfers; the figure counts the bytes moved.
     const uint64_t n = ScaledWork(transfer / b, ctx.plan.workScale);
     const double moved = ctx.plan.workScale > 1 ? double(n) * double(b) / 1048576.0 : megabytes;
-    ctx.status.SetNumber(Section::Drive, StatusField::Blocksize, int32_t(b));
-    ctx.status.SetNumber(Section::Drive, StatusField::Loopsize, int32_t(std::min<uint64_t>(n, 0x7FFFFFFF)));
-    double figure = 0.0;
+    TestPhase step;
+    step.section = Section::Drive;
+    step.current = int32_t(b);
+    step.count = int32_t(std::min<uint64_t>(n, 0x7FFFFFFF));
+    BeginPhase(ctx, step);
+    TestFigure point;
+    point.slot = base + 8 * size_t(k - 1);
+    point.sweepPoint = true;
+    point.block = b;
     // A stop request ends the sweep between two steps: the rest keep 0.00.
     if (!error && !cut && ctx.Interrupted()) cut = true;
     if (!error && !cut) {
@@ -176,15 +193,14 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
       } else if (void* buf = ctx.exec.AllocVec(b, MEMF_CLEAR)) {
         double t = 0.0;
         if (TransferStep(ctx, write, scsi, buf, b, n, cacheOn, mt, t)) {
-          figure = RatePerSecond(moved, t);
+          const double figure = RatePerSecond(moved, t);
           minimum = std::min(minimum, figure);
           maximum = std::max(maximum, figure);
           sum += figure;
           ++measured;
-          ShowDriveLast(ctx, figure);
-          ShowDriveMin(ctx, minimum);
-          ShowDriveMax(ctx, maximum);
-          ShowDriveAverage(ctx, sum / measured);
+          point.value = figure;
+          point.unit = "MB/s";
+          point.sweepSoFar = TestFigure::SoFar{minimum, maximum, sum / measured};
         } else {
           error = true;
         }
@@ -193,23 +209,21 @@ void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t tran
         error = true;
       }
     }
-    ctx.results.setFigure(base + 8 * size_t(k - 1), figure);
-    ReportLine(ctx, Format("|  %8lu", (unsigned long)b));
-    ReportFixed2(ctx, "                                                 %8lu.%0.2lu    |\n", figure);
+    // A step not measured keeps its line and its slot at 0.00.
+    RecordFigure(ctx, r, std::move(point));
   }
   if (measured == 0) minimum = 0.0;
   const double average = measured > 0 ? sum / measured : 0.0;
-  ctx.results.setFigure(base + 8 * 17, minimum);
-  ctx.results.setFigure(base + 8 * 18, maximum);
-  ctx.results.setFigure(base + 8 * 19, average);
+  RecordStoredFigure(ctx, r, base + 8 * 17, minimum);
+  RecordStoredFigure(ctx, r, base + 8 * 18, maximum);
+  RecordStoredFigure(ctx, r, base + 8 * 19, average);
 
-  const bool scored = lowStep == 3 && highStep == 17 && transfer == 16u * 1048576u && cacheOn != 0 && !error &&
-                      !skipped && !cut && measured > 0;
-  WriteSweepSummary(ctx, minimum, maximum, average);
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, entry.slot, ScorePercent(average, entry.reference, entry.weight), scored);
-  WriteClosingLine(ctx);
-  SetState(ctx, Section::Drive, "Done");
+  r.scored = lowStep == 3 && highStep == 17 && transfer == 16u * 1048576u && cacheOn != 0 && !error && !skipped &&
+             !cut && measured > 0;
+  r.sweep = TestResult::Sweep{minimum, maximum, average};
+  CloseDriveCard(ctx, r, TestResult::Foot::Score, entry.slot, average,
+                 ScorePercent(average, entry.reference, entry.weight));
+  return r;
 }
 
 namespace {
@@ -258,106 +272,118 @@ int8_t Access(Context& ctx, bool scsi, uint64_t block, void* sector, uint32_t ss
   return Nsd(ctx, ctx.drive.cmdRead, block * ss, sector, ss);
 }
 
+
+constexpr const char* kSeekCache = "|   CPU Cache         : %-10s                                         |\n";
+constexpr const char* kSeekMt = "|   Multitasking      : %-10s                                         |\n";
+constexpr DriveCardHead SeekHead(const char* title) {
+  return {title,
+          "|   100 Percent at    : %1lu.%0.1lu ms                                             |\n",
+          "|   Score weight      : %3lu.%.1lu%%                                             |\n",
+          "|   Loopsize          : %-6llu                                             |\n",
+          kSeekCache,
+          kSeekMt,
+          "|   Method                                                         ms      |\n"};
+}
+constexpr DriveCardHead kScsiSeekHead =
+    SeekHead("|   Seek on DEVICE [direct-access] SCSI_DA_SEEK_10                         |\n");
+constexpr DriveCardHead kEtdSeekHead =
+    SeekHead("|   Seek on DEVICE [new sytle] NSCMD_ETD_SEEK64                            |\n");
+constexpr DriveCardHead kTdSeekHead =
+    SeekHead("|   Seek on DEVICE [new sytle] NSCMD_TD_SEEK64                             |\n");
+
+constexpr DriveCardHead SpinUpHead(const char* title) {
+  return {title,
+          "|   100 Percent at   : %1lu.%0.1lu secs                                            |\n",
+          "|   Score weight     : %2lu.%.1lu%%                                               |\n",
+          nullptr,
+          kCacheLine,
+          kMtLine,
+          "|   Time                                                           secs    |\n"};
+}
+constexpr DriveCardHead kScsiSpinUpHead =
+    SpinUpHead("|   SpinUp DEVICE [direct-access] SCSI_DA_START_STOP_UNIT                  |\n");
+constexpr DriveCardHead kNsdSpinUpHead =
+    SpinUpHead("|   SpinUp DEVICE [new style device] CMD_STOP - CMD_START                  |\n");
+
 }  // namespace
 
-void RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
+TestResult RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
   const bool scsi = mode == kAccessDirectScsi;
   const CatalogueEntry& entry = DriveEntry(17);
   const char* routine = scsi ? "SCSI_DA_SEEK_10" : Etd(ctx) ? "NSCMD_ETD_SEEK64" : "NSCMD_TD_SEEK64";
 
-  WriteTopRule(ctx);
-  ReportLine(ctx, scsi ? "|   Seek on DEVICE [direct-access] SCSI_DA_SEEK_10                         |\n"
-                  : Etd(ctx) ? "|   Seek on DEVICE [new sytle] NSCMD_ETD_SEEK64                            |\n"
-                             : "|   Seek on DEVICE [new sytle] NSCMD_TD_SEEK64                             |\n");
-  WriteSeparator(ctx);
-  ReportFixed1(ctx, "|   100 Percent at    : %1lu.%0.1lu ms                                             |\n",
-               entry.reference);
-  WriteWeightLine(ctx, "|   Score weight      : %3lu.%.1lu%%                                             |\n",
-                  entry.weight);
-  ReportLine(ctx, Format("|   Loopsize          : %-6lu                                             |\n",
-                         (unsigned long)kSeekAccesses));
-  WriteSwitchLines(ctx, "|   CPU Cache         : %-10s                                         |\n",
-                   "|   Multitasking      : %-10s                                         |\n", cacheOn, mt);
-  WriteEmptyLine(ctx);
-  ReportLine(ctx, "|   Method                                                         ms      |\n");
-  WriteSeparator(ctx);
+  TestResult r = OpenDriveCard(ctx, entry, cacheOn, mt,
+                               scsi ? &kScsiSeekHead : Etd(ctx) ? &kEtdSeekHead : &kTdSeekHead, {},
+                               uint64_t(kSeekAccesses));
 
   const uint32_t ss = Geometry(ctx, drive_field::kSectorSize);
   double ms[7] = {};
+  int measured = 0;  // patterns measured, from the first
   bool error = false, cut = false;
   for (int p = 0; p < 7 && !error; ++p) {
-    ShowDriveTest(ctx, std::string("\x1b" "bSeek on DEVICE\x1b" "n [") + kPatterns[p].name + "]", routine, "From:",
-                  "To:", "Blocksize:", cacheOn, mt, 0, 0, 0, 0, 1);
-    SetState(ctx, Section::Drive, "Delay...");
+    const std::string nowRunning = std::string("\x1b" "bSeek on DEVICE\x1b" "n [") + kPatterns[p].name + "]";
+    BeginDevicePhase(ctx, nowRunning, routine, "From:", "To:", cacheOn, mt, 0, 0, 1, "Delay...");
     // The drive settles for 5 s before each pattern (a work scale shortens it).
     if (!WaitTicks(ctx, ScaledWork(uint32_t(250), ctx.plan.workScale))) {
       cut = true;
       break;
     }
     const std::array<uint64_t, kSeekAccesses> blocks = Positions(ctx, p);
-    SetState(ctx, Section::Drive, "Benchmarking...");
+    SetPhaseState(ctx, Section::Drive, "Benchmarking...");
     void* sector = ctx.exec.AllocVec(std::max<uint32_t>(ss, 1), MEMF_PUBLIC);
     if (!sector || Access(ctx, scsi, 0, sector, ss) != 0) {
       error = true;
     } else {
       int8_t err = 0;
-      StartTiming(ctx, cacheOn, mt);
-      for (int i = 0; i < kSeekAccesses && err == 0; ++i) err = Access(ctx, scsi, blocks[size_t(i)], sector, ss);
-      const double t = StopTimingLong(ctx, cacheOn, mt);
+      const double t = TimeOnceLong(ctx, cacheOn, mt, [&] {
+        for (int i = 0; i < kSeekAccesses && err == 0; ++i) err = Access(ctx, scsi, blocks[size_t(i)], sector, ss);
+      });
       error = err != 0;
       if (!error) ms[p] = t * 10.0;
     }
     if (sector) ctx.exec.FreeVec(sector);
     if (error) break;
-    ReportLine(ctx, Format(kPatterns[p].card, error ? "-" : "+"));
-    ReportFixed2(ctx, kTimeTail, ms[p]);
+    TestFigure f;
+    f.slot = rec::kSeekDevice + 8 * size_t(p);
+    f.value = ms[p];
+    f.driveLine = kPatterns[p].card;
+    f.driveMarker = true;
+    f.tail = kTimeTail;
+    RecordFigure(ctx, r, std::move(f));
+    ++measured;
   }
   // Patterns not measured keep 0.
-  for (int p = 0; p < 7; ++p) ctx.results.setFigure(rec::kSeekDevice + 8 * size_t(p), ms[p]);
+  for (int p = measured; p < 7; ++p) RecordStoredFigure(ctx, r, rec::kSeekDevice + 8 * size_t(p), 0.0);
 
   const double random = (ms[0] + ms[1] + ms[2]) / 3, sequential = (ms[3] + ms[4] + ms[5]) / 3;
   double total = 0.0;
   for (double m : ms) total += m;
   total /= 7;
-  ctx.results.setFigure(rec::kSeekDeviceAverages, random);
-  ctx.results.setFigure(rec::kSeekDeviceAverages + 8, sequential);
-  ctx.results.setFigure(rec::kSeekDeviceAverages + 16, total);
+  RecordStoredFigure(ctx, r, rec::kSeekDeviceAverages, random);
+  RecordStoredFigure(ctx, r, rec::kSeekDeviceAverages + 8, sequential);
+  RecordStoredFigure(ctx, r, rec::kSeekDeviceAverages + 16, total);
 
-  const bool scored = cacheOn != 0 && !error && !cut && total > 0.0;
-  const double score = total > 0.0 ? ScoreFromTime(total, entry.weight, 1.0 / 3.0) : 0.0;
-  WriteEmptyLine(ctx);
-  ReportFixed2(ctx, "|   Average Random-Access:      %3lu.%0.2lu ms                                  |\n", random);
-  ReportFixed2(ctx, "|   Average Sequential-Access : %3lu.%0.2lu ms                                  |\n", sequential);
-  ReportFixed2(ctx, "|   Total Average Access:       %3lu.%0.2lu ms                                  |\n", total);
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, entry.slot, score, scored);
-  WriteClosingLine(ctx);
-  SetState(ctx, Section::Drive, "Done");
+  r.scored = cacheOn != 0 && !error && !cut && total > 0.0;
+  r.summary = {
+      {"|   Average Random-Access:      %3lu.%0.2lu ms                                  |\n", random},
+      {"|   Average Sequential-Access : %3lu.%0.2lu ms                                  |\n", sequential},
+      {"|   Total Average Access:       %3lu.%0.2lu ms                                  |\n", total},
+  };
+  CloseDriveCard(ctx, r, TestResult::Foot::Score, entry.slot, total,
+                 total > 0.0 ? ScoreFromTime(total, entry.weight, 1.0 / 3.0) : 0.0);
+  return r;
 }
 
-void RunSpinUpDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
+TestResult RunSpinUpDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
   const bool scsi = mode == kAccessDirectScsi;
   const CatalogueEntry& entry = DriveEntry(18);
 
-  WriteTopRule(ctx);
-  ReportLine(ctx, scsi ? "|   SpinUp DEVICE [direct-access] SCSI_DA_START_STOP_UNIT                  |\n"
-                       : "|   SpinUp DEVICE [new style device] CMD_STOP - CMD_START                  |\n");
-  WriteSeparator(ctx);
-  ReportFixed1(ctx, "|   100 Percent at   : %1lu.%0.1lu secs                                            |\n",
-               entry.reference);
-  WriteWeightLine(ctx, "|   Score weight     : %2lu.%.1lu%%                                               |\n",
-                  entry.weight);
-  WriteSwitchLines(ctx, kCacheLine, kMtLine, cacheOn, mt);
-  WriteEmptyLine(ctx);
-  ReportLine(ctx, "|   Time                                                           secs    |\n");
-  WriteSeparator(ctx);
-
-  ShowDriveTest(ctx, "\x1b" "bSpinUp DEVICE\x1b" "n", scsi ? "SCSI_DA_START_STOP_UNIT" : "CMD_STOP - CMD_START [NSD]",
-                "From:", "To:", "Blocksize:", cacheOn, mt, 0, 0, 0, 0, 1);
-  SetState(ctx, Section::Drive, "Waiting... [5 secs idle]");
+  TestResult r = OpenDriveCard(ctx, entry, cacheOn, mt, scsi ? &kScsiSpinUpHead : &kNsdSpinUpHead);
+  BeginDevicePhase(ctx, "\x1b" "bSpinUp DEVICE\x1b" "n", scsi ? "SCSI_DA_START_STOP_UNIT" : "CMD_STOP - CMD_START [NSD]",
+                   "From:", "To:", cacheOn, mt, 0, 0, 1, "Waiting... [5 secs idle]");
   bool full = WaitTicks(ctx, 250);
 
-  SetState(ctx, Section::Drive, "Shuting down... [15 secs idle]");
+  SetPhaseState(ctx, Section::Drive, "Shuting down... [15 secs idle]");
   bool error = false, stopped = false;
   double t = 0.0;
   if (full) {  // a stop request during the first wait leaves the device alone
@@ -372,24 +398,26 @@ void RunSpinUpDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t mt) {
   }
   if (stopped) {
     // Started again whatever happened since: the device is never left stopped.
-    SetState(ctx, Section::Drive, "SpinUp!");
-    StartTiming(ctx, cacheOn, mt);
-    const int8_t err = scsi ? StartStopUnit(ctx, true) : SendNsdCommand(ctx, CMD_START, 0, 0, nullptr, 0, 0);
-    t = StopTimingLong(ctx, cacheOn, mt);
+    SetPhaseState(ctx, Section::Drive, "SpinUp!");
+    int8_t err = 0;
+    t = TimeOnceLong(ctx, cacheOn, mt,
+                     [&] { err = scsi ? StartStopUnit(ctx, true) : SendNsdCommand(ctx, CMD_START, 0, 0, nullptr, 0, 0); });
     error = err != 0 || (scsi && TestUnitReady(ctx) != 0);
     if (error) t = 0.0;
-    SetState(ctx, Section::Drive, "Waiting... [5 secs idle]");
+    SetPhaseState(ctx, Section::Drive, "Waiting... [5 secs idle]");
     if (!error && full) full = WaitTicks(ctx, 250);
   }
 
-  ctx.results.setFigure(rec::kSpinUpDevice, t);
-  ReportLine(ctx, Format("|   [%s] SpinUp Time                       ", error ? "-" : "+"));
-  ReportFixed2(ctx, kTimeTail, t);
-  const bool scored = cacheOn != 0 && !error && full && t > 0.0;
-  WriteEmptyLine(ctx);
-  WriteScore(ctx, entry.slot, t > 0.0 ? ScoreFromTime(t, entry.weight, 1.0) : 0.0, scored);
-  WriteClosingLine(ctx);
-  SetState(ctx, Section::Drive, "Done");
+  TestFigure f;
+  f.slot = rec::kSpinUpDevice;
+  f.value = t;
+  f.driveLine = "|   [%s] SpinUp Time                       ";
+  f.driveMarker = !error;
+  f.tail = kTimeTail;
+  RecordFigure(ctx, r, std::move(f));
+  r.scored = cacheOn != 0 && !error && full && t > 0.0;
+  CloseDriveCard(ctx, r, TestResult::Foot::Score, entry.slot, t, t > 0.0 ? ScoreFromTime(t, entry.weight, 1.0) : 0.0);
+  return r;
 }
 
 }  // namespace kr

@@ -5,14 +5,16 @@
 // (command descriptor blocks through HD_SCSICMD). The section opens the
 // connection before a test and closes it after.
 //
+// Each test returns its result as a value; its card is written from it.
 // A device error (a non-zero error byte) ends the test's device work: the
-// card is still written with what was measured, the test is not scored, and
+// result still holds what was measured, the test is not scored, and
 // no error-log entry is made (the device's answer is the only signal).
 #pragma once
 
 #include <cstdint>
 
 #include "engine/context.h"
+#include "engine/test_result.h"
 
 namespace kr {
 
@@ -26,18 +28,18 @@ inline constexpr uint32_t kDeviceTestBlock = 123;
 // score of the average. A step whose size is not a whole number of sectors
 // is not sent to the device (its line shows 0.00, the test is not scored).
 // `mode` is kAccessDirectScsi or kAccessNsd64.
-void RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t transfer, int32_t lowStep,
-                           int32_t highStep, int32_t cacheOn, int32_t multitaskingOn);
+TestResult RunDeviceTransferTest(Context& ctx, bool write, int16_t mode, uint64_t transfer, int32_t lowStep,
+                                 int32_t highStep, int32_t cacheOn, int32_t multitaskingOn);
 
 // Seek on Device: seven position patterns of 100 accesses each (a 5-second
 // wait before each), milliseconds per access, their averages and a score of
 // 50 / total average. A stop request during a wait ends the test unscored.
-void RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t multitaskingOn);
+TestResult RunSeekOnDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t multitaskingOn);
 
 // SpinUP Device: waits 5 s, stops the device, waits 15 s, times the start,
 // waits 5 s; score 50 / seconds. A device that cannot be stopped is a device
 // error (the waits after it are left out). The device is started again even
 // when a stop request cut a wait short; the test is then not scored.
-void RunSpinUpDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t multitaskingOn);
+TestResult RunSpinUpDevice(Context& ctx, int16_t mode, int32_t cacheOn, int32_t multitaskingOn);
 
 }  // namespace kr
