@@ -269,7 +269,7 @@ int RunMemorySection(Context& ctx, MemoryTestFn test) {
 int RunDriveSection(Context& ctx) {
   SilentProgress silent;
   StartupProgress* copying = ctx.status.CopyProgress();
-  return RunHardDriveSection(ctx, copying ? *copying : silent);
+  return RunHardDriveSection(ctx, copying ? *copying : silent).code;
 }
 
 std::string MakeStamp(Context& ctx, StampKind kind) {

@@ -219,6 +219,93 @@ TEST(CardWriterTest, WritesTheCardOfAResultValue) {
   }
 }
 
+// A drive card: the head from its templates, method lines with the marker
+// the test chose and an optional score column, the summary before the score
+// foot; the next test of a group card opens nothing, and the group ends with
+// a foot of its own.
+TEST(CardWriterTest, WritesADriveCardOfAResultValue) {
+  const std::string empty = "|" + std::string(74, ' ') + "|";
+  const std::string closing = "!" + std::string(74, ' ') + "!";
+  static constexpr DriveCardHead kHead = {
+      "|   Drive card - [%s]                                                |\n",
+      "|   100 Percent at   : %3lu.%0.1lu MB/s                                          |\n",
+      "|   Score weight     : %3lu.%.1lu%%                                              |\n",
+      "|   Loopsize (bytes) : %-10llu                                          |\n",
+      "|   CPU Cache        : %-10s                                          |\n",
+      "|   Multitasking     : %-10s                                          |\n",
+      "|   Method                                                         ms      |\n"};
+  TestResult r;
+  r.card.test = &DriveEntry(1);  // 500 MB/s, 110 percent
+  r.driveHead = &kHead;
+  r.partition = "Work:";
+  r.loopsize = 16777216;
+  r.cacheOn = 1;
+  TestFigure withScore;
+  withScore.driveLine = "|   [%s] Create Files                    ";
+  withScore.driveMarker = true;
+  withScore.driveScore = 24.06;
+  withScore.tail = "    %8lu.%0.2lu    |\n";
+  withScore.value = 2000.0;
+  TestFigure failed;
+  failed.driveLine = "|   [%s] SpinUp Time                       ";
+  failed.tail = "                  %8lu.%0.2lu    |\n";
+  failed.scored = true;  // the drive line's marker is the test's, not the card's
+  TestFigure storedOnly;
+  storedOnly.slot = rec::kSpinUpDevice;
+  storedOnly.value = 3.0;
+  r.figures = {withScore, failed, storedOnly};
+  r.summary = {{"|   Total Average Access:       %3lu.%0.2lu ms                                  |\n", 10.005}};
+
+  test::ReportContext t;
+  CardWriter writer(t.ctx);
+  writer.CardOpened(r);
+  for (const TestFigure& f : r.figures) writer.FigureMeasured(r, f);
+  r.foot = TestResult::Foot::Score;
+  r.scored = true;
+  r.percent = 3.52;
+  writer.CardClosed(r);
+
+  // The next test of a group card, then the group's foot.
+  TestResult next;
+  next.card.test = &DriveEntry(4);
+  next.continuesCard = true;
+  writer.CardOpened(next);
+  next.foot = TestResult::Foot::InLine;
+  writer.CardClosed(next);
+  TestResult group;
+  group.foot = TestResult::Foot::Group;
+  group.scored = true;
+  group.percent = 6.91;
+  writer.CardClosed(group);
+
+  const std::vector<std::string> want = {
+      "\xB7" + std::string(74, '-') + "\xB7",
+      "|   Drive card - [Work:]                                                |",
+      HeadLines()[2],
+      "|   100 Percent at   : 500.0 MB/s                                          |",
+      "|   Score weight     : 110.0%                                              |",
+      "|   Loopsize (bytes) : 16777216                                            |",
+      "|   CPU Cache        : YES                                                 |",
+      "|   Multitasking     : NO                                                  |",
+      empty,
+      "|   Method                                                         ms      |",
+      HeadLines()[2],
+      "|   [+] Create Files                          24.0              2000.00    |",
+      "|   [-] SpinUp Time                                                0.00    |",
+      empty,
+      "|   Total Average Access:        10.00 ms                                  |",
+      empty,
+      "|   KelvaRANKS :   3.52 Percent                                            |",
+      closing,
+      empty,
+      "|   KelvaRANKS :   6.91 Percent                                            |",
+      empty,
+      closing,
+  };
+  EXPECT_EQ(t.Lines(), want);
+  EXPECT_EQ(t.ctx.results.figure(rec::kSpinUpDevice), 0.0);
+}
+
 TEST(CardTest, TruncateToHundredthsAndRates) {
   EXPECT_DOUBLE_EQ(TruncateToHundredths(246.919), 246.91);
   EXPECT_DOUBLE_EQ(TruncateToHundredths(999.999), 999.99);

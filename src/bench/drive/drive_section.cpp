@@ -44,13 +44,13 @@ struct DriveProgress {
 };
 
 // One test, announced to the listeners, its status cleared before and its
-// progress step after.
+// progress step after; its result is kept.
 template <typename Run>
-void RunTest(Context& ctx, DriveProgress& progress, int entry, Run run) {
+void RunTest(Context& ctx, DriveProgress& progress, std::vector<TestResult>& results, int entry, Run run) {
   const CatalogueEntry& test = DriveEntry(entry);
   ClearDriveStatus(ctx);
   for (RunListener* l : ctx.listeners) l->TestStarted(test);
-  run();
+  results.push_back(run());
   const ScoreSlot score = ctx.results.score(test.slot);
   for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
   progress.Finished();
@@ -89,7 +89,7 @@ void WriteSkippedBlock(Context& ctx) {
 // One device test (drive switch e, 3..6) over a connection of its own: the
 // variant of the requested access mode. False when the device could not be
 // opened (the test is left out; the connection logged why).
-bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
+bool RunDeviceTest(Context& ctx, DriveProgress& window, std::vector<TestResult>& results, int e) {
   const SettingsRecord& st = RunSettings(ctx);
   const int entry = 12 + e;  // Read from Device .. SpinUP Device
   const int32_t cacheOn = st.driveCache(DriveEntry(entry).driveCache);
@@ -97,17 +97,17 @@ bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
   // file system on it is mounted.
   if (!OpenDeviceConnection(ctx, e == drive_switch::kWriteDevice ? UnitAccess::kReadWrite : UnitAccess::kRead)) return false;
   const int16_t mode = ctx.drive.requestedMode == kAccessNsd64 ? kAccessNsd64 : kAccessDirectScsi;
-  RunTest(ctx, window, entry, [&] {
+  RunTest(ctx, window, results, entry, [&] {
     switch (e) {
       case drive_switch::kReadDevice:
       case drive_switch::kWriteDevice: {
         const int i = e - 1;  // count and sweep index
-        RunDeviceTransferTest(ctx, e == drive_switch::kWriteDevice, mode, uint64_t(std::max(st.driveCount(i + 1), 0)) * 1048576u,
-                              st.driveSweepStart(i), st.driveSweepStop(i), cacheOn, 1);
-        break;
+        return RunDeviceTransferTest(ctx, e == drive_switch::kWriteDevice, mode,
+                                     uint64_t(std::max(st.driveCount(i + 1), 0)) * 1048576u, st.driveSweepStart(i),
+                                     st.driveSweepStop(i), cacheOn, 1);
       }
-      case drive_switch::kSeekDevice: RunSeekOnDevice(ctx, mode, cacheOn, 1); break;
-      default: RunSpinUpDevice(ctx, mode, cacheOn, 1); break;
+      case drive_switch::kSeekDevice: return RunSeekOnDevice(ctx, mode, cacheOn, 1);
+      default: return RunSpinUpDevice(ctx, mode, cacheOn, 1);
     }
   });
   CloseDeviceConnection(ctx);
@@ -116,8 +116,9 @@ bool RunDeviceTest(Context& ctx, DriveProgress& window, int e) {
 
 }  // namespace
 
-int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
+DriveSectionRun RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   const SettingsRecord& st = RunSettings(ctx);
+  DriveSectionRun run;
   // A device node named as the partition has no file system: its file tests
   // are left out (not run, not scored), the device tests run.
   auto fileTest = [&](int e) { return !ctx.drive.rawDevice && st.driveEnabled(e) != 0; };
@@ -129,7 +130,8 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     if (ctx.run.freeSpace == 0) {
       ctx.requester.Request(kErrorTitle,
                             "Not enough space to copy datafiles!\n\n\033bSelect another device\033n", "Abort");
-      return 20;
+      run.code = 20;
+      return run;
     }
     // The marker first: a crash from here on leaves it for the next start.
     if (!WriteCrashMarker(ctx, nullptr)) LogError(ctx, "DRIVE", "RunDriveSection", "Could not write the crash marker");
@@ -153,7 +155,8 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
         ctx.requester.Request(kErrorTitle, "Could not copy needed datafiles!\n\n\033bReinstall KelvaRANK\033n",
                               "Abort");
       if (RemoveBenchmarkDirectory(ctx, files)) DeletePidFile(ctx);
-      return 20;
+      run.code = 20;
+      return run;
     }
   }
 
@@ -167,8 +170,8 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     if (!fileTest(e)) continue;
     if ((stopped = Stop(ctx, files))) break;
     const int i = e - 1;  // sweep and count index
-    RunTest(ctx, window, e, [&] {
-      RunFileTransferTest(ctx, files, e == drive_switch::kReadFile ? FileTransfer::Read : FileTransfer::Write,
+    RunTest(ctx, window, run.results, e, [&] {
+      return RunFileTransferTest(ctx, files, e == drive_switch::kReadFile ? FileTransfer::Read : FileTransfer::Write,
                           uint64_t(std::max(st.driveCount(e), 0)) * 1048576u, st.driveSweepStart(i),
                           st.driveSweepStop(i), st.driveCache(i), 1);
     });
@@ -180,12 +183,12 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     int done = 0;
     for (int k = 0; k < kFileOpCount && !(stopped = Stop(ctx, files)); ++k, ++done) {
       const FileOp op = FileOp(k);
-      RunTest(ctx, window, FileOpCatalogueEntry(op), [&] {
-        RunFileOpTest(ctx, files, op, st.driveCache(FileOpCacheIndex(op)), 1, fileCount);
+      RunTest(ctx, window, run.results, FileOpCatalogueEntry(op), [&] {
+        return RunFileOpTest(ctx, files, op, st.driveCache(FileOpCacheIndex(op)), 1, fileCount);
       });
     }
     if (done == kFileOpCount) {
-      FinishFileOpGroup(ctx);
+      run.fileSystemGroup = FinishFileOpGroup(ctx);
       ++parts;
     }
   }
@@ -201,7 +204,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
         ctx.results.setScore(slot::kDriveFirst + 11 + e, {0.0, 0.0});
         if (st.driveEnabled(e) == 0 || stopped) continue;
         if ((stopped = Stop(ctx, files))) continue;
-        if (RunDeviceTest(ctx, window, e))
+        if (RunDeviceTest(ctx, window, run.results, e))
           ++parts;
         else
           window.Finished();
@@ -229,7 +232,7 @@ int RunHardDriveSection(Context& ctx, StartupProgress& progress) {
     // the crash marker: the next start removes what is left of it.
     if (removed) DeletePidFile(ctx);
   }
-  return 0;
+  return run;
 }
 
 }  // namespace kr

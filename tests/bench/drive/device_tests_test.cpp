@@ -517,7 +517,9 @@ TEST_F(DeviceSection, RunsEachDeviceTestOverItsOwnConnection) {
     Prepare(cycle);
     ASSERT_EQ(ctx.drive.accessMode, cycle == 0 ? kAccessDirectScsi : kAccessNsd64);
     const std::vector<uint8_t> before = ReadImage(image);
-    const std::string report = test::CaptureReport(ctx, "section.txt", [&] { RunHardDriveSection(ctx, progress); });
+    DriveSectionRun ran;
+    const std::string report =
+        test::CaptureReport(ctx, "section.txt", [&] { ran = RunHardDriveSection(ctx, progress); });
     EXPECT_EQ(ReadImage(image), before);
     // Only Write to Device opens the device for writing; no connection is left open.
     EXPECT_EQ(events.seen, (std::vector<std::string>{
@@ -529,6 +531,17 @@ TEST_F(DeviceSection, RunsEachDeviceTestOverItsOwnConnection) {
     EXPECT_NE(report.find(cycle == 0 ? "SCSI_DA_READ_10" : "NSCMD_TD_READ64"), std::string::npos);
     EXPECT_EQ(report.find("[SKIPPED]"), std::string::npos);
     EXPECT_TRUE(ctx.errorLog.entries.empty());
+    // The returned results hold what the results record holds.
+    std::vector<std::string> labels;
+    for (const TestResult& r : ran.results) {
+      labels.push_back(r.test().label);
+      EXPECT_TRUE(r.scored);
+      EXPECT_EQ(r.percent, ctx.results.score(r.test().slot).percent) << r.test().label;
+      for (const TestFigure& f : r.figures) EXPECT_EQ(f.value, ctx.results.figure(f.slot)) << r.test().label;
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"Read from Device", "Write to Device", "Seek on Device",
+                                                "SpinUP Device"}));
+    EXPECT_EQ(ran.results[2].figures.size(), 7u + 3);  // the patterns and their three averages
     ctx.listeners.clear();
   }
 }
@@ -562,7 +575,7 @@ TEST_F(DeviceSection, ADeviceThatVanishesMidRunEndsItsTestsCleanly) {
   } vanish;
   vanish.drive = drive.get();
   ctx.listeners.insert(ctx.listeners.begin(), &vanish);
-  EXPECT_EQ(RunHardDriveSection(ctx, progress), 0);
+  EXPECT_EQ(RunHardDriveSection(ctx, progress).code, 0);
   EXPECT_EQ(events.seen, (std::vector<std::string>{"Read from Device r1", "done Read from Device"}));
   ASSERT_EQ(ctx.errorLog.entries.size(), 3u);
   for (const ErrorEntry& e : ctx.errorLog.entries) EXPECT_STREQ(e.function, "OpenDevice");

@@ -113,7 +113,8 @@ class DriveSection : public ::testing::Test, public test::BasicTestContext<Flaky
 
   int Run() {
     CountAllTests(ctx);
-    return RunHardDriveSection(ctx, progress);
+    ran = RunHardDriveSection(ctx, progress);
+    return ran.code;
   }
   std::string RunReport() {
     std::string text = test::CaptureReport(ctx, "drive.txt", [&] { result = Run(); });
@@ -130,6 +131,7 @@ class DriveSection : public ::testing::Test, public test::BasicTestContext<Flaky
     EXPECT_FALSE(PidFileExists());
   }
   int result = -1;
+  DriveSectionRun ran;
 };
 
 // The part of a report from the group's card head to its closing line.
@@ -300,6 +302,23 @@ TEST_F(DriveSection, EachTestIsAnnouncedWithItsEntryAndItsScore) {
     expected.push_back("-" + label + " scored");
   }
   EXPECT_EQ(events.seen, expected);
+
+  // The section returns the result of each test in the same order; each
+  // holds what the results record holds: its figures and its score.
+  std::vector<std::string> returned;
+  for (const TestResult& r : ran.results) {
+    returned.push_back("+" + std::string(r.test().label));
+    returned.push_back("-" + std::string(r.test().label) + (r.scored ? " scored" : ""));
+    const ScoreSlot held = ctx.results.score(r.test().slot);
+    EXPECT_EQ(r.percent, held.percent) << r.test().label;
+    ASSERT_FALSE(r.figures.empty()) << r.test().label;
+    for (const TestFigure& f : r.figures) EXPECT_EQ(f.value, ctx.results.figure(f.slot)) << r.test().label;
+  }
+  EXPECT_EQ(returned, expected);
+  EXPECT_EQ(ran.results.front().figures.size(), 17u + 3);  // seventeen block sizes, minimum, maximum, average
+  ASSERT_TRUE(ran.fileSystemGroup);
+  EXPECT_TRUE(ran.fileSystemGroup->scored);
+  EXPECT_EQ(ran.fileSystemGroup->percent, ctx.results.score(slot::kFileSystemGroup).percent);
 }
 
 // Files the process may not open (its limit of open files) are failures of
