@@ -352,17 +352,6 @@ void WriteScoreLine(Context& ctx, double percent, bool scored) {
     ReportLine(ctx, "|   KelvaRANKS : DISABLED                                                  |\n");
 }
 
-void WriteScore(Context& ctx, int slot, double percent, bool scored) {
-  WriteScoreLine(ctx, percent, scored);
-  if (scored) {
-    ctx.results.setScore(slot, {percent, 1.0});
-    ctx.uncapped[size_t(slot)] = percent;
-  } else {
-    ctx.results.setScore(slot, {0.0, 0.0});
-    ctx.uncapped[size_t(slot)] = 0.0;
-  }
-}
-
 void WriteSweepSummary(Context& ctx, double minimum, double maximum, double average) {
   WriteEmptyLine(ctx);
   ReportFixed2(ctx, "|   Minimum : %8lu.%0.2lu MB/s                                             |\n", minimum);

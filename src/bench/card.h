@@ -62,11 +62,8 @@ char MethodMarker(bool scored);
 double RatePerSecond(double work, double seconds);
 
 // Single lines.
-// Writes the card's score line ("|   KelvaRANKS : %3lu.%0.2lu Percent" or
-// "|   KelvaRANKS : DISABLED", padded to 76 columns) and stores the slot:
-// (percent, 1.0) when scored, (0.0, 0.0) otherwise.
-void WriteScore(Context& ctx, int slot, double percent, bool scored);
-// The score line alone.
+// The card's score line ("|   KelvaRANKS : %3lu.%0.2lu Percent" or
+// "|   KelvaRANKS : DISABLED", padded to 76 columns).
 void WriteScoreLine(Context& ctx, double percent, bool scored);
 
 // The end of a block-size sweep card: an empty line, then its minimum,
