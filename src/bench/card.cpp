@@ -193,6 +193,7 @@ TestResult OpenCard(Context& ctx, const CardLayout& card, int32_t cacheOn, int32
 TestResult OpenDriveCard(Context& ctx, const CatalogueEntry& test, int32_t cacheOn, int32_t multitaskingOn,
                          const DriveCardHead* head, std::string partition, uint64_t loopsize) {
   TestResult r;
+  r.card.title = test.label;  // the head's title is the template's
   r.card.test = &test;
   r.cacheOn = cacheOn;
   r.multitaskingOn = multitaskingOn;
