@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "records/catalogue.h"
 #include "records/results.h"
@@ -27,6 +28,16 @@ namespace kr {
 
 // What the run button asked for (the run-state record keeps it as a number).
 enum class RunMode : int32_t { None = 0, Processor = 1, Memory = 2, Drive = 3, MakeModule = 4 };
+
+// What one section run hands back: the values of the tests it ran, in the
+// order they ran, and its total. The drive section's tests are not values
+// yet: its `tests` stay empty until they return them.
+struct SectionResults {
+  Section section = Section::Processor;
+  std::vector<TestResult> tests;
+  ScoreSlot total;       // as stored in the section's total slot
+  bool refused = false;  // the section refused to run (no space, its folder exists): nothing was measured
+};
 
 // The result of one RunBenchmark.
 struct RunOutcome {
@@ -48,6 +59,9 @@ struct RunOutcome {
   // and the system total; a slot that does not count was not scored.
   ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;
   int errorCount = 0;  // entries in the error log at the end of the run
+  // The sections that ran, in order (Make Module: up to all three), with the
+  // values of their tests.
+  std::vector<SectionResults> sections;
 
   // Make Module only: what became of the module.
   enum class Module : uint8_t {

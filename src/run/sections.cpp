@@ -64,11 +64,12 @@ bool StopBetweenTests(Context& ctx, const char* location, const char* function) 
   return true;
 }
 
-// One test of a section, announced to the listeners around its run.
+// One test of a section, announced to the listeners around its run; its
+// value joins the section's results.
 template <typename Run>
-void RunAnnounced(Context& ctx, const CatalogueEntry& test, Run run) {
+void RunAnnounced(Context& ctx, const CatalogueEntry& test, SectionResults& results, Run run) {
   for (RunListener* l : ctx.listeners) l->TestStarted(test);
-  run();
+  results.tests.push_back(run());
   const ScoreSlot score = ctx.results.score(test.slot);
   for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
 }
@@ -84,9 +85,10 @@ uint32_t LoopBytes(int32_t entry) {
   return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(bytes);
 }
 
-void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
+void FinishSection(Context& ctx, SectionResults& results, int totalSlot, ScoreSlot total) {
   ctx.results.setScore(totalSlot, total);
-  WriteSectionTotal(ctx, s, total);
+  results.total = total;
+  WriteSectionTotal(ctx, results.section, total);
 }
 
 }  // namespace
@@ -174,7 +176,7 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
 
   struct Step {
     Section section;
-    int (*run)(Context&);
+    SectionResults (*run)(Context&);
     int totalSlot;
     const char* name;  // as the request names the section
   };
@@ -185,7 +187,7 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
   };
   bool complete = true;
   for (const Step& step : steps) {
-    step.run(ctx);
+    outcome.sections.push_back(step.run(ctx));
     // A stop request ends the making: a module holds complete sections only.
     if (StopRequested(ctx)) {
       outcome.module = RunOutcome::Module::Interrupted;
@@ -217,10 +219,12 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
 
 }  // namespace
 
-int RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
+SectionResults RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
 
-int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
+SectionResults RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
   const SettingsRecord& st = RunSettings(ctx);
+  SectionResults results;
+  results.section = Section::Processor;
   SectionProgress progress(ctx, Section::Processor, ctx.countProcessor, "Idling");
   WriteSectionHeader(ctx, Section::Processor);
   int run = 0;
@@ -231,20 +235,22 @@ int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
     ClearProcessorStatus(ctx);
     const int32_t cacheOn = st.procCache(k);
     const int32_t mt = MultitaskingFor(ctx, st.procMultitasking(k));
-    RunAnnounced(ctx, ProcessorEntry(k), [&] { tests[k](ctx, cacheOn, mt); });
+    RunAnnounced(ctx, ProcessorEntry(k), results, [&] { return tests[k](ctx, cacheOn, mt); });
     ++run;
     progress.Finished();
   }
-  FinishSection(ctx, Section::Processor, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
+  FinishSection(ctx, results, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
   ClearProcessorStatus(ctx);
   ctx.status.CloseWindow(Section::Processor);
-  return 0;
+  return results;
 }
 
-int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, &RunMemoryTest); }
+SectionResults RunMemorySection(Context& ctx) { return RunMemorySection(ctx, &RunMemoryTest); }
 
-int RunMemorySection(Context& ctx, MemoryTestFn test) {
+SectionResults RunMemorySection(Context& ctx, MemoryTestFn test) {
   const SettingsRecord& st = RunSettings(ctx);
+  SectionResults results;
+  results.section = Section::Memory;
   SectionProgress progress(ctx, Section::Memory, ctx.countMemory, "Ideling");
   WriteSectionHeader(ctx, Section::Memory);
   int run = 0;
@@ -253,23 +259,29 @@ int RunMemorySection(Context& ctx, MemoryTestFn test) {
     if (StopBetweenTests(ctx, "MEMORY", "RunMemorySection")) break;
     ClearMemoryStatus(ctx);
     const int32_t lowStep = st.memSweepStart(p), highStep = st.memSweepStop(p);
-    RunAnnounced(ctx, MemoryEntry(p), [&] {
-      test(ctx, p, 1048576u, LoopBytes(st.memLoopSize(p)), BlockSizeOfStep(lowStep), BlockSizeOfStep(highStep),
+    RunAnnounced(ctx, MemoryEntry(p), results, [&] {
+      return test(ctx, p, 1048576u, LoopBytes(st.memLoopSize(p)), BlockSizeOfStep(lowStep), BlockSizeOfStep(highStep),
            st.memCache(p), MultitaskingFor(ctx, st.memMultitasking(p)), lowStep, highStep);
     });
     ++run;
     progress.Finished();
   }
-  FinishSection(ctx, Section::Memory, slot::kMemoryTotal, MemoryTotal(ctx.results, run));
+  FinishSection(ctx, results, slot::kMemoryTotal, MemoryTotal(ctx.results, run));
   ClearMemoryStatus(ctx);
   ctx.status.CloseWindow(Section::Memory);
-  return 0;
+  return results;
 }
 
-int RunDriveSection(Context& ctx) {
+SectionResults RunDriveSection(Context& ctx) {
   SilentProgress silent;
   StartupProgress* copying = ctx.status.CopyProgress();
-  return RunHardDriveSection(ctx, copying ? *copying : silent);
+  SectionResults results;
+  results.section = Section::Drive;
+  // The drive tests write their own cards: the section hands back its total
+  // and whether it ran, and its tests' values once they return them.
+  results.refused = RunHardDriveSection(ctx, copying ? *copying : silent) != 0;
+  results.total = ctx.results.score(slot::kDriveTotal);
+  return results;
 }
 
 std::string MakeStamp(Context& ctx, StampKind kind) {
@@ -330,19 +342,20 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     switch (outcome.mode) {
       case RunMode::Processor: {
         SectionSlots slots(ctx, Section::Processor);
-        runs.processor(ctx);
+        outcome.sections.push_back(runs.processor(ctx));
         outcome.processorTotal = ctx.results.score(slot::kProcessorTotal);
         break;
       }
       case RunMode::Memory: {
         SectionSlots slots(ctx, Section::Memory);
-        runs.memory(ctx);
+        outcome.sections.push_back(runs.memory(ctx));
         outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
         break;
       }
       case RunMode::Drive: {
         SectionSlots slots(ctx, Section::Drive);
-        outcome.refused = runs.drive(ctx) != 0;
+        outcome.sections.push_back(runs.drive(ctx));
+        outcome.refused = outcome.sections.back().refused;
         outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
         break;
       }

@@ -46,10 +46,13 @@ void Record(Context& ctx, Section s, Call c) {
 
 // Processor test k scores k x 10 percent.
 template <int K>
-int FakeProcessorTest(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult FakeProcessorTest(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   Record(ctx, Section::Processor, {K, cacheOn, multitaskingOn, "", 0});
   ctx.results.setScore(ProcessorEntry(K).slot, {K * 10.0, 1.0});
-  return 0;
+  TestResult r;
+  r.card.test = &ProcessorEntry(K);
+  r.percent = K * 10.0;
+  return r;
 }
 
 constexpr ProcessorTestFn kFakeTable[11] = {
@@ -58,8 +61,9 @@ constexpr ProcessorTestFn kFakeTable[11] = {
     FakeProcessorTest<6>, FakeProcessorTest<7>, FakeProcessorTest<8>, FakeProcessorTest<9>, FakeProcessorTest<10>,
 };
 
-int FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
-                   int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep) {
+TestResult FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                          uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                          int32_t highStep) {
   Call c{p, cacheOn, multitaskingOn, "", 0};
   c.mega = mega;
   c.loopSize = loopSize;
@@ -69,7 +73,10 @@ int FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32
   c.highStep = highStep;
   Record(ctx, Section::Memory, c);
   ctx.results.setScore(MemoryEntry(p).slot, {30.0, 1.0});
-  return 0;
+  TestResult r;
+  r.card.test = &MemoryEntry(p);
+  r.percent = 30.0;
+  return r;
 }
 
 class Sections : public ::testing::Test {
@@ -161,11 +168,20 @@ TEST_F(Sections, ListenersHearEachTestStartAndFinishWithItsScore) {
   EnableProcessor({3, 7});
   EventRecorder a, b;
   ctx.listeners = {&a, &b};
-  RunProcessorSection(ctx, kFakeTable);
+  const SectionResults got = RunProcessorSection(ctx, kFakeTable);
   const std::vector<std::string> want = {"test 40th Fibonacci", "done 40th Fibonacci 30", "test MD5 Checksuming",
                                          "done MD5 Checksuming 70"};
   EXPECT_EQ(a.events, want);
   EXPECT_EQ(b.events, want);
+
+  // The section hands back the values of the tests it ran, in order, and its total.
+  EXPECT_EQ(got.section, Section::Processor);
+  ASSERT_EQ(got.tests.size(), 2u);
+  EXPECT_EQ(&got.tests[0].test(), &ProcessorEntry(3));
+  EXPECT_EQ(&got.tests[1].test(), &ProcessorEntry(7));
+  EXPECT_EQ(got.tests[1].percent, 70.0);
+  EXPECT_EQ(got.total.percent, ctx.results.score(slot::kProcessorTotal).percent);
+  EXPECT_EQ(got.total.valid, ctx.results.score(slot::kProcessorTotal).valid);
 }
 
 TEST_F(Sections, InterruptStopsTheSectionBetweenTests) {
@@ -335,6 +351,16 @@ TEST_F(OverallRun, EventsAndOutcomeOfAProcessorRun) {
   EXPECT_EQ(out.processorTotal.valid, ctx.results.score(slot::kProcessorTotal).valid);
   EXPECT_EQ(out.memoryTotal.valid, 0.0);  // not part of this run
   EXPECT_EQ(out.errorCount, int(ctx.errorLog.entries.size()));
+
+  // The real test's value, as it stored it.
+  ASSERT_EQ(out.sections.size(), 1u);
+  ASSERT_EQ(out.sections[0].tests.size(), 1u);
+  const TestResult& fib = out.sections[0].tests[0];
+  EXPECT_EQ(&fib.test(), &ProcessorEntry(cpu::kFibonacci));
+  EXPECT_EQ(fib.foot, TestResult::Foot::Score);
+  ASSERT_FALSE(fib.figures.empty());
+  EXPECT_EQ(fib.figures[0].value, ctx.results.figure(fib.figures[0].slot));
+  EXPECT_EQ(fib.percent, ctx.results.score(ProcessorEntry(cpu::kFibonacci).slot).percent);
 }
 
 TEST_F(OverallRun, BusyForTheWholeRunOnly) {
@@ -419,7 +445,7 @@ TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
   EXPECT_FALSE(ctx.report.open);
 }
 
-int FakeProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kFakeTable); }
+SectionResults FakeProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kFakeTable); }
 
 // A full run, then a second one without test 10 that is stopped during test
 // 4: the tests it would have run start from cleared slots, the total counts
@@ -441,6 +467,8 @@ TEST_F(OverallRun, StoppedRunCountsOnlyWhatItMeasuredAndSaysSo) {
   gInterruptAfter = 4;
   RunOutcome stopped = RunBenchmark(ctx, nullptr, runs);
   EXPECT_EQ(CalledTests(), (std::vector<int>{1, 2, 3, 4}));
+  ASSERT_EQ(stopped.sections.size(), 1u);
+  EXPECT_EQ(stopped.sections[0].tests.size(), 4u);  // the values of what it measured only
   EXPECT_TRUE(stopped.interrupted);
   EXPECT_EQ(stopped.stoppedAfter, ProcessorEntry(4).label);
   for (int k = 1; k <= 4; ++k) EXPECT_EQ(ctx.results.score(ProcessorEntry(k).slot).percent, k * 10.0) << k;
