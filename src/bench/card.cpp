@@ -7,6 +7,7 @@
 #include "records/catalogue.h"
 #include "engine/scoring.h"
 #include "engine/status_ops.h"
+#include "report/frame.h"
 #include "report/lines.h"
 #include "report/report.h"
 #include "util/numtext.h"
@@ -235,6 +236,29 @@ void CloseCardWithoutScore(Context& ctx, TestResult& result) {
   result.foot = TestResult::Foot::None;
   Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
 }
+
+void OpenSection(Context& ctx, Section section) {
+  Publish(ctx, [&](RunListener& l) { l.SectionStarted(section); });
+}
+
+void CloseSection(Context& ctx, Section section, ScoreSlot total) {
+  static constexpr int kTotalSlot[] = {slot::kProcessorTotal, slot::kMemoryTotal, slot::kDriveTotal};
+  ctx.results.setScore(kTotalSlot[size_t(section)], total);
+  Publish(ctx, [&](RunListener& l) { l.SectionFinished(section, total); });
+}
+
+void RecordSystemTotal(Context& ctx, ScoreSlot total) {
+  ctx.results.setScore(slot::kSystemTotal, total);
+  Publish(ctx, [&](RunListener& l) { l.SystemTotalScored(total); });
+}
+
+void CardWriter::SectionStarted(Section section) { WriteSectionHeader(ctx_, section); }
+
+void CardWriter::SectionFinished(Section section, const ScoreSlot& total) {
+  WriteSectionTotal(ctx_, section, total);
+}
+
+void CardWriter::SystemTotalScored(const ScoreSlot& total) { WriteSystemTotal(ctx_, total); }
 
 void CardWriter::CardOpened(const TestResult& result) {
   std::vector<CardParam> params;

@@ -187,14 +187,27 @@ void CloseCard(Context& ctx, TestResult& result, double scoreFigure);
 // slot stays as it was.
 void CloseCardWithoutScore(Context& ctx, TestResult& result);
 
-// The report sink of the test cards: the head when a card opens, a method
-// line per figure with one, and the foot when it closes.
+// The frame of a section run, published like a test's steps. OpenSection
+// begins the section (SectionStarted); CloseSection stores its total in the
+// section's total slot and ends it (SectionFinished); RecordSystemTotal
+// stores Make Module's system total in its slot (SystemTotalScored).
+void OpenSection(Context& ctx, Section section);
+void CloseSection(Context& ctx, Section section, ScoreSlot total);
+void RecordSystemTotal(Context& ctx, ScoreSlot total);
+
+// The report sink of the test cards and the sections' frame: the head when a
+// card opens, a method line per figure with one, and the foot when it
+// closes; a section's header when it starts, its total lines when it ends,
+// and the system total.
 class CardWriter : public RunListener {
  public:
   explicit CardWriter(Context& ctx) : ctx_(ctx) {}
   void CardOpened(const TestResult& result) override;
   void FigureMeasured(const TestResult& result, const TestFigure& figure) override;
   void CardClosed(const TestResult& result) override;
+  void SectionStarted(Section section) override;
+  void SectionFinished(Section section, const ScoreSlot& total) override;
+  void SystemTotalScored(const ScoreSlot& total) override;
 
  private:
   Context& ctx_;

@@ -5,8 +5,9 @@
 // Threading contract: a run executes on one thread (the worker), and so do
 // the status display, requester and log sink calls it makes. Every
 // RunListener and LogSink call is made on that thread, synchronously, in the
-// order of Context::listeners (the events within a test go first to the card
-// writer and the status presenter, then to those listeners); a front end
+// order of Context::listeners (the events within a test and a section's frame
+// go first to the card writer and the status presenter, then to those
+// listeners); a front end
 // that shows them on another thread copies what it needs before it returns.
 // Texts passed as string_view, the score, the outcome, a test's phase,
 // result and figure live only for the duration of the call; catalogue
@@ -90,6 +91,18 @@ class RunListener {
     (void)score;
   }
   virtual void RunFinished(const RunOutcome& outcome) { (void)outcome; }
+
+  // A section's run begins (its frame opens: the report's section header,
+  // its status window).
+  virtual void SectionStarted(Section section) { (void)section; }
+  // The section's run ended; total is in its total slot.
+  virtual void SectionFinished(Section section, const ScoreSlot& total) {
+    (void)section;
+    (void)total;
+  }
+  // Make Module: the system total is in its slot ((0.0, 0.0) when the making
+  // stopped before all three sections had valid totals).
+  virtual void SystemTotalScored(const ScoreSlot& total) { (void)total; }
 
   // Within a test: a phase begins (what its status window shows).
   virtual void PhaseStarted(const TestPhase& phase) { (void)phase; }

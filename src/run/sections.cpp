@@ -1,5 +1,6 @@
 #include "run/sections.h"
 
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
 #include "bench/drive/drive_section.h"
 #include "bench/memory/memory_tests.h"
@@ -17,30 +18,20 @@
 namespace kr {
 namespace {
 
-// Progress of one section: the counter and gauge restart at 0, the window
-// opens and shows 1/N while the first test runs; each finished test adds
-// 100 / N (integer division, 0 when N is 0) to the gauge and steps the text
-// to the next test, so k/N names the test now running and the text stays at
-// N/N after the last one (it never counts past N).
+// Progress of one section: the window opens with the section (the status
+// presenter restarts the counter and gauge at 0 and shows 1/N while the
+// first test runs); each finished test adds 100 / N (integer division, 0
+// when N is 0) to the gauge and steps the text to the next test, so k/N
+// names the test now running and the text stays at N/N after the last one
+// (it never counts past N).
 struct SectionProgress {
   Context& ctx;
   Section section;
   int32_t count;
   int32_t step;
 
-  SectionProgress(Context& c, Section s, int32_t n, const char* idleText)
-      : ctx(c), section(s), count(n), step(n > 0 ? 100 / n : 0) {
-    const size_t i = size_t(s);
-    ctx.progress[i] = 0;
-    ctx.status.OpenWindow(s);
-    ctx.gauge[i] = 0;
-    ctx.status.SetGauge(s, 0);
-    SetState(ctx, s, idleText);
-    ctx.status.SetText(s, StatusField::LastResult, "");
-    if (count > 0)
-      Step();
-    else
-      ctx.status.SetGaugeText(s, "0/0");
+  SectionProgress(Context& c, Section s, int32_t n) : ctx(c), section(s), count(n), step(n > 0 ? 100 / n : 0) {
+    OpenSection(ctx, s);
   }
   void Finished() {
     const size_t i = size_t(section);
@@ -85,10 +76,10 @@ uint32_t LoopBytes(int32_t entry) {
   return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(bytes);
 }
 
-void FinishSection(Context& ctx, SectionResults& results, int totalSlot, ScoreSlot total) {
-  ctx.results.setScore(totalSlot, total);
+// The section's total into its slot and the results; the frame closes.
+void FinishSection(Context& ctx, SectionResults& results, ScoreSlot total) {
   results.total = total;
-  WriteSectionTotal(ctx, results.section, total);
+  CloseSection(ctx, results.section, total);
 }
 
 }  // namespace
@@ -207,13 +198,11 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
   }
 
   if (complete) {
-    ctx.results.setScore(slot::kSystemTotal, SystemTotal(ctx.results));
-    WriteSystemTotal(ctx, ctx.results.score(slot::kSystemTotal));
+    RecordSystemTotal(ctx, SystemTotal(ctx.results));
     outcome.moduleSerial = making.StoreModule(ctx);
     outcome.module = outcome.moduleSerial.empty() ? RunOutcome::Module::NotStored : RunOutcome::Module::Stored;
   } else {
-    ctx.results.setScore(slot::kSystemTotal, {0.0, 0.0});
-    WriteSystemTotal(ctx, {0.0, 0.0});
+    RecordSystemTotal(ctx, {0.0, 0.0});
   }
 }
 
@@ -225,8 +214,7 @@ SectionResults RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[
   const SettingsRecord& st = RunSettings(ctx);
   SectionResults results;
   results.section = Section::Processor;
-  SectionProgress progress(ctx, Section::Processor, ctx.countProcessor, "Idling");
-  WriteSectionHeader(ctx, Section::Processor);
+  SectionProgress progress(ctx, Section::Processor, ctx.countProcessor);
   int run = 0;
   for (int k = 1; k <= kProcessorTests; ++k) {
     if (st.procEnabled(k) == 0) continue;
@@ -239,9 +227,7 @@ SectionResults RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[
     ++run;
     progress.Finished();
   }
-  FinishSection(ctx, results, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
-  ClearProcessorStatus(ctx);
-  ctx.status.CloseWindow(Section::Processor);
+  FinishSection(ctx, results, ProcessorTotal(ctx.results, run));
   return results;
 }
 
@@ -251,8 +237,7 @@ SectionResults RunMemorySection(Context& ctx, MemoryTestFn test) {
   const SettingsRecord& st = RunSettings(ctx);
   SectionResults results;
   results.section = Section::Memory;
-  SectionProgress progress(ctx, Section::Memory, ctx.countMemory, "Ideling");
-  WriteSectionHeader(ctx, Section::Memory);
+  SectionProgress progress(ctx, Section::Memory, ctx.countMemory);
   int run = 0;
   for (int p = 0; p < kMemoryTests; ++p) {
     if (st.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
@@ -266,9 +251,7 @@ SectionResults RunMemorySection(Context& ctx, MemoryTestFn test) {
     ++run;
     progress.Finished();
   }
-  FinishSection(ctx, results, slot::kMemoryTotal, MemoryTotal(ctx.results, run));
-  ClearMemoryStatus(ctx);
-  ctx.status.CloseWindow(Section::Memory);
+  FinishSection(ctx, results, MemoryTotal(ctx.results, run));
   return results;
 }
 

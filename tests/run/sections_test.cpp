@@ -162,17 +162,45 @@ struct EventRecorder : RunListener {
   void RunFinished(const RunOutcome& outcome) override {
     events.push_back("finish " + std::to_string(int(outcome.processorTotal.percent)));
   }
+  void SectionStarted(Section s) override { events.push_back("section " + std::to_string(int(s))); }
+  void SectionFinished(Section s, const ScoreSlot& total) override {
+    events.push_back("total " + std::to_string(int(s)) + " " + std::to_string(int(total.percent)));
+  }
 };
 
-TEST_F(Sections, ListenersHearEachTestStartAndFinishWithItsScore) {
+// The section's frame and its tests, in order, to every listener; the frame
+// is in the report and the window shows it by the time they hear it.
+TEST_F(Sections, ListenersHearTheSectionAndEachTestWithItsScore) {
   EnableProcessor({3, 7});
   EventRecorder a, b;
-  ctx.listeners = {&a, &b};
-  const SectionResults got = RunProcessorSection(ctx, kFakeTable);
-  const std::vector<std::string> want = {"test 40th Fibonacci", "done 40th Fibonacci 30", "test MD5 Checksuming",
-                                         "done MD5 Checksuming 70"};
+  struct Frame : RunListener {
+    Context* ctx;
+    std::vector<std::string> seen;
+    void SectionStarted(Section) override {
+      seen.push_back(ctx->report.buffer + "|" + Window(*ctx, Section::Processor).gaugeText);
+    }
+    void SectionFinished(Section, const ScoreSlot&) override {
+      seen.push_back(std::to_string(Window(*ctx, Section::Processor).open));
+    }
+  } frame;
+  frame.ctx = &ctx;
+  ctx.listeners = {&a, &b, &frame};
+  SectionResults got;
+  const std::string report =
+      test::CaptureReport(ctx, "section.txt", [&] { got = RunProcessorSection(ctx, kFakeTable); });
+  const std::vector<std::string> want = {"section 0",
+                                         "test 40th Fibonacci",
+                                         "done 40th Fibonacci 30",
+                                         "test MD5 Checksuming",
+                                         "done MD5 Checksuming 70",
+                                         "total 0 " + std::to_string(int(got.total.percent))};
   EXPECT_EQ(a.events, want);
   EXPECT_EQ(b.events, want);
+  ASSERT_EQ(frame.seen.size(), 2u);
+  EXPECT_NE(frame.seen[0].find("C P U   R E S U L T S"), std::string::npos) << frame.seen[0];
+  EXPECT_EQ(frame.seen[0].substr(frame.seen[0].rfind('|') + 1), "1/2");
+  EXPECT_EQ(frame.seen[1], "0");  // the window is closed
+  EXPECT_NE(report.find("T O T A L   - C P U -   K e l v a R A N K S"), std::string::npos);
 
   // The section hands back the values of the tests it ran, in order, and its total.
   EXPECT_EQ(got.section, Section::Processor);
@@ -338,11 +366,13 @@ TEST_F(OverallRun, EventsAndOutcomeOfAProcessorRun) {
   EventRecorder rec;
   ctx.listeners = {&rec};
   RunOutcome out = RunBenchmark(ctx);
-  ASSERT_EQ(rec.events.size(), 4u);
+  ASSERT_EQ(rec.events.size(), 6u);
   EXPECT_EQ(rec.events[0], "start 1");
-  EXPECT_EQ(rec.events[1], "test 40th Fibonacci");
-  EXPECT_EQ(rec.events[2].rfind("done 40th Fibonacci ", 0), 0u);
-  EXPECT_EQ(rec.events[3], "finish " + std::to_string(int(out.processorTotal.percent)));
+  EXPECT_EQ(rec.events[1], "section 0");
+  EXPECT_EQ(rec.events[2], "test 40th Fibonacci");
+  EXPECT_EQ(rec.events[3].rfind("done 40th Fibonacci ", 0), 0u);
+  EXPECT_EQ(rec.events[4], "total 0 " + std::to_string(int(out.processorTotal.percent)));
+  EXPECT_EQ(rec.events[5], "finish " + std::to_string(int(out.processorTotal.percent)));
 
   EXPECT_EQ(out.mode, RunMode::Processor);
   EXPECT_EQ(out.report, RunOutcome::Report::Written);
