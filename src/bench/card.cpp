@@ -122,21 +122,6 @@ double TruncateToHundredths(double figure) {
   return v;
 }
 
-namespace {
-
-// One event to the card writer, the status presenter and the run's
-// listeners, in that order.
-template <typename Call>
-void Publish(Context& ctx, Call&& call) {
-  CardWriter writer(ctx);
-  StatusPresenter status(ctx);
-  call(static_cast<RunListener&>(writer));
-  call(static_cast<RunListener&>(status));
-  for (RunListener* l : ctx.listeners) call(*l);
-}
-
-}  // namespace
-
 void BeginPhase(Context& ctx, const TestPhase& phase) {
   Publish(ctx, [&](RunListener& l) { l.PhaseStarted(phase); });
 }
@@ -235,6 +220,15 @@ void CloseCard(Context& ctx, TestResult& result, double scoreFigure) {
 void CloseCardWithoutScore(Context& ctx, TestResult& result) {
   result.foot = TestResult::Foot::None;
   Publish(ctx, [&](RunListener& l) { l.CardClosed(result); });
+}
+
+StandardSinks::StandardSinks(Context& ctx) : ctx_(ctx), writer_(ctx), status_(ctx) {
+  ctx_.sinks.insert(ctx_.sinks.begin(), {&writer_, &status_});
+}
+
+StandardSinks::~StandardSinks() {
+  std::erase(ctx_.sinks, &writer_);
+  std::erase(ctx_.sinks, &status_);
 }
 
 void OpenSection(Context& ctx, Section section) {

@@ -42,6 +42,7 @@
 
 #include "engine/context.h"
 #include "engine/run_events.h"
+#include "engine/status_ops.h"
 #include "engine/test_result.h"
 #include "engine/timing.h"
 
@@ -156,8 +157,8 @@ void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_
                          int32_t multitaskingOn, std::string_view state);
 
 // Results as values. Each of these publishes one event (run_events.h) to
-// the card writer, the status presenter and the run's listeners, in that
-// order.
+// the context's sinks (the card writer and the status presenter), then to
+// its listeners.
 
 // Opens a test's card: the result with the card's constants, its switches,
 // whether it counts (ScoredFlag) and its head's parameter lines (the card's
@@ -211,6 +212,23 @@ class CardWriter : public RunListener {
 
  private:
   Context& ctx_;
+};
+
+// The standard sinks: the card writer, then the status presenter, attached
+// at the front of ctx.sinks for this object's lifetime. A run attaches them
+// when no sinks are attached; a part called on its own (a test, a section)
+// presents nothing without them.
+class StandardSinks {
+ public:
+  explicit StandardSinks(Context& ctx);
+  ~StandardSinks();
+  StandardSinks(const StandardSinks&) = delete;
+  StandardSinks& operator=(const StandardSinks&) = delete;
+
+ private:
+  Context& ctx_;
+  CardWriter writer_;
+  StatusPresenter status_;
 };
 
 }  // namespace kr

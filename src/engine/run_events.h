@@ -4,16 +4,16 @@
 //
 // Threading contract: a run executes on one thread (the worker), and so do
 // the status display, requester and log sink calls it makes. Every
-// RunListener and LogSink call is made on that thread, synchronously, in the
-// order of Context::listeners (the events within a test and a section's frame
-// go first to the card writer and the status presenter, then to those
-// listeners); a front end
+// RunListener and LogSink call is made on that thread, synchronously: each
+// event goes first to Context::sinks (the card writer, then the status
+// presenter), then to Context::listeners, in their order; a front end
 // that shows them on another thread copies what it needs before it returns.
 // Texts passed as string_view, the score, the outcome, a test's phase,
 // result and figure live only for the duration of the call; catalogue
 // entries are static and may be kept. The only thing another thread may do
 // during a run is raise the stop request (Context::interrupt, an atomic);
-// listeners and the sink must not be changed while a run is going on.
+// sinks, listeners and the log sink must not be changed while a run is going
+// on.
 #pragma once
 
 #include <cstdint>

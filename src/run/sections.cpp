@@ -13,6 +13,7 @@
 #include "engine/timing.h"
 #include "engine/progress.h"
 
+#include <optional>
 #include <vector>
 
 namespace kr {
@@ -59,10 +60,10 @@ bool StopBetweenTests(Context& ctx, const char* location, const char* function) 
 // value joins the section's results.
 template <typename Run>
 void RunAnnounced(Context& ctx, const CatalogueEntry& test, SectionResults& results, Run run) {
-  for (RunListener* l : ctx.listeners) l->TestStarted(test);
+  Publish(ctx, [&](RunListener& l) { l.TestStarted(test); });
   results.tests.push_back(run());
   const ScoreSlot score = ctx.results.score(test.slot);
-  for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
+  Publish(ctx, [&](RunListener& l) { l.TestFinished(test, score); });
 }
 
 // The multitasking switch a test runs with: always on under the JIT option.
@@ -297,6 +298,9 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     }
     ~PlanScope() { ctx.plan = RunPlan{}; }
   } planScope(ctx, plan);
+  // The run's sinks: those attached to the context, else the standard ones.
+  std::optional<StandardSinks> standardSinks;
+  if (ctx.sinks.empty()) standardSinks.emplace(ctx);
   RunOutcome outcome;
   outcome.mode = RunMode(ctx.run.runMode);
   {
@@ -307,7 +311,7 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     ctx.report.open = false;
     ClearErrorLog(ctx);
     BusyScope busy(ctx.status);
-    for (RunListener* l : ctx.listeners) l->RunStarted(outcome.mode);
+    Publish(ctx, [&](RunListener& l) { l.RunStarted(outcome.mode); });
 
     if (RunSettings(ctx).flushResults() != 0) ctx.results.Clear();
     MakeStamp(ctx, StampKind::Results);
@@ -378,7 +382,7 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     ctx.run.chipRamTests = 1;
     outcome.errorCount = int(ctx.errorLog.entries.size());
   }
-  for (RunListener* l : ctx.listeners) l->RunFinished(outcome);
+  Publish(ctx, [&](RunListener& l) { l.RunFinished(outcome); });
   return outcome;
 }
 

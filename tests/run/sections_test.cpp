@@ -412,6 +412,40 @@ TEST_F(OverallRun, BusyForTheWholeRunOnly) {
   EXPECT_EQ(events, (std::vector<std::string>{"busy", "started", "idle", "finished"}));
 }
 
+// A run presents through the sinks its context has attached; without any it
+// attaches the standard ones (the card writer, the status presenter) for its
+// duration only. Every event reaches the sinks before the listeners.
+TEST_F(OverallRun, TheRunChoosesItsSinks) {
+  struct Order : RunListener {
+    std::vector<std::string>* heard;
+    std::string name;
+    void SectionStarted(Section) override { heard->push_back(name); }
+  };
+  for (const bool ownSink : {false, true}) {
+    SCOPED_TRACE(ownSink ? "a sink of its own" : "no sinks");
+    test::TestContext other;
+    Context c(other.exec, other.timer, other.dos, other.requester, other.status);
+    c.settings = ctx.settings;  // the drive frame of the fixture, reported into run.txt
+    c.run.runMode = int32_t(RunMode::Drive);
+    std::vector<std::string> heard;
+    Order sink, listener;
+    sink.heard = listener.heard = &heard;
+    sink.name = "sink";
+    listener.name = "listener";
+    c.listeners = {&listener};
+    if (ownSink) c.sinks = {&sink};
+    RunBenchmark(c);
+
+    const std::string report = test::ReadReport(c);
+    EXPECT_NE(report.find("S  Y  S  T  E  M     I  N  F  O"), std::string::npos);
+    EXPECT_EQ(report.find("H A R D   D R I V E   R E S U L T S") != std::string::npos, !ownSink);
+    const std::vector<std::string> order =
+        ownSink ? std::vector<std::string>{"sink", "listener"} : std::vector<std::string>{"listener"};
+    EXPECT_EQ(heard, order);
+    EXPECT_EQ(c.sinks.size(), ownSink ? 1u : 0u);  // the standard ones only for the run
+  }
+}
+
 TEST_F(OverallRun, OutcomeSaysWhyTheReportIsMissing) {
   ctx.settings.set_s32(cfg::kReportEnabled, 0);
   EXPECT_EQ(RunBenchmark(ctx).report, RunOutcome::Report::Off);
