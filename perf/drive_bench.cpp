@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/card.h"
 #include "bench/drive/bench_dir.h"
 #include "bench/drive/device_tests.h"
 #include "bench/drive/drive_access.h"
@@ -79,6 +80,7 @@ struct Rig {
   kr::LinuxBlockDevices devices;
   kr::LinuxDos dos;
   kr::Context ctx;
+  kr::StandardSinks sinks{ctx};
   kr::SilentProgress progress;
 
   Rig() : home(MakeHome()), dos(home, home), ctx(exec, timer, dos, requester, status) {

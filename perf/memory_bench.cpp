@@ -24,6 +24,7 @@
 #include <string>
 #include <utility>
 
+#include "bench/card.h"
 #include "bench/memory/memory_kernels.h"
 #include "bench/memory/memory_tests.h"
 #include "records/catalogue.h"
@@ -162,6 +163,7 @@ void BM_StandardMemorySection(benchmark::State& state) {
   const std::string tmp = "/tmp";
   kr::LinuxDos dos(tmp, tmp);
   kr::Context ctx(exec, timer, dos, requester, status);
+  kr::StandardSinks sinks(ctx);
   kr::SetBuiltinDefaults(ctx.settings);
   for (int p = 0; p < kr::kMemoryTests; ++p) ctx.settings.setMemEnabled(p, 1);
   ctx.run.noChipMemory = 1;

@@ -7,6 +7,7 @@
 #include "records/catalogue.h"
 #include "engine/scoring.h"
 #include "engine/status_ops.h"
+#include "report/frame.h"
 #include "report/lines.h"
 #include "report/report.h"
 #include "util/numtext.h"
@@ -120,21 +121,6 @@ double TruncateToHundredths(double figure) {
   std::from_chars(text.data(), text.data() + text.size(), v);
   return v;
 }
-
-namespace {
-
-// One event to the card writer, the status presenter and the run's
-// listeners, in that order.
-template <typename Call>
-void Publish(Context& ctx, Call&& call) {
-  CardWriter writer(ctx);
-  StatusPresenter status(ctx);
-  call(static_cast<RunListener&>(writer));
-  call(static_cast<RunListener&>(status));
-  for (RunListener* l : ctx.listeners) call(*l);
-}
-
-}  // namespace
 
 void BeginPhase(Context& ctx, const TestPhase& phase) {
   Publish(ctx, [&](RunListener& l) { l.PhaseStarted(phase); });
@@ -283,6 +269,38 @@ void WriteDriveCardHead(Context& ctx, const TestResult& result) {
 }
 
 }  // namespace
+
+StandardSinks::StandardSinks(Context& ctx) : ctx_(ctx), writer_(ctx), status_(ctx) {
+  ctx_.sinks.insert(ctx_.sinks.begin(), {&writer_, &status_});
+}
+
+StandardSinks::~StandardSinks() {
+  std::erase(ctx_.sinks, &writer_);
+  std::erase(ctx_.sinks, &status_);
+}
+
+void OpenSection(Context& ctx, Section section) {
+  Publish(ctx, [&](RunListener& l) { l.SectionStarted(section); });
+}
+
+void CloseSection(Context& ctx, Section section, ScoreSlot total) {
+  static constexpr int kTotalSlot[] = {slot::kProcessorTotal, slot::kMemoryTotal, slot::kDriveTotal};
+  ctx.results.setScore(kTotalSlot[size_t(section)], total);
+  Publish(ctx, [&](RunListener& l) { l.SectionFinished(section, total); });
+}
+
+void RecordSystemTotal(Context& ctx, ScoreSlot total) {
+  ctx.results.setScore(slot::kSystemTotal, total);
+  Publish(ctx, [&](RunListener& l) { l.SystemTotalScored(total); });
+}
+
+void CardWriter::SectionStarted(Section section) { WriteSectionHeader(ctx_, section); }
+
+void CardWriter::SectionFinished(Section section, const ScoreSlot& total) {
+  WriteSectionTotal(ctx_, section, total);
+}
+
+void CardWriter::SystemTotalScored(const ScoreSlot& total) { WriteSystemTotal(ctx_, total); }
 
 void CardWriter::CardOpened(const TestResult& result) {
   if (result.continuesCard) return;

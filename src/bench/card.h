@@ -42,6 +42,7 @@
 
 #include "engine/context.h"
 #include "engine/run_events.h"
+#include "engine/status_ops.h"
 #include "engine/test_result.h"
 #include "engine/timing.h"
 
@@ -163,8 +164,8 @@ void BeginProcessorPhase(Context& ctx, std::string_view nowRunning, std::string_
                          int32_t multitaskingOn, std::string_view state);
 
 // Results as values. Each of these publishes one event (run_events.h) to
-// the card writer, the status presenter and the run's listeners, in that
-// order.
+// the context's sinks (the card writer and the status presenter), then to
+// its listeners.
 
 // Opens a test's card: the result with the card's constants, its switches,
 // whether it counts (ScoredFlag) and its head's parameter lines (the card's
@@ -207,18 +208,48 @@ void CloseDriveCard(Context& ctx, TestResult& result, TestResult::Foot foot, int
 // slot stays as it was.
 void CloseCardWithoutScore(Context& ctx, TestResult& result);
 
-// The report sink of the test cards: the head when a card opens, a method
-// line per figure with one, and the foot when it closes. Drive cards have
-// heads, method lines and feet of their own (engine/test_result.h).
+// The frame of a section run, published like a test's steps. OpenSection
+// begins the section (SectionStarted); CloseSection stores its total in the
+// section's total slot and ends it (SectionFinished); RecordSystemTotal
+// stores Make Module's system total in its slot (SystemTotalScored).
+void OpenSection(Context& ctx, Section section);
+void CloseSection(Context& ctx, Section section, ScoreSlot total);
+void RecordSystemTotal(Context& ctx, ScoreSlot total);
+
+// The report sink of the test cards and the sections' frame: the head when a
+// card opens, a method line per figure with one, and the foot when it
+// closes; a section's header when it starts, its total lines when it ends,
+// and the system total. Drive cards have heads, method lines and feet of
+// their own (engine/test_result.h).
 class CardWriter : public RunListener {
  public:
   explicit CardWriter(Context& ctx) : ctx_(ctx) {}
   void CardOpened(const TestResult& result) override;
   void FigureMeasured(const TestResult& result, const TestFigure& figure) override;
   void CardClosed(const TestResult& result) override;
+  void SectionStarted(Section section) override;
+  void SectionFinished(Section section, const ScoreSlot& total) override;
+  void SystemTotalScored(const ScoreSlot& total) override;
 
  private:
   Context& ctx_;
+};
+
+// The standard sinks: the card writer, then the status presenter, attached
+// at the front of ctx.sinks for this object's lifetime. A run attaches them
+// when no sinks are attached; a part called on its own (a test, a section)
+// presents nothing without them.
+class StandardSinks {
+ public:
+  explicit StandardSinks(Context& ctx);
+  ~StandardSinks();
+  StandardSinks(const StandardSinks&) = delete;
+  StandardSinks& operator=(const StandardSinks&) = delete;
+
+ private:
+  Context& ctx_;
+  CardWriter writer_;
+  StatusPresenter status_;
 };
 
 }  // namespace kr

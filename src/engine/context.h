@@ -150,7 +150,12 @@ struct Context {
   // Where the console output of the error log and library diagnostics go
   // (run_events.h); null: nowhere.
   LogSink* log = nullptr;
-  // Subscribers to the runs, called in this order.
+  // The presenters of a run's events, called before the listeners: the
+  // report's card writer and the status presenter (StandardSinks,
+  // bench/card.h). A run without sinks attaches the standard ones for its
+  // duration; a part called on its own publishes to the sinks attached here.
+  std::vector<RunListener*> sinks;
+  // Subscribers to the runs, called in this order after the sinks.
   std::vector<RunListener*> listeners;
 
   // mpega.library for MP3 2 CDDA, owned by the caller; null: not available.
@@ -160,6 +165,13 @@ struct Context {
   std::atomic<bool>* interrupt = nullptr;
   bool Interrupted() const { return interrupt && interrupt->load(std::memory_order_relaxed); }
 };
+
+// One event to the sinks, then to the listeners, in their order.
+template <typename Call>
+void Publish(const Context& ctx, Call&& call) {
+  for (RunListener* l : ctx.sinks) call(*l);
+  for (RunListener* l : ctx.listeners) call(*l);
+}
 
 // The settings the work going on reads: during a run the run's own (its
 // plan's); outside a run (the system information of "info", a part called

@@ -4,20 +4,22 @@
 //
 // Threading contract: a run executes on one thread (the worker), and so do
 // the status display, requester and log sink calls it makes. Every
-// RunListener and LogSink call is made on that thread, synchronously, in the
-// order of Context::listeners (the events within a test go first to the card
-// writer and the status presenter, then to those listeners); a front end
+// RunListener and LogSink call is made on that thread, synchronously: each
+// event goes first to Context::sinks (the card writer, then the status
+// presenter), then to Context::listeners, in their order; a front end
 // that shows them on another thread copies what it needs before it returns.
 // Texts passed as string_view, the score, the outcome, a test's phase,
 // result and figure live only for the duration of the call; catalogue
 // entries are static and may be kept. The only thing another thread may do
 // during a run is raise the stop request (Context::interrupt, an atomic);
-// listeners and the sink must not be changed while a run is going on.
+// sinks, listeners and the log sink must not be changed while a run is going
+// on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "records/catalogue.h"
 #include "records/results.h"
@@ -27,6 +29,15 @@ namespace kr {
 
 // What the run button asked for (the run-state record keeps it as a number).
 enum class RunMode : int32_t { None = 0, Processor = 1, Memory = 2, Drive = 3, MakeModule = 4 };
+
+// What one section run hands back: the values of the tests it ran, in the
+// order they ran, and its total.
+struct SectionResults {
+  Section section = Section::Processor;
+  std::vector<TestResult> tests;
+  ScoreSlot total;       // as stored in the section's total slot
+  bool refused = false;  // the section refused to run (no space, its folder exists): nothing was measured
+};
 
 // The result of one RunBenchmark.
 struct RunOutcome {
@@ -48,6 +59,9 @@ struct RunOutcome {
   // and the system total; a slot that does not count was not scored.
   ScoreSlot processorTotal, memoryTotal, driveTotal, systemTotal;
   int errorCount = 0;  // entries in the error log at the end of the run
+  // The sections that ran, in order (Make Module: up to all three), with the
+  // values of their tests.
+  std::vector<SectionResults> sections;
 
   // Make Module only: what became of the module.
   enum class Module : uint8_t {
@@ -76,6 +90,18 @@ class RunListener {
     (void)score;
   }
   virtual void RunFinished(const RunOutcome& outcome) { (void)outcome; }
+
+  // A section's run begins (its frame opens: the report's section header,
+  // its status window).
+  virtual void SectionStarted(Section section) { (void)section; }
+  // The section's run ended; total is in its total slot.
+  virtual void SectionFinished(Section section, const ScoreSlot& total) {
+    (void)section;
+    (void)total;
+  }
+  // Make Module: the system total is in its slot ((0.0, 0.0) when the making
+  // stopped before all three sections had valid totals).
+  virtual void SystemTotalScored(const ScoreSlot& total) { (void)total; }
 
   // Within a test: a phase begins (what its status window shows).
   virtual void PhaseStarted(const TestPhase& phase) { (void)phase; }

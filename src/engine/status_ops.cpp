@@ -251,4 +251,35 @@ void StatusPresenter::CardClosed(const TestResult& result) {
   if (result.card.setsDone) SetState(ctx_, result.test().section, "Done");
 }
 
+void StatusPresenter::SectionStarted(Section section) {
+  const size_t i = size_t(section);
+  const int32_t count = section == Section::Processor ? ctx_.countProcessor
+                        : section == Section::Memory  ? ctx_.countMemory
+                                                      : ctx_.countDrive;
+  ctx_.progress[i] = 0;
+  ctx_.status.OpenWindow(section);
+  ctx_.gauge[i] = 0;
+  ctx_.status.SetGauge(section, 0);
+  SetState(ctx_, section, section == Section::Memory ? "Ideling" : "Idling");
+  ctx_.status.SetText(section, StatusField::LastResult, "");
+  if (count <= 0) {
+    ctx_.status.SetGaugeText(section, "0/0");
+    return;
+  }
+  switch (section) {
+    case Section::Processor: StepProcessorProgress(ctx_); break;
+    case Section::Memory: StepMemoryProgress(ctx_); break;
+    case Section::Drive: StepDriveProgress(ctx_); break;
+  }
+}
+
+void StatusPresenter::SectionFinished(Section section, const ScoreSlot&) {
+  switch (section) {
+    case Section::Processor: ClearProcessorStatus(ctx_); break;
+    case Section::Memory: ClearMemoryStatus(ctx_); break;
+    case Section::Drive: ClearDriveStatus(ctx_); break;
+  }
+  ctx_.status.CloseWindow(section);
+}
+
 }  // namespace kr

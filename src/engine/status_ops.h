@@ -42,13 +42,17 @@ void SetState(Context& ctx, Section s, std::string_view text);
 
 // Shows the events within a test in the status windows: a phase's test lines
 // and state, each figure with a unit as the last result, and "Done" when a
-// card that sets it closes.
+// card that sets it closes. A section that starts opens its window with the
+// progress at its first test (k/N of the section's count, ctx.count*); a
+// section that ends clears and closes it.
 class StatusPresenter : public RunListener {
  public:
   explicit StatusPresenter(Context& ctx) : ctx_(ctx) {}
   void PhaseStarted(const TestPhase& phase) override;
   void FigureMeasured(const TestResult& result, const TestFigure& figure) override;
   void CardClosed(const TestResult& result) override;
+  void SectionStarted(Section section) override;
+  void SectionFinished(Section section, const ScoreSlot& total) override;
 
  private:
   Context& ctx_;

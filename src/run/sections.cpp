@@ -1,5 +1,6 @@
 #include "run/sections.h"
 
+#include "bench/card.h"
 #include "bench/cpu/processor_tests.h"
 #include "bench/drive/drive_section.h"
 #include "bench/memory/memory_tests.h"
@@ -12,35 +13,26 @@
 #include "engine/timing.h"
 #include "engine/progress.h"
 
+#include <optional>
 #include <vector>
 
 namespace kr {
 namespace {
 
-// Progress of one section: the counter and gauge restart at 0, the window
-// opens and shows 1/N while the first test runs; each finished test adds
-// 100 / N (integer division, 0 when N is 0) to the gauge and steps the text
-// to the next test, so k/N names the test now running and the text stays at
-// N/N after the last one (it never counts past N).
+// Progress of one section: the window opens with the section (the status
+// presenter restarts the counter and gauge at 0 and shows 1/N while the
+// first test runs); each finished test adds 100 / N (integer division, 0
+// when N is 0) to the gauge and steps the text to the next test, so k/N
+// names the test now running and the text stays at N/N after the last one
+// (it never counts past N).
 struct SectionProgress {
   Context& ctx;
   Section section;
   int32_t count;
   int32_t step;
 
-  SectionProgress(Context& c, Section s, int32_t n, const char* idleText)
-      : ctx(c), section(s), count(n), step(n > 0 ? 100 / n : 0) {
-    const size_t i = size_t(s);
-    ctx.progress[i] = 0;
-    ctx.status.OpenWindow(s);
-    ctx.gauge[i] = 0;
-    ctx.status.SetGauge(s, 0);
-    SetState(ctx, s, idleText);
-    ctx.status.SetText(s, StatusField::LastResult, "");
-    if (count > 0)
-      Step();
-    else
-      ctx.status.SetGaugeText(s, "0/0");
+  SectionProgress(Context& c, Section s, int32_t n) : ctx(c), section(s), count(n), step(n > 0 ? 100 / n : 0) {
+    OpenSection(ctx, s);
   }
   void Finished() {
     const size_t i = size_t(section);
@@ -64,13 +56,14 @@ bool StopBetweenTests(Context& ctx, const char* location, const char* function) 
   return true;
 }
 
-// One test of a section, announced to the listeners around its run.
+// One test of a section, announced to the listeners around its run; its
+// value joins the section's results.
 template <typename Run>
-void RunAnnounced(Context& ctx, const CatalogueEntry& test, Run run) {
-  for (RunListener* l : ctx.listeners) l->TestStarted(test);
-  run();
+void RunAnnounced(Context& ctx, const CatalogueEntry& test, SectionResults& results, Run run) {
+  Publish(ctx, [&](RunListener& l) { l.TestStarted(test); });
+  results.tests.push_back(run());
   const ScoreSlot score = ctx.results.score(test.slot);
-  for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
+  Publish(ctx, [&](RunListener& l) { l.TestFinished(test, score); });
 }
 
 // The multitasking switch a test runs with: always on under the JIT option.
@@ -84,9 +77,10 @@ uint32_t LoopBytes(int32_t entry) {
   return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(bytes);
 }
 
-void FinishSection(Context& ctx, Section s, int totalSlot, ScoreSlot total) {
-  ctx.results.setScore(totalSlot, total);
-  WriteSectionTotal(ctx, s, total);
+// The section's total into its slot and the results; the frame closes.
+void FinishSection(Context& ctx, SectionResults& results, ScoreSlot total) {
+  results.total = total;
+  CloseSection(ctx, results.section, total);
 }
 
 }  // namespace
@@ -174,7 +168,7 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
 
   struct Step {
     Section section;
-    int (*run)(Context&);
+    SectionResults (*run)(Context&);
     int totalSlot;
     const char* name;  // as the request names the section
   };
@@ -185,7 +179,7 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
   };
   bool complete = true;
   for (const Step& step : steps) {
-    step.run(ctx);
+    outcome.sections.push_back(step.run(ctx));
     // A stop request ends the making: a module holds complete sections only.
     if (StopRequested(ctx)) {
       outcome.module = RunOutcome::Module::Interrupted;
@@ -205,24 +199,23 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
   }
 
   if (complete) {
-    ctx.results.setScore(slot::kSystemTotal, SystemTotal(ctx.results));
-    WriteSystemTotal(ctx, ctx.results.score(slot::kSystemTotal));
+    RecordSystemTotal(ctx, SystemTotal(ctx.results));
     outcome.moduleSerial = making.StoreModule(ctx);
     outcome.module = outcome.moduleSerial.empty() ? RunOutcome::Module::NotStored : RunOutcome::Module::Stored;
   } else {
-    ctx.results.setScore(slot::kSystemTotal, {0.0, 0.0});
-    WriteSystemTotal(ctx, {0.0, 0.0});
+    RecordSystemTotal(ctx, {0.0, 0.0});
   }
 }
 
 }  // namespace
 
-int RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
+SectionResults RunProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kProcessorTestTable); }
 
-int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
+SectionResults RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
   const SettingsRecord& st = RunSettings(ctx);
-  SectionProgress progress(ctx, Section::Processor, ctx.countProcessor, "Idling");
-  WriteSectionHeader(ctx, Section::Processor);
+  SectionResults results;
+  results.section = Section::Processor;
+  SectionProgress progress(ctx, Section::Processor, ctx.countProcessor);
   int run = 0;
   for (int k = 1; k <= kProcessorTests; ++k) {
     if (st.procEnabled(k) == 0) continue;
@@ -231,45 +224,48 @@ int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]) {
     ClearProcessorStatus(ctx);
     const int32_t cacheOn = st.procCache(k);
     const int32_t mt = MultitaskingFor(ctx, st.procMultitasking(k));
-    RunAnnounced(ctx, ProcessorEntry(k), [&] { tests[k](ctx, cacheOn, mt); });
+    RunAnnounced(ctx, ProcessorEntry(k), results, [&] { return tests[k](ctx, cacheOn, mt); });
     ++run;
     progress.Finished();
   }
-  FinishSection(ctx, Section::Processor, slot::kProcessorTotal, ProcessorTotal(ctx.results, run));
-  ClearProcessorStatus(ctx);
-  ctx.status.CloseWindow(Section::Processor);
-  return 0;
+  FinishSection(ctx, results, ProcessorTotal(ctx.results, run));
+  return results;
 }
 
-int RunMemorySection(Context& ctx) { return RunMemorySection(ctx, &RunMemoryTest); }
+SectionResults RunMemorySection(Context& ctx) { return RunMemorySection(ctx, &RunMemoryTest); }
 
-int RunMemorySection(Context& ctx, MemoryTestFn test) {
+SectionResults RunMemorySection(Context& ctx, MemoryTestFn test) {
   const SettingsRecord& st = RunSettings(ctx);
-  SectionProgress progress(ctx, Section::Memory, ctx.countMemory, "Ideling");
-  WriteSectionHeader(ctx, Section::Memory);
+  SectionResults results;
+  results.section = Section::Memory;
+  SectionProgress progress(ctx, Section::Memory, ctx.countMemory);
   int run = 0;
   for (int p = 0; p < kMemoryTests; ++p) {
     if (st.memEnabled(p) == 0 || !MemoryTestRunnable(ctx, p)) continue;
     if (StopBetweenTests(ctx, "MEMORY", "RunMemorySection")) break;
     ClearMemoryStatus(ctx);
     const int32_t lowStep = st.memSweepStart(p), highStep = st.memSweepStop(p);
-    RunAnnounced(ctx, MemoryEntry(p), [&] {
-      test(ctx, p, 1048576u, LoopBytes(st.memLoopSize(p)), BlockSizeOfStep(lowStep), BlockSizeOfStep(highStep),
+    RunAnnounced(ctx, MemoryEntry(p), results, [&] {
+      return test(ctx, p, 1048576u, LoopBytes(st.memLoopSize(p)), BlockSizeOfStep(lowStep), BlockSizeOfStep(highStep),
            st.memCache(p), MultitaskingFor(ctx, st.memMultitasking(p)), lowStep, highStep);
     });
     ++run;
     progress.Finished();
   }
-  FinishSection(ctx, Section::Memory, slot::kMemoryTotal, MemoryTotal(ctx.results, run));
-  ClearMemoryStatus(ctx);
-  ctx.status.CloseWindow(Section::Memory);
-  return 0;
+  FinishSection(ctx, results, MemoryTotal(ctx.results, run));
+  return results;
 }
 
-int RunDriveSection(Context& ctx) {
+SectionResults RunDriveSection(Context& ctx) {
   SilentProgress silent;
   StartupProgress* copying = ctx.status.CopyProgress();
-  return RunHardDriveSection(ctx, copying ? *copying : silent).code;
+  DriveSectionRun run = RunHardDriveSection(ctx, copying ? *copying : silent);
+  SectionResults results;
+  results.section = Section::Drive;
+  results.tests = std::move(run.results);
+  results.refused = run.code != 0;
+  results.total = ctx.results.score(slot::kDriveTotal);
+  return results;
 }
 
 std::string MakeStamp(Context& ctx, StampKind kind) {
@@ -302,6 +298,9 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     }
     ~PlanScope() { ctx.plan = RunPlan{}; }
   } planScope(ctx, plan);
+  // The run's sinks: those attached to the context, else the standard ones.
+  std::optional<StandardSinks> standardSinks;
+  if (ctx.sinks.empty()) standardSinks.emplace(ctx);
   RunOutcome outcome;
   outcome.mode = RunMode(ctx.run.runMode);
   {
@@ -312,7 +311,7 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     ctx.report.open = false;
     ClearErrorLog(ctx);
     BusyScope busy(ctx.status);
-    for (RunListener* l : ctx.listeners) l->RunStarted(outcome.mode);
+    Publish(ctx, [&](RunListener& l) { l.RunStarted(outcome.mode); });
 
     if (RunSettings(ctx).flushResults() != 0) ctx.results.Clear();
     MakeStamp(ctx, StampKind::Results);
@@ -330,19 +329,20 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     switch (outcome.mode) {
       case RunMode::Processor: {
         SectionSlots slots(ctx, Section::Processor);
-        runs.processor(ctx);
+        outcome.sections.push_back(runs.processor(ctx));
         outcome.processorTotal = ctx.results.score(slot::kProcessorTotal);
         break;
       }
       case RunMode::Memory: {
         SectionSlots slots(ctx, Section::Memory);
-        runs.memory(ctx);
+        outcome.sections.push_back(runs.memory(ctx));
         outcome.memoryTotal = ctx.results.score(slot::kMemoryTotal);
         break;
       }
       case RunMode::Drive: {
         SectionSlots slots(ctx, Section::Drive);
-        outcome.refused = runs.drive(ctx) != 0;
+        outcome.sections.push_back(runs.drive(ctx));
+        outcome.refused = outcome.sections.back().refused;
         outcome.driveTotal = ctx.results.score(slot::kDriveTotal);
         break;
       }
@@ -382,7 +382,7 @@ RunOutcome RunBenchmark(Context& ctx, const RunPlan& plan, ModuleMaking* making,
     ctx.run.chipRamTests = 1;
     outcome.errorCount = int(ctx.errorLog.entries.size());
   }
-  for (RunListener* l : ctx.listeners) l->RunFinished(outcome);
+  Publish(ctx, [&](RunListener& l) { l.RunFinished(outcome); });
   return outcome;
 }
 

@@ -9,11 +9,12 @@
 
 namespace kr {
 
-// The three section runs a run calls; tests hand in their own.
+// The three section runs a run calls; tests hand in their own. Each hands
+// back what it ran (SectionResults, engine/run_events.h).
 struct SectionRuns {
-  int (*processor)(Context&);
-  int (*memory)(Context&);
-  int (*drive)(Context&);
+  SectionResults (*processor)(Context&);
+  SectionResults (*memory)(Context&);
+  SectionResults (*drive)(Context&);
 };
 extern const SectionRuns kSectionRuns;  // RunProcessorSection, RunMemorySection, RunDriveSection
 
@@ -51,7 +52,8 @@ class ModuleMaking {
 //
 // The program is busy (StatusDisplay::SetBusy) for the whole run; the
 // listeners of ctx hear RunStarted, TestStarted/TestFinished per test and
-// RunFinished with the outcome returned.
+// RunFinished with the outcome returned. The outcome holds the sections that
+// ran with the values of their tests.
 //
 // The plan is in ctx.plan while the run goes on, and every part of the run
 // reads its settings there (RunSettings); afterwards ctx.plan is the default
@@ -65,18 +67,21 @@ RunOutcome RunBenchmark(Context& ctx, ModuleMaking* making = nullptr, const Sect
 // One section each: the window and its progress, the section header, every
 // enabled (and on this host runnable) test in catalogue order, the section
 // total in its slot and in the report. A stop request (ctx.Interrupted())
-// ends the section between tests; its total then covers what ran. Return 0.
-int RunProcessorSection(Context& ctx);
-int RunMemorySection(Context& ctx);
-int RunDriveSection(Context& ctx);
+// ends the section between tests; its total then covers what ran. Returns
+// the values of the tests it ran and its total. The drive section's tests
+// write their own cards and hand back no values yet; it says whether it
+// refused to run.
+SectionResults RunProcessorSection(Context& ctx);
+SectionResults RunMemorySection(Context& ctx);
+SectionResults RunDriveSection(Context& ctx);
 
 // The same section runs over a given test table (tests drive the frame with
 // recording tests).
-using MemoryTestFn = int (*)(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
-                             uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
-                             int32_t highStep);
-int RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]);
-int RunMemorySection(Context& ctx, MemoryTestFn test);
+using MemoryTestFn = TestResult (*)(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                                    uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                                    int32_t highStep);
+SectionResults RunProcessorSection(Context& ctx, const ProcessorTestFn (&tests)[11]);
+SectionResults RunMemorySection(Context& ctx, MemoryTestFn test);
 
 // Results: the current date and time ("dd.mm.yy", "hh.mm.ss") into the
 // results record's date and time fields; returns "". ReportName: returns the

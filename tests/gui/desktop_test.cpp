@@ -515,13 +515,13 @@ TEST(DesktopMainWindow, MakeModuleWindowAbortRunsNothing) {
 
 // Make Module with quick section runs that leave valid totals: the module
 // goes into the Local database and the user's settings come back.
-int QuickSection(Context& ctx, int totalSlot) {
+SectionResults QuickSection(Context& ctx, int totalSlot) {
   ctx.results.setScore(totalSlot, {42.0, 1.0});
-  return 0;
+  return {};
 }
-int QuickProcessor(Context& ctx) { return QuickSection(ctx, slot::kProcessorTotal); }
-int QuickMemory(Context& ctx) { return QuickSection(ctx, slot::kMemoryTotal); }
-int QuickDrive(Context& ctx) { return QuickSection(ctx, slot::kDriveTotal); }
+SectionResults QuickProcessor(Context& ctx) { return QuickSection(ctx, slot::kProcessorTotal); }
+SectionResults QuickMemory(Context& ctx) { return QuickSection(ctx, slot::kMemoryTotal); }
+SectionResults QuickDrive(Context& ctx) { return QuickSection(ctx, slot::kDriveTotal); }
 
 TEST(DesktopMainWindow, MakeModuleFromItsButtonsStoresTheModule) {
   Started s("makemodule2");

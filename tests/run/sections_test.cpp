@@ -46,10 +46,13 @@ void Record(Context& ctx, Section s, Call c) {
 
 // Processor test k scores k x 10 percent.
 template <int K>
-int FakeProcessorTest(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult FakeProcessorTest(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   Record(ctx, Section::Processor, {K, cacheOn, multitaskingOn, "", 0});
   ctx.results.setScore(ProcessorEntry(K).slot, {K * 10.0, 1.0});
-  return 0;
+  TestResult r;
+  r.card.test = &ProcessorEntry(K);
+  r.percent = K * 10.0;
+  return r;
 }
 
 constexpr ProcessorTestFn kFakeTable[11] = {
@@ -58,8 +61,9 @@ constexpr ProcessorTestFn kFakeTable[11] = {
     FakeProcessorTest<6>, FakeProcessorTest<7>, FakeProcessorTest<8>, FakeProcessorTest<9>, FakeProcessorTest<10>,
 };
 
-int FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
-                   int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep) {
+TestResult FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                          uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                          int32_t highStep) {
   Call c{p, cacheOn, multitaskingOn, "", 0};
   c.mega = mega;
   c.loopSize = loopSize;
@@ -69,7 +73,10 @@ int FakeMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32
   c.highStep = highStep;
   Record(ctx, Section::Memory, c);
   ctx.results.setScore(MemoryEntry(p).slot, {30.0, 1.0});
-  return 0;
+  TestResult r;
+  r.card.test = &MemoryEntry(p);
+  r.percent = 30.0;
+  return r;
 }
 
 class Sections : public ::testing::Test {
@@ -155,17 +162,54 @@ struct EventRecorder : RunListener {
   void RunFinished(const RunOutcome& outcome) override {
     events.push_back("finish " + std::to_string(int(outcome.processorTotal.percent)));
   }
+  void SectionStarted(Section s) override { events.push_back("section " + std::to_string(int(s))); }
+  void SectionFinished(Section s, const ScoreSlot& total) override {
+    events.push_back("total " + std::to_string(int(s)) + " " + std::to_string(int(total.percent)));
+  }
 };
 
-TEST_F(Sections, ListenersHearEachTestStartAndFinishWithItsScore) {
+// The section's frame and its tests, in order, to every listener; the frame
+// is in the report and the window shows it by the time they hear it.
+TEST_F(Sections, ListenersHearTheSectionAndEachTestWithItsScore) {
   EnableProcessor({3, 7});
   EventRecorder a, b;
-  ctx.listeners = {&a, &b};
-  RunProcessorSection(ctx, kFakeTable);
-  const std::vector<std::string> want = {"test 40th Fibonacci", "done 40th Fibonacci 30", "test MD5 Checksuming",
-                                         "done MD5 Checksuming 70"};
+  struct Frame : RunListener {
+    Context* ctx;
+    std::vector<std::string> seen;
+    void SectionStarted(Section) override {
+      seen.push_back(ctx->report.buffer + "|" + Window(*ctx, Section::Processor).gaugeText);
+    }
+    void SectionFinished(Section, const ScoreSlot&) override {
+      seen.push_back(std::to_string(Window(*ctx, Section::Processor).open));
+    }
+  } frame;
+  frame.ctx = &ctx;
+  ctx.listeners = {&a, &b, &frame};
+  SectionResults got;
+  const std::string report =
+      test::CaptureReport(ctx, "section.txt", [&] { got = RunProcessorSection(ctx, kFakeTable); });
+  const std::vector<std::string> want = {"section 0",
+                                         "test 40th Fibonacci",
+                                         "done 40th Fibonacci 30",
+                                         "test MD5 Checksuming",
+                                         "done MD5 Checksuming 70",
+                                         "total 0 " + std::to_string(int(got.total.percent))};
   EXPECT_EQ(a.events, want);
   EXPECT_EQ(b.events, want);
+  ASSERT_EQ(frame.seen.size(), 2u);
+  EXPECT_NE(frame.seen[0].find("C P U   R E S U L T S"), std::string::npos) << frame.seen[0];
+  EXPECT_EQ(frame.seen[0].substr(frame.seen[0].rfind('|') + 1), "1/2");
+  EXPECT_EQ(frame.seen[1], "0");  // the window is closed
+  EXPECT_NE(report.find("T O T A L   - C P U -   K e l v a R A N K S"), std::string::npos);
+
+  // The section hands back the values of the tests it ran, in order, and its total.
+  EXPECT_EQ(got.section, Section::Processor);
+  ASSERT_EQ(got.tests.size(), 2u);
+  EXPECT_EQ(&got.tests[0].test(), &ProcessorEntry(3));
+  EXPECT_EQ(&got.tests[1].test(), &ProcessorEntry(7));
+  EXPECT_EQ(got.tests[1].percent, 70.0);
+  EXPECT_EQ(got.total.percent, ctx.results.score(slot::kProcessorTotal).percent);
+  EXPECT_EQ(got.total.valid, ctx.results.score(slot::kProcessorTotal).valid);
 }
 
 TEST_F(Sections, InterruptStopsTheSectionBetweenTests) {
@@ -322,11 +366,13 @@ TEST_F(OverallRun, EventsAndOutcomeOfAProcessorRun) {
   EventRecorder rec;
   ctx.listeners = {&rec};
   RunOutcome out = RunBenchmark(ctx);
-  ASSERT_EQ(rec.events.size(), 4u);
+  ASSERT_EQ(rec.events.size(), 6u);
   EXPECT_EQ(rec.events[0], "start 1");
-  EXPECT_EQ(rec.events[1], "test 40th Fibonacci");
-  EXPECT_EQ(rec.events[2].rfind("done 40th Fibonacci ", 0), 0u);
-  EXPECT_EQ(rec.events[3], "finish " + std::to_string(int(out.processorTotal.percent)));
+  EXPECT_EQ(rec.events[1], "section 0");
+  EXPECT_EQ(rec.events[2], "test 40th Fibonacci");
+  EXPECT_EQ(rec.events[3].rfind("done 40th Fibonacci ", 0), 0u);
+  EXPECT_EQ(rec.events[4], "total 0 " + std::to_string(int(out.processorTotal.percent)));
+  EXPECT_EQ(rec.events[5], "finish " + std::to_string(int(out.processorTotal.percent)));
 
   EXPECT_EQ(out.mode, RunMode::Processor);
   EXPECT_EQ(out.report, RunOutcome::Report::Written);
@@ -335,6 +381,16 @@ TEST_F(OverallRun, EventsAndOutcomeOfAProcessorRun) {
   EXPECT_EQ(out.processorTotal.valid, ctx.results.score(slot::kProcessorTotal).valid);
   EXPECT_EQ(out.memoryTotal.valid, 0.0);  // not part of this run
   EXPECT_EQ(out.errorCount, int(ctx.errorLog.entries.size()));
+
+  // The real test's value, as it stored it.
+  ASSERT_EQ(out.sections.size(), 1u);
+  ASSERT_EQ(out.sections[0].tests.size(), 1u);
+  const TestResult& fib = out.sections[0].tests[0];
+  EXPECT_EQ(&fib.test(), &ProcessorEntry(cpu::kFibonacci));
+  EXPECT_EQ(fib.foot, TestResult::Foot::Score);
+  ASSERT_FALSE(fib.figures.empty());
+  EXPECT_EQ(fib.figures[0].value, ctx.results.figure(fib.figures[0].slot));
+  EXPECT_EQ(fib.percent, ctx.results.score(ProcessorEntry(cpu::kFibonacci).slot).percent);
 }
 
 TEST_F(OverallRun, BusyForTheWholeRunOnly) {
@@ -354,6 +410,40 @@ TEST_F(OverallRun, BusyForTheWholeRunOnly) {
   c.listeners = {&listener};
   RunBenchmark(c);
   EXPECT_EQ(events, (std::vector<std::string>{"busy", "started", "idle", "finished"}));
+}
+
+// A run presents through the sinks its context has attached; without any it
+// attaches the standard ones (the card writer, the status presenter) for its
+// duration only. Every event reaches the sinks before the listeners.
+TEST_F(OverallRun, TheRunChoosesItsSinks) {
+  struct Order : RunListener {
+    std::vector<std::string>* heard;
+    std::string name;
+    void SectionStarted(Section) override { heard->push_back(name); }
+  };
+  for (const bool ownSink : {false, true}) {
+    SCOPED_TRACE(ownSink ? "a sink of its own" : "no sinks");
+    test::TestContext other;
+    Context c(other.exec, other.timer, other.dos, other.requester, other.status);
+    c.settings = ctx.settings;  // the drive frame of the fixture, reported into run.txt
+    c.run.runMode = int32_t(RunMode::Drive);
+    std::vector<std::string> heard;
+    Order sink, listener;
+    sink.heard = listener.heard = &heard;
+    sink.name = "sink";
+    listener.name = "listener";
+    c.listeners = {&listener};
+    if (ownSink) c.sinks = {&sink};
+    RunBenchmark(c);
+
+    const std::string report = test::ReadReport(c);
+    EXPECT_NE(report.find("S  Y  S  T  E  M     I  N  F  O"), std::string::npos);
+    EXPECT_EQ(report.find("H A R D   D R I V E   R E S U L T S") != std::string::npos, !ownSink);
+    const std::vector<std::string> order =
+        ownSink ? std::vector<std::string>{"sink", "listener"} : std::vector<std::string>{"listener"};
+    EXPECT_EQ(heard, order);
+    EXPECT_EQ(c.sinks.size(), ownSink ? 1u : 0u);  // the standard ones only for the run
+  }
 }
 
 TEST_F(OverallRun, OutcomeSaysWhyTheReportIsMissing) {
@@ -419,7 +509,7 @@ TEST_F(OverallRun, InterruptedRunStillCompletesItsReport) {
   EXPECT_FALSE(ctx.report.open);
 }
 
-int FakeProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kFakeTable); }
+SectionResults FakeProcessorSection(Context& ctx) { return RunProcessorSection(ctx, kFakeTable); }
 
 // A full run, then a second one without test 10 that is stopped during test
 // 4: the tests it would have run start from cleared slots, the total counts
@@ -441,6 +531,8 @@ TEST_F(OverallRun, StoppedRunCountsOnlyWhatItMeasuredAndSaysSo) {
   gInterruptAfter = 4;
   RunOutcome stopped = RunBenchmark(ctx, nullptr, runs);
   EXPECT_EQ(CalledTests(), (std::vector<int>{1, 2, 3, 4}));
+  ASSERT_EQ(stopped.sections.size(), 1u);
+  EXPECT_EQ(stopped.sections[0].tests.size(), 4u);  // the values of what it measured only
   EXPECT_TRUE(stopped.interrupted);
   EXPECT_EQ(stopped.stoppedAfter, ProcessorEntry(4).label);
   for (int k = 1; k <= 4; ++k) EXPECT_EQ(ctx.results.score(ProcessorEntry(k).slot).percent, k * 10.0) << k;

@@ -44,20 +44,20 @@ SectionCall Observe(Context& ctx, char section) {
   for (int p = 0; p < kMemoryTests; ++p) c.everyMemoryTestOn &= st.memEnabled(p) != 0;
   return c;
 }
-int FakeProcessor(Context& ctx) {
+SectionResults FakeProcessor(Context& ctx) {
   gCalls.push_back(Observe(ctx, 'P'));
   ctx.results.setScore(slot::kProcessorTotal, gTotals[0]);
-  return 0;
+  return {};
 }
-int FakeMemory(Context& ctx) {
+SectionResults FakeMemory(Context& ctx) {
   gCalls.push_back(Observe(ctx, 'M'));
   ctx.results.setScore(slot::kMemoryTotal, gTotals[1]);
-  return 0;
+  return {};
 }
-int FakeDrive(Context& ctx) {
+SectionResults FakeDrive(Context& ctx) {
   gCalls.push_back(Observe(ctx, 'D'));
   ctx.results.setScore(slot::kDriveTotal, gTotals[2]);
-  return 0;
+  return {};
 }
 constexpr SectionRuns kFakes = {FakeProcessor, FakeMemory, FakeDrive};
 
@@ -232,7 +232,7 @@ TEST_F(MakeModule, AnUnreadableSettingsFileAfterwardsKeepsTheSettingsOfBefore) {
   // The .cfg disappears while the module is made: the forced settings (every
   // test on) must not reach the user's, or a later save would write them.
   struct RemovesConfig {
-    static int Drive(Context& c) {
+    static SectionResults Drive(Context& c) {
       std::remove(c.dos.HostPath("PROGDIR:KelvaRANK.cfg").c_str());
       return FakeDrive(c);
     }

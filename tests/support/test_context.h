@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "bench/card.h"
 #include "engine/context.h"
 #include "engine/status_model.h"
 #include "platform/fake/fake_dos.h"
@@ -45,6 +46,8 @@ class TempDir {
 // temporary home (PROGDIR:, with the folders a start-up makes) and RAM folder
 // (RAM:), with the built-in default settings and no chip memory. The dos
 // layer fails only the calls a test asks it to (platform/fake/fake_dos.h).
+// The standard sinks are attached, so a test or section called on its own
+// writes its card into an open report and shows itself in the status model.
 //
 // A test that needs its own dos layer, timer or status model names it: the
 // dos layer is made from the home, the RAM folder and `dosArgs`; a timer
@@ -59,6 +62,7 @@ struct BasicTestContext {
   FakeRequester requester;
   Dos dos;
   Context ctx{exec, timer, dos, requester, status};
+  StandardSinks sinks{ctx};
 
   template <class... A>
     requires(!std::is_constructible_v<Timer, Status&>)

@@ -73,9 +73,8 @@ std::string BogomipsText(uint64_t loopRate) {
                 (unsigned long long)((loopRate / 5000u) % 100u));
 }
 
-int RunBogomips(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  RunBogomipsWith(ctx, cacheOn, multitaskingOn, DelayLoop);
-  return 0;
+TestResult RunBogomips(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return RunBogomipsWith(ctx, cacheOn, multitaskingOn, DelayLoop);
 }
 
 TestResult RunBogomipsWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, void (*loop)(uint64_t)) {

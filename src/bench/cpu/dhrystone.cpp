@@ -234,9 +234,9 @@ constexpr CardLayout kCard = {"Dhrystones", "%4lu.%0.1lu Dhrystones/sec", &Proce
                             14, kParams, 1, "Method", "Result"};
 }  // namespace
 
-int RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  RunDhrystonesWith(ctx, cacheOn, multitaskingOn, int32_t(ScaledWork(uint32_t(kDhrystoneRuns), ctx.plan.workScale)));
-  return 0;
+TestResult RunDhrystones(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return RunDhrystonesWith(ctx, cacheOn, multitaskingOn,
+                           int32_t(ScaledWork(uint32_t(kDhrystoneRuns), ctx.plan.workScale)));
 }
 
 TestResult RunDhrystonesWith(Context& ctx, int32_t cacheOn, int32_t multitaskingOn, int32_t runs) {

@@ -55,9 +55,8 @@ TestResult MeasureFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingO
   return r;
 }
 
-int RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  MeasureFibonacci(ctx, cacheOn, multitaskingOn);
-  return 0;
+TestResult RunFibonacci(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return MeasureFibonacci(ctx, cacheOn, multitaskingOn);
 }
 
 }  // namespace kr

@@ -428,7 +428,7 @@ TestResult RunFpuEmulationWith(Context& ctx, int32_t cacheOn, int32_t multitaski
   return r;
 }
 
-int RunFpuEmulation(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult RunFpuEmulation(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   DateStampClock clock(ctx.dos);
   // A work scale shortens the calibration: its time and its loop limit.
   FlopsLimits limits;
@@ -436,8 +436,7 @@ int RunFpuEmulation(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
     limits.timeLimit /= double(scale);
     limits.loopLimit = int32_t(ScaledWork(uint32_t(limits.loopLimit), scale));
   }
-  RunFpuEmulationWith(ctx, cacheOn, multitaskingOn, clock, limits);
-  return 0;
+  return RunFpuEmulationWith(ctx, cacheOn, multitaskingOn, clock, limits);
 }
 
 }  // namespace kr

@@ -136,10 +136,9 @@ TestResult RunLibJpegSized(Context& ctx, int32_t cacheOn, int32_t multitaskingOn
 }
 
 // A work scale takes rows off the image; the figures count the rows coded.
-int RunLibJpeg(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult RunLibJpeg(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   const int rows = int(ScaledWork(uint32_t(1200), ctx.plan.workScale));
-  RunLibJpegShare(ctx, cacheOn, multitaskingOn, 1600, rows, double(rows) / 1200.0);
-  return 0;
+  return RunLibJpegShare(ctx, cacheOn, multitaskingOn, 1600, rows, double(rows) / 1200.0);
 }
 
 }  // namespace kr

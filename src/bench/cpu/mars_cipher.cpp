@@ -82,11 +82,10 @@ TestResult RunMarsCipherWith(Context& ctx, int32_t cacheOn, int32_t multitasking
   return r;
 }
 
-int RunMarsCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult RunMarsCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   const uint32_t scale = ctx.plan.workScale;
-  RunMarsCipherWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMarsSetupRounds, scale),
-                    ScaledWork(kMarsCryptRounds, scale));
-  return 0;
+  return RunMarsCipherWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMarsSetupRounds, scale),
+                           ScaledWork(kMarsCryptRounds, scale));
 }
 
 }  // namespace kr

@@ -48,9 +48,8 @@ TestResult RunMd5ChecksumingWith(Context& ctx, int32_t cacheOn, int32_t multitas
   return r;
 }
 
-int RunMd5Checksuming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMd5Rounds, ctx.plan.workScale));
-  return 0;
+TestResult RunMd5Checksuming(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return RunMd5ChecksumingWith(ctx, cacheOn, multitaskingOn, ScaledWork(kMd5Rounds, ctx.plan.workScale));
 }
 
 }  // namespace kr

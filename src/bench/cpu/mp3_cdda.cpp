@@ -106,9 +106,8 @@ TestResult MeasureMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingO
   return r;
 }
 
-int RunMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  MeasureMp3ToCdda(ctx, cacheOn, multitaskingOn);
-  return 0;
+TestResult RunMp3ToCdda(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return MeasureMp3ToCdda(ctx, cacheOn, multitaskingOn);
 }
 
 }  // namespace kr

@@ -73,11 +73,10 @@ TestResult RunSerpentCipherWith(Context& ctx, int32_t cacheOn, int32_t multitask
   return r;
 }
 
-int RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+TestResult RunSerpentCipher(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
   SerpentRun run;
   run.rounds = ScaledWork(kSerpentRounds, ctx.plan.workScale);
-  RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, run);
-  return 0;
+  return RunSerpentCipherWith(ctx, cacheOn, multitaskingOn, run);
 }
 
 }  // namespace kr

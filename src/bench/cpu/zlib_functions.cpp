@@ -152,9 +152,8 @@ TestResult MeasureZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitask
   return r;
 }
 
-int RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
-  MeasureZLibFunctions(ctx, cacheOn, multitaskingOn);
-  return 0;
+TestResult RunZLibFunctions(Context& ctx, int32_t cacheOn, int32_t multitaskingOn) {
+  return MeasureZLibFunctions(ctx, cacheOn, multitaskingOn);
 }
 
 }  // namespace kr

@@ -21,20 +21,12 @@ namespace {
 constexpr int kDriveWindow = int(Section::Drive);
 
 // The section's window and its progress: k/N names the test now running.
+// The window opens with the section (its status presenter shows 1/N).
 struct DriveProgress {
   Context& ctx;
   int32_t step;
   explicit DriveProgress(Context& c) : ctx(c), step(c.countDrive > 0 ? 100 / c.countDrive : 0) {
-    ctx.progress[kDriveWindow] = 0;
-    ctx.status.OpenWindow(Section::Drive);
-    ctx.gauge[kDriveWindow] = 0;
-    ctx.status.SetGauge(Section::Drive, 0);
-    SetState(ctx, Section::Drive, "Idling");
-    ctx.status.SetText(Section::Drive, StatusField::LastResult, "");
-    if (ctx.countDrive > 0)
-      StepDriveProgress(ctx);
-    else
-      ctx.status.SetGaugeText(Section::Drive, "0/0");
+    OpenSection(ctx, Section::Drive);
   }
   void Finished() {
     ctx.gauge[kDriveWindow] += step;
@@ -49,10 +41,10 @@ template <typename Run>
 void RunTest(Context& ctx, DriveProgress& progress, std::vector<TestResult>& results, int entry, Run run) {
   const CatalogueEntry& test = DriveEntry(entry);
   ClearDriveStatus(ctx);
-  for (RunListener* l : ctx.listeners) l->TestStarted(test);
+  Publish(ctx, [&](RunListener& l) { l.TestStarted(test); });
   results.push_back(run());
   const ScoreSlot score = ctx.results.score(test.slot);
-  for (RunListener* l : ctx.listeners) l->TestFinished(test, score);
+  Publish(ctx, [&](RunListener& l) { l.TestFinished(test, score); });
   progress.Finished();
 }
 
@@ -161,7 +153,6 @@ DriveSectionRun RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   }
 
   DriveProgress window(ctx);
-  WriteSectionHeader(ctx, Section::Drive);
   int parts = 0;
   bool stopped = false;
 
@@ -216,11 +207,7 @@ DriveSectionRun RunHardDriveSection(Context& ctx, StartupProgress& progress) {
   // like one between tests.
   if (!stopped && ctx.Interrupted()) LogError(ctx, "DRIVE", "RunDriveSection", "Interrupted by the user");
 
-  const ScoreSlot total = DriveTotal(ctx.results, parts);
-  ctx.results.setScore(slot::kDriveTotal, total);
-  WriteSectionTotal(ctx, Section::Drive, total);
-  ClearDriveStatus(ctx);
-  ctx.status.CloseWindow(Section::Drive);
+  CloseSection(ctx, Section::Drive, DriveTotal(ctx.results, parts));
 
   if (needDirectory) {
     progress.Open();

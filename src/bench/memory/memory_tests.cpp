@@ -205,15 +205,9 @@ bool MemoryScored(const Context& ctx, int p, uint32_t mega, uint32_t loopSize, i
          highStep == MemoryStandardHighStep(p) && uint64_t(loopSize) == uint64_t(MemoryStandardLoopMiB(p)) * mega;
 }
 
-int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
-                  int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep) {
-  MeasureMemoryTest(ctx, p, mega, loopSize, lowSize, highSize, cacheOn, multitaskingOn, lowStep, highStep);
-  return 0;
-}
-
-TestResult MeasureMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
-                             uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
-                             int32_t highStep) {
+TestResult RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                         uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                         int32_t highStep) {
   if (p < 0 || p >= kMemoryTests) return {};
   const MemoryTestDef& d = kTests[p];
   const CatalogueEntry& entry = MemoryEntry(p);

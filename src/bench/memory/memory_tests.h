@@ -19,7 +19,8 @@ namespace kr {
 
 // A memory test p (0..23): (the constant 1 048 576, loop size in bytes, low
 // and high block size in bytes, cache switch, multitasking switch, low and
-// high step). Returns 0.
+// high step). Returns its card as a value (an empty result for a p out of
+// range).
 //
 // Settings that cannot be measured (a low size that is not a power of two of
 // at least 128 bytes — step 0 or 18 gives 0 —, a low size above the high
@@ -27,12 +28,9 @@ namespace kr {
 // lines and the DISABLED score, the test's figures and score slot are
 // zeroed, and an error-log entry ("MEMORY", the test's short name, the
 // reason) says why.
-int RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize, uint32_t highSize,
-                  int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep, int32_t highStep);
-// The same test, its card as a value (an empty result for a p out of range).
-TestResult MeasureMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
-                             uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
-                             int32_t highStep);
+TestResult RunMemoryTest(Context& ctx, int p, uint32_t mega, uint32_t loopSize, uint32_t lowSize,
+                         uint32_t highSize, int32_t cacheOn, int32_t multitaskingOn, int32_t lowStep,
+                         int32_t highStep);
 
 // The number n of block-size figure slots of test p (0..23) in the results
 // record: figure j at base + 8 (j - 1), then minimum, maximum and average.
