@@ -135,11 +135,6 @@ TEST(CliProgram, EmptySelectionIsRefused) {
 namespace kr::cli {
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
 // A home whose profile passes the settings pages' checks.
 std::string ProfileArgs(const std::string& reportFile) {
   return "general.username=tester general.realname=Tester general.location=Here "
@@ -463,23 +458,6 @@ TEST(CliProgram, RepeatPrintsEachFigureOverTheRuns) {
   for (size_t at = 0; (at = run.err.find("[1/1] 40th Fibonacci", at)) != std::string::npos; ++at) ++runs;
   EXPECT_EQ(runs, 3u);
   EXPECT_EQ(FilesIn(home.path() + "/Reports"), std::vector<std::string>{"r.txt"});
-}
-
-// Starts the program with the arguments; standard error goes to errPath.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& errPath) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    FILE* in = std::freopen("/dev/null", "r", stdin);
-    FILE* out = std::freopen("/dev/null", "w", stdout);
-    FILE* err = std::freopen(errPath.c_str(), "w", stderr);
-    if (!in || !out || !err) _exit(127);
-    std::vector<char*> argv{const_cast<char*>(KR_CLI_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(KR_CLI_PATH, argv.data());
-    _exit(127);
-  }
-  return pid;
 }
 
 // Waits until the file holds the text (the program has reached that point).

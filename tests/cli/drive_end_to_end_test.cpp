@@ -33,17 +33,6 @@ constexpr uint64_t kImageBytes = 160ull << 20;  // the benchmark files need abou
 
 using test::Shell;
 
-// The whole file in one read (a disk image is 160 MB: read byte by byte it
-// takes tens of seconds in the sanitizer build).
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary | std::ios::ate);
-  if (!f) return {};
-  std::string bytes(size_t(f.tellg()), '\0');
-  f.seekg(0);
-  f.read(bytes.data(), std::streamsize(bytes.size()));
-  bytes.resize(size_t(f.gcount()));
-  return bytes;
-}
 
 class DriveEndToEnd : public ::testing::Test {
  protected:
@@ -346,23 +335,6 @@ TEST_F(DriveEndToEnd, AnOpenFileLimitTooLowIsSaidAndCleanedUp) {
   EXPECT_NE(text.find("operations failed: Too many open files"), std::string::npos) << text;
   EXPECT_FALSE(Shell("test -e '" + mnt_ + "/KelvaRANK_bench'"));
   EXPECT_FALSE(Shell("test -e '" + home_.path() + "/KelvaRANK.pid'"));
-}
-
-// Starts the terminal program with its error output into `err`.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& err) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    FILE* in = std::freopen("/dev/null", "r", stdin);
-    FILE* out = std::freopen("/dev/null", "w", stdout);
-    FILE* e = std::freopen(err.c_str(), "w", stderr);
-    if (!in || !out || !e) ::_exit(127);
-    std::vector<char*> argv{const_cast<char*>(KR_CLI_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(KR_CLI_PATH, argv.data());
-    ::_exit(127);
-  }
-  return pid;
 }
 
 // The partition is unmounted (lazily: the run's open files keep it alive)

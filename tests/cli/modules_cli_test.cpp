@@ -16,7 +16,6 @@
 namespace kr::cli {
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(CliModules, ImportListShowExportJsonAndRemove) {
   // A module made the way Make Module makes one, as a file to import.

@@ -26,7 +26,6 @@ using test::Ok;
 using test::Serve;
 using test::SmtpServer;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A started home with a profile, the collection server at 127.0.0.1:port,
 // directory "kr", and the SMTP server at 127.0.0.1:smtpPort.

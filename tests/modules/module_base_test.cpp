@@ -24,11 +24,7 @@ std::set<std::string> FilesBelow(const std::string& root) {
   return out;
 }
 
-std::string TextAt(const std::vector<uint8_t>& r, size_t offset, size_t width) {
-  size_t n = 0;
-  while (n < width && r[offset + n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(r.data()) + offset, n);
-}
+using test::TextAt;
 
 // Makes a module in t's Local database; returns its serial.
 std::string MakeLocalModule(ModuleContext& t) {

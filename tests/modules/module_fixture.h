@@ -14,6 +14,7 @@
 
 #include "run/sections.h"
 #include "modules/module_base.h"
+#include "support/host_files.h"
 #include "support/test_context.h"
 
 namespace kr::test {
@@ -29,14 +30,12 @@ inline std::vector<uint8_t> Unscrambled(std::vector<uint8_t> bytes) {
   return bytes;
 }
 
-inline std::vector<uint8_t> ReadHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
-inline void WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+// The text of a fixed-width field: up to its first NUL.
+inline std::string TextAt(const std::vector<uint8_t>& r, size_t offset, size_t width) {
+  size_t n = 0;
+  while (n < width && r[offset + n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(r.data()) + offset, n);
 }
 
 inline std::string HostMachine() {

@@ -14,11 +14,7 @@ using test::ModuleContext;
 
 // Texts at byte offsets of a raw record image, as the record's layout table
 // gives them (offsets written out here, not taken from the code).
-std::string TextAt(const std::vector<uint8_t>& r, size_t offset, size_t width) {
-  size_t n = 0;
-  while (n < width && r[offset + n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(r.data()) + offset, n);
-}
+using test::TextAt;
 
 std::string Hex(const uint8_t* d, size_t n) {
   std::string s;

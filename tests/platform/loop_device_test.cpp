@@ -28,7 +28,7 @@ using test::Nsd;
 using test::ScsiCall;
 using test::TempDir;
 
-constexpr uint64_t kImageBytes = 128ull << 20;  // room for the benchmark files
+constexpr uint64_t kLoopImageBytes = 128ull << 20;  // room for the benchmark files
 constexpr uint64_t kBlock123 = 123 * 512;
 
 using test::Shell;
@@ -47,7 +47,7 @@ struct Aligned {
 class LoopPartition : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string why = loop_.Attach(dir_.path(), kImageBytes);
+    const std::string why = loop_.Attach(dir_.path(), kLoopImageBytes);
     if (!why.empty()) GTEST_SKIP() << why;
     image_ = loop_.image();
     mnt_ = loop_.mnt();
@@ -84,9 +84,9 @@ TEST_F(LoopPartition, ResolvesToTheLoopDeviceAndIsOffered) {
   EXPECT_EQ(f.dosType, 0xEF53u);
   EXPECT_EQ(f.entry.environment.de_DosType, 0xEF53u);
   EXPECT_EQ(f.entry.environment.de_LowCyl, 0u);
-  EXPECT_EQ(f.entry.environment.de_HighCyl, (kImageBytes >> 20) - 1);  // cylinders of 1 MiB
+  EXPECT_EQ(f.entry.environment.de_HighCyl, (kLoopImageBytes >> 20) - 1);  // cylinders of 1 MiB
   EXPECT_GT(f.freeBytes, 0u);
-  EXPECT_LE(f.totalBytes, kImageBytes);
+  EXPECT_LE(f.totalBytes, kLoopImageBytes);
 
   DosEntry e;
   EXPECT_TRUE(devices_.FindDosEntry(mnt_, e));
@@ -109,7 +109,7 @@ TEST_F(LoopPartition, AnswersAsADriverWithoutPassThrough) {
   io.io_Data = &g;
   ASSERT_EQ(u->DoIO(io), 0);
   EXPECT_EQ(g.dg_SectorSize, 512u);
-  EXPECT_EQ(g.dg_TotalSectors, kImageBytes / 512);
+  EXPECT_EQ(g.dg_TotalSectors, kLoopImageBytes / 512);
   EXPECT_EQ(g.dg_CylSectors, g.dg_Heads * g.dg_TrackSectors);
   EXPECT_EQ(g.dg_Cylinders, g.dg_TotalSectors / g.dg_CylSectors);
 
@@ -149,8 +149,8 @@ TEST_F(LoopPartition, AnswersAsADriverWithoutPassThrough) {
   EXPECT_EQ(Nsd(*u, NSCMD_TD_WRITE64, kBlock123, buf.p, 512), TDERR_WriteProt);
   EXPECT_EQ(s.Send10(*u, SCSI_WRITE_10, 123, 1, buf.p, 512, SCSIF_AUTOSENSE), HFERR_BadStatus);
   EXPECT_TRUE(s.LastSense() == kSenseWriteProtected);
-  EXPECT_EQ(Nsd(*u, NSCMD_TD_READ64, kImageBytes - 512, buf.p, 1024), IOERR_BADADDRESS);
-  EXPECT_EQ(s.Send10(*u, SCSI_READ_10, uint32_t(kImageBytes / 512 - 1), 2, buf.p, 1024), HFERR_BadStatus);
+  EXPECT_EQ(Nsd(*u, NSCMD_TD_READ64, kLoopImageBytes - 512, buf.p, 1024), IOERR_BADADDRESS);
+  EXPECT_EQ(s.Send10(*u, SCSI_READ_10, uint32_t(kLoopImageBytes / 512 - 1), 2, buf.p, 1024), HFERR_BadStatus);
   EXPECT_TRUE(s.LastSense() == kSenseLbaOutOfRange);
 }
 
@@ -165,7 +165,7 @@ TEST_F(LoopPartition, RoundTripAtBlock123RestoresTheBytes) {
   EXPECT_EQ(devices_.WriteRefusal(node_), refused.reason);
   Unmount();
   EXPECT_EQ(devices_.WriteRefusal(node_), "");
-  const std::vector<uint8_t> before = ImageBytes(kBlock123, 4096), tail = ImageBytes(kImageBytes - 512, 512);
+  const std::vector<uint8_t> before = ImageBytes(kBlock123, 4096), tail = ImageBytes(kLoopImageBytes - 512, 512);
   {
     auto u = Open(UnitAccess::kReadWrite);
     ASSERT_TRUE(u);
@@ -184,10 +184,10 @@ TEST_F(LoopPartition, RoundTripAtBlock123RestoresTheBytes) {
     EXPECT_EQ(ImageBytes(kBlock123, 4096), std::vector<uint8_t>(4096, 0xC3));
     ASSERT_EQ(s.Send10(*u, SCSI_WRITE_10, 123, 8, saved.p, 4096, SCSIF_AUTOSENSE), 0);
     ASSERT_EQ(s.Send10(*u, SCSI_SYNCHRONIZE_CACHE_10, 123, 8), 0);
-    EXPECT_EQ(Nsd(*u, NSCMD_TD_WRITE64, kImageBytes - 512, pattern.p, 1024), IOERR_BADADDRESS);
+    EXPECT_EQ(Nsd(*u, NSCMD_TD_WRITE64, kLoopImageBytes - 512, pattern.p, 1024), IOERR_BADADDRESS);
   }
   EXPECT_EQ(ImageBytes(kBlock123, 4096), before);
-  EXPECT_EQ(ImageBytes(kImageBytes - 512, 512), tail);
+  EXPECT_EQ(ImageBytes(kLoopImageBytes - 512, 512), tail);
 }
 
 TEST_F(LoopPartition, WritingAnUnmountedDeviceIsExclusive) {
@@ -257,7 +257,7 @@ TEST_F(LoopPartition, GatheringFillsTheRecordInBothModes) {
     EXPECT_EQ(std::string(d.deviceName), node_);
     EXPECT_EQ(d.fields[2], 0xEF53u);                    // DOS type
     EXPECT_EQ(d.fields[19], 1u);                        // highlevel valid
-    EXPECT_EQ(d.fields[22], kImageBytes / 512);         // total sectors
+    EXPECT_EQ(d.fields[22], kLoopImageBytes / 512);         // total sectors
     EXPECT_EQ(d.fields[30], 1u);                        // lowlevel valid
     EXPECT_EQ(d.fields[34], 1u);                        // 64-bit commands
     EXPECT_EQ(d.inquiry[45 - 36], 2u);                  // SCSI-2 response format

@@ -10,19 +10,11 @@
 #include <vector>
 
 #include "settings/settings_form.h"
+#include "support/host_files.h"
 #include "support/test_context.h"
 
 namespace kr::test {
 
-inline std::vector<uint8_t> ReadHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 inline void WriteHostFile(const std::string& path, const std::string& text) {
   WriteHostFile(path, std::vector<uint8_t>(text.begin(), text.end()));

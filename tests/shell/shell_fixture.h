@@ -22,6 +22,7 @@
 #include "records/settings_record.h"
 #include "shell/startup.h"
 #include "shell/startup_checks.h"
+#include "support/host_files.h"
 #include "support/test_context.h"
 #include "platform/fake/fake_host_probe.h"
 #include "records/sysinfo_record.h"
@@ -120,11 +121,6 @@ struct ShellWorld {
     return n;
   }
 };
-
-inline std::vector<uint8_t> ReadHostFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
 
 inline void WriteHostFile(const std::string& path, std::string_view bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -47,4 +47,19 @@ inline void ExpectCardColumns(const std::vector<std::string>& lines, size_t refe
   }
 }
 
+// A body line: the text from column 5, the line closed at column 76.
+inline std::string Body(const std::string& text) {
+  std::string l = "|   " + text;
+  l.resize(75, ' ');
+  return l + "|";
+}
+
+// A method line: its marker and text, and the figure right-aligned in its
+// column.
+inline std::string Method(bool scored, const std::string& text, const std::string& figure) {
+  std::string left = std::string("|   [") + (scored ? "+" : "-") + "] " + text;
+  left.resize(57, ' ');
+  return left + "   " + std::string(11 - figure.size(), ' ') + figure + "    |";
+}
+
 }  // namespace kr::test

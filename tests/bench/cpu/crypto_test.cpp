@@ -207,19 +207,8 @@ void ExpectCardShape(const std::vector<std::string>& lines, size_t params, size_
 }
 
 // "|   " + text, blanks up to column 75, "|".
-std::string Body(const std::string& text) {
-  std::string l = "|   " + text;
-  l.resize(75, ' ');
-  return l + "|";
-}
-
-std::string Method(bool scored, const std::string& text, const std::string& figure) {
-  std::string left = std::string("|   [") + (scored ? "+" : "-") + "] " + text;
-  left.resize(57, ' ');
-  std::string fig = figure;
-  fig.insert(0, 11 - fig.size(), ' ');
-  return left + "   " + fig + "    |";
-}
+using test::Body;
+using test::Method;
 
 TEST(MarsRunTest, CardFiguresAndScore) {
   struct Case {

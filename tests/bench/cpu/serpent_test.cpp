@@ -226,17 +226,8 @@ TEST(SerpentTest, CbcChainsBlocks) {
 
 // ------------------------------------------------------- processor test
 
-std::string Body(const std::string& text) {
-  std::string l = "|   " + text;
-  l.resize(75, ' ');
-  return l + "|";
-}
-
-std::string Method(bool scored, const std::string& text, const std::string& figure) {
-  std::string left = std::string("|   [") + (scored ? "+" : "-") + "] " + text;
-  left.resize(57, ' ');
-  return left + "   " + std::string(11 - figure.size(), ' ') + figure + "    |";
-}
+using test::Body;
+using test::Method;
 
 TEST(SerpentRunTest, CardFiguresAndScore) {
   struct Case {
