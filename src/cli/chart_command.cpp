@@ -31,13 +31,6 @@ bool ParseInt(std::string_view s, int& out) {
   return !s.empty() && ec == std::errc() && end == s.data() + s.size();
 }
 
-std::string AbsolutePath(const std::string& p) {
-  if (!p.empty() && p.front() == '/') return p;
-  char cwd[PATH_MAX];
-  if (!getcwd(cwd, sizeof cwd)) return p;
-  return std::string(cwd) + "/" + p;
-}
-
 const char* ReadFailure(ModuleRead r) {
   switch (r) {
     case ModuleRead::OpenFailed: return "its module file cannot be read";

@@ -18,17 +18,6 @@ namespace kr::cli {
 
 namespace {
 
-std::string HostFile(const std::string& p) {
-  if (!p.empty() && p.front() == '/') return p;
-  char cwd[PATH_MAX];
-  if (!getcwd(cwd, sizeof cwd)) return p;
-  return std::string(cwd) + "/" + p;
-}
-
-void Fail(const std::string& message) { std::cerr << "kelvarank-cli: " << TerminalText(message) << "\n"; }
-
-std::string Shown(std::string_view latin1) { return TerminalText(Latin1ToUtf8(latin1)); }
-
 std::string TotalText(const ModuleRecord& m, int slot) {
   ScoreSlot s = m.score(slot);
   return s.counts() ? FixedText(s.percent, 100) : std::string("DISABLED");
@@ -103,7 +92,7 @@ int Show(Context& ctx, const std::string& serial) {
 
 int Import(Context& ctx, const std::vector<std::string>& files) {
   std::vector<std::string> paths;
-  for (const std::string& f : files) paths.push_back(HostFile(f));
+  for (const std::string& f : files) paths.push_back(AbsolutePath(f));
   int code = kExitOk;
   for (const ImportOutcome& o : ImportModules(ctx, paths)) {
     std::string name = TerminalText(o.path);
@@ -128,7 +117,7 @@ int Import(Context& ctx, const std::vector<std::string>& files) {
 
 int Export(Context& ctx, const std::string& serial, const std::string& file) {
   if (!LocalSerial(ctx, serial)) return kExitFailed;
-  std::string dest = HostFile(file);
+  std::string dest = AbsolutePath(file);
   switch (ExportModule(ctx, serial, dest)) {
     case ExportResult::Exported: std::cout << "Exported " << serial << " to " << TerminalText(dest) << "\n"; return kExitOk;
     case ExportResult::ReadFailed: Fail("the module file of " + serial + " cannot be read"); break;
@@ -176,7 +165,7 @@ int ExportJson(Context& ctx, const std::string& which, const std::string& file) 
     std::cout << json;
     return kExitOk;
   }
-  std::string dest = HostFile(file);
+  std::string dest = AbsolutePath(file);
   if (!ctx.dos.WriteFileAtomic(dest, json.data(), json.size())) {
     Fail(dest + " could not be written: " + ctx.dos.LastErrorReason());
     return kExitFailed;

@@ -31,8 +31,6 @@ class TerminalStateLine : public StateLine {
 
 constexpr int kMaxTimeout = 600;
 
-void Fail(const std::string& message) { std::cerr << "kelvarank-cli: " << TerminalText(message) << "\n"; }
-
 }  // namespace
 
 bool IsNetworkCommand(const std::vector<std::string>& w) {

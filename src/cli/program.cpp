@@ -107,14 +107,6 @@ void InstallInterruptHandler() {
   if (sigaction(SIGHUP, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(SIGHUP, &sa, nullptr);
 }
 
-// A file named on the command line, from the working folder.
-std::string AbsolutePath(const std::string& p) {
-  if (!p.empty() && p.front() == '/') return p;
-  char cwd[PATH_MAX];
-  if (!getcwd(cwd, sizeof cwd)) return p;
-  return std::string(cwd) + "/" + p;
-}
-
 // The terminal starts quickly and shows no start-up window. The drive
 // information is gathered only for the commands that use it (runs, Make
 // Module, the system information), so other commands neither open the
@@ -256,9 +248,6 @@ std::string StampedReportName(Context& ctx) {
     if (ctx.dos.FileSize(next) < 0 && !ctx.dos.IsDir(next)) return next;
   }
 }
-
-// Latin-1 system text (a path) for the terminal.
-std::string Shown(std::string_view latin1) { return TerminalText(Latin1ToUtf8(latin1)); }
 
 // What every run from the command line chooses for itself: the report (a
 // file named on the command line, else the settings' name, where the

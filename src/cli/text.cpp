@@ -1,5 +1,10 @@
 #include "cli/text.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <iostream>
+
 namespace kr::cli {
 namespace {
 void AppendEscape(std::string& out, unsigned c) {
@@ -80,6 +85,17 @@ bool OptionValue(const std::vector<std::string>& w, size_t& i, std::string_view 
     return true;
   }
   return false;
+}
+
+std::string Shown(std::string_view latin1) { return TerminalText(Latin1ToUtf8(latin1)); }
+
+void Fail(const std::string& message) { std::cerr << "kelvarank-cli: " << TerminalText(message) << "\n"; }
+
+std::string AbsolutePath(const std::string& p) {
+  if (!p.empty() && p.front() == '/') return p;
+  char cwd[PATH_MAX];
+  if (!getcwd(cwd, sizeof cwd)) return p;
+  return std::string(cwd) + "/" + p;
 }
 
 }  // namespace kr::cli

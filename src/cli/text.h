@@ -30,4 +30,13 @@ std::string TerminalText(std::string_view utf8);
 // neither or the value is missing.
 bool OptionValue(const std::vector<std::string>& w, size_t& i, std::string_view name, std::string& value);
 
+// A Latin-1 system text (a path) for the terminal.
+std::string Shown(std::string_view latin1);
+
+// An error of the program on its error output, after the program's name.
+void Fail(const std::string& message);
+
+// A file named on the command line, from the working folder.
+std::string AbsolutePath(const std::string& p);
+
 }  // namespace kr::cli

@@ -11,7 +11,7 @@ namespace kr {
 
 namespace {
 
-constexpr const char* kSchema =
+constexpr const char* kPgSchema =
     "CREATE TABLE IF NOT EXISTS modules ("
     " id BIGSERIAL PRIMARY KEY,"
     " serial TEXT NOT NULL UNIQUE,"
@@ -71,7 +71,7 @@ class PostgresStore : public Store {
       if (!r.ok()) return Fail("cannot set up the store connection");
     }
     // Two first runs at once: the lock makes the second wait for the tables.
-    return Lock() && Exec(kSchema);
+    return Lock() && Exec(kPgSchema);
   }
 
   bool Lock() override {

@@ -12,7 +12,7 @@ namespace kr {
 
 namespace {
 
-constexpr const char* kSchema =
+constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS modules ("
     " id INTEGER PRIMARY KEY,"
     " serial TEXT NOT NULL UNIQUE,"
@@ -49,7 +49,7 @@ class SqliteStore : public Store {
     // Large pages (for a new store): publishing reads the whole list of the
     // newest modules, a few hundred pages rather than thousands.
     if (!Exec("PRAGMA page_size=65536") || !Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=FULL") ||
-        !Exec(kSchema))
+        !Exec(kSqliteSchema))
       return false;
     return Prepare("SELECT bytes FROM module_files WHERE serial = ?1", find_) &&
            Prepare("INSERT INTO modules (serial, entry, user_name, real_name, cpu, os, date, time,"

@@ -10,7 +10,7 @@ namespace kr {
 
 namespace {
 
-constexpr size_t kBlock = 1000;
+constexpr size_t kReplyBlock = 1000;
 constexpr size_t kReplyLineKept = 200;   // characters kept of a reply line
 constexpr size_t kMaxReplyBytes = 64 * 1024;
 
@@ -35,7 +35,7 @@ int ReadReply(Network& net, int s, std::string& pending, std::string& text) {
     size_t lf = pending.find('\n');
     if (lf == std::string::npos) {
       if (total > kMaxReplyBytes) return -2;
-      char block[kBlock];
+      char block[kReplyBlock];
       int64_t got = net.sockets.Receive(s, block, sizeof block);
       if (got <= 0) return got < 0 ? -1 : -2;
       total += size_t(got);

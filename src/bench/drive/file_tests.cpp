@@ -63,7 +63,7 @@ constexpr FileOpRow kRows[kFileOpCount] = {
      "|   [%s] Rename Files                    "},
 };
 
-constexpr uint32_t kSeed = 5318;
+constexpr uint32_t kFileSeed = 5318;
 constexpr const char* kComment = "KelvaRANK VTS 2003";
 constexpr uint32_t kProtection = 2;
 
@@ -127,7 +127,7 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
       });
       break;
     case FileOp::SetFilesize: {
-      Lcg rng(kSeed);
+      Lcg rng(kFileSeed);
       r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
         for (int32_t i = 0; i < n; ++i) bad += !dos.SetFileSize(handle[size_t(i)], int64_t(rng.Next() % 65535u));
       });
@@ -186,7 +186,7 @@ LoopResult TimedLoop(Context& ctx, BenchFiles& files, FileOp op, int32_t cacheOn
         LogError(ctx, "DRIVE", "Seek in File", "Error open needed file");
         return r;
       }
-      Lcg rng(kSeed);
+      Lcg rng(kFileSeed);
       r.seconds = TimeOnceLong(ctx, cacheOn, mt, [&] {
         for (int32_t i = 0; i < n; ++i) bad += dos.Seek(fh, int64_t(rng.Next() % 1048575u), OFFSET_BEGINNING) < 0;
       });
