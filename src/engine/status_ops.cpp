@@ -166,8 +166,6 @@ void ClearDriveStatus(Context& ctx) {
   for (F f : {F::BlocksizeLow, F::BlocksizeHigh, F::Blocksize, F::Loopsize, F::Passes}) st.SetNumber(D, f, 0);
 }
 
-void ShowDriveLast(Context& ctx, double v) { ctx.status.SetText(D, F::LastResult, BoldValue(v, "MB/s")); }
-void ShowDriveLastOps(Context& ctx, double v) { ctx.status.SetText(D, F::LastResult, BoldValue(v, "OP/s")); }
 void ShowDriveMin(Context& ctx, double v) { ctx.status.SetText(D, F::Minimum, PlainValue(v, "MB/s")); }
 void ShowDriveMax(Context& ctx, double v) { ctx.status.SetText(D, F::Maximum, PlainValue(v, "MB/s")); }
 void ShowDriveAverage(Context& ctx, double v) { ctx.status.SetText(D, F::Average, PlainValue(v, "MB/s")); }

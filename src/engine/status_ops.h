@@ -30,8 +30,6 @@ void ShowDriveTest(Context& ctx, std::string_view nowRunning, std::string_view r
                    std::string_view captionHigh, std::string_view caption, int32_t cacheOn, int32_t multitaskingOn,
                    int32_t value1, int32_t value2, int32_t value3, int32_t value4, int layout);
 void ClearDriveStatus(Context& ctx);
-void ShowDriveLast(Context& ctx, double mbPerSecond);
-void ShowDriveLastOps(Context& ctx, double opsPerSecond);
 void ShowDriveMin(Context& ctx, double mbPerSecond);
 void ShowDriveMax(Context& ctx, double mbPerSecond);
 void ShowDriveAverage(Context& ctx, double mbPerSecond);
