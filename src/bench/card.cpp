@@ -284,8 +284,7 @@ void OpenSection(Context& ctx, Section section) {
 }
 
 void CloseSection(Context& ctx, Section section, ScoreSlot total) {
-  static constexpr int kTotalSlot[] = {slot::kProcessorTotal, slot::kMemoryTotal, slot::kDriveTotal};
-  ctx.results.setScore(kTotalSlot[size_t(section)], total);
+  ctx.results.setScore(TotalSlotOf(section), total);
   Publish(ctx, [&](RunListener& l) { l.SectionFinished(section, total); });
 }
 

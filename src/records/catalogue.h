@@ -20,6 +20,11 @@ namespace kr {
 
 enum class Section : uint8_t { Processor, Memory, Drive };
 
+// The score slot of a section's total.
+constexpr int TotalSlotOf(Section s) {
+  return s == Section::Processor ? slot::kProcessorTotal : s == Section::Memory ? slot::kMemoryTotal : slot::kDriveTotal;
+}
+
 // The memory a test touches besides FAST memory: CHIP tests run only on a
 // host with chip memory and with the "CHIP-ram tests" option on, ROM tests
 // only on a host with chip memory.

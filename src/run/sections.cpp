@@ -101,14 +101,9 @@ class SectionSlots {
       if (e.section != s) continue;
       Take(e.slot, !WillRun(e));
     }
-    switch (s) {
-      case Section::Processor: Take(slot::kProcessorTotal, false); break;
-      case Section::Memory: Take(slot::kMemoryTotal, false); break;
-      case Section::Drive:
-        Take(slot::kFileSystemGroup, RunSettings(ctx).driveEnabled(drive_switch::kFileSystem) == 0);
-        Take(slot::kDriveTotal, false);
-        break;
-    }
+    if (s == Section::Drive)
+      Take(slot::kFileSystemGroup, RunSettings(ctx).driveEnabled(drive_switch::kFileSystem) == 0);
+    Take(TotalSlotOf(s), false);
   }
   ~SectionSlots() {
     for (const Kept& k : kept_) ctx_.results.setScore(k.slot, k.score);
@@ -169,13 +164,12 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
   struct Step {
     Section section;
     SectionResults (*run)(Context&);
-    int totalSlot;
     const char* name;  // as the request names the section
   };
   const Step steps[3] = {
-      {Section::Processor, runs.processor, slot::kProcessorTotal, "Processor"},
-      {Section::Memory, runs.memory, slot::kMemoryTotal, "Memory"},
-      {Section::Drive, runs.drive, slot::kDriveTotal, "Harddrive"},
+      {Section::Processor, runs.processor, "Processor"},
+      {Section::Memory, runs.memory, "Memory"},
+      {Section::Drive, runs.drive, "Harddrive"},
   };
   bool complete = true;
   for (const Step& step : steps) {
@@ -186,7 +180,7 @@ void MakeModule(Context& ctx, ModuleMaking& making, const SectionRuns& runs, Run
       complete = false;
       break;
     }
-    if (!ctx.results.score(step.totalSlot).counts()) {
+    if (!ctx.results.score(TotalSlotOf(step.section)).counts()) {
       ctx.requester.Request(kErrorTitle,
                             std::string("The KelvaRANKS at \x1b" "b") + step.name +
                                 "\x1b" "n are not valid!\nSee Benchmark-Report for details.\n\n'Make Module' aborted!",
@@ -264,7 +258,7 @@ SectionResults RunDriveSection(Context& ctx) {
   results.section = Section::Drive;
   results.tests = std::move(run.results);
   results.refused = run.code != 0;
-  results.total = ctx.results.score(slot::kDriveTotal);
+  results.total = ctx.results.score(TotalSlotOf(Section::Drive));
   return results;
 }
 
